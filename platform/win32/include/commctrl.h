@@ -1,0 +1,219 @@
+/* comctl32: the common controls' list view (report view). */
+#pragma once
+#include "windows.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define WC_LISTVIEWA "SysListView32"
+#define WC_LISTVIEW WC_LISTVIEWA
+#define WC_HEADERA "SysHeader32"
+
+typedef struct tagINITCOMMONCONTROLSEX {
+  DWORD dwSize;
+  DWORD dwICC;
+} INITCOMMONCONTROLSEX, *LPINITCOMMONCONTROLSEX;
+#define ICC_LISTVIEW_CLASSES 0x00000001
+#define ICC_WIN95_CLASSES 0x000000FF
+
+void WINAPI InitCommonControls(void);
+BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce);
+
+/* Common notifications */
+#define NM_FIRST (0U - 0U)
+#define NM_OUTOFMEMORY (NM_FIRST - 1)
+#define NM_CLICK (NM_FIRST - 2)
+#define NM_DBLCLK (NM_FIRST - 3)
+#define NM_RETURN (NM_FIRST - 4)
+#define NM_RCLICK (NM_FIRST - 5)
+#define NM_RDBLCLK (NM_FIRST - 6)
+#define NM_SETFOCUS (NM_FIRST - 7)
+#define NM_KILLFOCUS (NM_FIRST - 8)
+
+/* List view styles */
+#define LVS_ICON 0x0000
+#define LVS_REPORT 0x0001
+#define LVS_SMALLICON 0x0002
+#define LVS_LIST 0x0003
+#define LVS_TYPEMASK 0x0003
+#define LVS_SINGLESEL 0x0004
+#define LVS_SHOWSELALWAYS 0x0008
+#define LVS_SORTASCENDING 0x0010
+#define LVS_SORTDESCENDING 0x0020
+#define LVS_SHAREIMAGELISTS 0x0040
+#define LVS_NOLABELWRAP 0x0080
+#define LVS_AUTOARRANGE 0x0100
+#define LVS_EDITLABELS 0x0200
+#define LVS_OWNERDATA 0x1000
+#define LVS_NOSCROLL 0x2000
+#define LVS_ALIGNTOP 0x0000
+#define LVS_ALIGNLEFT 0x0800
+#define LVS_NOCOLUMNHEADER 0x4000
+#define LVS_NOSORTHEADER 0x8000
+
+#define LVS_EX_GRIDLINES 0x00000001
+#define LVS_EX_SUBITEMIMAGES 0x00000002
+#define LVS_EX_CHECKBOXES 0x00000004
+#define LVS_EX_TRACKSELECT 0x00000008
+#define LVS_EX_HEADERDRAGDROP 0x00000010
+#define LVS_EX_FULLROWSELECT 0x00000020
+#define LVS_EX_ONECLICKACTIVATE 0x00000040
+#define LVS_EX_TWOCLICKACTIVATE 0x00000080
+#define LVS_EX_DOUBLEBUFFER 0x00010000
+
+/* List view messages */
+#define LVM_FIRST 0x1000
+#define LVM_GETITEMCOUNT (LVM_FIRST + 4)
+#define LVM_GETITEMA (LVM_FIRST + 5)
+#define LVM_SETITEMA (LVM_FIRST + 6)
+#define LVM_INSERTITEMA (LVM_FIRST + 7)
+#define LVM_DELETEITEM (LVM_FIRST + 8)
+#define LVM_DELETEALLITEMS (LVM_FIRST + 9)
+#define LVM_GETNEXTITEM (LVM_FIRST + 12)
+#define LVM_GETITEMRECT (LVM_FIRST + 14)
+#define LVM_GETSTRINGWIDTHA (LVM_FIRST + 17)
+#define LVM_HITTEST (LVM_FIRST + 18)
+#define LVM_ENSUREVISIBLE (LVM_FIRST + 19)
+#define LVM_GETCOLUMNA (LVM_FIRST + 25)
+#define LVM_SETCOLUMNA (LVM_FIRST + 26)
+#define LVM_INSERTCOLUMNA (LVM_FIRST + 27)
+#define LVM_DELETECOLUMN (LVM_FIRST + 28)
+#define LVM_GETCOLUMNWIDTH (LVM_FIRST + 29)
+#define LVM_SETCOLUMNWIDTH (LVM_FIRST + 30)
+#define LVM_GETHEADER (LVM_FIRST + 31)
+#define LVM_GETTOPINDEX (LVM_FIRST + 39)
+#define LVM_GETCOUNTPERPAGE (LVM_FIRST + 40)
+#define LVM_SETITEMSTATE (LVM_FIRST + 43)
+#define LVM_GETITEMSTATE (LVM_FIRST + 44)
+#define LVM_GETITEMTEXTA (LVM_FIRST + 45)
+#define LVM_SETITEMTEXTA (LVM_FIRST + 46)
+#define LVM_SETITEMCOUNT (LVM_FIRST + 47)
+#define LVM_GETSELECTEDCOUNT (LVM_FIRST + 50)
+#define LVM_SETEXTENDEDLISTVIEWSTYLE (LVM_FIRST + 54)
+#define LVM_GETEXTENDEDLISTVIEWSTYLE (LVM_FIRST + 55)
+#define LVM_GETSELECTIONMARK (LVM_FIRST + 66)
+#define LVM_SETSELECTIONMARK (LVM_FIRST + 67)
+
+#define LVM_GETITEM LVM_GETITEMA
+#define LVM_SETITEM LVM_SETITEMA
+#define LVM_INSERTITEM LVM_INSERTITEMA
+#define LVM_GETSTRINGWIDTH LVM_GETSTRINGWIDTHA
+#define LVM_GETCOLUMN LVM_GETCOLUMNA
+#define LVM_SETCOLUMN LVM_SETCOLUMNA
+#define LVM_INSERTCOLUMN LVM_INSERTCOLUMNA
+#define LVM_GETITEMTEXT LVM_GETITEMTEXTA
+#define LVM_SETITEMTEXT LVM_SETITEMTEXTA
+
+/* List view notifications */
+#define LVN_FIRST (0U - 100U)
+#define LVN_ITEMCHANGING (LVN_FIRST - 0)
+#define LVN_ITEMCHANGED (LVN_FIRST - 1)
+#define LVN_INSERTITEM (LVN_FIRST - 2)
+#define LVN_DELETEITEM (LVN_FIRST - 3)
+#define LVN_DELETEALLITEMS (LVN_FIRST - 4)
+#define LVN_COLUMNCLICK (LVN_FIRST - 8)
+#define LVN_ITEMACTIVATE (LVN_FIRST - 14)
+#define LVN_KEYDOWN (LVN_FIRST - 55)
+
+/* Item and column descriptions */
+#define LVIF_TEXT 0x00000001
+#define LVIF_IMAGE 0x00000002
+#define LVIF_PARAM 0x00000004
+#define LVIF_STATE 0x00000008
+#define LVIF_INDENT 0x00000010
+#define LVIF_NORECOMPUTE 0x00000800
+
+#define LVIS_FOCUSED 0x0001
+#define LVIS_SELECTED 0x0002
+#define LVIS_CUT 0x0004
+#define LVIS_DROPHILITED 0x0008
+#define LVIS_OVERLAYMASK 0x0F00
+#define LVIS_STATEIMAGEMASK 0xF000
+
+#define LVNI_ALL 0x0000
+#define LVNI_FOCUSED 0x0001
+#define LVNI_SELECTED 0x0002
+
+#define LVCF_FMT 0x0001
+#define LVCF_WIDTH 0x0002
+#define LVCF_TEXT 0x0004
+#define LVCF_SUBITEM 0x0008
+#define LVCF_IMAGE 0x0010
+#define LVCF_ORDER 0x0020
+
+#define LVCFMT_LEFT 0x0000
+#define LVCFMT_RIGHT 0x0001
+#define LVCFMT_CENTER 0x0002
+#define LVCFMT_JUSTIFYMASK 0x0003
+
+#define LVSCW_AUTOSIZE (-1)
+#define LVSCW_AUTOSIZE_USEHEADER (-2)
+
+#define LPSTR_TEXTCALLBACKA ((LPSTR)(LONG_PTR)-1)
+
+typedef struct tagLVITEMA {
+  UINT mask;
+  int iItem;
+  int iSubItem;
+  UINT state;
+  UINT stateMask;
+  LPSTR pszText;
+  int cchTextMax;
+  int iImage;
+  LPARAM lParam;
+  int iIndent;
+  int iGroupId;
+  UINT cColumns;
+  PUINT puColumns;
+} LVITEMA, *LPLVITEMA;
+typedef LVITEMA LVITEM;
+typedef LPLVITEMA LPLVITEM;
+
+typedef struct tagLVCOLUMNA {
+  UINT mask;
+  int fmt;
+  int cx;
+  LPSTR pszText;
+  int cchTextMax;
+  int iSubItem;
+  int iImage;
+  int iOrder;
+} LVCOLUMNA, *LPLVCOLUMNA;
+typedef LVCOLUMNA LVCOLUMN;
+typedef LPLVCOLUMNA LPLVCOLUMN;
+
+typedef struct tagNMLISTVIEW {
+  NMHDR hdr;
+  int iItem;
+  int iSubItem;
+  UINT uNewState;
+  UINT uOldState;
+  UINT uChanged;
+  POINT ptAction;
+  LPARAM lParam;
+} NMLISTVIEW, *LPNMLISTVIEW;
+
+typedef struct tagNMITEMACTIVATE {
+  NMHDR hdr;
+  int iItem;
+  int iSubItem;
+  UINT uNewState;
+  UINT uOldState;
+  UINT uChanged;
+  POINT ptAction;
+  LPARAM lParam;
+  UINT uKeyFlags;
+} NMITEMACTIVATE, *LPNMITEMACTIVATE;
+
+#pragma pack(push, 1)
+typedef struct tagLVKEYDOWN {
+  NMHDR hdr;
+  WORD wVKey;
+  UINT flags;
+} NMLVKEYDOWN, *LPNMLVKEYDOWN;
+#pragma pack(pop)
+
+#ifdef __cplusplus
+}
+#endif

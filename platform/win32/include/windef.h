@@ -1,0 +1,90 @@
+/* Basic Windows types, as the SDK names and sizes them (LLP64 integer widths on an LP64 system). */
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+#define WINAPIV
+#define CONST const
+#define VOID void
+#ifndef NULL
+#define NULL 0
+#endif
+#define FALSE 0
+#define TRUE 1
+#define MAX_PATH 260
+
+typedef int BOOL;
+typedef unsigned char BOOLEAN;
+typedef unsigned char BYTE, UCHAR;
+typedef char CHAR;
+typedef unsigned short WORD, USHORT;
+typedef short SHORT;
+typedef char16_t WCHAR;
+typedef int INT, LONG;
+typedef unsigned int UINT, DWORD, ULONG;
+typedef long long LONGLONG;
+typedef unsigned long long ULONGLONG, DWORD64;
+typedef intptr_t INT_PTR, LONG_PTR;
+typedef uintptr_t UINT_PTR, ULONG_PTR, DWORD_PTR, SIZE_T;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef LONG HRESULT;
+typedef WORD ATOM;
+typedef DWORD COLORREF;
+typedef float FLOAT;
+
+typedef void *PVOID, *LPVOID;
+typedef const void *LPCVOID;
+typedef CHAR *PSTR, *LPSTR;
+typedef const CHAR *PCSTR, *LPCSTR;
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
+typedef CHAR TCHAR;
+typedef LPSTR LPTSTR;
+typedef LPCSTR LPCTSTR;
+typedef BYTE *PBYTE, *LPBYTE;
+typedef WORD *PWORD, *LPWORD;
+typedef DWORD *PDWORD, *LPDWORD;
+typedef ULONG *PULONG;
+typedef LONG *PLONG, *LPLONG;
+typedef INT *PINT, *LPINT;
+typedef UINT *PUINT;
+typedef BOOL *PBOOL, *LPBOOL;
+
+typedef void *HANDLE;
+typedef HANDLE *PHANDLE, *LPHANDLE;
+#define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__ *name
+DECLARE_HANDLE(HWND);
+DECLARE_HANDLE(HINSTANCE);
+DECLARE_HANDLE(HICON);
+DECLARE_HANDLE(HDC);
+DECLARE_HANDLE(HBRUSH);
+DECLARE_HANDLE(HFONT);
+DECLARE_HANDLE(HMENU);
+DECLARE_HANDLE(HRSRC);
+DECLARE_HANDLE(HBITMAP);
+DECLARE_HANDLE(HPEN);
+DECLARE_HANDLE(HRGN);
+typedef HINSTANCE HMODULE;
+typedef HICON HCURSOR;
+typedef HANDLE HGLOBAL;
+typedef HANDLE HGDIOBJ;
+
+typedef struct tagRECT { LONG left, top, right, bottom; } RECT, *PRECT, *LPRECT;
+typedef const RECT *LPCRECT;
+typedef struct tagPOINT { LONG x, y; } POINT, *PPOINT, *LPPOINT;
+typedef struct tagSIZE { LONG cx, cy; } SIZE, *PSIZE, *LPSIZE;
+
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
+#define HIBYTE(w) ((BYTE)((((DWORD_PTR)(w)) >> 8) & 0xff))
+#define MAKEWORD(a, b) ((WORD)(((BYTE)(a)) | ((WORD)((BYTE)(b))) << 8))
+#define MAKELONG(a, b) ((LONG)(((WORD)(a)) | ((DWORD)((WORD)(b))) << 16))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))

@@ -1,0 +1,32 @@
+#include "kvplat/diag.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+namespace kvplat {
+
+namespace {
+UnimplementedHandler g_unimplementedHandler = nullptr;
+}
+
+void Diag(const char *format, ...) {
+  std::string line = "kelvorant: ";
+  va_list args;
+  va_start(args, format);
+  char buffer[1024];
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  line += buffer;
+  line += '\n';
+  std::fputs(line.c_str(), stderr);
+}
+
+void ReportUnimplemented(const char *what) {
+  Diag("not implemented: %s", what);
+  if (g_unimplementedHandler) g_unimplementedHandler(what);
+}
+
+void SetUnimplementedHandler(UnimplementedHandler handler) { g_unimplementedHandler = handler; }
+
+}  // namespace kvplat
