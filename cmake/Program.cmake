@@ -26,4 +26,6 @@ kv_embed_files(TARGET kelvorant_resources SYMBOL kv_embedded_resources
 
 add_executable(kelvorant ${KV_APP_SOURCES})
 target_link_libraries(kelvorant PRIVATE kelvorant_program kelvorant_resources kv_crt)
-add_dependencies(kelvorant KELVORANT_sys)
+if(TARGET KELVORANT_sys)
+  add_dependencies(kelvorant KELVORANT_sys)
+endif()

@@ -71,6 +71,9 @@ HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
 LPVOID WINAPI LockResource(HGLOBAL hResData);
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 
+/* The application's entry point, called by the start-up code. */
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
+
 #define GetCurrentDirectory GetCurrentDirectoryA
 #define CreateFile CreateFileA
 #define GetModuleFileName GetModuleFileNameA

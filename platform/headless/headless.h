@@ -1,0 +1,15 @@
+// The headless front end: performs a script's actions on the dialog and writes JSON lines.
+#pragma once
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "kvplat/frontend.h"
+
+namespace kvplat {
+
+// `script` is the script's text (empty: close the dialog as by its close box once it is shown); the JSON
+// lines go to `out`, which the front end does not close.
+std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(std::string script, std::FILE *out);
+
+}  // namespace kvplat

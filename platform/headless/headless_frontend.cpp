@@ -1,0 +1,144 @@
+// The headless front end: runs the script's actions against the dialog, one a line, and writes JSON lines
+// for `dump` actions and for every message box.
+#include <chrono>
+#include <thread>
+
+#include <commctrl.h>
+
+#include "headless.h"
+#include "kvplat/diag.h"
+#include "kvplat/dialog.h"
+#include "kvplat/input.h"
+#include "kvplat/listview.h"
+#include "kvplat/machine_port.h"
+#include "kvplat/msgbox.h"
+#include "kvplat/window.h"
+#include "script.h"
+#include "state_json.h"
+
+namespace kvplat {
+
+namespace {
+
+class HeadlessFrontEnd : public FrontEnd {
+ public:
+  HeadlessFrontEnd(std::string script, std::FILE *out) : actions_(script::Parse(script)), out_(out) {}
+
+  int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * kHeadlessCharWidth; }
+  int BaseUnitX() override { return kHeadlessCharWidth; }
+  int BaseUnitY() override { return kHeadlessLineHeight; }
+
+  void RunModalLoop(HWND dialog) override {
+    SendMessageA(dialog, WM_PAINT, 0, 0);
+    while (!IsDialogEnded(dialog) && next_ < actions_.size()) {
+      const script::Action &action = actions_[next_++];
+      std::string why;
+      if (!Perform(dialog, action, &why)) {
+        Diag("script line %d: %s", action.line, why.c_str());
+        failed_ = true;
+        break;
+      }
+    }
+    // After the last action (or a failed one) the dialog closes as by its close box.
+    if (!IsDialogEnded(dialog)) input::CloseBox(dialog);
+  }
+
+  int ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT type) override {
+    WriteLine(MessageBoxJson(caption, text, type));
+    return MessageBoxDefaultButton(type);
+  }
+
+  bool Failed() override {
+    if (!failed_ && next_ < actions_.size()) {
+      Diag("script line %d: the dialog has closed before this action", actions_[next_].line);
+      failed_ = true;
+    }
+    return failed_;
+  }
+
+ private:
+  void WriteLine(const std::string &json) {
+    std::fputs(json.c_str(), out_);
+    std::fputc('\n', out_);
+    std::fflush(out_);
+  }
+
+  static bool FindControl(HWND dialog, int id, HWND *control, std::string *why) {
+    *control = GetDlgItem(dialog, id);
+    if (*control) return true;
+    *why = "the dialog has no control " + std::to_string(id);
+    return false;
+  }
+
+  static bool FindList(HWND dialog, int id, HWND *list, ListViewState **state, std::string *why) {
+    if (!FindControl(dialog, id, list, why)) return false;
+    *state = StateOf<ListViewState>(*list);
+    if (*state) return true;
+    *why = "control " + std::to_string(id) + " is not a list view";
+    return false;
+  }
+
+  static bool Usable(HWND control, int id, std::string *why) {
+    if (IsWindowVisible(control) && IsWindowEnabled(control)) return true;
+    *why = "control " + std::to_string(id) + " is hidden or disabled";
+    return false;
+  }
+
+  bool Perform(HWND dialog, const script::Action &action, std::string *why) {
+    HWND control = nullptr;
+    ListViewState *list = nullptr;
+    switch (action.verb) {
+      case script::Verb::Invalid:
+        *why = action.error;
+        return false;
+      case script::Verb::Click:
+        if (!FindControl(dialog, action.id, &control, why) || !Usable(control, action.id, why)) return false;
+        input::Click(control);
+        return true;
+      case script::Verb::ClickRow:
+        if (!FindList(dialog, action.id, &control, &list, why) || !Usable(control, action.id, why)) return false;
+        if (action.row < 0 || static_cast<size_t>(action.row) >= list->items.size()) {
+          *why = "list " + std::to_string(action.id) + " has no row " + std::to_string(action.row);
+          return false;
+        }
+        input::ClickListRow(control, action.row, 0);
+        return true;
+      case script::Verb::ClickEmpty:
+        if (!FindList(dialog, action.id, &control, &list, why) || !Usable(control, action.id, why)) return false;
+        input::ClickListEmpty(control);
+        return true;
+      case script::Verb::Key:
+        input::Key(dialog, action.key);
+        return true;
+      case script::Verb::Focus:
+        if (!FindControl(dialog, action.id, &control, why) || !Usable(control, action.id, why)) return false;
+        input::Focus(control);
+        return true;
+      case script::Verb::Close:
+        input::CloseBox(dialog);
+        return true;
+      case script::Verb::Sleep:
+        std::this_thread::sleep_for(std::chrono::milliseconds(action.milliseconds));
+        return true;
+      case script::Verb::Machine:
+        return SendMachineCommand(action.machine, why);
+      case script::Verb::Dump:
+        WriteLine(DialogStateJson(dialog));
+        return true;
+    }
+    return false;
+  }
+
+  std::vector<script::Action> actions_;
+  size_t next_ = 0;
+  std::FILE *out_;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(std::string script, std::FILE *out) {
+  return std::make_unique<HeadlessFrontEnd>(std::move(script), out);
+}
+
+}  // namespace kvplat

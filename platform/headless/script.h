@@ -1,0 +1,27 @@
+// The automation script: one action a line, `#` starts a comment.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kvplat::script {
+
+enum class Verb { Click, ClickRow, ClickEmpty, Key, Focus, Close, Sleep, Machine, Dump, Invalid };
+
+struct Action {
+  int line = 0;         // 1-based line of the script
+  Verb verb = Verb::Dump;
+  int id = 0;           // control id: click, click-row, click-empty, focus
+  int row = 0;          // click-row
+  UINT key = 0;         // key: the virtual-key code
+  int milliseconds = 0; // sleep
+  std::string machine;  // machine: the command after "machine "
+  std::string error;    // invalid: why the line is not an action
+};
+
+// Reads a script. A line that is not an action becomes an Invalid action, so that it is reported when the
+// script reaches it, after the actions before it have been done.
+std::vector<Action> Parse(const std::string &text);
+
+}  // namespace kvplat::script

@@ -1,0 +1,3 @@
+// MFC extensions: nothing beyond the core is used.
+#pragma once
+#include "afxwin.h"

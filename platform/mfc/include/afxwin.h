@@ -1,0 +1,241 @@
+// The MFC core subset: application, windows, dialogs, device contexts, data exchange, message maps.
+// Written only against the Win32 API, so that it could sit on Windows as well as on this platform.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "afxres.h"
+
+#define PASCAL
+#define AFX_MSG_CALL
+#define afx_msg
+#define AFXAPI
+#define AFX_CDECL
+
+#ifndef ASSERT
+#include <assert.h>
+#define ASSERT(f) assert(f)
+#endif
+#define VERIFY(f) ((void)(f))
+#define TRACE(...) ((void)0)
+#define UNUSED_ALWAYS(x) ((void)(x))
+
+#define CN_COMMAND 0
+
+#include "afxmsg_.h"
+
+class CDataExchange;
+class CWinApp;
+
+class CObject {
+ public:
+  virtual ~CObject() = default;
+
+ protected:
+  CObject() = default;
+
+ private:
+  CObject(const CObject &) = delete;
+  CObject &operator=(const CObject &) = delete;
+};
+
+// Something that message maps route commands to.
+class CCmdTarget : public CObject {
+ public:
+  // Dispatches a command (nCode = notification code; for WM_NOTIFY, MAKELONG(code, WM_NOTIFY)) through the
+  // message maps of this class and its bases. pExtra is the AFX_NOTIFY of a WM_NOTIFY.
+  virtual BOOL OnCmdMsg(UINT nID, int nCode, void *pExtra, void *pHandlerInfo);
+
+ protected:
+  static const AFX_MSGMAP *PASCAL GetThisMessageMap();
+  virtual const AFX_MSGMAP *GetMessageMap() const;
+
+  // The entry of this class's maps (or its bases') for a message, or null.
+  const AFX_MSGMAP_ENTRY *FindMessageEntry(UINT nMsg, UINT nCode, UINT nID) const;
+};
+
+struct AFX_NOTIFY {
+  LRESULT *pResult;
+  NMHDR *pNMHDR;
+};
+
+class CRect : public tagRECT {
+ public:
+  CRect() { left = top = right = bottom = 0; }
+  CRect(int l, int t, int r, int b) {
+    left = l;
+    top = t;
+    right = r;
+    bottom = b;
+  }
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+  operator LPRECT() { return this; }
+  operator LPCRECT() const { return this; }
+};
+
+class CWnd : public CCmdTarget {
+ public:
+  HWND m_hWnd = nullptr;
+
+  CWnd() = default;
+  virtual ~CWnd();
+
+  operator HWND() const { return m_hWnd; }
+  HWND GetSafeHwnd() const { return m_hWnd; }
+
+  // The window object that owns a handle (attached or subclassed), or null.
+  static CWnd *PASCAL FromHandlePermanent(HWND hWnd);
+  BOOL Attach(HWND hWndNew);
+  HWND Detach();
+  // Routes the window's messages through this object's message map (DDX_Control does this).
+  BOOL SubclassWindow(HWND hWnd);
+  HWND UnsubclassWindow();
+
+  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+  void SetWindowText(LPCTSTR lpszString);
+  int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
+  int GetDlgCtrlID() const;
+  void GetDlgItem(int nID, HWND *phWnd) const;
+  BOOL IsIconic() const;
+  void GetClientRect(LPRECT lpRect) const;
+  DWORD GetStyle() const;
+  HICON SetIcon(HICON hIcon, BOOL bBigIcon);
+  void SetRedraw(BOOL bRedraw = TRUE);
+  CWnd *SetFocus();
+  virtual BOOL DestroyWindow();
+
+  BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+
+  // Message handling as MFC does it: the map first, then the window's original procedure.
+  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT *pResult);
+  virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+  virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT *pResult);
+  virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // The default processing of the message being handled.
+  LRESULT Default();
+
+ protected:
+  static const AFX_MSGMAP *PASCAL GetThisMessageMap();
+  virtual const AFX_MSGMAP *GetMessageMap() const;
+  virtual void DoDataExchange(CDataExchange *pDX);
+  virtual void PreSubclassWindow();
+  virtual void PostNcDestroy();
+
+  afx_msg void OnPaint();
+  afx_msg void OnNcDestroy();
+
+  WNDPROC m_pfnSuper = nullptr;  // the procedure the window had before it was subclassed
+
+  friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
+  friend class CDataExchange;
+};
+
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+class CDialog : public CWnd {
+ public:
+  explicit CDialog(UINT nIDTemplate, CWnd *pParentWnd = nullptr);
+  explicit CDialog(LPCTSTR lpszTemplateName, CWnd *pParentWnd = nullptr);
+  virtual ~CDialog();
+
+  // Creates the dialog from its template, runs it modally and returns the result given to EndDialog, or -1
+  // when the dialog could not be created.
+  virtual INT_PTR DoModal();
+  void EndDialog(int nResult);
+
+  virtual BOOL OnInitDialog();
+
+ protected:
+  static const AFX_MSGMAP *PASCAL GetThisMessageMap();
+  virtual const AFX_MSGMAP *GetMessageMap() const;
+
+  virtual void OnOK();
+  virtual void OnCancel();
+
+  LPCTSTR m_lpszTemplateName;
+  CWnd *m_pParentWnd;
+  INT_PTR m_nModalResult = -1;
+
+  friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
+};
+
+class CDataExchange {
+ public:
+  BOOL m_bSaveAndValidate;
+  CWnd *m_pDlgWnd;
+  CDataExchange(CWnd *pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+};
+
+void AFXAPI DDX_Control(CDataExchange *pDX, int nIDC, CWnd &rControl);
+
+class CEdit : public CWnd {
+ public:
+  CEdit() = default;
+  void SetSel(int nStartChar, int nEndChar, BOOL bNoScroll = FALSE);
+  void SetReadOnly(BOOL bReadOnly = TRUE);
+};
+
+class CDC : public CObject {
+ public:
+  HDC m_hDC = nullptr;
+  HDC GetSafeHdc() const { return m_hDC; }
+  BOOL DrawIcon(int x, int y, HICON hIcon);
+};
+
+class CPaintDC : public CDC {
+ public:
+  explicit CPaintDC(CWnd *pWnd);
+  virtual ~CPaintDC();
+  PAINTSTRUCT m_ps{};
+
+ protected:
+  HWND m_hWnd;
+};
+
+class CWinThread : public CCmdTarget {
+ public:
+  CWnd *m_pMainWnd = nullptr;
+
+  virtual BOOL InitInstance();
+  virtual int ExitInstance();
+  virtual int Run();
+};
+
+class CWinApp : public CWinThread {
+ public:
+  explicit CWinApp(LPCTSTR lpszAppName = nullptr);
+  virtual ~CWinApp();
+
+  LPCTSTR m_pszAppName;     // the caption of the application's message boxes
+  HINSTANCE m_hInstance = nullptr;
+  LPTSTR m_lpCmdLine = nullptr;
+  int m_nCmdShow = SW_SHOWNORMAL;
+
+  virtual BOOL InitApplication();
+  virtual BOOL InitInstance();
+  virtual int DoMessageBox(LPCTSTR lpszPrompt, UINT nType, UINT nIDPrompt);
+
+  HICON LoadIcon(UINT nIDResource) const;
+  afx_msg void OnHelp();
+
+ protected:
+  static const AFX_MSGMAP *PASCAL GetThisMessageMap();
+  virtual const AFX_MSGMAP *GetMessageMap() const;
+
+ private:
+  char m_szModuleAppName[MAX_PATH] = {};
+  friend int AFXAPI AfxWinInit(HINSTANCE, HINSTANCE, LPTSTR, int);
+};
+
+CWinApp *AFXAPI AfxGetApp();
+CWnd *AFXAPI AfxGetMainWnd();
+HINSTANCE AFXAPI AfxGetInstanceHandle();
+HINSTANCE AFXAPI AfxGetResourceHandle();
+HINSTANCE AFXAPI AfxFindResourceHandle(LPCTSTR lpszName, LPCTSTR lpszType);
+int AFXAPI AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
+int AFXAPI AfxWinInit(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);
+int AFXAPI AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);

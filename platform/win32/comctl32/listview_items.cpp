@@ -1,0 +1,185 @@
+// List view items: insertion, texts, data, the LVIS_ states with their notifications, deletion, the mark.
+//
+// Every notification is sent before the message that caused it returns, and its handler may change the list
+// (even delete every item), so nothing here holds a reference to an item across a notification.
+#include <cstring>
+
+#include "kvplat/frontend.h"
+#include "listview_internal.h"
+
+namespace kvplat::listview {
+
+namespace {
+
+constexpr UINT kManagedStates = LVIS_SELECTED | LVIS_FOCUSED;
+
+ListViewState *State(HWND list) { return StateOf<ListViewState>(list); }
+
+bool Exists(HWND list, int index) {
+  ListViewState *state = State(list);
+  return state && index >= 0 && static_cast<size_t>(index) < state->items.size();
+}
+
+void Repaint(HWND list) {
+  if (ListViewState *state = State(list); state && state->redraw) ActiveFrontEnd().Invalidate(list);
+}
+
+void SetText(ListViewItem &item, int subItem, const char *text) {
+  if (static_cast<size_t>(subItem) >= item.texts.size()) item.texts.resize(subItem + 1);
+  item.texts[subItem] = text ? text : "";
+}
+
+// Applies LVIF_TEXT, LVIF_PARAM and LVIF_STATE to an existing item: LVN_ITEMCHANGING first (always; the
+// parent may refuse), then the change, then LVN_ITEMCHANGED when something really changed.
+bool SetMainItem(HWND list, int index, UINT mask, const char *text, LPARAM data, UINT state, UINT stateMask) {
+  if (!Exists(list, index)) return false;
+  const ListViewItem &before = State(list)->items[index];
+  const UINT oldState = before.state;
+  const UINT newState = (oldState & ~stateMask) | (state & stateMask);
+  const LPARAM oldData = before.data;
+  UINT changed = 0;
+  if ((mask & LVIF_STATE) && newState != oldState) changed |= LVIF_STATE;
+  if ((mask & LVIF_PARAM) && data != oldData) changed |= LVIF_PARAM;
+  if ((mask & LVIF_TEXT) && before.Text(0) != (text ? text : "")) changed |= LVIF_TEXT;
+
+  const UINT reportedNew = (mask & LVIF_STATE) ? newState : 0;
+  const UINT reportedOld = (mask & LVIF_STATE) ? oldState : 0;
+  if (NotifyItem(list, LVN_ITEMCHANGING, index, reportedNew, reportedOld, changed ? changed : mask, oldData))
+    return false;
+  if (!Exists(list, index)) return false;
+
+  {
+    ListViewItem &item = State(list)->items[index];
+    if (mask & LVIF_TEXT) SetText(item, 0, text);
+    if (mask & LVIF_PARAM) item.data = data;
+    item.state = (item.state & kManagedStates) | (newState & ~kManagedStates);
+  }
+  if (!changed) return true;
+
+  if (changed & LVIF_STATE) {
+    const UINT delta = oldState ^ newState;
+    if (delta & LVIS_SELECTED) {
+      if (newState & LVIS_SELECTED) {
+        if (FindWindowState(list)->style & LVS_SINGLESEL) DeselectAllExcept(list, index);
+        if (!Exists(list, index)) return false;
+        State(list)->items[index].state |= LVIS_SELECTED;
+      } else {
+        State(list)->items[index].state &= ~LVIS_SELECTED;
+      }
+    }
+    if (delta & LVIS_FOCUSED) {
+      ListViewState *st = State(list);
+      if (newState & LVIS_FOCUSED) {
+        // The mark follows the first focus only when nothing set it before.
+        if (st->focusedItem == -1 && st->selectionMark == -1) st->selectionMark = index;
+        if (st->focusedItem != -1 && st->focusedItem != index) ChangeItemState(list, st->focusedItem, 0, LVIS_FOCUSED);
+        if (!Exists(list, index)) return false;
+        st = State(list);
+        st->items[index].state |= LVIS_FOCUSED;
+        st->focusedItem = index;
+      } else {
+        st->items[index].state &= ~LVIS_FOCUSED;
+        if (st->focusedItem == index) st->focusedItem = -1;
+      }
+    }
+  }
+  Repaint(list);
+  NotifyItem(list, LVN_ITEMCHANGED, index, reportedNew, reportedOld, changed,
+             (mask & LVIF_PARAM) ? data : oldData);
+  return true;
+}
+
+}  // namespace
+
+bool ChangeItemState(HWND list, int index, UINT state, UINT mask) {
+  return SetMainItem(list, index, LVIF_STATE, nullptr, 0, state, mask);
+}
+
+void DeselectAllExcept(HWND list, int keep) {
+  for (int i = 0; Exists(list, i); ++i)
+    if (i != keep && (State(list)->items[i].state & LVIS_SELECTED)) ChangeItemState(list, i, 0, LVIS_SELECTED);
+}
+
+LRESULT InsertItem(HWND list, const LVITEMA *item) {
+  ListViewState *state = State(list);
+  if (!item || item->iItem < 0 || item->iSubItem != 0) return -1;
+  const int count = static_cast<int>(state->items.size());
+  const int index = item->iItem > count ? count : item->iItem;
+  ListViewItem added;
+  if (item->mask & LVIF_TEXT) SetText(added, 0, item->pszText);
+  if (item->mask & LVIF_PARAM) added.data = item->lParam;
+  if (item->mask & LVIF_STATE) added.state = item->state & item->stateMask & ~kManagedStates;
+  state->items.insert(state->items.begin() + index, std::move(added));
+  if (state->focusedItem >= index) ++state->focusedItem;
+  if (state->selectionMark >= index) ++state->selectionMark;
+  Repaint(list);
+  NotifyItem(list, LVN_INSERTITEM, index, 0, 0, 0, (item->mask & LVIF_PARAM) ? item->lParam : 0);
+  return index;
+}
+
+LRESULT SetItem(HWND list, const LVITEMA *item) {
+  if (!item || !Exists(list, item->iItem)) return FALSE;
+  if (item->iSubItem == 0)
+    return SetMainItem(list, item->iItem, item->mask, item->pszText, item->lParam, item->state, item->stateMask);
+  // A sub-item carries only its text, and only under an existing column.
+  ListViewState *state = State(list);
+  if (item->iSubItem < 0 || static_cast<size_t>(item->iSubItem) >= state->columns.size()) return FALSE;
+  if (item->mask & ~(LVIF_TEXT | LVIF_IMAGE)) return FALSE;
+  if (item->mask & LVIF_TEXT) SetText(state->items[item->iItem], item->iSubItem, item->pszText);
+  Repaint(list);
+  return TRUE;
+}
+
+LRESULT GetItem(HWND list, LVITEMA *item) {
+  if (!item || !Exists(list, item->iItem)) return FALSE;
+  const ListViewItem &it = State(list)->items[item->iItem];
+  if ((item->mask & LVIF_PARAM) && item->iSubItem != 0) return FALSE;
+  if (item->mask & LVIF_TEXT) {
+    if (!item->pszText || item->cchTextMax <= 0) return FALSE;
+    const std::string &text = it.Text(item->iSubItem);
+    size_t n = std::min(text.size(), static_cast<size_t>(item->cchTextMax - 1));
+    std::memcpy(item->pszText, text.data(), n);
+    item->pszText[n] = '\0';
+  }
+  if (item->mask & LVIF_PARAM) item->lParam = it.data;
+  if (item->mask & LVIF_STATE) item->state = it.state & item->stateMask;
+  return TRUE;
+}
+
+LRESULT SetItemState(HWND list, int index, const LVITEMA *item) {
+  if (!item) return FALSE;
+  if (index != -1) return ChangeItemState(list, index, item->state, item->stateMask);
+  for (int i = 0; Exists(list, i); ++i) ChangeItemState(list, i, item->state, item->stateMask);
+  return TRUE;
+}
+
+LRESULT GetItemState(HWND list, int index, UINT mask) {
+  return Exists(list, index) ? State(list)->items[index].state & mask : 0;
+}
+
+LRESULT DeleteAllItems(HWND list) {
+  NMLISTVIEW nm{};
+  nm.iItem = -1;
+  // A parent that answers TRUE to LVN_DELETEALLITEMS does not want LVN_DELETEITEM for each item.
+  bool suppress = Notify(list, LVN_DELETEALLITEMS, &nm.hdr) != 0;
+  if (!suppress)
+    for (int i = static_cast<int>(State(list)->items.size()) - 1; i >= 0; --i)
+      if (Exists(list, i)) NotifyItem(list, LVN_DELETEITEM, i, 0, 0, 0, State(list)->items[i].data);
+  ListViewState *state = State(list);
+  state->items.clear();
+  state->items.shrink_to_fit();
+  state->focusedItem = -1;
+  state->selectionMark = -1;
+  state->topIndex = 0;
+  Repaint(list);
+  return TRUE;
+}
+
+LRESULT SetSelectionMark(HWND list, int index) {
+  ListViewState *state = State(list);
+  int old = state->selectionMark;
+  if (index >= -1 && index < static_cast<int>(state->items.size())) state->selectionMark = index;
+  return old;
+}
+
+}  // namespace kvplat::listview

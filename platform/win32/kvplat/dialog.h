@@ -1,0 +1,30 @@
+// The dialog manager's per-dialog state, and what front ends need to know of a dialog.
+#pragma once
+#include <windows.h>
+
+#include "kvplat/window.h"
+
+namespace kvplat {
+
+struct DialogState : ControlState {
+  DLGPROC dialogProc = nullptr;
+  LRESULT msgResult = 0;  // DWLP_MSGRESULT
+  LONG_PTR user = 0;      // DWLP_USER
+  int defaultId = IDOK;   // DM_GETDEFID: the last BS_DEFPUSHBUTTON of the template, else IDOK
+  HWND lastFocus = nullptr;
+  bool ended = false;
+  INT_PTR result = 0;
+  int baseUnitX = 0;      // the base units the template was laid out with
+  int baseUnitY = 0;
+};
+
+// True once EndDialog has been called for the dialog (or the window is gone).
+bool IsDialogEnded(HWND dialog);
+
+// The dialog that contains a window (the window itself when it is a dialog), or null.
+HWND OwningDialog(HWND hwnd);
+
+// The control that Enter presses when the focus is not on a push button.
+HWND DefaultButton(HWND dialog);
+
+}  // namespace kvplat

@@ -1,0 +1,47 @@
+// A front end shows the window manager's state and turns a person's or a script's input into the messages
+// that Windows would send (kvplat/input.h). Exactly one is active: the window front end (FLTK) or the
+// headless one. Text metrics come from it, since they depend on the font it draws with.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace kvplat {
+
+class FrontEnd {
+ public:
+  virtual ~FrontEnd() = default;
+
+  // Pixel width of a text in the dialog font, and the dialog font's base units (average character width,
+  // line height), from which dialog units are converted.
+  virtual int TextWidth(std::string_view text) = 0;
+  virtual int BaseUnitX() = 0;
+  virtual int BaseUnitY() = 0;
+
+  // The modal loop of a dialog that has just been created and initialised: shows it and delivers input
+  // until EndDialog has been called for it (IsDialogEnded).
+  virtual void RunModalLoop(HWND dialog) = 0;
+
+  // A modal message box; returns the button pressed (IDOK, ...). Owner may be null.
+  virtual int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT type) = 0;
+
+  // The state of a window changed: repaint it when convenient. Windows whose redraw is off are not told.
+  virtual void Invalidate(HWND) {}
+  // A window is about to go away.
+  virtual void WindowDestroyed(HWND) {}
+
+  // Whether the front end failed to do what it was asked (a script error); the process then exits with 3.
+  virtual bool Failed() { return false; }
+};
+
+// The active front end. Before one is set, a minimal one with the headless metrics answers and message boxes
+// are answered with their default button.
+FrontEnd &ActiveFrontEnd();
+void SetActiveFrontEnd(FrontEnd *frontEnd);
+
+// Text metrics of the headless front end, fixed so that results do not depend on fonts.
+constexpr int kHeadlessCharWidth = 6;
+constexpr int kHeadlessLineHeight = 13;
+
+}  // namespace kvplat

@@ -1,0 +1,68 @@
+// The list view's state (report view): columns, items with their sub-item texts, data and LVIS_ states, the
+// selection mark, the focused item and the scroll position.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "kvplat/window.h"
+
+namespace kvplat {
+
+struct ListViewColumn {
+  std::string text;
+  int width = 0;
+  int format = 0;   // LVCFMT_
+  int subItem = 0;  // the sub-item whose texts this column shows
+};
+
+struct ListViewItem {
+  std::vector<std::string> texts;  // by sub-item index; missing entries are empty
+  LPARAM data = 0;
+  UINT state = 0;  // LVIS_
+  const std::string &Text(int subItem) const;
+};
+
+struct ListViewState : ControlState {
+  DWORD extendedStyle = 0;
+  std::vector<ListViewColumn> columns;
+  std::vector<ListViewItem> items;
+  int selectionMark = -1;
+  int focusedItem = -1;
+  int topIndex = 0;
+  bool redraw = true;
+  bool hasFocus = false;
+  // Between WM_LBUTTONDOWN and WM_LBUTTONUP: what the click hit, for NM_CLICK.
+  bool buttonDown = false;
+  int clickItem = -1;
+  int clickColumn = -1;
+};
+
+// Where things are inside a list view, in its client coordinates.
+struct ListViewGeometry {
+  RECT client{};  // inside the border and the scroll bars
+  int headerHeight = 0;
+  int rowHeight = 0;
+  bool verticalScrollBar = false;
+  bool horizontalScrollBar = false;
+  int rowsPerPage = 0;  // rows that fit entirely
+};
+ListViewGeometry ListViewLayout(HWND list);
+
+constexpr int kScrollBarSize = 17;
+
+}  // namespace kvplat
+
+namespace kvplat {
+
+// Scrolling and hit points, for input and front ends (the messages' work without the messages).
+void ListViewEnsureVisible(HWND list, int row);
+void ListViewSetTopIndex(HWND list, int topIndex);
+// A point inside the cell of `row` and `column` (display order), in the list's client coordinates; false when
+// the row or the column does not exist or the row is scrolled out of view.
+bool ListViewCellPoint(HWND list, int row, int column, POINT *point);
+// A point in the list's client area below its last row; false when the rows fill the view.
+bool ListViewEmptyPoint(HWND list, POINT *point);
+
+}  // namespace kvplat

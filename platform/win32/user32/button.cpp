@@ -1,0 +1,86 @@
+// The Button class: push buttons (BN_CLICKED on a click or Space) and group boxes (never focused).
+#include "kvplat/controls.h"
+#include "kvplat/window.h"
+#include "wnd_internal.h"
+
+namespace kvplat {
+
+namespace {
+
+bool IsGroupBox(const Window *w) { return (w->style & BS_TYPEMASK) == BS_GROUPBOX; }
+
+void NotifyClicked(HWND hwnd) {
+  Window *w = FindWindowState(hwnd);
+  SendMessageA(w->parent, WM_COMMAND, MAKEWPARAM(w->id, BN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
+}
+
+void SetPushed(HWND hwnd, bool pushed) {
+  auto *state = StateOf<ButtonState>(hwnd);
+  if (state->pushed == pushed) return;
+  state->pushed = pushed;
+  InvalidateWindow(hwnd);
+}
+
+}  // namespace
+
+LRESULT CALLBACK ButtonWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  Window *w = FindWindowState(hwnd);
+  auto *state = StateOf<ButtonState>(hwnd);
+  if (!w || !state) return 0;
+  switch (msg) {
+    case WM_GETDLGCODE:
+      if (IsGroupBox(w)) return DLGC_STATIC;
+      return DLGC_BUTTON |
+             ((w->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+    case WM_LBUTTONDOWN:
+      if (IsGroupBox(w)) return 0;
+      SetFocus(hwnd);
+      if (IsWindow(hwnd)) SetPushed(hwnd, true);
+      return 0;
+    case WM_LBUTTONUP:
+      if (IsGroupBox(w) || !state->pushed) return 0;
+      SetPushed(hwnd, false);
+      NotifyClicked(hwnd);
+      return 0;
+    case WM_KEYDOWN:
+      if (wParam == VK_SPACE) SetPushed(hwnd, true);
+      return 0;
+    case WM_KEYUP:
+      if (wParam == VK_SPACE && state->pushed) {
+        SetPushed(hwnd, false);
+        NotifyClicked(hwnd);
+      }
+      return 0;
+    case BM_CLICK:
+      SendMessageA(hwnd, WM_LBUTTONDOWN, 0, 0);
+      if (IsWindow(hwnd)) SendMessageA(hwnd, WM_LBUTTONUP, 0, 0);
+      return 0;
+    case BM_SETSTYLE:
+      w->style = (w->style & ~0xFFFFu) | LOWORD(wParam);
+      if (lParam) InvalidateWindow(hwnd);
+      return 0;
+    case BM_GETSTATE:
+      return (state->pushed ? 0x0004 /* BST_PUSHED */ : 0) | (GetFocus() == hwnd ? 0x0008 /* BST_FOCUS */ : 0);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      if (msg == WM_KILLFOCUS) state->pushed = false;
+      InvalidateWindow(hwnd);
+      return 0;
+    case WM_SETTEXT:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case WM_NCCREATE:
+    case WM_CREATE:
+    case WM_DESTROY:
+    case WM_NCDESTROY:
+    case WM_PAINT:
+    case WM_ENABLE:
+    case WM_SHOWWINDOW:
+    case WM_CHAR:
+      return DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+  ReportUnimplementedMessage(hwnd, msg);
+  return 0;
+}
+
+}  // namespace kvplat

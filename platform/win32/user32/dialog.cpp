@@ -1,0 +1,181 @@
+// The dialog manager: modal dialogs built from a dialog template, DefDlgProcA, EndDialog.
+#include <string>
+
+#include "kvplat/diag.h"
+#include "kvplat/dialog.h"
+#include "kvplat/dlgtemplate.h"
+#include "kvplat/frontend.h"
+#include "kvplat/window.h"
+#include "wnd_internal.h"
+
+namespace kvplat {
+
+bool IsDialogEnded(HWND dialog) {
+  auto *state = StateOf<DialogState>(dialog);
+  return !state || state->ended;
+}
+
+HWND DefaultButton(HWND dialog) {
+  auto *state = StateOf<DialogState>(dialog);
+  return state ? GetDlgItem(dialog, state->defaultId) : nullptr;
+}
+
+namespace {
+
+RECT DialogUnitsToPixels(int x, int y, int cx, int cy, int baseX, int baseY) {
+  int left = MulDiv(x, baseX, 4);
+  int top = MulDiv(y, baseY, 8);
+  return RECT{left, top, left + MulDiv(cx, baseX, 4), top + MulDiv(cy, baseY, 8)};
+}
+
+bool IsTabStop(HWND hwnd) {
+  Window *w = FindWindowState(hwnd);
+  return w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
+}
+
+HWND FirstTabStop(HWND dialog) {
+  for (HWND child : FindWindowState(dialog)->children)
+    if (IsTabStop(child)) return child;
+  return nullptr;
+}
+
+// Messages whose result a dialog procedure returns directly instead of through DWLP_MSGRESULT.
+bool ReturnsResultDirectly(UINT msg) {
+  return msg == WM_INITDIALOG || msg == WM_QUERYDRAGICON || (msg >= 0x0132 && msg <= 0x0138) /* WM_CTLCOLOR* */;
+}
+
+HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC proc) {
+  FrontEnd &fe = ActiveFrontEnd();
+  int baseX = fe.BaseUnitX(), baseY = fe.BaseUnitY();
+  RECT rect = DialogUnitsToPixels(tmpl.x, tmpl.y, tmpl.cx, tmpl.cy, baseX, baseY);
+  HWND dialog = CreateWindowState(tmpl.windowClass.empty() ? "#32770" : tmpl.windowClass, tmpl.title,
+                                  tmpl.style & ~WS_VISIBLE, tmpl.exStyle, rect, parent, 0);
+  if (!dialog) return nullptr;
+  auto *state = StateOf<DialogState>(dialog);
+  if (!state) {
+    DestroyWindow(dialog);
+    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+    return nullptr;
+  }
+  state->dialogProc = proc;
+  state->baseUnitX = baseX;
+  state->baseUnitY = baseY;
+
+  for (const DialogItemTemplate &item : tmpl.items) {
+    RECT r = DialogUnitsToPixels(item.x, item.y, item.cx, item.cy, baseX, baseY);
+    HWND control = CreateWindowState(item.className, item.title, item.style | WS_CHILD, item.exStyle, r, dialog,
+                                     item.id);
+    if (!control) {
+      if (tmpl.style & DS_NOFAILCREATE) continue;
+      Diag("cannot create control %d of class \"%s\" in dialog \"%s\"", item.id, item.className.c_str(),
+           tmpl.title.c_str());
+      DWORD error = GetLastError();
+      DestroyWindow(dialog);
+      SetLastError(error);
+      return nullptr;
+    }
+    if ((item.className == "Button" || item.className == "button") &&
+        (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+      state->defaultId = item.id;
+  }
+  return dialog;
+}
+
+}  // namespace
+}  // namespace kvplat
+
+using kvplat::DialogState;
+using kvplat::FindWindowState;
+using kvplat::StateOf;
+
+extern "C" {
+
+INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA hDialogTemplate, HWND hWndParent,
+                                       DLGPROC lpDialogFunc, LPARAM dwInitParam) {
+  if (!hDialogTemplate) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  size_t size = kvplat::LoadedResourceSize(hDialogTemplate);
+  kvplat::DialogTemplate tmpl;
+  std::string error;
+  if (!kvplat::ParseDialogTemplate(hDialogTemplate, size ? size : 0x10000, &tmpl, &error)) {
+    kvplat::Diag("dialog template: %s", error.c_str());
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  HWND dialog = kvplat::CreateDialogFromTemplate(tmpl, hWndParent, lpDialogFunc);
+  if (!dialog) return -1;
+
+  HWND first = kvplat::FirstTabStop(dialog);
+  StateOf<DialogState>(dialog)->lastFocus = first;
+  if (SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), dwInitParam) && first &&
+      IsWindow(dialog))
+    SetFocus(first);
+
+  if (IsWindow(dialog) && !kvplat::IsDialogEnded(dialog)) {
+    if (tmpl.style & WS_VISIBLE) ShowWindow(dialog, SW_SHOW);
+    kvplat::ActiveFrontEnd().RunModalLoop(dialog);
+  }
+  auto *state = StateOf<DialogState>(dialog);
+  INT_PTR result = state ? state->result : -1;
+  if (IsWindow(dialog)) DestroyWindow(dialog);
+  return result;
+}
+
+BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
+  auto *state = StateOf<DialogState>(hDlg);
+  if (!state) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  state->ended = true;
+  state->result = nResult;
+  return TRUE;
+}
+
+LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
+  auto *state = StateOf<DialogState>(hDlg);
+  if (!state) return DefWindowProcA(hDlg, Msg, wParam, lParam);
+  if (state->dialogProc) {
+    state->msgResult = 0;
+    INT_PTR handled = state->dialogProc(hDlg, Msg, wParam, lParam);
+    state = StateOf<DialogState>(hDlg);  // the procedure may have destroyed the dialog
+    if (!state) return handled;
+    if (handled) return kvplat::ReturnsResultDirectly(Msg) ? handled : state->msgResult;
+  }
+  switch (Msg) {
+    case WM_INITDIALOG:
+      return 0;
+    case WM_CLOSE:
+      SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(hDlg, IDCANCEL)));
+      return 0;
+    case WM_SETFOCUS:
+      if (state->lastFocus && IsWindow(state->lastFocus)) SetFocus(state->lastFocus);
+      return 0;
+    case DM_GETDEFID:
+      return MAKELRESULT(state->defaultId, DC_HASDEFID);
+    case DM_SETDEFID:
+      state->defaultId = static_cast<int>(wParam);
+      return TRUE;
+  }
+  return DefWindowProcA(hDlg, Msg, wParam, lParam);
+}
+
+BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect) {
+  auto *state = StateOf<DialogState>(hDlg);
+  if (!state || !lpRect) return FALSE;
+  lpRect->left = MulDiv(lpRect->left, state->baseUnitX, 4);
+  lpRect->right = MulDiv(lpRect->right, state->baseUnitX, 4);
+  lpRect->top = MulDiv(lpRect->top, state->baseUnitY, 8);
+  lpRect->bottom = MulDiv(lpRect->bottom, state->baseUnitY, 8);
+  return TRUE;
+}
+
+LONG WINAPI GetDialogBaseUnits(void) {
+  kvplat::FrontEnd &fe = kvplat::ActiveFrontEnd();
+  return MAKELONG(fe.BaseUnitX(), fe.BaseUnitY());
+}
+
+}  // extern "C"

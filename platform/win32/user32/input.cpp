@@ -1,0 +1,123 @@
+// Mouse and keyboard input turned into the messages Windows sends, including the dialog manager's keys.
+#include "kvplat/input.h"
+
+#include "kvplat/dialog.h"
+#include "kvplat/listview.h"
+#include "kvplat/window.h"
+
+namespace kvplat::input {
+
+namespace {
+
+void MouseClickAt(HWND hwnd, POINT pt) {
+  LPARAM where = MAKELPARAM(pt.x, pt.y);
+  SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, where);
+  if (IsWindow(hwnd)) SendMessageA(hwnd, WM_LBUTTONUP, 0, where);
+}
+
+bool IsTabStop(HWND hwnd) {
+  Window *w = FindWindowState(hwnd);
+  return w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
+}
+
+// The next control with WS_TABSTOP after `from` in tab order, wrapping around.
+HWND NextTabStop(HWND dialog, HWND from) {
+  const std::vector<HWND> &children = FindWindowState(dialog)->children;
+  size_t n = children.size(), start = n;
+  for (size_t i = 0; i < n; ++i)
+    if (children[i] == from) start = i;
+  for (size_t step = 1; step <= n; ++step) {
+    HWND candidate = children[(start == n ? step - 1 : start + step) % n];
+    if (IsTabStop(candidate)) return candidate;
+  }
+  return nullptr;
+}
+
+void PressButton(HWND dialog, int id) {
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+}  // namespace
+
+void Click(HWND control) {
+  RECT client;
+  if (!GetClientRect(control, &client)) return;
+  MouseClickAt(control, POINT{client.right / 2, client.bottom / 2});
+}
+
+void ClickListRow(HWND list, int row, int column) {
+  ListViewEnsureVisible(list, row);
+  POINT pt;
+  if (ListViewCellPoint(list, row, column, &pt)) MouseClickAt(list, pt);
+}
+
+void ClickListEmpty(HWND list) {
+  POINT pt;
+  if (!ListViewEmptyPoint(list, &pt)) {
+    // The rows fill the view: scroll to the end, where the space below the last row shows.
+    ListViewEnsureVisible(list, 1 << 30);
+    if (!ListViewEmptyPoint(list, &pt)) return;
+  }
+  MouseClickAt(list, pt);
+}
+
+void Key(HWND dialog, UINT vk) {
+  HWND focus = GetFocus();
+  if (focus && OwningDialog(focus) != dialog) focus = nullptr;
+  LRESULT code = focus ? SendMessageA(focus, WM_GETDLGCODE, vk, 0) : 0;
+  switch (vk) {
+    case VK_TAB:
+      if (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) break;
+      if (HWND next = NextTabStop(dialog, focus)) {
+        SetFocus(next);
+        if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(next, EM_SETSEL, 0, -1);
+      }
+      return;
+    case VK_ESCAPE:
+      if (code & DLGC_WANTALLKEYS) break;
+      PressButton(dialog, IDCANCEL);
+      return;
+    case VK_RETURN: {
+      if (code & DLGC_WANTALLKEYS) break;
+      if (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) {
+        PressButton(dialog, GetDlgCtrlID(focus));
+        return;
+      }
+      LRESULT defId = SendMessageA(dialog, DM_GETDEFID, 0, 0);
+      HWND target = GetDlgItem(dialog, HIWORD(defId) == DC_HASDEFID ? LOWORD(defId) : IDOK);
+      if (!target || IsWindowEnabled(target)) PressButton(dialog, HIWORD(defId) == DC_HASDEFID ? LOWORD(defId) : IDOK);
+      return;
+    }
+    case VK_UP:
+    case VK_DOWN:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+      if (!(code & DLGC_WANTARROWS)) return;
+      break;
+  }
+  if (!focus) return;
+  SendMessageA(focus, WM_KEYDOWN, vk, 1);
+  if (IsWindow(focus)) SendMessageA(focus, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+}
+
+void Focus(HWND control) { SetFocus(control); }
+
+void CloseBox(HWND window) { SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+void SetMinimized(HWND window, bool minimized) {
+  Window *w = FindWindowState(window);
+  if (!w || w->minimized == minimized) return;
+  w->minimized = minimized;
+  RECT client;
+  GetClientRect(window, &client);
+  SendMessageA(window, WM_SIZE, minimized ? 1 /* SIZE_MINIMIZED */ : 0 /* SIZE_RESTORED */,
+               MAKELPARAM(client.right, client.bottom));
+}
+
+void ScrollList(HWND list, int topIndex) { ListViewSetTopIndex(list, topIndex); }
+
+}  // namespace kvplat::input
