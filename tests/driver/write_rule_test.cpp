@@ -1,4 +1,4 @@
-// The write rule, the default masks it runs with, and explicit masks, at every access width.
+// The write rule with the default masks it runs with, and with explicit masks, at every access width.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,27 +6,9 @@
 #include "core/default_masks.h"
 #include "core/dump_reader.h"
 #include "core/sim_machine.h"
-#include "core/write_rule.h"
 #include "driver_test_util.h"
 
 namespace {
-
-using kvsys::ApplyWriteRule;
-
-TEST(WriteRule, ByteRule) {
-  struct Case { uint8_t old_byte, writable, w1c, value, stored; } cases[] = {
-      {0x00, 0xff, 0x00, 0xa5, 0xa5},  // plain register
-      {0x5a, 0x00, 0x00, 0xa5, 0x5a},  // read-only
-      {0x5a, 0x0f, 0x00, 0xa5, 0x55},  // low nibble writable
-      {0xf0, 0x00, 0xf0, 0x30, 0xc0},  // write one clears, zero keeps
-      {0xf0, 0x00, 0xf0, 0x00, 0xf0},
-      {0x0f, 0x00, 0xf0, 0xff, 0x0f},  // clearing bits that are not set
-      {0x81, 0x01, 0x80, 0x81, 0x01},  // a writable bit next to a clearable one
-  };
-  for (const Case &c : cases)
-    EXPECT_EQ(ApplyWriteRule(c.old_byte, c.writable, c.w1c, c.value), c.stored)
-        << std::hex << int(c.old_byte) << " " << int(c.writable) << " " << int(c.w1c) << " " << int(c.value);
-}
 
 // A 64-byte type-0 header: status with every error bit and the capability-list bit set, an I/O BAR, a
 // 64-bit prefetchable memory BAR and its upper half.

@@ -7,10 +7,6 @@ namespace kvsys {
 
 namespace {
 
-// Offsets of the fields shared by both request buffers.
-constexpr size_t kAddressBytes = 12;
-constexpr size_t kDataOffset = 12;
-
 uint32_t LoadU32(const uint8_t *p) {
   uint32_t v;
   std::memcpy(&v, p, sizeof v);
@@ -40,7 +36,7 @@ RequestOutcome HandleDeviceControl(Machine &machine, FaultTable &faults, uint32_
   out.code = code;
   out.request = FindRequestByCode(code);
   uint8_t *bytes = static_cast<uint8_t *>(buffer);
-  if (bytes && input_length >= kAddressBytes) {
+  if (bytes && input_length >= kRequestAddressBytes) {
     out.has_address = true;
     out.bus = LoadU32(bytes);
     out.device = LoadU32(bytes + 4);
@@ -63,8 +59,8 @@ RequestOutcome HandleDeviceControl(Machine &machine, FaultTable &faults, uint32_
     return out;
   }
 
-  uint8_t *data = bytes + kDataOffset;
-  const uint32_t data_length = r.size - kDataOffset - 4;
+  uint8_t *data = bytes + kRequestAddressBytes;
+  const uint32_t data_length = r.data_length;
   Access access = Access::kAbsent;
   if (ValidBdf(out.bus, out.device, out.function)) {
     const FunctionIndex fn = static_cast<FunctionIndex>(out.bus << 8 | out.device << 3 | out.function);
@@ -75,7 +71,7 @@ RequestOutcome HandleDeviceControl(Machine &machine, FaultTable &faults, uint32_
   }
 
   out.status = fault && fault->status ? *fault->status : StatusOf(r, access);
-  std::memcpy(bytes + r.size - 4, &out.status, sizeof out.status);
+  std::memcpy(bytes + r.status_at, &out.status, sizeof out.status);
   out.information = fault && fault->returned ? *fault->returned : r.size;
   out.result = STATUS_SUCCESS;
   return out;

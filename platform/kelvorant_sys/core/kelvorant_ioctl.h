@@ -61,11 +61,17 @@ struct RequestInfo {
   RequestKind kind;
   uint32_t code;
   const char *name;
-  uint32_t size;         // the buffer size, input and output alike
-  unsigned first_byte;   // configuration offset of data[0]
+  uint32_t size;          // the buffer size, input and output alike
+  uint32_t data_length;   // bytes of configuration space in data
+  uint32_t status_at;     // offset of the status word in the buffer
+  unsigned first_byte;    // configuration offset of data[0]
   bool write;
   bool extended;
 };
+
+// Both buffers start with bus, device and function, then data.
+constexpr size_t kRequestAddressBytes = offsetof(ConfigRequest, data);
+static_assert(offsetof(ExtConfigRequest, data) == kRequestAddressBytes);
 
 // Null for an unknown control code.
 const RequestInfo *FindRequestByCode(uint32_t code);
