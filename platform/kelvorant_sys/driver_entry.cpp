@@ -1,6 +1,7 @@
 // KELVORANT.sys: the kernel-side entry points. DriverEntry builds the machine that KELVORANT_MACHINE names,
 // opens the KELVORANT_TRACE file, creates the device \Device\Kelvorant and hands the kernel its dispatch
 // routines; everything a request does is in core/device_control.
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -114,7 +115,14 @@ NTSTATUS Start(KV_DRIVER_OBJECT *driver) {
 
 extern "C" __attribute__((visibility("default"))) NTSTATUS DriverEntry(KV_DRIVER_OBJECT *driver,
                                                                         const char * /*registry_path*/) {
-  if (!driver || driver->Size < sizeof(KV_DRIVER_OBJECT)) return STATUS_INVALID_PARAMETER;
+  if (!driver) return STATUS_INVALID_PARAMETER;
+  if (driver->Size < sizeof(KV_DRIVER_OBJECT)) {
+    // An older or unfilled driver object: say so when it has a way to, since the start only fails with 31.
+    if (driver->Size >= offsetof(KV_DRIVER_OBJECT, DbgPrint) + sizeof driver->DbgPrint && driver->DbgPrint)
+      kvsys::Say(driver, "the driver object is " + std::to_string(driver->Size) + " bytes, not " +
+                             std::to_string(sizeof(KV_DRIVER_OBJECT)));
+    return STATUS_INVALID_PARAMETER;
+  }
   try {
     return kvsys::Start(driver);
   } catch (const std::bad_alloc &) {
