@@ -1,0 +1,125 @@
+#include "core/dump_reader.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/pci_regs.h"
+
+namespace kvsys {
+
+namespace {
+
+// "#" stands for a hex digit, any other character for itself; the text must begin with the pattern.
+bool MatchesPattern(std::string_view text, std::string_view pattern) {
+  if (text.size() < pattern.size()) return false;
+  for (size_t i = 0; i < pattern.size(); ++i)
+    if (pattern[i] == '#' ? !IsHexDigit(text[i]) : pattern[i] != text[i]) return false;
+  return true;
+}
+
+std::string Quote(std::string_view text) {
+  if (text.size() > 24) text = text.substr(0, 24);
+  std::string out = "\"";
+  for (char c : text) out += (c >= 0x20 && c < 0x7f) ? c : '?';
+  return out + "\"";
+}
+
+}  // namespace
+
+DumpReader::DumpReader(Sink sink) : sink_(std::move(sink)) {}
+
+bool DumpReader::Fail(std::string why) {
+  error_ = std::move(why);
+  error_line_ = line_number_;
+  return false;
+}
+
+bool DumpReader::StartsFunction(std::string_view line, PciAddress *address) {
+  // BB:DD.F with an optional domain of 4 or 5 digits, then a space or the end of the line.
+  size_t length = 0;
+  for (std::string_view pattern : {"##:##.#", "####:##:##.#", "#####:##:##.#"}) {
+    if (MatchesPattern(line, pattern) && (line.size() == pattern.size() || line[pattern.size()] == ' ')) {
+      length = pattern.size();
+      break;
+    }
+  }
+  if (!length) return false;
+  std::string why;
+  if (!ParsePciAddress(line.substr(0, length), address, &why)) return Fail(why);
+  return true;
+}
+
+bool DumpReader::ReadDataLine(std::string_view line) {
+  const size_t colon = line.find(':');
+  uint32_t offset = 0;
+  if (colon < 2 || colon > 8 || colon + 1 >= line.size() || line[colon + 1] != ' ' ||
+      !ParseHex(line.substr(0, colon), 8, &offset))
+    return true;  // not a data line: text to ignore
+  std::string_view bytes = line.substr(colon + 2);
+  // Each byte is two hex digits followed by a single space or the end of the line.
+  while (bytes.size() >= 2 && IsHexDigit(bytes[0]) && IsHexDigit(bytes[1]) && (bytes.size() == 2 || bytes[2] == ' ')) {
+    if (offset >= kExtendedSize) return Fail("data line reaches past offset 0xfff");
+    image_[offset++] = static_cast<uint8_t>(HexValue(bytes[0]) << 4 | HexValue(bytes[1]));
+    if (offset > length_) length_ = offset;
+    bytes.remove_prefix(bytes.size() == 2 ? 2 : 3);
+  }
+  if (!bytes.empty()) return Fail("malformed data line at " + Quote(bytes) + " (two-digit hex bytes expected)");
+  return true;
+}
+
+void DumpReader::EndFunction() {
+  if (in_function_) sink_(address_, std::span<const uint8_t>(image_.data(), length_));
+  in_function_ = false;
+}
+
+bool DumpReader::Feed(std::string_view line) {
+  if (!error_.empty()) return false;
+  ++line_number_;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+  PciAddress address;
+  if (StartsFunction(line, &address)) {
+    EndFunction();
+    in_function_ = true;
+    address_ = address;
+    image_.fill(0xff);
+    length_ = 0;
+    return true;
+  }
+  if (!error_.empty()) return false;
+  if (line.empty()) {
+    EndFunction();
+    return true;
+  }
+  return in_function_ ? ReadDataLine(line) : true;
+}
+
+void DumpReader::Finish() {
+  if (error_.empty()) EndFunction();
+}
+
+bool FeedText(DumpReader &reader, std::string_view text) {
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    if (!reader.Feed(line)) return false;
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  return true;
+}
+
+DumpParse ParseDump(std::string_view text) {
+  DumpParse result;
+  DumpReader reader([&](const PciAddress &address, std::span<const uint8_t> image) {
+    result.functions.push_back({address, std::vector<uint8_t>(image.begin(), image.end())});
+  });
+  if (FeedText(reader, text)) {
+    reader.Finish();
+  } else {
+    result.error = reader.error();
+    result.error_line = reader.error_line();
+  }
+  return result;
+}
+
+}  // namespace kvsys

@@ -1,0 +1,71 @@
+#include "core/pci_address.h"
+
+#include <cstdio>
+
+namespace kvsys {
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+unsigned HexValue(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  return static_cast<unsigned>(c - 'A' + 10);
+}
+
+bool ParseHex(std::string_view text, unsigned max_digits, uint32_t *value) {
+  if (text.empty() || text.size() > max_digits || max_digits > 8) return false;
+  uint32_t v = 0;
+  for (char c : text) {
+    if (!IsHexDigit(c)) return false;
+    v = v << 4 | HexValue(c);
+  }
+  *value = v;
+  return true;
+}
+
+PciAddress AddressOfIndex(uint32_t domain, FunctionIndex index) {
+  PciAddress a;
+  a.domain = domain;
+  a.bus = index >> 8;
+  a.device = (index >> 3) & 0x1f;
+  a.function = index & 7;
+  return a;
+}
+
+bool ParsePciAddress(std::string_view text, PciAddress *out, std::string *why) {
+  PciAddress a;
+  std::string_view rest = text;
+  // A domain is present when the text has two colons.
+  size_t first = rest.find(':');
+  if (first != std::string_view::npos && rest.find(':', first + 1) != std::string_view::npos) {
+    if ((first != 4 && first != 5) || !ParseHex(rest.substr(0, first), 5, &a.domain)) {
+      *why = "\"" + std::string(text) + "\" has a bad domain (4 or 5 hex digits expected)";
+      return false;
+    }
+    a.has_domain = true;
+    rest.remove_prefix(first + 1);
+  }
+  // BB:DD.F exactly.
+  if (rest.size() != 7 || rest[2] != ':' || rest[5] != '.' || !ParseHex(rest.substr(0, 2), 2, &a.bus) ||
+      !ParseHex(rest.substr(3, 2), 2, &a.device) || !ParseHex(rest.substr(6, 1), 1, &a.function)) {
+    *why = "\"" + std::string(text) + "\" is not a PCI address (BB:DD.F or DDDD:BB:DD.F)";
+    return false;
+  }
+  if (!ValidBdf(a.bus, a.device, a.function)) {
+    *why = "\"" + std::string(text) + "\" is out of range (device 00-1f, function 0-7)";
+    return false;
+  }
+  *out = a;
+  return true;
+}
+
+std::string FormatBdf(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
+  char text[64];
+  if (domain != 0)
+    std::snprintf(text, sizeof text, "%04x:%02x:%02x.%x", domain, bus, device, function);
+  else
+    std::snprintf(text, sizeof text, "%02x:%02x.%x", bus, device, function);
+  return text;
+}
+
+}  // namespace kvsys

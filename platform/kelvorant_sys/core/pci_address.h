@@ -1,0 +1,44 @@
+// The address of a PCI function, and the 16-bit index under which a machine keeps the functions of its one
+// served domain.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kvsys {
+
+// bus << 8 | device << 3 | function: every function of a domain has exactly one index from 0 to 65535.
+using FunctionIndex = uint16_t;
+constexpr unsigned kFunctionCount = 65536;
+
+struct PciAddress {
+  uint32_t domain = 0;
+  uint32_t bus = 0;       // 0-255
+  uint32_t device = 0;    // 0-31
+  uint32_t function = 0;  // 0-7
+  bool has_domain = false;  // written with a domain ("0001:02:00.0") rather than without ("02:00.0")
+
+  FunctionIndex Index() const { return static_cast<FunctionIndex>(bus << 8 | device << 3 | function); }
+};
+
+inline bool ValidBdf(uint32_t bus, uint32_t device, uint32_t function) {
+  return bus <= 0xff && device <= 0x1f && function <= 7;
+}
+
+PciAddress AddressOfIndex(uint32_t domain, FunctionIndex index);
+
+// Parses "BB:DD.F" or "DDDD:BB:DD.F" (a 4- or 5-digit domain), as lspci writes them. On failure returns false
+// and says why in *why.
+bool ParsePciAddress(std::string_view text, PciAddress *out, std::string *why);
+
+// "bb:dd.f" as lspci writes it, with a "dddd:" prefix when the domain is not 0000. The numbers are printed
+// whatever their range, so that a request for bus 300 is still traced as sent.
+std::string FormatBdf(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function);
+inline std::string FormatAddress(const PciAddress &a) { return FormatBdf(a.domain, a.bus, a.device, a.function); }
+
+// Parses 1 to max_digits hex digits making up the whole of text.
+bool ParseHex(std::string_view text, unsigned max_digits, uint32_t *value);
+bool IsHexDigit(char c);
+unsigned HexValue(char c);  // for a hex digit
+
+}  // namespace kvsys

@@ -1,0 +1,23 @@
+// How the core reads the files that a machine is built from. The core itself touches no file system: the
+// driver passes an implementation for its platform (see linux/posix_text_files.h).
+#pragma once
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kvsys {
+
+class TextFiles {
+ public:
+  virtual ~TextFiles() = default;
+  // Calls on_line with every line of the file, without its "\n", and stops early when on_line returns
+  // false. False with the reason (no file name) in *why when the file cannot be read.
+  virtual bool ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
+                         std::string *why) = 0;
+};
+
+// The folder part of a path ("" for a bare file name), for names relative to a file.
+std::string FolderOf(const std::string &path);
+std::string JoinPath(const std::string &folder, const std::string &name);
+
+}  // namespace kvsys

@@ -1,0 +1,111 @@
+// JSON machine files: what they build, and the place that a malformed one names.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "core/sim_loaders.h"
+#include "driver_test_util.h"
+
+namespace {
+
+// TextFiles over an in-memory map, so that these tests need no file system.
+class MemoryFiles : public kvsys::TextFiles {
+ public:
+  std::map<std::string, std::string> files;
+  bool ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
+                 std::string *why) override {
+    auto it = files.find(path);
+    if (it == files.end()) {
+      *why = "cannot open: No such file or directory";
+      return false;
+    }
+    std::string_view text = it->second;
+    while (!text.empty()) {
+      const size_t end = text.find('\n');
+      if (!on_line(text.substr(0, end))) break;
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return true;
+  }
+};
+
+TEST(MachineFile, DumpThenFunctionsThenFaults) {
+  MemoryFiles files;
+  files.files["/m/base.txt"] = "00:01.0 x\n00: 11 22\n\n00:02.0 y\n00: 33 44\n\n0001:00:03.0 z\n00: 55\n";
+  files.files["/m/machine.json"] = R"({
+    "dump": "base.txt",
+    "functions": [
+      {"address": "00:02.0", "config": "aa bb cc", "writable": "ff", "clear_on_write": "00 01"},
+      {"address": "0000:05:00.0", "config": "01020304"},
+      {"address": "0001:06:00.0", "config": "01"}
+    ],
+    "faults": [
+      {"address": "1f:1f.7", "request": "IOCTL_WRITE_EXT_CONFIG", "skip": 2, "times": 3, "error": 31},
+      {"address": "0001:00:03.0", "request": "IOCTL_READ_CONFIG", "status": 5}
+    ]})";
+  kvsys::FaultTable faults;
+  std::string why;
+  auto m = kvsys::LoadJsonMachine("/m/machine.json", 0, files, &faults, &why);
+  ASSERT_TRUE(m) << why;
+  EXPECT_EQ(m->Functions(), (std::vector<kvsys::FunctionIndex>{0x0001 << 3, 0x0002 << 3, 0x0500}));
+  EXPECT_EQ(std::vector<uint8_t>(m->Image(0x10).begin(), m->Image(0x10).end()), (std::vector<uint8_t>{0xaa, 0xbb, 0xcc}));
+  std::vector<uint8_t> writable, w1c;
+  ASSERT_TRUE(m->Masks(0x10, &writable, &w1c));
+  EXPECT_EQ(writable, (std::vector<uint8_t>{0xff, 0, 0}));
+  EXPECT_EQ(w1c, (std::vector<uint8_t>{0, 1, 0}));
+  // The fault of domain 0001 is not served; the other one is armed.
+  for (int i = 0; i < 6; ++i) {
+    const auto effect = faults.Match(kvsys::RequestKind::kWriteExtConfig, 0, 0x1f, 0x1f, 7);
+    EXPECT_EQ(effect.has_value(), i >= 2 && i < 5) << i;
+  }
+  EXPECT_FALSE(faults.Match(kvsys::RequestKind::kReadConfig, 0, 0, 3, 0));
+}
+
+TEST(MachineFile, MalformedFilesNameThePlace) {
+  struct Case { const char *json, *error; } cases[] = {
+      {"{\n  \"dump\": \"a\" \"b\"\n}", "m.json: line 2, column 17: syntax error while parsing object - unexpected string literal; expected '}'"},
+      {"[]", "m.json: top level: an object expected"},
+      {R"({"functions": [], "dumps": "x"})", "m.json: dumps: unknown key"},
+      {R"({"dump": 3})", "m.json: dump: a string expected"},
+      {R"({"dump": "missing.txt"})", "/m/missing.txt: cannot open: No such file or directory"},
+      {R"({"dump": "bad.txt"})", "/m/bad.txt:2: malformed data line at \"zz\" (two-digit hex bytes expected)"},
+      {R"({"functions": {}})", "m.json: functions: an array expected"},
+      {R"({"functions": [{"address": "00:00.0", "config": "00"}, {"config": "00"}]})", "m.json: functions[1]: \"address\" missing"},
+      {R"({"functions": [{"address": "0:0.0", "config": "00"}]})",
+       "m.json: functions[0].address: \"0:0.0\" is not a PCI address (BB:DD.F or DDDD:BB:DD.F)"},
+      {R"({"functions": [{"address": "00:00.0"}]})", "m.json: functions[0]: \"config\" missing"},
+      {R"({"functions": [{"address": "00:00.0", "config": "00 0g"}]})",
+       "m.json: functions[0].config: not a hex byte at character 4 (two hex digits per byte expected)"},
+      {R"({"functions": [{"address": "00:00.0", "config": ""}]})", "m.json: functions[0].config: 0 bytes (1 to 4096 expected)"},
+      {R"({"functions": [{"address": "00:00.0", "config": "00", "writable": "00 00"}]})",
+       "m.json: functions[0].writable: 2 bytes, longer than config (1)"},
+      {R"({"functions": [{"address": "00:00.0", "config": "00", "mask": "00"}]})", "m.json: functions[0].mask: unknown key"},
+      {R"({"faults": [{"address": "00:00.0", "request": "IOCTL_READ", "error": 1}]})",
+       "m.json: faults[0].request: unknown request \"IOCTL_READ\" (IOCTL_READ_CONFIG, IOCTL_WRITE_CONFIG, "
+       "IOCTL_READ_EXT_CONFIG or IOCTL_WRITE_EXT_CONFIG)"},
+      {R"({"faults": [{"address": "00:00.0", "request": "IOCTL_READ_CONFIG", "skip": -1, "status": 1}]})",
+       "m.json: faults[0].skip: an integer from 0 to 4294967295 expected"},
+      {R"({"faults": [{"address": "00:00.0", "request": "IOCTL_READ_CONFIG", "returned": 273}]})",
+       "m.json: faults[0].returned: an integer from 0 to 272 expected"},
+      {R"({"faults": [{"address": "00:00.0", "request": "IOCTL_READ_CONFIG", "error": 31, "status": 2}]})",
+       "m.json: faults[0]: \"error\" fails the request; it cannot be combined with \"returned\" or \"status\""},
+      {R"({"faults": [{"address": "00:00.0", "request": "IOCTL_READ_CONFIG"}]})",
+       "m.json: faults[0]: nothing to do: give \"error\", \"returned\" or \"status\""},
+  };
+  for (const auto &c : cases) {
+    MemoryFiles files;
+    files.files["m.json"] = c.json;
+    files.files["/m/bad.txt"] = "00:00.0\n00: zz\n";
+    // A dump named in the file is found next to it; "m.json" has no folder, so use one for those cases.
+    const bool with_folder = std::string(c.json).find("\"dump\"") != std::string::npos;
+    if (with_folder) files.files["/m/m.json"] = c.json;
+    kvsys::FaultTable faults;
+    std::string why;
+    EXPECT_FALSE(kvsys::LoadJsonMachine(with_folder ? "/m/m.json" : "m.json", 0, files, &faults, &why)) << c.json;
+    std::string expected = c.error;
+    if (with_folder && expected.starts_with("m.json")) expected = "/m/" + expected;
+    EXPECT_EQ(why, expected) << c.json;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// The simulated hardware's test port, and the round trip it exists for: a reset function gets its settings
+// back from a saved image.
+#include <gtest/gtest.h>
+
+#include "core/sim_loaders.h"
+#include "driver_test_util.h"
+
+namespace {
+
+using kvsys::ControlResult;
+
+TEST(TestPort, Commands) {
+  struct Case { const char *command; ControlResult result; const char *why; } cases[] = {
+      {"poke 00:1f.3 2 aa bb", ControlResult::kDone, ""},
+      {"poke 00:1f.3 0xfe 01 02", ControlResult::kDone, ""},
+      {"unplug 00:1f.3", ControlResult::kDone, ""},
+      {"plug   00:1f.3", ControlResult::kDone, ""},
+      {"reset 0000:00:1f.3", ControlResult::kDone, ""},
+      {"", ControlResult::kMalformed, "empty machine command"},
+      {"jump 00:1f.3", ControlResult::kMalformed, "unknown machine command \"jump\" (reset, poke, unplug or plug)"},
+      {"reset", ControlResult::kMalformed, "usage: reset BB:DD.F"},
+      {"unplug 00:1f.3 now", ControlResult::kMalformed, "usage: unplug BB:DD.F"},
+      {"poke 00:1f.3 10", ControlResult::kMalformed, "usage: poke BB:DD.F OFFSET XX [XX ...]"},
+      {"reset 0:1f.3", ControlResult::kMalformed, "\"0:1f.3\" is not a PCI address (BB:DD.F or DDDD:BB:DD.F)"},
+      {"reset 00:03.0", ControlResult::kNoFunction, "no function 00:03.0 in this machine"},
+      {"plug 0001:00:1f.3", ControlResult::kNoFunction, "no function 0001:00:1f.3 in this machine"},
+      {"poke 00:1f.3 zz 00", ControlResult::kMalformed, "poke: \"zz\" is not a hex offset 0-fff"},
+      {"poke 00:1f.3 40 100", ControlResult::kMalformed, "poke: \"100\" is not a hex byte"},
+      {"poke 00:1f.3 ff 00 00", ControlResult::kMalformed, "poke: 2 bytes at 0xff pass the end of the 256-byte image of 00:1f.3"},
+  };
+  auto m = kvsys::LoadDemoMachine(0);
+  for (const auto &c : cases) {
+    std::string why;
+    EXPECT_EQ(m->Control(c.command, &why), c.result) << c.command;
+    EXPECT_EQ(why, c.why) << c.command;
+  }
+}
+
+TEST(TestPort, PokeUnplugPlug) {
+  auto m = kvsys::LoadDemoMachine(0);
+  const kvsys::FunctionIndex fn = 0x1f << 3 | 3;
+  std::string why;
+  ASSERT_EQ(m->Control("poke 00:1f.3 2 aa bb", &why), ControlResult::kDone);
+  EXPECT_EQ(m->Image(fn)[2], 0xaa);  // the device ID changes: the hardware ignores the masks
+  EXPECT_EQ(m->Image(fn)[3], 0xbb);
+  uint8_t byte = 0;
+  m->Control("unplug 00:1f.3", &why);
+  EXPECT_EQ(m->Read(fn, 0, 1, &byte), kvsys::Access::kAbsent);
+  EXPECT_EQ(m->Write(fn, 0, 1, &byte), kvsys::Access::kAbsent);
+  m->Control("plug 00:1f.3", &why);
+  EXPECT_EQ(m->Read(fn, 0, 1, &byte), kvsys::Access::kDone);
+  EXPECT_EQ(byte, 0x86);
+}
+
+// Every demo function: reset clears every writable and clearable bit and nothing else; writing the saved
+// image back restores it, except for error bits, which a write can only clear.
+TEST(TestPort, ResetThenRestoreEveryDemoFunction) {
+  auto m = kvsys::LoadDemoMachine(0);
+  ASSERT_EQ(m->function_count(), 22u);
+  for (const kvsys::FunctionIndex fn : m->Functions()) {
+    const std::string address = kvsys::FormatAddress(kvsys::AddressOfIndex(0, fn));
+    const std::vector<uint8_t> saved(m->Image(fn).begin(), m->Image(fn).end());
+    std::vector<uint8_t> writable, w1c;
+    ASSERT_TRUE(m->Masks(fn, &writable, &w1c));
+    std::string why;
+    ASSERT_EQ(m->Control("reset " + address, &why), ControlResult::kDone);
+    std::vector<uint8_t> expected(saved.size());
+    for (size_t i = 0; i < saved.size(); ++i) {
+      ASSERT_EQ(m->Image(fn)[i], saved[i] & ~(writable[i] | w1c[i])) << address << " byte " << i;
+      expected[i] = saved[i] & ~w1c[i];
+    }
+    std::vector<uint8_t> space(4096, 0xff);
+    std::copy(saved.begin(), saved.end(), space.begin());
+    m->Write(fn, 0, 256, space.data());
+    m->Write(fn, 256, 3840, space.data() + 256);
+    EXPECT_EQ(std::vector<uint8_t>(m->Image(fn).begin(), m->Image(fn).end()), expected) << address;
+  }
+}
+
+}  // namespace
