@@ -1,8 +1,6 @@
 // The service control manager: every operation in every state of a service, start failures, access
 // rights, handles, names, the database folder, and several processes sharing it.
 #include <gtest/gtest.h>
-#include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -211,46 +209,30 @@ void PrintTo(const Case &c, std::ostream *out) { *out << CaseName(c); }
 INSTANTIATE_TEST_SUITE_P(AllStates, ScmStateTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case> &info) { return CaseName(info.param); });
 
-TEST_F(ScmTest, StartFailuresAreRecordedAsTheExitCode) {
-  kvtest::WriteText(dir_ / "text.sys", "MZ but not really\n");
-  struct StartCase {
-    std::string binary;
-    const char *env;
-    DWORD error;
-  } cases[] = {
-      {dir_ / "missing.sys", nullptr, ERROR_FILE_NOT_FOUND},
-      {dir_ / "text.sys", nullptr, ERROR_BAD_EXE_FORMAT},
-      {KV_NO_ENTRY_MODULE, nullptr, ERROR_BAD_EXE_FORMAT},
-      {KV_FAKE_DRIVER, "KV_FAKE_FAIL", ERROR_GEN_FAILURE},
-  };
-  for (const StartCase &c : cases) {
-    SCOPED_TRACE(c.binary);
-    kvtest::EnvOverride env;
-    if (c.env) env.Set(c.env, "1");
-    ASSERT_EQ(0u, Create(c.binary));
-    SERVICE_STATUS status;
-    ASSERT_EQ(0u, Query(&status));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_NEVER_STARTED), status.dwWin32ExitCode);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(c.error, Start());
-    testing::internal::GetCapturedStderr();
-    ASSERT_EQ(0u, Query(&status));
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), status.dwCurrentState);
-    EXPECT_EQ(c.error, status.dwWin32ExitCode);
-    EXPECT_EQ("stopped", Observe());
-    ASSERT_EQ(0u, Delete());
-  }
+// The last start's failure is the service's exit code; 2, 193 and 31 themselves come from the loader.
+TEST_F(ScmTest, AFailedStartIsTheExitCode) {
+  ASSERT_EQ(0u, Create(dir_ / "missing.sys"));
+  SERVICE_STATUS status;
+  ASSERT_EQ(0u, Query(&status));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_NEVER_STARTED), status.dwWin32ExitCode);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), Start());
+  ASSERT_EQ(0u, Query(&status));
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), status.dwCurrentState);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), status.dwWin32ExitCode);
 }
 
 TEST_F(ScmTest, ADriverWithoutUnloadRoutineKeepsRunning) {
+  // It stays loaded for the rest of this process: its own name, device and image for every run.
+  static int run = 0;
+  const std::string name = "Sticky" + std::to_string(++run);
   env_.Set("KV_FAKE_NO_UNLOAD", "1");
-  env_.Set("KV_FAKE_DEVICE", "ScmSticky");  // stays loaded for the rest of this process
-  kvtest::CopyFile(KV_FAKE_DRIVER, dir_ / "sticky.sys");  // its own image: an image serves one service
-  ASSERT_EQ(0u, Create(dir_ / "sticky.sys", "Sticky"));
-  ASSERT_EQ(0u, Start(SERVICE_ALL_ACCESS, "Sticky"));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL), Stop(SERVICE_ALL_ACCESS, "Sticky"));
+  env_.Set("KV_FAKE_DEVICE", name);
+  kvtest::CopyFile(KV_FAKE_DRIVER, dir_ / "sticky.sys");
+  ASSERT_EQ(0u, Create(dir_ / "sticky.sys", name.c_str()));
+  ASSERT_EQ(0u, Start(SERVICE_ALL_ACCESS, name.c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL), Stop(SERVICE_ALL_ACCESS, name.c_str()));
   SERVICE_STATUS status;
-  ASSERT_EQ(0u, Query(&status, SERVICE_ALL_ACCESS, "Sticky"));
+  ASSERT_EQ(0u, Query(&status, SERVICE_ALL_ACCESS, name.c_str()));
   EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), status.dwCurrentState);
   EXPECT_EQ(static_cast<DWORD>(SERVICE_ACCEPT_STOP), status.dwControlsAccepted);
 }
@@ -281,7 +263,7 @@ TEST_F(ScmTest, CallsNeedTheRightsTheHandleWasOpenedWith) {
   CloseServiceHandle(connectOnly);
 }
 
-TEST_F(ScmTest, HandlesOfAnotherKindOrClosedAreInvalid) {
+TEST_F(ScmTest, HandlesOfAnotherKindOrClosedAreInvalidNamesIgnoreCase) {
   ASSERT_EQ(0u, Create());
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   SC_HANDLE service = OpenServiceA(manager, kName, SERVICE_ALL_ACCESS);
@@ -295,36 +277,12 @@ TEST_F(ScmTest, HandlesOfAnotherKindOrClosedAreInvalid) {
       {"CloseServiceHandle(bogus)", CloseServiceHandle(reinterpret_cast<SC_HANDLE>(0x7770))},
   };
   for (const auto &[what, result] : calls) EXPECT_FALSE(result) << what;
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_EXISTS), Create(KV_FAKE_DRIVER, "Kelvorant"));  // names ignore case
   EXPECT_TRUE(CloseServiceHandle(service));
   EXPECT_FALSE(CloseServiceHandle(service));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
   EXPECT_FALSE(DeleteService(service));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
-  CloseServiceHandle(manager);
-}
-
-TEST_F(ScmTest, NamesAreCaseInsensitive) {
-  ASSERT_EQ(0u, Create());
-  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_EXISTS), Create(KV_FAKE_DRIVER, "Kelvorant"));
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  SC_HANDLE service = OpenServiceA(manager, "kelvorant", SERVICE_ALL_ACCESS);
-  EXPECT_NE(nullptr, service);
-  CloseServiceHandle(service);
-  EXPECT_EQ(nullptr, OpenServiceA(manager, "a\\b", SERVICE_ALL_ACCESS));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_NAME), GetLastError());
-  CloseServiceHandle(manager);
-}
-
-TEST_F(ScmTest, AHandleOfADeletedServiceDoesNotReachItsSuccessor) {
-  ASSERT_EQ(0u, Create());
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  SC_HANDLE old = OpenServiceA(manager, kName, SERVICE_ALL_ACCESS);
-  ASSERT_EQ(0u, Delete());
-  ASSERT_EQ(0u, Create());
-  EXPECT_FALSE(StartServiceA(old, 0, nullptr));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE), GetLastError());
-  EXPECT_EQ("stopped", Observe());
-  CloseServiceHandle(old);
   CloseServiceHandle(manager);
 }
 
@@ -349,29 +307,6 @@ TEST_F(ScmTest, TheDatabaseFolderIsCreatedPrivateOnlyForWriting) {
   kvtest::WriteText(dir_ / "plain-file", "");
   EXPECT_EQ(nullptr, OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-  env.Set("KELVORANT_SCM_DIR", dir_ / "no/such/parent");
-  EXPECT_EQ(nullptr, OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-}
-
-TEST_F(ScmTest, AnUnprivilegedProcessIsDeniedARootOwnedDatabase) {
-  const passwd *nobody = ::getpwnam("nobody");
-  if (::geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "needs root and the user nobody";
-  ASSERT_EQ(0u, Create());  // the folder now exists, owned by root, mode 0700
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(200);
-    SC_HANDLE full = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    DWORD fullError = full ? 0 : GetLastError();
-    SC_HANDLE connect = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    DWORD connectError = connect ? 0 : GetLastError();
-    ::_exit(fullError == ERROR_ACCESS_DENIED && connectError == ERROR_ACCESS_DENIED ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(0, WEXITSTATUS(status));
 }
 
 TEST_F(ScmTest, ConcurrentCreatesLetExactlyOneWin) {
@@ -409,17 +344,13 @@ TEST(ProcessIdentity, TellsAReusedPidFromItsStarter) {
   const kvplat::ProcessIdentity self = kvplat::CurrentProcessIdentity();
   EXPECT_TRUE(kvplat::IsProcessRunning(self));
   EXPECT_FALSE(kvplat::IsProcessRunning({self.pid, self.startTime + 1}));
-
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) ::_exit(0);
-  const kvplat::ProcessIdentity zombie = {child, 0};
-  int status;
-  // Until it is reaped the child is a zombie: ended, though its pid is still taken.
+  // An ended child that is not reaped yet still holds its pid, as a zombie: it does not run.
   for (int i = 0; i < 1000 && kvplat::ProcessStartTime(child) != 0; ++i) ::usleep(1000);
-  EXPECT_EQ(0u, kvplat::ProcessStartTime(zombie.pid));
-  ASSERT_EQ(child, ::waitpid(child, &status, 0));
   EXPECT_EQ(0u, kvplat::ProcessStartTime(child));
+  ASSERT_EQ(child, ::waitpid(child, nullptr, 0));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -84,7 +85,12 @@ ServiceRecord FromJson(const nlohmann::json &j) {
 }  // namespace
 
 std::string ScmFolder() {
-  if (const char *folder = std::getenv("KELVORANT_SCM_DIR"); folder && folder[0]) return folder;
+  if (const char *folder = std::getenv("KELVORANT_SCM_DIR"); folder && folder[0]) {
+    // Made absolute once, so that a manager handle keeps its database when the current directory changes.
+    std::error_code ignored;
+    const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
+    return absolute.empty() ? std::string(folder) : absolute.string();
+  }
   if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0]) {
     return std::string(runtime) + "/kelvorant-scm";
   }
