@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>

@@ -1,4 +1,5 @@
-// Win32 error codes for the errno values of the Linux calls under kernel32 and advapi32.
+// Where Win32 meets the Linux calls beneath it: errno values as Win32 error codes, Win32 paths as Linux
+// paths.
 #pragma once
 #include <windows.h>
 
