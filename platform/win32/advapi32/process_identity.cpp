@@ -1,0 +1,43 @@
+#include "process_identity.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace kvplat {
+
+uint64_t ProcessStartTime(int pid) {
+  if (pid <= 0) return 0;
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(in, line)) return 0;
+  // "PID (COMM) STATE PPID ..." where COMM may hold spaces and parentheses: fields count from the last ')'.
+  const std::string::size_type close = line.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(line.substr(close + 1));
+  std::string state;
+  fields >> state;  // field 3
+  if (state == "Z" || state == "X" || state == "x") return 0;
+  std::string skip;
+  for (int field = 4; field < 22; ++field) fields >> skip;
+  uint64_t startTime = 0;
+  fields >> startTime;  // field 22
+  return fields ? startTime : 0;
+}
+
+ProcessIdentity CurrentProcessIdentity() {
+  // Computed for every call: a child made by fork() is another process with its own start time.
+  ProcessIdentity self;
+  self.pid = static_cast<int>(::getpid());
+  self.startTime = ProcessStartTime(self.pid);
+  return self;
+}
+
+bool IsProcessRunning(const ProcessIdentity &identity) {
+  const uint64_t startTime = ProcessStartTime(identity.pid);
+  return startTime != 0 && startTime == identity.startTime;
+}
+
+}  // namespace kvplat

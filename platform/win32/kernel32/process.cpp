@@ -1,0 +1,36 @@
+// The process id, sleeping, and MulDiv.
+#include <time.h>
+#include <unistd.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdint>
+
+extern "C" DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(::getpid()); }
+
+extern "C" void WINAPI Sleep(DWORD dwMilliseconds) {
+  if (dwMilliseconds == INFINITE) {
+    for (;;) ::pause();
+  }
+  struct timespec remaining = {static_cast<time_t>(dwMilliseconds / 1000),
+                               static_cast<long>(dwMilliseconds % 1000) * 1000000L};
+  while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
+
+// nNumber * nNumerator / nDenominator with a 64-bit intermediate, rounded half away from zero (the half
+// being nDenominator / 2 in integers). -1 when the denominator is 0 or the result does not fit in 32 bits,
+// where -2147483648 counts as not fitting.
+extern "C" int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
+  if (nDenominator == 0) return -1;
+  int64_t product = static_cast<int64_t>(nNumber) * nNumerator;
+  int64_t denominator = nDenominator;
+  if (denominator < 0) {
+    denominator = -denominator;
+    product = -product;
+  }
+  const int64_t half = denominator / 2;
+  const int64_t result = product >= 0 ? (product + half) / denominator : -((-product + half) / denominator);
+  if (result > 2147483647LL || result < -2147483647LL) return -1;
+  return static_cast<int>(result);
+}

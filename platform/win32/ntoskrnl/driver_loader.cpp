@@ -1,0 +1,109 @@
+// Loading a driver module as StartServiceA does for a kernel driver, and unloading it at its stop.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "kernel_state.h"
+#include "kvplat/diag.h"
+#include "kvplat/errno_map.h"
+
+namespace kvplat {
+
+namespace {
+
+LoadedDriver *FindDriver(KernelState &kernel, const std::string &serviceKey) {
+  for (auto &driver : kernel.drivers) {
+    if (driver->serviceKey == serviceKey) return driver.get();
+  }
+  return nullptr;
+}
+
+void Forget(KernelState &kernel, LoadedDriver *gone) {
+  for (auto it = kernel.drivers.begin(); it != kernel.drivers.end(); ++it) {
+    if (it->get() == gone) {
+      kernel.drivers.erase(it);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
+  KernelState &kernel = Kernel();
+  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  const std::string key = FoldCase(serviceName);
+  if (FindDriver(kernel, key) != nullptr) return ERROR_SERVICE_ALREADY_RUNNING;
+
+  std::string path = LinuxPath(imagePath.c_str());
+  if (path.find('/') == std::string::npos) path = "./" + path;  // a bare name must not search the library path
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    return error == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(error);
+  }
+  ::close(fd);
+
+  void *module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    const char *why = ::dlerror();
+    Diag("%s is not a driver module: %s", path.c_str(), why ? why : "it cannot be loaded");
+    return ERROR_BAD_EXE_FORMAT;
+  }
+  for (auto &driver : kernel.drivers) {
+    if (driver->module == module) {  // one image serves one service, as on Windows
+      ::dlclose(module);
+      return ERROR_SERVICE_ALREADY_RUNNING;
+    }
+  }
+  auto entry = reinterpret_cast<KV_DRIVER_INITIALIZE>(::dlsym(module, KV_DRIVER_ENTRY_NAME));
+  if (entry == nullptr) {
+    Diag("%s is not a driver module: it has no %s", path.c_str(), KV_DRIVER_ENTRY_NAME);
+    ::dlclose(module);
+    return ERROR_BAD_EXE_FORMAT;
+  }
+
+  auto owned = std::make_unique<LoadedDriver>();
+  LoadedDriver *driver = owned.get();
+  driver->serviceKey = key;
+  driver->module = module;
+  driver->object.Size = sizeof(KV_DRIVER_OBJECT);
+  driver->object.IoCreateDevice = &KernelIoCreateDevice;
+  driver->object.DbgPrint = &KernelDbgPrint;
+  kernel.drivers.push_back(std::move(owned));  // listed first: DriverEntry creates its devices through it
+
+  const std::string registryPath = "\\Registry\\Machine\\System\\CurrentControlSet\\Services\\" + serviceName;
+  const NTSTATUS status = entry(&driver->object, registryPath.c_str());
+  if (!NT_SUCCESS(status)) {
+    // The driver says why on its own; its devices go, and DriverUnload is not called for a failed start.
+    DeleteDevicesOf(*driver);
+    Forget(kernel, driver);
+    ::dlclose(module);
+    return ERROR_GEN_FAILURE;
+  }
+  return ERROR_SUCCESS;
+}
+
+bool IsDriverLoaded(const std::string &serviceName) {
+  KernelState &kernel = Kernel();
+  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  return FindDriver(kernel, FoldCase(serviceName)) != nullptr;
+}
+
+DWORD UnloadDriver(const std::string &serviceName) {
+  KernelState &kernel = Kernel();
+  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  LoadedDriver *driver = FindDriver(kernel, FoldCase(serviceName));
+  if (driver == nullptr) return ERROR_SERVICE_NOT_ACTIVE;
+  if (driver->object.DriverUnload == nullptr) return ERROR_INVALID_SERVICE_CONTROL;
+  DeleteDevicesOf(*driver);
+  driver->object.DriverUnload(&driver->object);
+  void *module = driver->module;
+  Forget(kernel, driver);
+  ::dlclose(module);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace kvplat

@@ -1,0 +1,54 @@
+// The I/O manager's part of DeviceIoControl: one IRP per request, METHOD_BUFFERED.
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "kernel_state.h"
+#include "kvplat/diag.h"
+
+namespace kvplat {
+
+DWORD SendDeviceControl(const DeviceRef &device, DWORD ioControlCode, const void *inBuffer, DWORD inBufferSize,
+                        void *outBuffer, DWORD outBufferSize, DWORD *bytesReturned) {
+  *bytesReturned = 0;
+  KernelState &kernel = Kernel();
+  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  KV_DRIVER_OBJECT *driver = device->driver;
+  if (driver == nullptr) return ERROR_DEV_NOT_EXIST;  // its driver was unloaded after the handle was opened
+  if (METHOD_FROM_CTL_CODE(ioControlCode) != METHOD_BUFFERED) {
+    ReportUnimplemented("DeviceIoControl with a control code that is not METHOD_BUFFERED");
+    return ERROR_NOT_SUPPORTED;
+  }
+  // Windows probes the caller's buffers before building the IRP.
+  if ((inBufferSize != 0 && inBuffer == nullptr) || (outBufferSize != 0 && outBuffer == nullptr)) {
+    return ERROR_NOACCESS;
+  }
+
+  // The system buffer holds the input on the way in and the output on the way out; zero-filled so that
+  // what a driver leaves unwritten is never stale memory.
+  std::vector<unsigned char> systemBuffer(std::max(inBufferSize, outBufferSize));
+  if (inBufferSize != 0) std::memcpy(systemBuffer.data(), inBuffer, inBufferSize);
+  KV_IRP irp{};
+  irp.IoControlCode = ioControlCode;
+  irp.SystemBuffer = systemBuffer.empty() ? nullptr : systemBuffer.data();
+  irp.InputBufferLength = inBufferSize;
+  irp.OutputBufferLength = outBufferSize;
+  irp.Information = 0;
+
+  const NTSTATUS status =
+      driver->DispatchDeviceControl ? driver->DispatchDeviceControl(driver, &irp) : STATUS_INVALID_DEVICE_REQUEST;
+
+  // Success, informational and warning statuses carry data back (a warning such as STATUS_BUFFER_OVERFLOW
+  // still fails the call); an error status returns nothing.
+  const bool isError = (static_cast<uint32_t>(status) >> 30) == 3;
+  if (!isError) {
+    const uintptr_t copied = std::min<uintptr_t>(irp.Information, outBufferSize);
+    if (copied != 0) std::memcpy(outBuffer, systemBuffer.data(), copied);
+    *bytesReturned = static_cast<DWORD>(std::min<uintptr_t>(irp.Information, 0xFFFFFFFFu));
+  }
+  return NT_SUCCESS(status) ? ERROR_SUCCESS : NtStatusToDosError(status);
+}
+
+}  // namespace kvplat

@@ -1,0 +1,136 @@
+// kernel32 against Windows semantics: the current directory, files, modules, MulDiv.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+
+TEST(GetCurrentDirectoryA, FollowsTheBufferSizeRules) {
+  kvtest::TempDir dir;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  const DWORD length = static_cast<DWORD>(dir.path().size());
+  struct Case {
+    DWORD size, result;
+    bool copied;
+  } cases[] = {
+      {0, length + 1, false},  // too small: the size needed with the zero, and the buffer untouched
+      {length, length + 1, false},
+      {length + 1, length, true},  // enough: the length without the zero
+  };
+  for (const Case &c : cases) {
+    std::string buffer(length + 8, 'x');
+    SetLastError(1234);
+    EXPECT_EQ(c.result, GetCurrentDirectoryA(c.size, buffer.data())) << c.size;
+    EXPECT_EQ(1234u, GetLastError());
+    EXPECT_EQ(c.copied ? dir.path() + '\0' : std::string(length + 1, 'x'), buffer.substr(0, length + 1)) << c.size;
+  }
+  std::filesystem::current_path(previous);
+}
+
+// Each case starts from <DIR>/sub/f.txt holding "old"; paths are written the Windows way.
+TEST(CreateFileA, DispositionsAndErrors) {
+  struct Case {
+    std::string path;
+    DWORD access, disposition;
+    bool opens;
+    DWORD error;                 // the last error after the call
+    const char *fileAfter;       // the content of the file the path names, when it exists
+  } cases[] = {
+      {"<DIR>\\sub\\f.txt", GENERIC_READ, OPEN_EXISTING, true, 0, "old"},
+      {"<DIR>\\sub\\missing", GENERIC_READ, OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND, nullptr},
+      {"<DIR>\\nodir\\f.txt", GENERIC_READ, OPEN_EXISTING, false, ERROR_PATH_NOT_FOUND, nullptr},
+      {"<DIR>\\sub\\f.txt\\x", GENERIC_READ, OPEN_EXISTING, false, ERROR_PATH_NOT_FOUND, nullptr},
+      {"<DIR>\\sub", GENERIC_READ, OPEN_EXISTING, false, ERROR_ACCESS_DENIED, nullptr},
+      {"<DIR>\\" + std::string(300, 'n'), GENERIC_READ, OPEN_EXISTING, false, ERROR_FILENAME_EXCED_RANGE, nullptr},
+      {"<DIR>\\sub\\f.txt", GENERIC_WRITE, CREATE_NEW, false, ERROR_FILE_EXISTS, "old"},
+      {"<DIR>\\sub\\new", GENERIC_WRITE, CREATE_NEW, true, 0, ""},
+      {"<DIR>\\sub\\f.txt", GENERIC_WRITE, CREATE_ALWAYS, true, ERROR_ALREADY_EXISTS, ""},
+      {"<DIR>\\sub\\f.txt", GENERIC_WRITE, OPEN_ALWAYS, true, ERROR_ALREADY_EXISTS, "old"},
+      {"<DIR>\\sub\\new", GENERIC_WRITE, OPEN_ALWAYS, true, 0, ""},
+      {"<DIR>\\sub\\f.txt", GENERIC_WRITE, TRUNCATE_EXISTING, true, 0, ""},
+      {"<DIR>\\sub\\f.txt", GENERIC_READ, 0, false, ERROR_INVALID_PARAMETER, "old"},
+  };
+  for (const Case &c : cases) {
+    kvtest::TempDir dir;
+    const std::string path = kvtest::WithDir(c.path, dir.path());
+    SCOPED_TRACE(path + " disposition " + std::to_string(c.disposition));
+    std::filesystem::create_directory(dir / "sub");
+    kvtest::WriteText(dir / "sub/f.txt", "old");
+    SetLastError(1234);
+    HANDLE file = CreateFileA(path.c_str(), c.access, 0, nullptr, c.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(c.opens, file != INVALID_HANDLE_VALUE);
+    EXPECT_EQ(c.error, GetLastError());
+    CloseHandle(file);
+    if (c.fileAfter) {
+      std::string linuxPath = path;
+      std::replace(linuxPath.begin(), linuxPath.end(), '\\', '/');
+      EXPECT_EQ(c.fileAfter, kvtest::ReadText(linuxPath));
+    }
+  }
+}
+
+TEST(ReadFileWriteFile, TransferBytesWithinTheHandlesRights) {
+  kvtest::TempDir dir;
+  const std::string path = dir / "data";
+  HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD count = 0;
+  char buffer[16] = {};
+  EXPECT_TRUE(WriteFile(out, "hello", 5, &count, nullptr));
+  EXPECT_EQ(5u, count);
+  EXPECT_FALSE(ReadFile(out, buffer, sizeof buffer, &count, nullptr));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+  EXPECT_TRUE(CloseHandle(out));
+
+  HANDLE in = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_TRUE(ReadFile(in, buffer, sizeof buffer, &count, nullptr));
+  EXPECT_EQ("hello", std::string(buffer, count));
+  EXPECT_TRUE(ReadFile(in, buffer, sizeof buffer, &count, nullptr));  // end of file: success, no bytes
+  EXPECT_EQ(0u, count);
+  OVERLAPPED overlapped = {};
+  EXPECT_FALSE(ReadFile(in, buffer, sizeof buffer, &count, &overlapped));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+  EXPECT_TRUE(CloseHandle(in));
+  EXPECT_FALSE(CloseHandle(in));  // a closed handle stays invalid
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+TEST(MulDiv, RoundsHalfAwayFromZero) {
+  struct Case {
+    int number, numerator, denominator, result;
+  } cases[] = {
+      {1, 1, 2, 1},   {-1, 1, 2, -1},  {3, 1, 2, 2},     {-3, 1, 2, -2},  {4, 1, 3, 1},
+      {-5, 1, 3, -2}, {1, 1, -2, -1},  {-1, -1, -2, -1}, {6, 13, 8, 10},  {100, 0, 0, -1},
+      {INT_MAX, 2, 1, -1},             {INT_MIN, 1, 1, -1},              {INT_MIN, 1, 2, -1073741824},
+      {INT_MAX, INT_MAX, INT_MAX, INT_MAX},
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(c.result, MulDiv(c.number, c.numerator, c.denominator))
+        << c.number << " * " << c.numerator << " / " << c.denominator;
+  }
+}
+
+TEST(Modules, NameTheExecutable) {
+  const std::string exe = std::filesystem::read_symlink("/proc/self/exe");
+  char buffer[4096];
+  EXPECT_EQ(exe.size(), GetModuleFileNameA(nullptr, buffer, sizeof buffer));
+  EXPECT_EQ(exe, buffer);
+  EXPECT_EQ(5u, GetModuleFileNameA(nullptr, buffer, 5));  // truncated: the size back, the text terminated
+  EXPECT_EQ(exe.substr(0, 4), buffer);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+
+  HMODULE self = GetModuleHandleA(nullptr);
+  ASSERT_NE(nullptr, self);
+  EXPECT_EQ(self, GetModuleHandleA((std::filesystem::path(exe).filename().string() + ".exe").c_str()));
+  EXPECT_EQ(nullptr, GetModuleHandleA("user32.dll"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+}
+
+}  // namespace

@@ -1,0 +1,356 @@
+// The service control manager: every operation in every state of a service, start failures, access
+// rights, handles, names, the database folder, and several processes sharing it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <windows.h>
+#include <winsvc.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "kvplat/io_manager.h"
+#include "process_identity.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr const char *kName = "KELVORANT";
+
+// The Win32 error of one service manager call, 0 on success. No gtest assertions: children call these too.
+DWORD ErrorOf(bool ok) { return ok ? 0 : GetLastError(); }
+
+DWORD Create(const std::string &binary = KV_FAKE_DRIVER, const char *name = kName) {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  if (!manager) return GetLastError();
+  SC_HANDLE service = CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                     SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr,
+                                     nullptr, nullptr, nullptr);
+  DWORD error = ErrorOf(service != nullptr);
+  if (service) CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return error;
+}
+
+// Opens the service with `access` and runs `call` on it.
+DWORD OnService(DWORD access, const std::function<BOOL(SC_HANDLE)> &call, const char *name = kName) {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  if (!manager) return GetLastError();
+  SC_HANDLE service = OpenServiceA(manager, name, access);
+  DWORD error = service ? ErrorOf(call(service)) : GetLastError();
+  if (service) CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return error;
+}
+
+DWORD Start(DWORD access = SERVICE_ALL_ACCESS, const char *name = kName) {
+  return OnService(access, [](SC_HANDLE s) { return StartServiceA(s, 0, nullptr); }, name);
+}
+DWORD Stop(DWORD access = SERVICE_ALL_ACCESS, const char *name = kName) {
+  SERVICE_STATUS status;
+  return OnService(access, [&](SC_HANDLE s) { return ControlService(s, SERVICE_CONTROL_STOP, &status); }, name);
+}
+DWORD Delete(DWORD access = SERVICE_ALL_ACCESS) {
+  return OnService(access, [](SC_HANDLE s) { return DeleteService(s); });
+}
+DWORD Query(SERVICE_STATUS *status, DWORD access = SERVICE_ALL_ACCESS, const char *name = kName) {
+  return OnService(access, [&](SC_HANDLE s) { return QueryServiceStatus(s, status); }, name);
+}
+
+// "absent", or "[marked ]running|stopped", then "+device" while \\.\Kelvorant exists in this process.
+std::string Observe() {
+  std::string state = "absent";
+  SERVICE_STATUS status;
+  if (Query(&status, SERVICE_QUERY_STATUS) == 0) {
+    state = status.dwCurrentState == SERVICE_RUNNING ? "running" : "stopped";
+    if (Create() == ERROR_SERVICE_MARKED_FOR_DELETE) state = "marked " + state;
+  }
+  return kvplat::FindDevice("Kelvorant") ? state + "+device" : state;
+}
+
+enum class State { None, Stopped, RunningHere, DeadStarter, LiveStarter, MarkedHere, MarkedLive, MarkedDead };
+enum class Op { Create, Open, Start, Stop, Delete };
+
+struct Case {
+  State setup;
+  Op op;
+  DWORD error;
+  const char *after;
+};
+
+class ScmTest : public ::testing::Test {
+ protected:
+  void SetUp() override { env_.Set("KELVORANT_SCM_DIR", dir_ / "scm"); }
+  void TearDown() override {
+    kvplat::UnloadDriver(kName);
+    if (livePid_ > 0) {
+      ::close(releaseFd_);  // the child's read returns and it ends
+      ::waitpid(livePid_, nullptr, 0);
+    }
+  }
+
+  // Another process creates and starts the service (and deletes it, when asked), then ends or, when
+  // `stayAlive`, runs on until the test ends.
+  void StartInChild(bool deleteToo, bool stayAlive) {
+    int ready[2], release[2];
+    ASSERT_EQ(0, ::pipe(ready));
+    ASSERT_EQ(0, ::pipe(release));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::close(ready[0]);
+      ::close(release[1]);
+      DWORD error = Create();
+      if (error == 0) error = Start();
+      if (error == 0 && deleteToo) error = Delete();
+      (void)!::write(ready[1], &error, sizeof error);
+      char byte;
+      if (stayAlive) (void)!::read(release[0], &byte, 1);
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    DWORD error = 1;
+    ASSERT_EQ(static_cast<ssize_t>(sizeof error), ::read(ready[0], &error, sizeof error));
+    ::close(ready[0]);
+    ASSERT_EQ(0u, error);
+    if (stayAlive) {
+      livePid_ = pid;
+      releaseFd_ = release[1];
+    } else {
+      ::close(release[1]);
+      ASSERT_EQ(pid, ::waitpid(pid, nullptr, 0));
+    }
+  }
+
+  void Arrange(State setup) {
+    switch (setup) {
+      case State::None: break;
+      case State::Stopped: ASSERT_EQ(0u, Create()); break;
+      case State::RunningHere: ASSERT_EQ(0u, Create()); ASSERT_EQ(0u, Start()); break;
+      case State::DeadStarter: StartInChild(false, false); break;
+      case State::LiveStarter: StartInChild(false, true); break;
+      case State::MarkedHere:
+        ASSERT_EQ(0u, Create());
+        ASSERT_EQ(0u, Start());
+        ASSERT_EQ(0u, Delete());
+        break;
+      case State::MarkedLive: StartInChild(true, true); break;
+      case State::MarkedDead: StartInChild(true, false); break;
+    }
+  }
+
+  kvtest::TempDir dir_;
+  kvtest::EnvOverride env_;
+  pid_t livePid_ = 0;
+  int releaseFd_ = -1;
+};
+
+class ScmStateTest : public ScmTest, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(ScmStateTest, OperationGivesErrorAndState) {
+  const Case &c = GetParam();
+  Arrange(c.setup);
+  DWORD error = 0;
+  switch (c.op) {
+    case Op::Create: error = Create(); break;
+    case Op::Open: error = OnService(SERVICE_ALL_ACCESS, [](SC_HANDLE) { return TRUE; }); break;
+    case Op::Start: error = Start(); break;
+    case Op::Stop: error = Stop(); break;
+    case Op::Delete: error = Delete(); break;
+  }
+  EXPECT_EQ(c.error, error);
+  EXPECT_EQ(c.after, Observe());
+}
+
+const Case kCases[] = {
+    {State::None, Op::Create, 0, "stopped"},
+    {State::None, Op::Open, ERROR_SERVICE_DOES_NOT_EXIST, "absent"},
+    {State::Stopped, Op::Create, ERROR_SERVICE_EXISTS, "stopped"},
+    {State::Stopped, Op::Open, 0, "stopped"},
+    {State::Stopped, Op::Start, 0, "running+device"},
+    {State::Stopped, Op::Stop, ERROR_SERVICE_NOT_ACTIVE, "stopped"},
+    {State::Stopped, Op::Delete, 0, "absent"},
+    {State::RunningHere, Op::Create, ERROR_SERVICE_EXISTS, "running+device"},
+    {State::RunningHere, Op::Start, ERROR_SERVICE_ALREADY_RUNNING, "running+device"},
+    {State::RunningHere, Op::Stop, 0, "stopped"},
+    {State::RunningHere, Op::Delete, 0, "marked running+device"},
+    {State::DeadStarter, Op::Create, ERROR_SERVICE_EXISTS, "stopped"},
+    {State::DeadStarter, Op::Start, 0, "running+device"},
+    {State::DeadStarter, Op::Stop, ERROR_SERVICE_NOT_ACTIVE, "stopped"},
+    {State::DeadStarter, Op::Delete, 0, "absent"},
+    {State::LiveStarter, Op::Create, ERROR_SERVICE_EXISTS, "running"},
+    {State::LiveStarter, Op::Start, ERROR_SERVICE_ALREADY_RUNNING, "running"},
+    {State::LiveStarter, Op::Stop, 0, "stopped"},
+    {State::LiveStarter, Op::Delete, 0, "marked running"},
+    {State::MarkedHere, Op::Create, ERROR_SERVICE_MARKED_FOR_DELETE, "marked running+device"},
+    {State::MarkedHere, Op::Open, 0, "marked running+device"},
+    {State::MarkedHere, Op::Start, ERROR_SERVICE_MARKED_FOR_DELETE, "marked running+device"},
+    {State::MarkedHere, Op::Stop, 0, "absent"},
+    {State::MarkedHere, Op::Delete, ERROR_SERVICE_MARKED_FOR_DELETE, "marked running+device"},
+    {State::MarkedLive, Op::Create, ERROR_SERVICE_MARKED_FOR_DELETE, "marked running"},
+    {State::MarkedLive, Op::Start, ERROR_SERVICE_MARKED_FOR_DELETE, "marked running"},
+    {State::MarkedLive, Op::Stop, 0, "absent"},
+    {State::MarkedDead, Op::Open, ERROR_SERVICE_DOES_NOT_EXIST, "absent"},
+    {State::MarkedDead, Op::Create, 0, "stopped"},
+};
+
+std::string CaseName(const Case &c) {
+  static const char *setups[] = {"None",        "Stopped",    "RunningHere", "DeadStarter",
+                                 "LiveStarter", "MarkedHere", "MarkedLive",  "MarkedDead"};
+  static const char *ops[] = {"Create", "Open", "Start", "Stop", "Delete"};
+  return std::string(setups[static_cast<int>(c.setup)]) + "_" + ops[static_cast<int>(c.op)];
+}
+
+void PrintTo(const Case &c, std::ostream *out) { *out << CaseName(c); }
+
+INSTANTIATE_TEST_SUITE_P(AllStates, ScmStateTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case> &info) { return CaseName(info.param); });
+
+// The last start's failure is the service's exit code; 2, 193 and 31 themselves come from the loader.
+TEST_F(ScmTest, AFailedStartIsTheExitCode) {
+  ASSERT_EQ(0u, Create(dir_ / "missing.sys"));
+  SERVICE_STATUS status;
+  ASSERT_EQ(0u, Query(&status));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_NEVER_STARTED), status.dwWin32ExitCode);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), Start());
+  ASSERT_EQ(0u, Query(&status));
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), status.dwCurrentState);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), status.dwWin32ExitCode);
+}
+
+TEST_F(ScmTest, ADriverWithoutUnloadRoutineKeepsRunning) {
+  // It stays loaded for the rest of this process: its own name, device and image for every run.
+  static int run = 0;
+  const std::string name = "Sticky" + std::to_string(++run);
+  env_.Set("KV_FAKE_NO_UNLOAD", "1");
+  env_.Set("KV_FAKE_DEVICE", name);
+  kvtest::CopyFile(KV_FAKE_DRIVER, dir_ / "sticky.sys");
+  ASSERT_EQ(0u, Create(dir_ / "sticky.sys", name.c_str()));
+  ASSERT_EQ(0u, Start(SERVICE_ALL_ACCESS, name.c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL), Stop(SERVICE_ALL_ACCESS, name.c_str()));
+  SERVICE_STATUS status;
+  ASSERT_EQ(0u, Query(&status, SERVICE_ALL_ACCESS, name.c_str()));
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), status.dwCurrentState);
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_ACCEPT_STOP), status.dwControlsAccepted);
+}
+
+TEST_F(ScmTest, CallsNeedTheRightsTheHandleWasOpenedWith) {
+  ASSERT_EQ(0u, Create());
+  SERVICE_STATUS status;
+  struct AccessCase {
+    const char *what;
+    DWORD error;
+  } cases[] = {
+      {"start with query rights", Start(SERVICE_QUERY_STATUS)},
+      {"stop with query rights", Stop(SERVICE_QUERY_STATUS)},
+      {"delete with query rights", Delete(SERVICE_QUERY_STATUS)},
+      {"query with start rights", Query(&status, SERVICE_START)},
+  };
+  for (const AccessCase &c : cases) EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), c.error) << c.what;
+  EXPECT_EQ(0u, Query(&status, GENERIC_READ));
+  EXPECT_EQ(0u, Start(GENERIC_EXECUTE));
+  EXPECT_EQ(0u, Stop(GENERIC_EXECUTE));
+
+  SC_HANDLE connectOnly = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  ASSERT_NE(nullptr, connectOnly);
+  EXPECT_EQ(nullptr, CreateServiceA(connectOnly, "Other", "Other", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                    SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "x.sys", nullptr, nullptr, nullptr,
+                                    nullptr, nullptr));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+  CloseServiceHandle(connectOnly);
+}
+
+TEST_F(ScmTest, HandlesOfAnotherKindOrClosedAreInvalidNamesIgnoreCase) {
+  ASSERT_EQ(0u, Create());
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE service = OpenServiceA(manager, kName, SERVICE_ALL_ACCESS);
+  ASSERT_NE(nullptr, service);
+  SERVICE_STATUS status;
+  const std::pair<const char *, BOOL> calls[] = {
+      {"StartServiceA(manager)", StartServiceA(manager, 0, nullptr)},
+      {"QueryServiceStatus(manager)", QueryServiceStatus(manager, &status)},
+      {"OpenServiceA(service)", OpenServiceA(service, kName, SERVICE_ALL_ACCESS) != nullptr},
+      {"CloseHandle(service)", CloseHandle(reinterpret_cast<HANDLE>(service))},
+      {"CloseServiceHandle(bogus)", CloseServiceHandle(reinterpret_cast<SC_HANDLE>(0x7770))},
+  };
+  for (const auto &[what, result] : calls) EXPECT_FALSE(result) << what;
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_EXISTS), Create(KV_FAKE_DRIVER, "Kelvorant"));  // names ignore case
+  EXPECT_TRUE(CloseServiceHandle(service));
+  EXPECT_FALSE(CloseServiceHandle(service));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+  EXPECT_FALSE(DeleteService(service));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+  CloseServiceHandle(manager);
+}
+
+TEST_F(ScmTest, TheDatabaseFolderIsCreatedPrivateOnlyForWriting) {
+  const std::string folder = dir_ / "scm";
+  SC_HANDLE reader = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
+  ASSERT_NE(nullptr, reader);  // a missing database reads as empty
+  EXPECT_NE(0, ::access(folder.c_str(), F_OK));
+  EXPECT_EQ(nullptr, OpenServiceA(reader, kName, SERVICE_QUERY_STATUS));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), GetLastError());
+  CloseServiceHandle(reader);
+
+  SC_HANDLE writer = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  ASSERT_NE(nullptr, writer);
+  struct stat st;
+  ASSERT_EQ(0, ::stat(folder.c_str(), &st));
+  EXPECT_EQ(0700u, st.st_mode & 0777);
+  CloseServiceHandle(writer);
+
+  kvtest::EnvOverride env;
+  env.Set("KELVORANT_SCM_DIR", dir_ / "plain-file");
+  kvtest::WriteText(dir_ / "plain-file", "");
+  EXPECT_EQ(nullptr, OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+}
+
+TEST_F(ScmTest, ConcurrentCreatesLetExactlyOneWin) {
+  constexpr int kChildren = 6;
+  int go[2];
+  ASSERT_EQ(0, ::pipe(go));
+  std::vector<pid_t> children;
+  for (int i = 0; i < kChildren; ++i) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::close(go[1]);
+      char byte;
+      (void)!::read(go[0], &byte, 1);  // all start together when the pipe closes
+      const DWORD error = Create();
+      ::_exit(error == 0 ? 0 : error == ERROR_SERVICE_EXISTS ? 1 : 2);
+    }
+    children.push_back(pid);
+  }
+  ::close(go[0]);
+  ::close(go[1]);
+  int created = 0, existed = 0;
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    created += WEXITSTATUS(status) == 0;
+    existed += WEXITSTATUS(status) == 1;
+  }
+  EXPECT_EQ(1, created);
+  EXPECT_EQ(kChildren - 1, existed);
+}
+
+TEST(ProcessIdentity, TellsAReusedPidFromItsStarter) {
+  const kvplat::ProcessIdentity self = kvplat::CurrentProcessIdentity();
+  EXPECT_TRUE(kvplat::IsProcessRunning(self));
+  EXPECT_FALSE(kvplat::IsProcessRunning({self.pid, self.startTime + 1}));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(0);
+  // An ended child that is not reaped yet still holds its pid, as a zombie: it does not run.
+  for (int i = 0; i < 1000 && kvplat::ProcessStartTime(child) != 0; ++i) ::usleep(1000);
+  EXPECT_EQ(0u, kvplat::ProcessStartTime(child));
+  ASSERT_EQ(child, ::waitpid(child, nullptr, 0));
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kvtest {
+
+TempDir::TempDir() {
+  const char *base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && base[0] ? base : "/tmp") + "/kvkernel-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+EnvOverride::~EnvOverride() {
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    if (it->second) {
+      ::setenv(it->first.c_str(), it->second->c_str(), 1);
+    } else {
+      ::unsetenv(it->first.c_str());
+    }
+  }
+}
+
+void EnvOverride::Set(const std::string &name, const std::optional<std::string> &value) {
+  const char *old = std::getenv(name.c_str());
+  saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+  if (value) {
+    ::setenv(name.c_str(), value->c_str(), 1);
+  } else {
+    ::unsetenv(name.c_str());
+  }
+}
+
+ChildResult RunChild(const std::vector<std::string> &argv, const ChildOptions &options) {
+  TempDir capture;
+  const std::string outPath = capture / "out", errPath = capture / "err";
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    // Only async-signal-safe work and plain libc from here: this is a copy of a test process.
+    int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
+    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
+    for (const auto &[name, value] : options.env) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+    if (options.user) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(options.user->second) != 0 || ::setuid(options.user->first) != 0) {
+        ::_exit(126);
+      }
+    }
+    std::vector<char *> args;
+    for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(126);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+  }
+  ChildResult result;
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.out = ReadText(outPath);
+  result.err = ReadText(errPath);
+  return result;
+}
+
+std::string ReadText(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteText(const std::string &path, const std::string &text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+void CopyFile(const std::string &from, const std::string &to) {
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+}
+
+std::string WithDir(std::string text, const std::string &dir) {
+  for (std::string::size_type at; (at = text.find("<DIR>")) != std::string::npos;) text.replace(at, 5, dir);
+  return text;
+}
+
+}  // namespace kvtest
