@@ -337,20 +337,16 @@ def palette_256(images):
 
 def build():
     images = []  # (size, colour count byte, bpp, data)
-    vga = {s: flatten(render(s, 'vga').px) for s in SIZES}
     for s in SIZES:
-        images.append((s, 16, 4, encode_indexed(vga[s], s, 4, VGA)))
-    true = {}
+        images.append((s, 16, 4, encode_indexed(flatten(render(s, 'vga').px), s, 4, VGA)))
+    flat = {s: flatten(render(s, 'true').px) for s in SIZES}
+    palette = palette_256(flat.values())
     for s in SIZES:
-        c = render(s, 'true')
-        true[s] = [row[:] for row in c.px]
-    flat = {s: flatten(true[s]) for s in SIZES}
-    pal = palette_256(flat.values())
-    for s in SIZES:
-        images.append((s, 0, 8, encode_indexed(flat[s], s, 8, pal)))
+        images.append((s, 0, 8, encode_indexed(flat[s], s, 8, palette)))
     for s in SIZES:
         c = render(s, 'true')
-        add_shadow(c, 1, 1, 0.45 if s > 16 else 0.0)
+        if s > 16:  # at 16 pixels a shadow only blurs the outline
+            add_shadow(c, 1, 1, 0.45)
         images.append((s, 0, 32, encode_argb(c.px, s)))
 
     out = struct.pack('<HHH', 0, 1, len(images))
@@ -365,7 +361,7 @@ def build():
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, '..', 'res', 'kelvorant.ico')
+    path = sys.argv[1] if len(sys.argv) > 1 else os.path.normpath(os.path.join(here, '..', 'res', 'kelvorant.ico'))
     data = build()
     with open(path, 'wb') as f:
         f.write(data)

@@ -54,6 +54,9 @@ struct DecodeCase {
   std::vector<uint32_t> argb;  // top row first
 };
 
+// Tests are listed by the case's name.
+void PrintTo(const DecodeCase &c, std::ostream *os) { *os << c.name; }
+
 std::vector<DecodeCase> DecodeCases() {
   const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
   return {

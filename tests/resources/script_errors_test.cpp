@@ -13,6 +13,9 @@ struct BadScript {
   const char *diagnostic;  // the whole line, after "kelvorant: "
 };
 
+// Tests are listed by the case's name.
+void PrintTo(const BadScript &c, std::ostream *os) { *os << c.name; }
+
 const BadScript kBadScripts[] = {
     {"MissingComma", "1 DIALOGEX 0,0,10,10\nBEGIN\n  PUSHBUTTON \"a\" 1,2,3,4,5\nEND\n",
      "t.rc:3: expected ',', found '1'"},

@@ -84,6 +84,9 @@ struct ScriptCase {
   std::vector<ScriptFile> files;  // the first is the script
 };
 
+// Tests are listed by the case's name.
+void PrintTo(const ScriptCase &c, std::ostream *os) { *os << c.name; }
+
 // Scripts for both compilers. They include the SDK headers for windres; the platform's compiler knows
 // those constants itself.
 std::vector<ScriptCase> Cases() {

@@ -38,7 +38,7 @@ Registry &GetRegistry() {
   return registry;
 }
 
-Module *Compile(const EmbeddedFile *files) {
+std::unique_ptr<Module> Compile(const EmbeddedFile *files) {
   std::vector<rsrc::ScriptFile> table;
   for (const EmbeddedFile *f = files; f && f->name; ++f) {
     table.push_back({f->name, std::string(reinterpret_cast<const char *>(f->data), f->size)});
@@ -49,14 +49,14 @@ Module *Compile(const EmbeddedFile *files) {
     Diag("%s", error.c_str());
     module->resources.clear();
   }
-  return module.release();
+  return module;
 }
 
 // The compiled resources of the executable (compiling them now if needed), with the registry locked.
 const Module &CurrentModule(Registry &reg) {
   if (!reg.current) {
-    reg.current = Compile(reg.files);
-    reg.modules.emplace_back(reg.current);
+    reg.modules.push_back(Compile(reg.files));
+    reg.current = reg.modules.back().get();
   }
   return *reg.current;
 }
@@ -73,12 +73,17 @@ bool Matches(const ResId &id, LPCSTR query) {
   return id.named && strcasecmp(rsrc::EncodeAnsi(id.name).c_str(), query) == 0;
 }
 
-const Resource *Known(Registry &reg, HRSRC handle) {
+// The resource behind a handle that FindResourceA returned, or null with ERROR_INVALID_HANDLE. Compiled
+// resources never change, so the result may be read after the lock is gone.
+const Resource *FromHandle(HRSRC handle) {
+  Registry &reg = GetRegistry();
+  std::lock_guard<std::mutex> lock(reg.mutex);
   for (const auto &m : reg.modules) {
     for (const Resource &r : m->resources) {
       if (reinterpret_cast<HRSRC>(const_cast<Resource *>(&r)) == handle) return &r;
     }
   }
+  SetLastError(ERROR_INVALID_HANDLE);
   return nullptr;
 }
 
@@ -133,27 +138,15 @@ HRSRC WINAPI FindResourceA(HMODULE, LPCSTR lpName, LPCSTR lpType) {
 }
 
 HGLOBAL WINAPI LoadResource(HMODULE, HRSRC hResInfo) {
-  auto &reg = GetRegistry();
-  std::lock_guard<std::mutex> lock(reg.mutex);
-  const kvplat::Resource *r = kvplat::Known(reg, hResInfo);
-  if (!r) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  return const_cast<void *>(kvplat::DataOf(*r));
+  const kvplat::Resource *r = kvplat::FromHandle(hResInfo);
+  return r ? const_cast<void *>(kvplat::DataOf(*r)) : nullptr;
 }
 
 LPVOID WINAPI LockResource(HGLOBAL hResData) { return hResData; }
 
 DWORD WINAPI SizeofResource(HMODULE, HRSRC hResInfo) {
-  auto &reg = GetRegistry();
-  std::lock_guard<std::mutex> lock(reg.mutex);
-  const kvplat::Resource *r = kvplat::Known(reg, hResInfo);
-  if (!r) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
-  return static_cast<DWORD>(r->data.size());
+  const kvplat::Resource *r = kvplat::FromHandle(hResInfo);
+  return r ? static_cast<DWORD>(r->data.size()) : 0;
 }
 
 }  // extern "C"

@@ -33,6 +33,13 @@ void Splice(const std::string &source, std::string *text, std::vector<int> *line
   }
 }
 
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 uint32_t ParseNumber(const std::string &digits, int file, int line) {
   std::string body = digits;
   while (!body.empty() && std::strchr("uUlL", body.back())) body.pop_back();
@@ -45,21 +52,11 @@ uint32_t ParseNumber(const std::string &digits, int file, int line) {
   if (start == body.size()) throw CompileError{file, line, "bad number '" + digits + "'"};
   uint32_t value = 0;
   for (std::size_t i = start; i < body.size(); ++i) {
-    int d = std::isdigit(static_cast<unsigned char>(body[i])) ? body[i] - '0'
-            : std::isxdigit(static_cast<unsigned char>(body[i]))
-                ? std::tolower(static_cast<unsigned char>(body[i])) - 'a' + 10
-                : 99;
-    if (d >= base) throw CompileError{file, line, "bad number '" + digits + "'"};
+    int d = HexDigit(body[i]);
+    if (d < 0 || d >= base) throw CompileError{file, line, "bad number '" + digits + "'"};
     value = value * base + d;  // wraps at 32 bits, as the resource compiler's arithmetic does
   }
   return value;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // Reads the string whose opening quote is at text[i]; returns the index after the closing quote. A quote
