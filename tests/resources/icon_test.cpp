@@ -1,0 +1,294 @@
+// Icon images decoded pixel by pixel, the .ico reader, and LoadIconA on the program's icon.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <random>
+
+#include "kvplat/icon.h"
+#include "kvplat/resources.h"
+#include "resource.h"
+#include "rsrc/bytes.h"
+#include "rsrc/icon_formats.h"
+#include "script_files.h"
+
+using kvplat::IconImage;
+using kvplat::rsrc::ByteWriter;
+using kvplat::rsrc::DecodeIconImage;
+
+namespace {
+
+// An icon image as a resource compiler stores it: BITMAPINFOHEADER (height doubled for the mask), the
+// palette, the colour rows and the mask rows, both bottom-up and padded to 32 bits. `pixels` are palette
+// indexes, 0xRRGGBB for 24 bits or 0xAARRGGBB for 32; `mask` holds 1 for transparent; both top row first.
+std::vector<uint8_t> Dib(int w, int h, int bpp, const std::vector<uint32_t> &palette,
+                         const std::vector<uint32_t> &pixels, const std::vector<int> &mask) {
+  ByteWriter out;
+  for (uint32_t v : {40u, static_cast<uint32_t>(w), static_cast<uint32_t>(2 * h)}) out.U32(v);
+  out.U16(1), out.U16(static_cast<uint16_t>(bpp));
+  for (uint32_t v : {0u, 0u, 0u, 0u, static_cast<uint32_t>(palette.size()), 0u}) out.U32(v);
+  for (uint32_t c : palette) out.U32(c);
+  auto rows = [&](int bits, auto value) {
+    for (int y = h - 1; y >= 0; --y) {
+      std::vector<uint8_t> row(((w * bits + 31) / 32) * 4, 0);
+      for (int x = 0; x < w; ++x) {
+        uint32_t v = value(y * w + x);
+        if (bits >= 8) {
+          for (int b = 0; b < bits / 8; ++b) row[x * bits / 8 + b] = static_cast<uint8_t>(v >> (8 * b));
+        } else {
+          int shift = 8 - bits - (x * bits) % 8;
+          row[x * bits / 8] |= static_cast<uint8_t>(v << shift);
+        }
+      }
+      out.Bytes(row.data(), row.size());
+    }
+  };
+  rows(bpp, [&](int i) { return pixels[i]; });
+  rows(1, [&](int i) { return static_cast<uint32_t>(mask[i]); });
+  return out.Take();
+}
+
+struct DecodeCase {
+  const char *name;
+  std::vector<uint8_t> image;
+  int width, height;
+  std::vector<uint32_t> argb;  // top row first
+};
+
+// Tests are listed by the case's name.
+void PrintTo(const DecodeCase &c, std::ostream *os) { *os << c.name; }
+
+std::vector<DecodeCase> DecodeCases() {
+  const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+  return {
+      {"FourBitsRowsBottomUpNibblesHighFirst",
+       Dib(3, 2, 4, palette, {1, 2, 3, 0, 1, 2}, {0, 0, 1, 0, 0, 0}), 3, 2,
+       {0xFFFF0000, 0xFF00FF00, 0x00000000, 0xFF000000, 0xFFFF0000, 0xFF00FF00}},
+      {"EightBitsIndexPastThePaletteIsBlack",
+       Dib(5, 1, 8, {0x102030, 0x405060, 0x708090}, {0, 1, 2, 200, 1}, {0, 0, 0, 0, 1}), 5, 1,
+       {0xFF102030, 0xFF405060, 0xFF708090, 0xFF000000, 0x00000000}},
+      {"OneBitAcrossAByte",
+       Dib(9, 1, 1, {0x000000, 0xFFFFFF}, {1, 0, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 1, 0}), 9, 1,
+       {0xFFFFFFFF, 0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000, 0x00000000,
+        0xFFFFFFFF}},
+      {"TwentyFourBits", Dib(2, 2, 24, {}, {0x112233, 0x445566, 0x778899, 0xAABBCC}, {0, 1, 0, 0}), 2, 2,
+       {0xFF112233, 0x00000000, 0xFF778899, 0xFFAABBCC}},
+      {"ThirtyTwoBitsAlphaWinsOverTheMask",
+       Dib(3, 1, 32, {}, {0x80FF0000, 0xFF00FF00, 0x000000FF}, {1, 1, 0}), 3, 1,
+       {0x80FF0000, 0xFF00FF00, 0x000000FF}},
+      {"ThirtyTwoBitsWithoutAlphaUseTheMask", Dib(3, 1, 32, {}, {0x00FF0000, 0x0000FF00, 0x000000FF}, {0, 1, 0}), 3,
+       1, {0xFFFF0000, 0x00000000, 0xFF0000FF}},
+  };
+}
+
+class IconDecoding : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(IconDecoding, PixelsAndTransparency) {
+  const DecodeCase &c = GetParam();
+  IconImage image;
+  std::string error;
+  ASSERT_TRUE(DecodeIconImage(c.image.data(), c.image.size(), &image, &error)) << error;
+  EXPECT_EQ(c.width, image.width);
+  EXPECT_EQ(c.height, image.height);
+  EXPECT_EQ(c.argb, image.argb);
+}
+
+TEST_P(IconDecoding, EveryTruncationIsRefused) {
+  const DecodeCase &c = GetParam();
+  for (std::size_t n = 0; n < c.image.size(); ++n) {
+    std::unique_ptr<uint8_t[]> exact(new uint8_t[n + 1]);
+    std::copy(c.image.begin(), c.image.begin() + static_cast<std::ptrdiff_t>(n), exact.get());
+    IconImage image;
+    EXPECT_FALSE(DecodeIconImage(exact.get(), n, &image, nullptr)) << n << " bytes";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, IconDecoding, testing::ValuesIn(DecodeCases()),
+                         [](const testing::TestParamInfo<DecodeCase> &info) { return std::string(info.param.name); });
+
+TEST(IconImageFormat, UnsupportedImagesAreRefusedWithAReason) {
+  auto with = [](std::size_t offset, uint32_t value, int bytes) {
+    std::vector<uint8_t> image = Dib(4, 4, 4, {0, 0, 0, 0}, std::vector<uint32_t>(16, 1), std::vector<int>(16, 0));
+    for (int b = 0; b < bytes; ++b) image[offset + b] = static_cast<uint8_t>(value >> (8 * b));
+    return image;
+  };
+  const struct {
+    const char *what;
+    std::vector<uint8_t> image;
+    const char *reason;
+  } cases[] = {
+      {"PNG", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13}, "PNG-compressed icon images are not supported"},
+      {"zero width", with(4, 0, 4), "bad icon size"},
+      {"too wide", with(4, 257, 4), "bad icon size"},
+      {"two planes", with(12, 2, 2), "unsupported bitmap format"},
+      {"16 bits", with(14, 16, 2), "unsupported colour depth"},
+      {"compressed", with(16, 2, 4), "unsupported bitmap format"},
+      {"palette larger than the depth allows", with(32, 17, 4), "bad palette size"},
+      {"header size past the data", with(0, 4000, 4), "not a bitmap header"},
+  };
+  for (const auto &c : cases) {
+    IconImage image;
+    std::string error;
+    EXPECT_FALSE(DecodeIconImage(c.image.data(), c.image.size(), &image, &error)) << c.what;
+    EXPECT_EQ(c.reason, error) << c.what;
+  }
+}
+
+TEST(IconImageFormat, RandomBytesNeverCrash) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 4000; ++round) {
+    std::size_t n = random() % 200;
+    std::unique_ptr<uint8_t[]> bytes(new uint8_t[n + 1]);
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(random());
+    if (n >= 16) {  // a plausible header now and then, so that the pixel loops run too
+      bytes[0] = 40, bytes[1] = bytes[2] = bytes[3] = 0;
+      bytes[4] = static_cast<uint8_t>(1 + random() % 4), bytes[5] = bytes[6] = bytes[7] = 0;
+      bytes[8] = static_cast<uint8_t>(2 + random() % 8), bytes[9] = bytes[10] = bytes[11] = 0;
+      bytes[12] = 1, bytes[13] = 0, bytes[14] = static_cast<uint8_t>(1 << (random() % 6)), bytes[15] = 0;
+    }
+    IconImage image;
+    DecodeIconImage(bytes.get(), n, &image, nullptr);
+    std::vector<kvplat::rsrc::IcoEntry> entries;
+    kvplat::rsrc::ReadIcoDirectory(bytes.get(), n, &entries, nullptr);
+    std::vector<kvplat::rsrc::GroupIconEntry> group;
+    kvplat::rsrc::ReadGroupIconDirectory(bytes.get(), n, &group, nullptr);
+  }
+}
+
+// An .ico file holding the given images.
+std::string IcoFile(const std::vector<std::vector<uint8_t>> &images) {
+  ByteWriter w;
+  w.U16(0), w.U16(1), w.U16(static_cast<uint16_t>(images.size()));
+  uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+  for (const auto &image : images) {
+    w.U8(4), w.U8(4), w.U8(0), w.U8(0), w.U16(1), w.U16(32);
+    w.U32(static_cast<uint32_t>(image.size())), w.U32(offset);
+    offset += static_cast<uint32_t>(image.size());
+  }
+  for (const auto &image : images) w.Bytes(image.data(), image.size());
+  std::vector<uint8_t> bytes = w.Take();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(IcoFile, ProgramIconDirectoryAndDamagedFiles) {
+  const std::string ico = ReadSourceFile("res/kelvorant.ico");
+  std::vector<kvplat::rsrc::IcoEntry> entries;
+  std::string error;
+  ASSERT_TRUE(kvplat::rsrc::ReadIcoDirectory(ico.data(), ico.size(), &entries, &error)) << error;
+  ASSERT_EQ(9u, entries.size());
+  for (std::size_t n = 0; n < 6 + 16 * entries.size(); ++n) {
+    EXPECT_FALSE(kvplat::rsrc::ReadIcoDirectory(ico.data(), n, &entries, &error)) << n << " bytes";
+  }
+  // The last image ends the file: one byte less and it lies outside.
+  EXPECT_FALSE(kvplat::rsrc::ReadIcoDirectory(ico.data(), ico.size() - 1, &entries, &error));
+  EXPECT_EQ("an icon image lies outside the file", error);
+
+  std::string cursor = ico;
+  cursor[2] = 2;
+  EXPECT_FALSE(kvplat::rsrc::ReadIcoDirectory(cursor.data(), cursor.size(), &entries, &error));
+  EXPECT_EQ("not an icon file", error);
+  std::string empty = IcoFile({});
+  EXPECT_FALSE(kvplat::rsrc::ReadIcoDirectory(empty.data(), empty.size(), &entries, &error));
+  EXPECT_EQ("the icon file holds no image", error);
+}
+
+class ProgramIcon : public testing::Test {
+ protected:
+  void TearDown() override { kvplat::RegisterModuleResources(nullptr); }
+  HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(0x400000); }
+};
+
+TEST_F(ProgramIcon, LoadIconDecodesEveryImageAndPrefersThe32BitImageAt32Pixels) {
+  ScriptFiles files = ScriptFiles::Program();
+  files.Register();
+  HICON icon = LoadIconA(Instance(), MAKEINTRESOURCE(IDR_MAINFRAME));
+  ASSERT_TRUE(icon) << GetLastError();
+  const kvplat::IconState *state = kvplat::IconFromHandle(icon);
+  ASSERT_TRUE(state);
+  ASSERT_EQ(9u, state->images.size());
+  const int sizes[] = {48, 32, 16}, depths[] = {4, 8, 32};
+  for (int i = 0; i < 9; ++i) {
+    const IconImage &image = state->images[i];
+    SCOPED_TRACE("image " + std::to_string(i));
+    EXPECT_EQ(sizes[i % 3], image.width);
+    EXPECT_EQ(sizes[i % 3], image.height);
+    EXPECT_EQ(depths[i / 3], image.bitCount);
+    // The top left corner is background; the board left of the chip is opaque and green.
+    EXPECT_EQ(0u, image.argb[0] >> 24);
+    uint32_t board = image.argb[static_cast<std::size_t>(image.height * 3 / 5) * image.width + image.width / 5];
+    EXPECT_EQ(0xFFu, board >> 24);
+    EXPECT_GT((board >> 8) & 0xFF, (board >> 16) & 0xFF) << std::hex << board;
+  }
+  EXPECT_EQ(7, state->preferred);  // 32 x 32, 32 bits
+  // The 16-colour images use only the VGA palette.
+  for (int i = 0; i < 3; ++i) {
+    for (uint32_t px : state->images[i].argb) {
+      if (px >> 24 == 0) continue;
+      for (int shift : {0, 8, 16}) {
+        uint32_t c = (px >> shift) & 0xFF;
+        EXPECT_TRUE(c == 0x00 || c == 0x80 || c == 0xC0 || c == 0xFF) << std::hex << px;
+      }
+    }
+  }
+  // Partly transparent pixels (the shadow) exist only in the 32-bit images.
+  auto partly = [](const IconImage &image) {
+    for (uint32_t px : image.argb) {
+      if ((px >> 24) != 0 && (px >> 24) != 0xFF) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(partly(state->images[7]));
+  EXPECT_FALSE(partly(state->images[4]));
+
+  // Shared: the same handle again, and DestroyIcon leaves it usable.
+  EXPECT_EQ(icon, LoadIconA(Instance(), MAKEINTRESOURCE(IDR_MAINFRAME)));
+  EXPECT_TRUE(DestroyIcon(icon));
+  EXPECT_EQ(state, kvplat::IconFromHandle(icon));
+}
+
+TEST_F(ProgramIcon, MissingIconsAndHandlesThatAreNoIcons) {
+  ScriptFiles files = ScriptFiles::Program();
+  files.Register();
+  EXPECT_FALSE(LoadIconA(Instance(), MAKEINTRESOURCE(129)));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
+  int notAnIcon = 0;
+  HICON bogus = reinterpret_cast<HICON>(&notAnIcon);
+  EXPECT_EQ(nullptr, kvplat::IconFromHandle(bogus));
+  EXPECT_EQ(nullptr, kvplat::IconFromHandle(nullptr));
+  EXPECT_FALSE(DestroyIcon(bogus));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_CURSOR_HANDLE), GetLastError());
+}
+
+TEST_F(ProgramIcon, StockApplicationIcon) {
+  HICON icon = LoadIconA(nullptr, IDI_APPLICATION);
+  const kvplat::IconState *state = kvplat::IconFromHandle(icon);
+  ASSERT_TRUE(state);
+  EXPECT_EQ(32, state->images[state->preferred].width);
+  EXPECT_EQ(icon, LoadIconA(nullptr, IDI_APPLICATION));
+  EXPECT_FALSE(LoadIconA(nullptr, MAKEINTRESOURCE(IDR_MAINFRAME)));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
+}
+
+TEST_F(ProgramIcon, ImagesThatCannotBeDecodedAreLeftOut) {
+  const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0};
+  const std::vector<uint8_t> dib = Dib(4, 4, 32, {}, std::vector<uint32_t>(16, 0xFF123456), std::vector<int>(16, 0));
+  ScriptFiles files;
+  files.Add("t.rc", "1 ICON \"mixed.ico\"\n2 ICON \"png.ico\"\n")
+      .Add("mixed.ico", IcoFile({png, dib}))
+      .Add("png.ico", IcoFile({png}));
+  files.Register();
+
+  testing::internal::CaptureStderr();
+  HICON mixed = LoadIconA(Instance(), MAKEINTRESOURCE(1));
+  EXPECT_EQ("kelvorant: icon 1, image 1: PNG-compressed icon images are not supported\n",
+            testing::internal::GetCapturedStderr());
+  ASSERT_TRUE(mixed);
+  ASSERT_EQ(1u, kvplat::IconFromHandle(mixed)->images.size());
+  EXPECT_EQ(0xFF123456u, kvplat::IconFromHandle(mixed)->images[0].argb[5]);
+
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(LoadIconA(Instance(), MAKEINTRESOURCE(2)));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_DATA), GetLastError());
+}
+
+}  // namespace
