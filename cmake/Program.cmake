@@ -25,7 +25,7 @@ kv_embed_files(TARGET kelvorant_resources SYMBOL kv_embedded_resources
   FILES ${CMAKE_SOURCE_DIR}/res/kelvorant.rc ${CMAKE_SOURCE_DIR}/ui/resource.h ${CMAKE_SOURCE_DIR}/res/kelvorant.ico)
 
 add_executable(kelvorant ${KV_APP_SOURCES})
-target_link_libraries(kelvorant PRIVATE kelvorant_program kelvorant_resources kv_crt)
+target_link_libraries(kelvorant PRIVATE kelvorant_program kv_crt kelvorant_resources)
 if(TARGET KELVORANT_sys)
   add_dependencies(kelvorant KELVORANT_sys)
 endif()

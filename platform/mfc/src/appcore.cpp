@@ -75,7 +75,8 @@ int AFXAPI AfxWinInit(HINSTANCE hInstance, HINSTANCE, LPTSTR lpCmdLine, int nCmd
     const char *name = path;
     for (const char *p = path; *p; ++p)
       if (*p == '\\' || *p == '/') name = p + 1;
-    std::strncpy(app->m_szModuleAppName, name, MAX_PATH - 1);
+    size_t length = std::strlen(name);
+    std::memcpy(app->m_szModuleAppName, name, length + 1);  // name lies inside path: it fits
     if (char *dot = std::strrchr(app->m_szModuleAppName, '.')) *dot = '\0';
     app->m_pszAppName = app->m_szModuleAppName;
   }

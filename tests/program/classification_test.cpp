@@ -1,0 +1,96 @@
+// Class descriptions and the capability walk that tells PCI-X and PCI Express functions.
+#include <gtest/gtest.h>
+
+#include "testable_dialog.h"
+
+namespace {
+
+TEST(Classification, ClassDescriptions) {
+  struct Case {
+    DWORD classCode;
+    const char *description;
+  };
+  const Case cases[] = {
+      {0x000000, "Unknown"},
+      {0x010000, "SCSI bus controller"},
+      {0x010185, "IDE controller"},  // the programming interface does not matter
+      {0x010200, "Floppy disk controller"},
+      {0x010300, "IPI bus controller"},
+      {0x010400, "RAID controller"},
+      {0x010520, "ATA controller with DMA"},
+      {0x010601, "Serial ATA controller"},
+      {0x010700, "Serial attached SCSI controller"},
+      {0x010800, "Mass storage controller"},
+      {0x018000, "Mass storage controller"},
+      {0x020000, "Network controller"},
+      {0x030000, "Display controller"},
+      {0x040300, "Multimedia device"},
+      {0x050000, "Memory controller"},
+      {0x060400, "Bridge device"},
+      {0x070002, "Simple communication controller"},
+      {0x088000, "Base system peripheral"},
+      {0x090000, "Input device"},
+      {0x0A0000, "Docking station"},
+      {0x0B4000, "Processor"},
+      {0x0C0330, "Serial bus controller"},
+      {0x0D1100, "Wireless controller"},
+      {0x0E0000, "Intelligent I/O controller"},
+      {0x0F0100, "Satellite communication controller"},
+      {0x108000, "Encryption/Decryption controller"},
+      {0x118000, "Data acquisition and signal processing controller"},
+      {0x120000, "Unknown"},
+      {0xFF0000, "Unknown"},
+      {0xFFFFFF, "Unknown"},
+  };
+  TestableDlg dlg;
+  for (const Case &c : cases) {
+    char text[64];
+    memset(text, 'x', sizeof text);
+    dlg.GetClassDescription(c.classCode, text);
+    EXPECT_STREQ(text, c.description) << std::hex << c.classCode;
+  }
+}
+
+// An image with the Capabilities List status bit, a header type and a capability chain
+// {position, id, next} laid out as given.
+TestImage WithChain(int headerType, int pointer, std::initializer_list<std::array<int, 3>> chain) {
+  TestImage image;
+  image.Set(0x06, {0x10}).Set(0x0E, {headerType});
+  image.Set((headerType & 3) == 2 ? 0x14 : 0x34, {pointer});
+  for (const auto &entry : chain) image.Set(entry[0], {entry[1], entry[2]});
+  return image;
+}
+
+TEST(Classification, InterfaceKind) {
+  struct Case {
+    const char *name;
+    TestImage image;
+    DWORD expected;
+  };
+  TestImage noCapabilities = WithChain(0x00, 0x40, {{0x40, 0x10, 0x00}});
+  noCapabilities.bytes[0x06] = 0x00;
+  const Case cases[] = {
+      {"status bit clear hides a valid chain", noCapabilities, 0},
+      {"PCI Express at the pointer", WithChain(0x00, 0x40, {{0x40, 0x10, 0x00}}), 2},
+      {"PCI-X at the pointer", WithChain(0x00, 0x40, {{0x40, 0x07, 0x00}}), 1},
+      {"power management, MSI, PCI Express", WithChain(0x00, 0x50, {{0x50, 0x01, 0x60}, {0x60, 0x05, 0x70}, {0x70, 0x10, 0x00}}), 2},
+      {"PCI-X before PCI Express", WithChain(0x00, 0x40, {{0x40, 0x07, 0x48}, {0x48, 0x10, 0x00}}), 1},
+      {"PCI Express before PCI-X", WithChain(0x00, 0x40, {{0x40, 0x10, 0x48}, {0x48, 0x07, 0x00}}), 2},
+      {"chain of neither ID ends with 0", WithChain(0x00, 0x40, {{0x40, 0x01, 0x50}, {0x50, 0x05, 0x00}}), 0},
+      {"pointer 0", WithChain(0x00, 0x00, {{0x40, 0x10, 0x00}}), 0},
+      {"pointer low bits are dropped", WithChain(0x00, 0x43, {{0x40, 0x10, 0x00}}), 2},
+      {"next pointer low bits are dropped", WithChain(0x00, 0x40, {{0x40, 0x01, 0x51}, {0x50, 0x10, 0x00}}), 2},
+      {"bridge layout reads 34h", WithChain(0x01, 0x40, {{0x40, 0x10, 0x00}}), 2},
+      {"multi-function bridge reads 34h", WithChain(0x81, 0x40, {{0x40, 0x10, 0x00}}), 2},
+      {"multi-function device reads 34h", WithChain(0x80, 0x40, {{0x40, 0x07, 0x00}}), 1},
+      {"CardBus layout reads 14h", WithChain(0x02, 0x80, {{0x80, 0x10, 0x00}}), 2},
+      {"layout 3 has no capabilities", WithChain(0x03, 0x40, {{0x40, 0x10, 0x00}}), 0},
+      {"a chain that loops ends with 0", WithChain(0x00, 0x40, {{0x40, 0x01, 0x50}, {0x50, 0x05, 0x40}}), 0},
+      {"an entry pointing at itself ends with 0", WithChain(0x00, 0x40, {{0x40, 0x09, 0x40}}), 0},
+      {"the last dword position is inside the image", WithChain(0x00, 0xFC, {{0xFC, 0x10, 0x00}}), 2},
+  };
+  TestableDlg dlg;
+  for (const Case &c : cases) EXPECT_EQ(dlg.GetInterfaceKind(c.image.bytes), c.expected) << c.name;
+}
+
+}  // namespace
