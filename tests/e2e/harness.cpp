@@ -1,0 +1,134 @@
+#include "harness.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace kvtest {
+
+namespace fs = std::filesystem;
+
+fs::path BuildDir() { return KV_BUILD_DIR; }
+fs::path DataDir() { return KV_TEST_DATA_DIR; }
+
+std::string ReadText(const fs::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> Lines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<nlohmann::ordered_json> RunResult::Dumps() const {
+  std::vector<nlohmann::ordered_json> dumps;
+  for (const auto &line : lines)
+    if (line.contains("dump")) dumps.push_back(line["dump"]);
+  return dumps;
+}
+
+std::vector<nlohmann::ordered_json> RunResult::MessageBoxes() const {
+  std::vector<nlohmann::ordered_json> boxes;
+  for (const auto &line : lines)
+    if (line.contains("messageBox")) boxes.push_back(line["messageBox"]);
+  return boxes;
+}
+
+Sandbox::Sandbox() {
+  std::string templ = (fs::temp_directory_path() / "kelvorant-e2e-XXXXXX").string();
+  dir_ = mkdtemp(templ.data());
+  fs::copy_file(BuildDir() / "KELVORANT.sys", dir_ / "KELVORANT.sys");
+}
+
+Sandbox::~Sandbox() {
+  std::error_code ignored;
+  fs::remove_all(dir_, ignored);
+}
+
+fs::path Sandbox::Write(const std::string &name, const std::string &text) const {
+  fs::path path = dir_ / name;
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+RunResult Sandbox::Run(const std::string &machine, const std::string &script,
+                       const std::map<std::string, std::string> &extraEnv) const {
+  return Wait(Start(machine, script, extraEnv));
+}
+
+int Sandbox::Start(const std::string &machine, const std::string &script,
+                   const std::map<std::string, std::string> &extraEnv) const {
+  std::map<std::string, std::string> env = {
+      {"KELVORANT_UI", "headless"},
+      {"KELVORANT_MACHINE", machine},
+      {"KELVORANT_TRACE", (dir_ / "trace.txt").string()},
+      {"KELVORANT_UI_SCRIPT", Write("script.txt", script).string()},
+      {"KELVORANT_UI_DUMP", (dir_ / "dump.jsonl").string()},
+      {"KELVORANT_SCM_DIR", (dir_ / "scm").string()},
+  };
+  for (const auto &[name, value] : extraEnv) env[name] = value;
+  fs::remove(dir_ / "trace.txt");
+  fs::remove(dir_ / "dump.jsonl");
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    for (const char *name : {"KELVORANT_UI", "KELVORANT_MACHINE", "KELVORANT_TRACE", "KELVORANT_UI_SCRIPT",
+                             "KELVORANT_UI_DUMP", "KELVORANT_SCM_DIR", "DISPLAY"})
+      unsetenv(name);
+    for (const auto &[name, value] : env)
+      if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
+    if (chdir(dir_.c_str()) != 0) _exit(126);
+    int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::string program = (BuildDir() / "kelvorant").string();
+    execl(program.c_str(), "kelvorant", static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+RunResult Sandbox::Wait(int pid) const {
+  RunResult result;
+  int status = 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      result.err = "kelvorant did not end within 120 s\n";
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = ReadText(dir_ / "stdout.txt");
+  result.err += ReadText(dir_ / "stderr.txt");
+  result.trace = Lines(ReadText(dir_ / "trace.txt"));
+  for (const std::string &line : Lines(ReadText(dir_ / "dump.jsonl")))
+    result.lines.push_back(nlohmann::ordered_json::parse(line));
+  return result;
+}
+
+}  // namespace kvtest
+
+namespace kvtest {
+
+bool Sandbox::ServiceInstalled() const {
+  return std::filesystem::exists(dir_ / "scm" / "kelvorant.service");
+}
+
+}  // namespace kvtest

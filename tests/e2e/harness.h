@@ -1,0 +1,58 @@
+// Runs the built kelvorant as a user would, headless, in a folder of its own, and collects what it wrote:
+// standard output, standard error, the JSON lines of the headless front end and the driver's trace.
+#pragma once
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kvtest {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;                  // the program's standard output, byte for byte
+  std::string err;                  // the platform's diagnostics
+  std::vector<std::string> trace;   // one line per driver request
+  std::vector<nlohmann::ordered_json> lines;  // the headless front end's JSON lines
+  std::vector<nlohmann::ordered_json> Dumps() const;         // the "dump" objects, in order
+  std::vector<nlohmann::ordered_json> MessageBoxes() const;  // the "messageBox" objects, in order
+};
+
+class Sandbox {
+ public:
+  Sandbox();  // a fresh folder holding KELVORANT.sys, with its own service database
+  ~Sandbox();
+  Sandbox(const Sandbox &) = delete;
+  Sandbox &operator=(const Sandbox &) = delete;
+
+  const std::filesystem::path &Dir() const { return dir_; }
+  std::filesystem::path Write(const std::string &name, const std::string &text) const;
+
+  // Runs kelvorant headless in the folder with KELVORANT_MACHINE=machine and the script. Extra variables
+  // override the defaults (an empty value removes one).
+  RunResult Run(const std::string &machine, const std::string &script,
+                const std::map<std::string, std::string> &extraEnv = {}) const;
+
+  // Starts kelvorant the same way without waiting for it; Wait collects what it wrote.
+  int Start(const std::string &machine, const std::string &script,
+            const std::map<std::string, std::string> &extraEnv = {}) const;
+  RunResult Wait(int pid) const;
+
+  // Whether the service database holds a record of the driver's service.
+  bool ServiceInstalled() const;
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// The build folder (with kelvorant and KELVORANT.sys) and the test data folder.
+std::filesystem::path BuildDir();
+std::filesystem::path DataDir();
+std::string ReadText(const std::filesystem::path &path);
+
+// Lines of a text without their line ends.
+std::vector<std::string> Lines(const std::string &text);
+
+}  // namespace kvtest

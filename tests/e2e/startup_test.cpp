@@ -1,0 +1,119 @@
+// Start-up and shut-down as a user meets them: the driver comes up before the dialog and goes away after it,
+// however the dialog is closed; a missing driver file gives one message box and no dialog; a service left by
+// a killed run is removed by the next.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "harness.h"
+
+namespace {
+
+using kvtest::Sandbox;
+using Json = nlohmann::ordered_json;
+
+const char kNoService[] = "OpenService failed!  Error = 1060 \nOpenService failed!  Error = 1060 \n";
+
+// A machine where nothing answers: the dialog as OnInitDialog leaves it.
+const char kEmptyMachine[] = R"({ "functions": [] })";
+
+TEST(Startup, InitialDialogOnAnEmptyMachine) {
+  Sandbox box;
+  auto machine = box.Write("empty.json", kEmptyMachine);
+  auto result = box.Run(machine.string(), "dump\nkey Tab\ndump\n");
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, kNoService);
+  EXPECT_EQ(result.trace.size(), 8192u) << "function 0 of every device of every bus, and nothing else";
+  EXPECT_FALSE(box.ServiceInstalled());
+
+  auto dumps = result.Dumps();
+  ASSERT_EQ(dumps.size(), 2u);
+  const Json expected = Json::parse(R"({
+    "focus": 1,
+    "lists": {
+      "1000": {"columns": ["Type","Bus#","Dev#","Func#","Class","VID","DID","Description"],
+               "widths": [35,35,35,41,41,29,29,374], "mark": -1, "rows": []},
+      "1002": {"columns": ["Register","Value"], "widths": [63,45], "mark": -1, "rows": []}
+    },
+    "edits": {"1004": "", "1018": "", "1019": "", "1020": "", "1021": ""}
+  })");
+  EXPECT_EQ(dumps[0], expected);
+  EXPECT_EQ(dumps[1]["focus"], 1000) << "Tab skips \"Uninstall driver\", which is no tab stop";
+}
+
+TEST(Startup, EveryWayOfClosingRemovesTheService) {
+  const struct {
+    const char *how;
+    const char *script;
+  } cases[] = {
+      {"Exit", "click 1\n"},
+      {"Uninstall driver", "click 2\n"},
+      {"Escape", "key Escape\n"},
+      {"close box", "close\n"},
+      {"Enter in the device list", "focus 1000\nkey Enter\n"},
+      {"Enter in the register list", "click-row 1002 3\nkey Enter\n"},
+      {"Enter on the focused Rescan button rescans, the script's end closes", "focus 1001\nkey Enter\n"},
+      {"no script", ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.how);
+    Sandbox box;
+    std::map<std::string, std::string> env;
+    if (!*c.script) env["KELVORANT_UI_SCRIPT"] = "";  // no script at all
+    auto result = box.Run("demo", c.script, env);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, kNoService);
+    EXPECT_TRUE(result.MessageBoxes().empty());
+    EXPECT_FALSE(box.ServiceInstalled());
+  }
+}
+
+TEST(Startup, MissingDriverFileShowsOneMessageBoxAndNoDialog) {
+  Sandbox box;
+  std::filesystem::remove(box.Dir() / "KELVORANT.sys");
+  auto result = box.Run("demo", "");
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, std::string(kNoService) + "Driver: KELVORANT.SYS is not in the " + box.Dir().string() +
+                            " directory. \n" + kNoService);
+  ASSERT_EQ(result.lines.size(), 1u) << "a message box and no dialog";
+  EXPECT_EQ(result.lines[0].dump(),
+            R"({"messageBox":{"caption":"Error","text":"Failed to install/load kelvorant.sys!","type":0}})");
+  EXPECT_TRUE(result.trace.empty());
+  EXPECT_FALSE(box.ServiceInstalled());
+}
+
+TEST(Startup, ServiceLeftByAKilledRunIsRemovedAtTheNextStart) {
+  Sandbox box;
+  int pid = box.Start("demo", "sleep 60000\n");
+  for (int i = 0; i < 1000 && !box.ServiceInstalled(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(box.ServiceInstalled());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  kill(pid, SIGKILL);
+  box.Wait(pid);
+  ASSERT_TRUE(box.ServiceInstalled()) << "a killed run cannot clean up";
+
+  auto result = box.Run("demo", "dump\n");
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  // The stop finds the service not running (its process is gone); the delete succeeds silently.
+  EXPECT_EQ(result.out, "ControlService failed!  Error = 1062 \n");
+  EXPECT_EQ(result.Dumps().size(), 1u);
+  EXPECT_FALSE(box.ServiceInstalled());
+}
+
+TEST(Startup, ScriptErrorsCloseTheDialogAndExitWithThree) {
+  const char *scripts[] = {"click 4242\n", "click-row 1000 999\n", "frobnicate\n", "machine unplug 07:00.0\n"};
+  for (const char *script : scripts) {
+    SCOPED_TRACE(script);
+    Sandbox box;
+    auto result = box.Run("demo", std::string(script) + "dump\n");
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_NE(result.err.find("kelvorant: script line 1: "), std::string::npos) << result.err;
+    EXPECT_TRUE(result.Dumps().empty()) << "nothing after the failed line runs";
+    EXPECT_EQ(result.out, kNoService) << "the program still takes its driver down";
+    EXPECT_FALSE(box.ServiceInstalled());
+  }
+}
+
+}  // namespace
