@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -120,6 +122,8 @@ RunResult Sandbox::Wait(int pid) const {
   result.trace = Lines(ReadText(dir_ / "trace.txt"));
   for (const std::string &line : Lines(ReadText(dir_ / "dump.jsonl")))
     result.lines.push_back(nlohmann::ordered_json::parse(line));
+  // Every run: the program never sends a message that the platform does not implement.
+  EXPECT_EQ(result.err.find("not implemented"), std::string::npos) << result.err;
   return result;
 }
 

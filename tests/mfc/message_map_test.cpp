@@ -1,0 +1,149 @@
+// MFC over the window manager: a dialog's message map receives commands, notifications and window
+// messages; what it does not handle reaches the dialog manager; controls bound with DDX_Control.
+#include <gtest/gtest.h>
+
+#include <afxcmn.h>
+
+#include "test_frontend.h"
+
+namespace {
+
+CWinApp g_app("mfc-test");
+
+const char kScript[] = R"(#include <windows.h>
+#include <commctrl.h>
+200 DIALOGEX 0, 0, 200, 100
+STYLE DS_SETFONT | DS_FIXEDSYS | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE
+CAPTION "mfc"
+FONT 8, "MS Shell Dlg", 0, 0, 0x1
+BEGIN
+    DEFPUSHBUTTON   "OK",IDOK,10,10,50,14
+    PUSHBUTTON      "Cancel",IDCANCEL,70,10,50,14
+    CONTROL         "",1000,"SysListView32",LVS_REPORT | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP,10,30,100,50
+    EDITTEXT        1001,120,30,50,14,ES_READONLY
+    PUSHBUTTON      "Other",1002,120,50,50,14
+END
+)";
+
+class TestDlg : public CDialog {
+ public:
+  TestDlg() : CDialog(200) {}
+  CListCtrl m_list;
+  CEdit m_edit;
+  std::vector<std::string> log;
+
+ protected:
+  void DoDataExchange(CDataExchange *pDX) override {
+    DDX_Control(pDX, 1000, m_list);
+    DDX_Control(pDX, 1001, m_edit);
+  }
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    log.push_back(m_list.m_hWnd == ::GetDlgItem(m_hWnd, 1000) ? "init, list bound" : "init, list unbound");
+    return TRUE;
+  }
+  afx_msg void OnOther() { log.push_back("other"); }
+  afx_msg void OnClickList(NMHDR *header, LRESULT *result) {
+    log.push_back("click " + std::to_string(reinterpret_cast<NMITEMACTIVATE *>(header)->iItem));
+    *result = 7;
+  }
+  afx_msg void OnPaint() {
+    log.push_back("paint");
+    CDialog::OnPaint();
+  }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(TestDlg, CDialog)
+ON_WM_PAINT()
+ON_BN_CLICKED(1002, &TestDlg::OnOther)
+ON_NOTIFY(NM_CLICK, 1000, &TestDlg::OnClickList)
+END_MESSAGE_MAP()
+
+INT_PTR RunDialog(TestDlg &dlg, std::function<void(HWND)> body) {
+  static kvtest::TestFrontEnd fe;
+  InitCommonControls();
+  kvtest::CompileDialog(kScript, 200);
+  fe.body = std::move(body);
+  g_app.m_pMainWnd = &dlg;
+  return dlg.DoModal();
+}
+
+TEST(MessageMap, HowADialogEnds) {
+  struct Case {
+    const char *how;
+    std::function<void(HWND)> act;
+    INT_PTR result;
+  };
+  const Case cases[] = {
+      {"Enter presses OK", [](HWND d) { kvplat::input::Key(d, VK_RETURN); }, IDOK},
+      {"a click on Cancel", [](HWND d) { kvplat::input::Click(GetDlgItem(d, IDCANCEL)); }, IDCANCEL},
+      {"Escape", [](HWND d) { kvplat::input::Key(d, VK_ESCAPE); }, IDCANCEL},
+      {"the close box", [](HWND d) { kvplat::input::CloseBox(d); }, IDCANCEL},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.how);
+    TestDlg dlg;
+    EXPECT_EQ(RunDialog(dlg, c.act), c.result);
+    EXPECT_EQ(dlg.m_hWnd, nullptr) << "the object lets go of its window";
+    EXPECT_EQ(dlg.m_list.m_hWnd, nullptr);
+    EXPECT_EQ(AfxGetMainWnd(), nullptr) << "the application forgets a destroyed main window";
+  }
+}
+
+TEST(MessageMap, CommandsNotificationsAndWindowMessagesReachTheirHandlers) {
+  TestDlg dlg;
+  LRESULT notifyResult = 0;
+  CWnd *listObject = nullptr;
+  RunDialog(dlg, [&](HWND d) {
+    HWND list = GetDlgItem(d, 1000);
+    listObject = CWnd::FromHandlePermanent(list);
+    kvplat::input::Click(GetDlgItem(d, 1002));
+    NMITEMACTIVATE click{};
+    click.hdr = {list, 1000, static_cast<UINT>(NM_CLICK)};
+    click.iItem = 3;
+    notifyResult = SendMessageA(d, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
+    SendMessageA(d, WM_PAINT, 0, 0);
+    SetWindowTextA(d, "renamed");  // no handler: the default processing stores it
+    char text[16];
+    GetWindowTextA(d, text, sizeof text);
+    dlg.log.push_back(text);
+  });
+  EXPECT_EQ(listObject, &dlg.m_list);
+  EXPECT_EQ(notifyResult, 7);
+  EXPECT_EQ(dlg.log, (std::vector<std::string>{"init, list bound", "other", "click 3", "paint", "renamed"}));
+}
+
+TEST(MessageMap, ListControlWrappers) {
+  TestDlg dlg;
+  RunDialog(dlg, [&](HWND) {
+    CListCtrl &list = dlg.m_list;
+    LVCOLUMN column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = const_cast<char *>("Name");
+    column.cx = 50;
+    EXPECT_EQ(list.InsertColumn(0, &column), 0);
+    LVITEM item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = const_cast<char *>("row");
+    EXPECT_EQ(list.InsertItem(&item), 0);
+    EXPECT_TRUE(list.SetItem(0, 0, LVIF_PARAM, nullptr, 0, 0, 0, 0x20301));
+    EXPECT_EQ(list.GetItemData(0), 0x20301u);
+    EXPECT_TRUE(list.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED));
+    EXPECT_EQ(list.GetItemState(0, LVIS_SELECTED | LVIS_FOCUSED), static_cast<UINT>(LVIS_SELECTED));
+    EXPECT_EQ(list.SetSelectionMark(0), -1);
+    EXPECT_EQ(list.GetSelectionMark(), 0);
+    EXPECT_EQ(list.GetItemCount(), 1);
+    EXPECT_EQ(list.GetStringWidth("abc"), 18);
+    EXPECT_TRUE(list.DeleteAllItems());
+    EXPECT_EQ(list.GetItemCount(), 0);
+  });
+}
+
+TEST(MessageMap, MessageBoxesCarryTheApplicationName) {
+  kvtest::TestFrontEnd fe;
+  EXPECT_EQ(AfxMessageBox("SaveDevice:ERROR", MB_OK, 0), IDOK);
+  EXPECT_EQ(fe.messageBoxes, (std::vector<std::string>{"mfc-test|SaveDevice:ERROR|0"}));
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// The dialog manager: dialogs built from a template, the initial focus, and the keys a dialog takes.
+#include <gtest/gtest.h>
+
+#include "kvplat/window.h"
+#include "message_log.h"
+#include "test_frontend.h"
+
+
+namespace {
+
+const char kScript[] = R"(#include <windows.h>
+#include <commctrl.h>
+200 DIALOGEX 0, 0, 200, 100
+STYLE DS_SETFONT | DS_FIXEDSYS | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE
+CAPTION "test"
+FONT 8, "MS Shell Dlg", 0, 0, 0x1
+BEGIN
+    DEFPUSHBUTTON   "OK",IDOK,10,10,50,14
+    PUSHBUTTON      "Cancel",IDCANCEL,70,10,50,14,NOT WS_TABSTOP
+    CONTROL         "",1000,"SysListView32",LVS_REPORT | WS_BORDER | WS_TABSTOP,10,30,100,50
+    EDITTEXT        1001,120,30,50,14,ES_READONLY | NOT WS_TABSTOP
+    PUSHBUTTON      "Other",1002,120,50,50,14
+    GROUPBOX        "Group",-1,115,25,60,60
+END
+)";
+
+std::vector<std::string> g_log;
+BOOL g_endInInit = FALSE;
+
+INT_PTR CALLBACK LoggingDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      g_log.push_back("INITDIALOG focus=" + std::to_string(GetDlgCtrlID(reinterpret_cast<HWND>(wParam))));
+      if (g_endInInit) EndDialog(dialog, 42);
+      return TRUE;
+    case WM_CLOSE:
+      g_log.push_back("CLOSE");
+      return FALSE;  // the dialog manager turns it into IDCANCEL
+    case WM_COMMAND:
+      g_log.push_back("COMMAND " + std::to_string(LOWORD(wParam)));
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
+      return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR RunDialog(kvtest::TestFrontEnd &fe, std::function<void(HWND)> body) {
+  InitCommonControls();
+  g_log.clear();
+  fe.body = std::move(body);
+  return DialogBoxIndirectParamA(nullptr, kvtest::CompileDialog(kScript, 200), nullptr, LoggingDialogProc, 0);
+}
+
+TEST(Dialog, BuiltFromTheTemplateWithTheFocusOnTheFirstTabStop) {
+  kvtest::TestFrontEnd fe;
+  INT_PTR result = RunDialog(fe, [](HWND dialog) {
+    kvplat::Window *w = kvplat::FindWindowState(dialog);
+    EXPECT_EQ(w->text, "test");
+    EXPECT_EQ(w->rect.right, 300) << "200 dialog units at a base unit of 6";
+    EXPECT_EQ(w->rect.bottom, 163) << "100 dialog units at a base unit of 13";
+    struct Expected {
+      int id;
+      const char *cls;
+      RECT rect;
+    };
+    // Each of x, y, width and height is converted on its own, as the dialog manager does.
+    const Expected controls[] = {{IDOK, "Button", {15, 16, 90, 39}},     {IDCANCEL, "Button", {105, 16, 180, 39}},
+                                 {1000, "SysListView32", {15, 49, 165, 130}}, {1001, "Edit", {180, 49, 255, 72}},
+                                 {1002, "Button", {180, 81, 255, 104}},  {-1, "Button", {173, 41, 263, 139}}};
+    ASSERT_EQ(w->children.size(), std::size(controls));
+    for (size_t i = 0; i < std::size(controls); ++i) {
+      kvplat::Window *c = kvplat::FindWindowState(w->children[i]);
+      EXPECT_EQ(c->id, controls[i].id);
+      EXPECT_STRCASEEQ(c->className.c_str(), controls[i].cls);
+      EXPECT_EQ(c->rect.left, controls[i].rect.left) << c->id;
+      EXPECT_EQ(c->rect.top, controls[i].rect.top) << c->id;
+      EXPECT_EQ(c->rect.right, controls[i].rect.right) << c->id;
+      EXPECT_EQ(c->rect.bottom, controls[i].rect.bottom) << c->id;
+      EXPECT_TRUE(c->style & WS_CHILD);
+    }
+    EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDOK);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+  });
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"INITDIALOG focus=1", "CLOSE", "COMMAND 2"}));
+}
+
+TEST(Dialog, KeysTheDialogManagerTakes) {
+  struct Case {
+    const char *name;
+    int focus;
+    std::vector<UINT> keys;
+    std::vector<std::string> commands;
+    int focusAfter;
+  };
+  const Case cases[] = {
+      {"Enter in a list presses the default button", 1000, {VK_RETURN}, {"COMMAND 1"}, 1000},
+      {"Escape in a list cancels", 1000, {VK_ESCAPE}, {"COMMAND 2"}, 1000},
+      {"Enter on a push button presses that button", 1002, {VK_RETURN}, {"COMMAND 1002", "CLOSE", "COMMAND 2"}, 1002},
+      {"Enter in a read-only edit presses the default button", 1001, {VK_RETURN}, {"COMMAND 1"}, 1001},
+      {"Space on a push button clicks it", 1002, {VK_SPACE}, {"COMMAND 1002", "CLOSE", "COMMAND 2"}, 1002},
+      {"Tab skips controls without a tab stop", IDOK, {VK_TAB}, {"CLOSE", "COMMAND 2"}, 1000},
+      {"Tab goes round", IDOK, {VK_TAB, VK_TAB, VK_TAB}, {"CLOSE", "COMMAND 2"}, IDOK},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    kvtest::TestFrontEnd fe;
+    int focusAfter = 0;
+    RunDialog(fe, [&](HWND dialog) {
+      SetFocus(GetDlgItem(dialog, c.focus));
+      g_log.clear();
+      for (UINT key : c.keys) kvplat::input::Key(dialog, key);
+      focusAfter = GetDlgCtrlID(GetFocus());
+    });
+    EXPECT_EQ(g_log, c.commands);
+    EXPECT_EQ(focusAfter, c.focusAfter);
+  }
+}
+
+TEST(Dialog, DefaultButtonCanBeChanged) {
+  kvtest::TestFrontEnd fe;
+  RunDialog(fe, [](HWND dialog) {
+    EXPECT_EQ(SendMessageA(dialog, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
+    SendMessageA(dialog, DM_SETDEFID, 1002, 0);
+    SetFocus(GetDlgItem(dialog, 1000));
+    g_log.clear();
+    kvplat::input::Key(dialog, VK_RETURN);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"COMMAND 1002"}));
+  });
+}
+
+TEST(Dialog, EndedDuringInitialisationIsNeverShown) {
+  kvtest::TestFrontEnd fe;
+  bool bodyRan = false;
+  g_endInInit = TRUE;
+  INT_PTR result = RunDialog(fe, [&](HWND) { bodyRan = true; });
+  g_endInInit = FALSE;
+  EXPECT_EQ(result, 42);
+  EXPECT_FALSE(bodyRan);
+  EXPECT_TRUE(kvplat::TopLevelWindows().empty()) << "the dialog is destroyed when DialogBox returns";
+}
+
+TEST(Dialog, ATemplateWithAnUnknownClassFails) {
+  kvtest::TestFrontEnd fe;
+  const char script[] = R"(#include <windows.h>
+201 DIALOGEX 0, 0, 50, 50
+STYLE WS_POPUP
+BEGIN
+    CONTROL "",1000,"NoSuchClass",WS_TABSTOP,0,0,10,10
+END
+)";
+  EXPECT_EQ(DialogBoxIndirectParamA(nullptr, kvtest::CompileDialog(script, 201), nullptr, LoggingDialogProc, 0), -1);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+  EXPECT_TRUE(kvplat::TopLevelWindows().empty());
+}
+
+TEST(Dialog, MessageBoxCaptions) {
+  kvtest::TestFrontEnd fe;
+  EXPECT_EQ(MessageBoxA(nullptr, "text", nullptr, MB_OK), IDOK);
+  EXPECT_EQ(MessageBoxA(nullptr, "sure?", "kelvorant", MB_YESNO | MB_DEFBUTTON2), IDNO);
+  EXPECT_EQ(fe.messageBoxes, (std::vector<std::string>{"Error|text|0", "kelvorant|sure?|260"}));
+}
+
+}  // namespace
