@@ -49,5 +49,22 @@ static_assert(offsetof(ExtConfigRequest, bus) == 0 && offsetof(ExtConfigRequest,
                   offsetof(ExtConfigRequest, status) == 3852,
               "ExtConfigRequest layout");
 
+// ConfigRequest status words: nothing answered at the address, or the access failed; any other value means
+// the request was done.
+#define CONFIG_STATUS_ABSENT 0
+#define CONFIG_STATUS_FAILED 2
+// The ExtConfigRequest status word of a request that was done; any other value means it failed.
+#define EXT_CONFIG_STATUS_DONE 0
+
+inline BOOL ConfigRequestDone(const ConfigRequest &request) {
+  return request.status != CONFIG_STATUS_ABSENT && request.status != CONFIG_STATUS_FAILED;
+}
+
 // The device \\.\Kelvorant, opened once at start-up and never closed by the program.
 extern HANDLE g_hDevice;
+
+// Sends one request with `buffer` (a zero-filled ConfigRequest or ExtConfigRequest of `size` bytes, its
+// address and data set) as input and output. Returns FALSE, after writing "Error in DeviceIoControl : %d" to
+// standard output, when the call fails or does not return the whole buffer; the status word is the
+// caller's to judge.
+BOOL SendDeviceRequest(DWORD code, void *buffer, DWORD size);

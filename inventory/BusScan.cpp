@@ -13,10 +13,6 @@ const ULONG kBusCount = 256;
 const ULONG kDeviceCount = 32;
 const ULONG kFunctionCount = 8;
 
-// ConfigRequest status words.
-const ULONG kStatusAbsent = 0;
-const ULONG kStatusFailed = 2;
-
 // Device-list columns.
 enum { COL_TYPE, COL_BUS, COL_DEVICE, COL_FUNCTION, COL_CLASS, COL_VID, COL_DID, COL_DESCRIPTION };
 
@@ -41,16 +37,10 @@ BOOL CKelvorantDlg::ScanBus() {
         request.device = device;
         request.function = function;
 
-        DWORD returned = 0;
-        if (!DeviceIoControl(g_hDevice, IOCTL_READ_CONFIG, &request, sizeof(request), &request, sizeof(request),
-                             &returned, NULL) ||
-            returned != sizeof(request)) {
-          printf("Error in DeviceIoControl : %d", GetLastError());
-          return FALSE;
-        }
+        if (!SendDeviceRequest(IOCTL_READ_CONFIG, &request, sizeof(request))) return FALSE;
 
-        if (request.status == kStatusAbsent) break;  // nothing here: the next device
-        if (request.status == kStatusFailed) {
+        if (request.status == CONFIG_STATUS_ABSENT) break;  // nothing here: the next device
+        if (request.status == CONFIG_STATUS_FAILED) {
           if (ReadWord(request.data, 0x00) != 0xFFFF) printf("Error\n");
           break;
         }

@@ -2,7 +2,6 @@
 // and shown.
 #include "ui/KelvorantDlg.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "driver/DriverInterface.h"
@@ -45,28 +44,16 @@ DWORD CKelvorantDlg::ShowDeviceRegisters(DWORD bus, DWORD device, DWORD function
   request.bus = bus;
   request.device = device;
   request.function = function;
-  DWORD returned = 0;
-  if (!DeviceIoControl(g_hDevice, IOCTL_READ_CONFIG, &request, sizeof(request), &request, sizeof(request),
-                       &returned, NULL) ||
-      returned != sizeof(request)) {
-    printf("Error in DeviceIoControl : %d", GetLastError());
-    return 1;
-  }
-  if (request.status == 0 || request.status == 2) return 1;
+  if (!SendDeviceRequest(IOCTL_READ_CONFIG, &request, sizeof(request))) return 1;
+  if (!ConfigRequestDone(request)) return 1;
 
   BOOL pciExpress = GetInterfaceKind(request.data) == INTERFACE_PCI_EXPRESS;
   if (pciExpress) {
     extRequest.bus = bus;
     extRequest.device = device;
     extRequest.function = function;
-    returned = 0;
-    if (!DeviceIoControl(g_hDevice, IOCTL_READ_EXT_CONFIG, &extRequest, sizeof(extRequest), &extRequest,
-                         sizeof(extRequest), &returned, NULL) ||
-        returned != sizeof(extRequest)) {
-      printf("Error in DeviceIoControl : %d", GetLastError());
-      return 1;
-    }
-    if (extRequest.status != 0) return 1;
+    if (!SendDeviceRequest(IOCTL_READ_EXT_CONFIG, &extRequest, sizeof(extRequest))) return 1;
+    if (extRequest.status != EXT_CONFIG_STATUS_DONE) return 1;
   }
 
   // Every check is done: only now does the list change, painted once when the fill is over.

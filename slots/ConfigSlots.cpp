@@ -8,23 +8,6 @@
 #include "driver/DriverInterface.h"
 #include "inventory/DeviceKey.h"
 
-namespace {
-
-// One request, sent the same way for all four codes. Returns FALSE after printing the diagnostic when the
-// call fails or returns a short count; the status word is for the caller to judge.
-BOOL SendRequest(DWORD code, void *request, DWORD size) {
-  DWORD returned = 0;
-  if (!DeviceIoControl(g_hDevice, code, request, size, request, size, &returned, NULL) || returned != size) {
-    printf("Error in DeviceIoControl : %d", GetLastError());
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL ConfigSucceeded(const ConfigRequest &request) { return request.status != 0 && request.status != 2; }
-
-}  // namespace
-
 CEdit *CKelvorantDlg::SlotEdit(DWORD slot) {
   CEdit *edits[SLOT_COUNT] = {&m_editSlot1, &m_editSlot2, &m_editSlot3, &m_editSlot4, &m_editSlot5};
   return edits[slot];
@@ -44,13 +27,13 @@ DWORD CKelvorantDlg::SaveDevice(DWORD slot, DWORD bus, DWORD device, DWORD funct
   request.bus = bus;
   request.device = device;
   request.function = function;
-  if (!SendRequest(IOCTL_READ_CONFIG, &request, sizeof(request)) || !ConfigSucceeded(request)) return 1;
+  if (!SendDeviceRequest(IOCTL_READ_CONFIG, &request, sizeof(request)) || !ConfigRequestDone(request)) return 1;
 
   if (GetInterfaceKind(request.data) == INTERFACE_PCI_EXPRESS) {
     extRequest.bus = bus;
     extRequest.device = device;
     extRequest.function = function;
-    if (!SendRequest(IOCTL_READ_EXT_CONFIG, &extRequest, sizeof(extRequest)) || extRequest.status != 0) return 1;
+    if (!SendDeviceRequest(IOCTL_READ_EXT_CONFIG, &extRequest, sizeof(extRequest)) || extRequest.status != EXT_CONFIG_STATUS_DONE) return 1;
   }
 
   memcpy(m_slotConfig[slot], request.data, CONFIG_SIZE);
@@ -73,14 +56,14 @@ DWORD CKelvorantDlg::ReloadDevice(DWORD slot, DWORD bus, DWORD device, DWORD fun
   // Decided on the saved header, before anything is written.
   BOOL pciExpress = GetInterfaceKind(m_slotConfig[slot]) == INTERFACE_PCI_EXPRESS;
 
-  if (!SendRequest(IOCTL_WRITE_CONFIG, &request, sizeof(request)) || !ConfigSucceeded(request)) return 1;
+  if (!SendDeviceRequest(IOCTL_WRITE_CONFIG, &request, sizeof(request)) || !ConfigRequestDone(request)) return 1;
   if (!pciExpress) return 0;
 
   extRequest.bus = bus;
   extRequest.device = device;
   extRequest.function = function;
   memcpy(extRequest.data, m_slotExtConfig[slot], EXT_CONFIG_SIZE);
-  if (!SendRequest(IOCTL_WRITE_EXT_CONFIG, &extRequest, sizeof(extRequest)) || extRequest.status != 0) return 1;
+  if (!SendDeviceRequest(IOCTL_WRITE_EXT_CONFIG, &extRequest, sizeof(extRequest)) || extRequest.status != EXT_CONFIG_STATUS_DONE) return 1;
   return 0;
 }
 
