@@ -34,17 +34,16 @@ int RoundWidth(double w) { return static_cast<int>(std::lround(w)); }
 }  // namespace
 
 int TextWidthCache::Width(std::string_view text) {
-  int sum = 0;
   bool ascii = true;
-  for (unsigned char c : text) {
-    if (c >= 128 || c < 32) {
-      ascii = false;
-      break;
+  for (unsigned char c : text) ascii = ascii && c >= 32 && c < 128;
+  if (ascii) {
+    int sum = 0;
+    for (unsigned char c : text) {
+      if (ascii_[c] < 0) ascii_[c] = RoundWidth(measure_(std::string_view(reinterpret_cast<const char *>(&c), 1)));
+      sum += ascii_[c];
     }
-    if (ascii_[c] < 0) ascii_[c] = RoundWidth(measure_(std::string_view(reinterpret_cast<const char *>(&c), 1)));
-    sum += ascii_[c];
+    return sum;
   }
-  if (ascii) return sum;
   std::string key(text);
   if (auto it = whole_.find(key); it != whole_.end()) return it->second;
   int width = RoundWidth(measure_(text));

@@ -112,7 +112,12 @@ bool DialogWindow::CopyFromFocusedEdit() {
 
 int DialogWindow::handle(int event) {
   switch (event) {
-    case FL_KEYBOARD: {
+    case FL_FOCUS:
+    case FL_UNFOCUS:
+      return 1;  // the window itself takes FLTK's focus, so that keys come here
+    case FL_KEYBOARD:
+    case FL_SHORTCUT: {
+      // FL_SHORTCUT: a key that reached no focused widget (the window was never given the focus).
       if (!dialog_) return 1;
       if ((Fl::event_state() & FL_CTRL) && (Fl::event_key() == 'c' || Fl::event_key() == FL_Insert)) {
         CopyFromFocusedEdit();
@@ -123,8 +128,6 @@ int DialogWindow::handle(int event) {
       // Every key belongs to the dialog manager: FLTK's own navigation and Escape-closes stay out.
       return 1;
     }
-    case FL_SHORTCUT:
-      return Fl::event_key() == FL_Escape ? 1 : Fl_Double_Window::handle(event);
     case FL_HIDE:
       // Unmapped by the window manager while still shown: minimised.
       if (!closing_ && dialog_ && shown() && !minimized_) {

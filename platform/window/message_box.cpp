@@ -82,7 +82,9 @@ class MessageBoxWindow : public Fl_Double_Window {
   }
 
   int handle(int event) override {
-    if (event == FL_KEYBOARD) {
+    if (event == FL_FOCUS || event == FL_UNFOCUS) return 1;
+    // FL_SHORTCUT: a key that reached no focused widget; either way every key is the box's.
+    if (event == FL_KEYBOARD || event == FL_SHORTCUT) {
       const int count = static_cast<int>(buttons_.size());
       switch (Fl::event_key()) {
         case FL_Enter:
@@ -107,7 +109,6 @@ class MessageBoxWindow : public Fl_Double_Window {
       }
       return 1;
     }
-    if (event == FL_SHORTCUT && Fl::event_key() == FL_Escape) return 1;
     return Fl_Double_Window::handle(event);
   }
 

@@ -35,8 +35,9 @@ int ScrollPosForThumb(const ScrollBarLayout &layout, const ScrollRange &range, i
   const int travel = layout.length - 2 * layout.arrow - layout.thumbLength;
   if (maxPos <= 0 || travel <= 0 || layout.thumbLength == 0) return 0;
   const int offset = std::clamp(thumbStart - layout.arrow, 0, travel);
-  // Rounded to the nearest position, so that the thumb lands where it was let go.
-  return static_cast<int>((static_cast<long long>(offset) * maxPos + travel / 2) / travel);
+  // The first position whose thumb is drawn at this offset (the layout rounds down), so that the thumb stays
+  // exactly where it was let go.
+  return static_cast<int>((static_cast<long long>(offset) * maxPos + travel - 1) / travel);
 }
 
 }  // namespace kvplat::window
