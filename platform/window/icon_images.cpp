@@ -24,8 +24,9 @@ std::vector<unsigned char> RgbaFromArgb(const std::vector<uint32_t> &argb) {
 void ApplyWindowIcons(Fl_Window *window, HICON big, HICON small) {
   std::vector<std::vector<unsigned char>> pixels;
   std::vector<std::unique_ptr<Fl_RGB_Image>> images;
-  for (HICON icon : {big, small}) {
-    if (!icon || (icon == small && small == big)) continue;
+  // Programs often give one handle for both sizes: its images are listed once.
+  for (HICON icon : {big, small == big ? nullptr : small}) {
+    if (!icon) continue;
     const IconState *state = IconFromHandle(icon);
     if (!state) continue;
     for (const IconImage &image : state->images) {

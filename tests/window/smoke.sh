@@ -64,8 +64,22 @@ done
 [ "${colours:-0}" -gt 16 ] || fail "the window shows nothing ($colours colours in $shot)"
 echo "screenshot: $shot (${WIDTH}x${HEIGHT}, $colours colours)"
 
+# The window manager gets the dialog's icon (WM_SETICON) as _NET_WM_ICON; xprop (x11-utils) reads it back.
+if command -v xprop >/dev/null 2>&1; then
+  icon_bytes=$(xprop -id "$window" _NET_WM_ICON | wc -c)
+  [ "$icon_bytes" -gt 100 ] || fail "the window has no icon: $(xprop -id "$window" _NET_WM_ICON)"
+fi
+
 if [ "$mode" = program ]; then
   ls "$scm" 2>/dev/null | grep -qi '^kelvorant' || fail "no service record in $scm while the dialog is shown"
+fi
+
+if [ "$mode" = demo ]; then
+  # Unmapped by the window manager is minimised (WM_SIZE SIZE_MINIMIZED), mapped again is restored.
+  xdotool windowunmap --sync "$window" && xdotool windowmap --sync "$window"
+  for _ in $(seq 50); do grep -q 'WM_SIZE 0' "$work/stdout" && break; sleep 0.1; done
+  [ "$(cat "$work/stdout")" = "$(printf 'WM_SIZE 1\nWM_SIZE 0')" ] ||
+    fail "minimise and restore were reported as: $(cat "$work/stdout")"
 fi
 
 # Base units from the window's size, then the centre of "Exit".

@@ -140,6 +140,12 @@ void FillRegisters(HWND list, int device) {
 }
 
 INT_PTR CALLBACK DemoProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_SIZE) {
+    // Minimising and restoring, as the smoke test checks them.
+    std::printf("WM_SIZE %u\n", static_cast<unsigned>(wParam));
+    std::fflush(stdout);
+    return TRUE;
+  }
   if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
     int id = LOWORD(wParam);
     if (id == IDOK || id == IDCANCEL) {
