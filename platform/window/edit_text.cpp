@@ -33,7 +33,8 @@ void CopySelection(HWND edit, int clipboard) {
   auto *state = StateOf<EditState>(edit);
   if (!w || !state) return;
   EditSelection sel = NormalizeSelection(state->selectionStart, state->selectionEnd, w->text.size());
-  if (sel.end <= sel.start) return;
+  // X11 selections are owned by a shown window; without one (no display) there is nothing to copy to.
+  if (sel.end <= sel.start || !Fl::first_window()) return;
   Fl::copy(w->text.data() + sel.start, static_cast<int>(sel.end - sel.start), clipboard);
 }
 

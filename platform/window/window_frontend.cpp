@@ -46,6 +46,8 @@ class WindowFrontEnd : public FrontEnd {
     if (!model) return;
     auto window = std::make_unique<DialogWindow>(dialog);
     PlaceOnScreen(window.get(), dialog);
+    // A dialog opened from another one's handler keeps the input until it ends, as Windows disables the owner.
+    if (!windows_.empty()) window->set_modal();
     windows_.push_back(window.get());
     window->show();
     while (!IsDialogEnded(dialog)) Fl::wait();
