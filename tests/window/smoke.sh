@@ -20,6 +20,10 @@ for tool in Xvfb xdotool import convert; do
   command -v $tool >/dev/null 2>&1 || skip "$tool is not installed"
 done
 
+# Under AddressSanitizer: the font libraries' caches are not the program's leaks.
+LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan_x11.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS
+
 work=$(mktemp -d)
 xvfb_pid= app_pid=
 cleanup() {
