@@ -1,10 +1,100 @@
+// The window front end: FLTK windows for dialogs and message boxes, text metrics from the dialog font.
 #include "window_frontend.h"
+
+#include <FL/Fl.H>
+#include <FL/fl_draw.H>
+
+#include <algorithm>
+#include <vector>
+
+#include "dialog_font.h"
+#include "dialog_window.h"
+#include "display.h"
+#include "draw3d.h"
+#include "kvplat/dialog.h"
+#include "message_box.h"
 
 namespace kvplat {
 
+namespace {
+
+using window::DialogWindow;
+
+double MeasureInDialogFont(std::string_view text) {
+  window::SelectDialogFont();
+  return fl_width(text.data(), static_cast<int>(text.size()));
+}
+
+class WindowFrontEnd : public FrontEnd {
+ public:
+  WindowFrontEnd() : widths_(MeasureInDialogFont) {
+    window::SetDialogFontSize(window::ChooseDialogFontSize([](int size) {
+      window::SetDialogFontSize(size);
+      window::SelectDialogFont();
+      return window::ComputeBaseUnits(MeasureInDialogFont, fl_height());
+    }));
+    window::SelectDialogFont();
+    units_ = window::ComputeBaseUnits(MeasureInDialogFont, fl_height());
+  }
+
+  int TextWidth(std::string_view text) override { return widths_.Width(text); }
+  int BaseUnitX() override { return units_.x; }
+  int BaseUnitY() override { return units_.y; }
+
+  void RunModalLoop(HWND dialog) override {
+    Window *model = FindWindowState(dialog);
+    if (!model) return;
+    auto window = std::make_unique<DialogWindow>(dialog);
+    PlaceOnScreen(window.get(), dialog);
+    // A dialog opened from another one's handler keeps the input until it ends, as Windows disables the owner.
+    if (!windows_.empty()) window->set_modal();
+    windows_.push_back(window.get());
+    window->show();
+    while (!IsDialogEnded(dialog)) Fl::wait();
+    windows_.erase(std::remove(windows_.begin(), windows_.end(), window.get()), windows_.end());
+    window->Close();
+  }
+
+  int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT type) override {
+    Fl_Window *ownerWindow = nullptr;
+    HWND ownerDialog = owner ? OwningDialog(owner) : nullptr;
+    for (DialogWindow *w : windows_)
+      if (w->Dialog() == ownerDialog) ownerWindow = w;
+    return window::RunMessageBox(ownerWindow, text, caption, type);
+  }
+
+  void Invalidate(HWND hwnd) override {
+    for (DialogWindow *w : windows_) w->Invalidate(hwnd);
+  }
+
+  void WindowDestroyed(HWND hwnd) override {
+    for (DialogWindow *w : windows_) w->WindowDestroyed(hwnd);
+  }
+
+ private:
+  // A dialog without DS_CENTER keeps its template position; one at the origin (as most templates say) is
+  // centred on the screen, where a window manager would otherwise put its frame off the edge.
+  static void PlaceOnScreen(DialogWindow *window, HWND dialog) {
+    const RECT &r = FindWindowState(dialog)->rect;
+    if (r.left != 0 || r.top != 0) {
+      window->position(r.left, r.top);
+      return;
+    }
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh);
+    window->position(sx + std::max(0, (sw - window->w()) / 2), sy + std::max(0, (sh - window->h()) / 2));
+  }
+
+  window::TextWidthCache widths_;
+  window::BaseUnits units_;
+  std::vector<DialogWindow *> windows_;  // the dialogs in their modal loops, innermost last
+};
+
+}  // namespace
+
 std::unique_ptr<FrontEnd> MakeWindowFrontEnd(std::string *error) {
-  *error = "the window front end is not built yet";
-  return nullptr;
+  if (!window::OpenDisplay(error)) return nullptr;
+  return std::make_unique<WindowFrontEnd>();
 }
 
 }  // namespace kvplat

@@ -59,6 +59,10 @@ LRESULT CALLBACK ButtonWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
       w->style = (w->style & ~0xFFFFu) | LOWORD(wParam);
       if (lParam) InvalidateWindow(hwnd);
       return 0;
+    case BM_SETSTATE:
+      // The highlight of a button held by the mouse, without a click (the mouse moved off it).
+      if (!IsGroupBox(w)) SetPushed(hwnd, wParam != 0);
+      return 0;
     case BM_GETSTATE:
       return (state->pushed ? 0x0004 /* BST_PUSHED */ : 0) | (GetFocus() == hwnd ? 0x0008 /* BST_FOCUS */ : 0);
     case WM_SETFOCUS:

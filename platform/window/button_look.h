@@ -1,0 +1,16 @@
+// The look of a push button, shared by the dialog's buttons and the message box's own.
+#pragma once
+#include <string_view>
+
+namespace kvplat::window {
+
+struct ButtonLook {
+  bool ring = false;     // the default button's dark outline
+  bool pushed = false;   // held down
+  bool focused = false;  // the dotted focus rectangle
+  bool enabled = true;
+};
+
+void DrawPushButton(int x, int y, int w, int h, std::string_view text, const ButtonLook &look);
+
+}  // namespace kvplat::window

@@ -1,0 +1,44 @@
+// One FLTK widget per child window of a dialog. A widget holds only its window handle: it draws from the
+// window manager's state and turns mouse events into the messages Windows would send to that window.
+#pragma once
+#include <windows.h>
+
+#include <FL/Fl_Widget.H>
+
+#include <memory>
+
+#include "kvplat/window.h"
+
+namespace kvplat::window {
+
+class ControlWidget : public Fl_Widget {
+ public:
+  ControlWidget(HWND hwnd, const RECT &rect);
+  HWND Handle() const { return hwnd_; }
+
+  // The window went away: the widget stays until its dialog window is closed, but shows nothing.
+  void Detach();
+
+  // Picks up what the window state says about the widget itself: visibility and rectangle.
+  void SyncPlacement();
+
+  // True for push buttons, whose default ring depends on where the focus is.
+  virtual bool IsPushButton() const { return false; }
+
+ protected:
+  // The window state behind the widget, or null once the window is gone.
+  Window *Model() const { return FindWindowState(hwnd_); }
+  // Mouse position in the window's client coordinates (inside its border).
+  POINT ClientPoint() const;
+  int BorderWidth() const;
+  // Sends a mouse message at the current event position; false when the window is gone afterwards.
+  bool SendMouse(UINT msg);
+
+ private:
+  HWND hwnd_;
+};
+
+// The widget for a child window, by its class and style; null for a class nobody draws.
+std::unique_ptr<ControlWidget> MakeControlWidget(HWND hwnd);
+
+}  // namespace kvplat::window

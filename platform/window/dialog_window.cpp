@@ -1,0 +1,154 @@
+#include "dialog_window.h"
+
+#include <FL/Fl.H>
+
+#include <strings.h>
+
+#include "edit_text.h"
+#include "icon_images.h"
+#include "key_map.h"
+#include "kvplat/input.h"
+#include "palette.h"
+
+namespace kvplat::window {
+
+namespace {
+
+int Width(const RECT &r) { return static_cast<int>(r.right - r.left); }
+int Height(const RECT &r) { return static_cast<int>(r.bottom - r.top); }
+
+}  // namespace
+
+DialogWindow::DialogWindow(HWND dialog)
+    : Fl_Double_Window(Width(FindWindowState(dialog)->rect), Height(FindWindowState(dialog)->rect)), dialog_(dialog) {
+  Window *model = FindWindowState(dialog);
+  box(FL_FLAT_BOX);
+  color(palette::kFace);
+  for (HWND child : model->children) {
+    std::unique_ptr<ControlWidget> widget = MakeControlWidget(child);
+    if (!widget) continue;
+    add(widget.get());
+    byHandle_[child] = widget.get();
+    widget->SyncPlacement();
+    widgets_.push_back(std::move(widget));
+  }
+  end();
+  // The window can be resized and maximised; the controls keep their places, more dialog face shows.
+  resizable(nullptr);
+  size_range(w(), h());
+  callback(CloseBoxCallback, this);
+  xclass("kelvorant");
+  SyncDialog();
+  lastFocus_ = GetFocus();
+}
+
+DialogWindow::~DialogWindow() {
+  // The widgets are owned here, not by the group.
+  for (auto &widget : widgets_) remove(widget.get());
+}
+
+void DialogWindow::Close() {
+  closing_ = true;
+  hide();
+}
+
+void DialogWindow::SyncDialog() {
+  Window *model = FindWindowState(dialog_);
+  if (!model) return;
+  if (model->text != caption_) {
+    caption_ = model->text;
+    copy_label(caption_.c_str());
+  }
+  if (model->iconBig != iconBig_ || model->iconSmall != iconSmall_) {
+    iconBig_ = model->iconBig;
+    iconSmall_ = model->iconSmall;
+    ApplyWindowIcons(this, iconBig_, iconSmall_);
+  }
+}
+
+void DialogWindow::Invalidate(HWND hwnd) {
+  if (painting_) return;  // what WM_PAINT changes is drawn in the same pass
+  if (hwnd == dialog_) {
+    SyncDialog();
+    redraw();
+  } else if (auto it = byHandle_.find(hwnd); it != byHandle_.end()) {
+    it->second->SyncPlacement();
+    it->second->redraw();
+  }
+  // The default ring follows the focus among push buttons.
+  if (HWND focus = GetFocus(); focus != lastFocus_) {
+    lastFocus_ = focus;
+    for (auto &widget : widgets_)
+      if (widget->IsPushButton()) widget->redraw();
+  }
+}
+
+void DialogWindow::WindowDestroyed(HWND hwnd) {
+  if (auto it = byHandle_.find(hwnd); it != byHandle_.end()) {
+    it->second->Detach();
+    byHandle_.erase(it);
+    redraw();
+  }
+  if (hwnd == dialog_) dialog_ = nullptr;
+}
+
+void DialogWindow::draw() {
+  // The dialog's own painting (OnPaint) runs when its face is drawn, as WM_PAINT follows an invalid area.
+  if ((damage() & FL_DAMAGE_ALL) && dialog_ && !minimized_) {
+    painting_ = true;
+    SendMessageA(dialog_, WM_PAINT, 0, 0);
+    painting_ = false;
+  }
+  Fl_Double_Window::draw();
+}
+
+bool DialogWindow::CopyFromFocusedEdit() {
+  HWND focus = GetFocus();
+  Window *w = FindWindowState(focus);
+  if (!w || strcasecmp(w->className.c_str(), "Edit") != 0) return false;
+  CopySelection(focus, 1);
+  return true;
+}
+
+int DialogWindow::handle(int event) {
+  switch (event) {
+    case FL_FOCUS:
+    case FL_UNFOCUS:
+      return 1;  // the window itself takes FLTK's focus, so that keys come here
+    case FL_KEYBOARD:
+    case FL_SHORTCUT: {
+      // FL_SHORTCUT: a key that reached no focused widget (the window was never given the focus).
+      if (!dialog_) return 1;
+      if ((Fl::event_state() & FL_CTRL) && (Fl::event_key() == 'c' || Fl::event_key() == FL_Insert)) {
+        CopyFromFocusedEdit();
+        return 1;
+      }
+      if (Fl::event_state() & (FL_ALT | FL_META)) return 0;
+      if (UINT vk = VirtualKeyFromFltk(Fl::event_key())) input::Key(dialog_, vk);
+      // Every key belongs to the dialog manager: FLTK's own navigation and Escape-closes stay out.
+      return 1;
+    }
+    case FL_HIDE:
+      // Unmapped by the window manager while still shown: minimised.
+      if (!closing_ && dialog_ && shown() && !minimized_) {
+        minimized_ = true;
+        input::SetMinimized(dialog_, true);
+      }
+      return Fl_Double_Window::handle(event);
+    case FL_SHOW:
+      if (minimized_ && dialog_) {
+        minimized_ = false;
+        input::SetMinimized(dialog_, false);
+        redraw();
+      }
+      return Fl_Double_Window::handle(event);
+  }
+  return Fl_Double_Window::handle(event);
+}
+
+void DialogWindow::CloseBoxCallback(Fl_Widget *, void *data) {
+  auto *self = static_cast<DialogWindow *>(data);
+  if (self->dialog_) input::CloseBox(self->dialog_);
+}
+
+}  // namespace kvplat::window

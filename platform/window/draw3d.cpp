@@ -1,0 +1,91 @@
+#include "draw3d.h"
+
+#include <FL/fl_draw.H>
+
+#include "dialog_font.h"
+#include "kvplat/frontend.h"
+#include "palette.h"
+
+namespace kvplat::window {
+
+namespace {
+
+// One ring of an edge: top and left in `topLeft`, bottom and right in `bottomRight`.
+void Ring(int x, int y, int w, int h, Fl_Color topLeft, Fl_Color bottomRight) {
+  if (w <= 0 || h <= 0) return;
+  fl_color(topLeft);
+  fl_xyline(x, y, x + w - 2);
+  fl_yxline(x, y, y + h - 2);
+  fl_color(bottomRight);
+  fl_xyline(x, y + h - 1, x + w - 1);
+  fl_yxline(x + w - 1, y, y + h - 1);
+}
+
+}  // namespace
+
+void DrawEdge(int x, int y, int w, int h, Edge edge) {
+  switch (edge) {
+    case Edge::Raised:
+      Ring(x, y, w, h, palette::kHighlight, palette::kDarkShadow);
+      Ring(x + 1, y + 1, w - 2, h - 2, palette::kLight, palette::kShadow);
+      break;
+    case Edge::Pushed:
+      DrawFrame(x, y, w, h, palette::kDarkShadow);
+      DrawFrame(x + 1, y + 1, w - 2, h - 2, palette::kShadow);
+      break;
+    case Edge::Sunken:
+      Ring(x, y, w, h, palette::kShadow, palette::kHighlight);
+      Ring(x + 1, y + 1, w - 2, h - 2, palette::kDarkShadow, palette::kLight);
+      break;
+    case Edge::Etched:
+      Ring(x, y, w, h, palette::kShadow, palette::kHighlight);
+      Ring(x + 1, y + 1, w - 2, h - 2, palette::kHighlight, palette::kShadow);
+      break;
+  }
+}
+
+void DrawFrame(int x, int y, int w, int h, Fl_Color color) {
+  if (w <= 0 || h <= 0) return;
+  fl_color(color);
+  fl_rect(x, y, w, h);
+}
+
+void DrawFocusRect(int x, int y, int w, int h) {
+  if (w <= 0 || h <= 0) return;
+  fl_color(palette::kText);
+  // Every other pixel along the outline, continuing the pattern around the corners.
+  int phase = 0;
+  auto dot = [&phase](int px, int py) {
+    if ((phase++ & 1) == 0) fl_point(px, py);
+  };
+  for (int i = 0; i < w; ++i) dot(x + i, y);
+  for (int i = 1; i < h; ++i) dot(x + w - 1, y + i);
+  for (int i = w - 2; i >= 0; --i) dot(x + i, y + h - 1);
+  for (int i = h - 2; i > 0; --i) dot(x, y + i);
+}
+
+std::string FitText(std::string_view text, int width) {
+  FrontEnd &fe = ActiveFrontEnd();
+  if (fe.TextWidth(text) <= width) return std::string(text);
+  const int ellipsis = fe.TextWidth("...");
+  // The longest prefix that leaves room for the ellipsis.
+  size_t lo = 0, hi = text.size();
+  while (lo < hi) {
+    size_t mid = (lo + hi + 1) / 2;
+    if (fe.TextWidth(text.substr(0, mid)) + ellipsis <= width) lo = mid;
+    else hi = mid - 1;
+  }
+  return std::string(text.substr(0, lo)) + "...";
+}
+
+void DrawTextLine(std::string_view text, int x, int y, int width, Fl_Color color) {
+  if (text.empty() || width <= 0) return;
+  SelectDialogFont();
+  std::string shown = FitText(text, width);
+  fl_color(color);
+  fl_draw(shown.c_str(), static_cast<int>(shown.size()), x, y + fl_height() - fl_descent());
+}
+
+void SelectDialogFont() { fl_font(FL_HELVETICA, DialogFontSize()); }
+
+}  // namespace kvplat::window

@@ -1,0 +1,37 @@
+// The drawing primitives of classic Windows controls, in FLTK's current drawing context: 3D edges as
+// DrawEdge draws them, the dotted focus rectangle, and single-line text clipped with an ellipsis.
+#pragma once
+#include <FL/Enumerations.H>
+
+#include <string>
+#include <string_view>
+
+namespace kvplat::window {
+
+enum class Edge {
+  Raised,  // EDGE_RAISED: push buttons, header items, scroll bar buttons
+  Pushed,  // a pressed push button: dark frame, shadow inside
+  Sunken,  // EDGE_SUNKEN: client edges
+  Etched,  // EDGE_ETCHED: group box frames
+};
+
+// Draws the two-pixel edge of the rectangle x, y, w, h (nothing inside it).
+void DrawEdge(int x, int y, int w, int h, Edge edge);
+
+// A one-pixel rectangle outline.
+void DrawFrame(int x, int y, int w, int h, Fl_Color color);
+
+// The dotted focus rectangle (every other pixel), as DrawFocusRect.
+void DrawFocusRect(int x, int y, int w, int h);
+
+// The text as it fits `width` pixels: whole, or cut with "..." appended (DT_END_ELLIPSIS).
+std::string FitText(std::string_view text, int width);
+
+// Draws one line of text with its top-left corner at x, y in the dialog font (baseline from the font's
+// ascent), clipped to `width` with an ellipsis.
+void DrawTextLine(std::string_view text, int x, int y, int width, Fl_Color color);
+
+// The dialog font: selects it for fl_draw and fl_width.
+void SelectDialogFont();
+
+}  // namespace kvplat::window

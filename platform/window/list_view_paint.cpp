@@ -1,0 +1,115 @@
+#include "list_view_paint.h"
+
+#include <FL/fl_draw.H>
+
+#include <algorithm>
+#include <commctrl.h>
+
+#include "draw3d.h"
+#include "kvplat/frontend.h"
+#include "palette.h"
+
+namespace kvplat::window {
+
+ListViewFrame ListViewFrameOf(HWND list, int x, int y) {
+  ListViewFrame f;
+  Window *w = FindWindowState(list);
+  auto *state = StateOf<ListViewState>(list);
+  if (!w || !state) return f;
+  int border = (w->style & WS_BORDER) ? 1 : 0;
+  f.clientX = x + border;
+  f.clientY = y + border;
+  f.geometry = ListViewLayout(list);
+  for (const ListViewColumn &c : state->columns) f.columnsWidth += c.width;
+  return f;
+}
+
+POINT RowsPoint(const ListViewFrame &frame, int mouseX, int mouseY, int hOffset) {
+  int px = mouseX - frame.clientX + hOffset;
+  int py = mouseY - frame.clientY;
+  px = std::clamp(px, 0, std::max(0, static_cast<int>(frame.geometry.client.right) - 1));
+  return POINT{px, py};
+}
+
+Span HighlightSpan(HWND list, int row) {
+  auto *state = StateOf<ListViewState>(list);
+  if (!state || state->columns.empty() || row < 0 || static_cast<size_t>(row) >= state->items.size()) return {};
+  if (state->extendedStyle & LVS_EX_FULLROWSELECT) {
+    int total = 0;
+    for (const ListViewColumn &c : state->columns) total += c.width;
+    return Span{0, total};
+  }
+  const ListViewColumn &first = state->columns[0];
+  const std::string &label = state->items[row].Text(first.subItem);
+  return Span{0, std::min(first.width, ActiveFrontEnd().TextWidth(label) + 2 * kCellPadding)};
+}
+
+namespace {
+
+void PaintHeader(const ListViewState &state, int cx, int cy, int clientWidth, int height, int hOffset) {
+  int left = cx - hOffset;
+  for (const ListViewColumn &column : state.columns) {
+    if (left + column.width > cx && left < cx + clientWidth) {
+      fl_rectf(left, cy, column.width, height, palette::kFace);
+      DrawEdge(left, cy, column.width, height, Edge::Raised);
+      DrawTextLine(column.text, left + kHeaderPadding, cy + (height - fl_height()) / 2,
+                   column.width - 2 * kHeaderPadding, palette::kText);
+    }
+    left += column.width;
+  }
+  // The header continues past the last column as one empty item.
+  if (left < cx + clientWidth) {
+    int start = std::max(left, cx);
+    fl_rectf(start, cy, cx + clientWidth - start, height, palette::kFace);
+    DrawEdge(start, cy, cx + clientWidth - start + 2, height, Edge::Raised);
+  }
+}
+
+void PaintRow(HWND list, const ListViewState &state, int row, int cx, int top, int rowHeight, int hOffset,
+              bool showSelection) {
+  const ListViewItem &item = state.items[row];
+  const bool selected = showSelection && (item.state & LVIS_SELECTED);
+  Span span = HighlightSpan(list, row);
+  const int textTop = top + (rowHeight - fl_height()) / 2;
+  if (selected)
+    fl_rectf(cx - hOffset + span.left, top, span.right - span.left, rowHeight,
+             state.hasFocus ? palette::kSelection : palette::kInactiveSelection);
+  int left = cx - hOffset;
+  for (size_t i = 0; i < state.columns.size(); ++i) {
+    const ListViewColumn &column = state.columns[i];
+    // A cell inside the highlight draws its text in the highlight's colour.
+    bool highlighted = selected && state.hasFocus && left - (cx - hOffset) < span.right;
+    DrawTextLine(item.Text(column.subItem), left + kCellPadding, textTop, column.width - 2 * kCellPadding,
+                 highlighted ? palette::kSelectionText : palette::kText);
+    left += column.width;
+  }
+  if (state.hasFocus && state.focusedItem == row)
+    DrawFocusRect(cx - hOffset + span.left, top, span.right - span.left, rowHeight);
+}
+
+}  // namespace
+
+void PaintListView(HWND list, const ListViewFrame &f, int hOffset) {
+  Window *w = FindWindowState(list);
+  auto *state = StateOf<ListViewState>(list);
+  if (!w || !state) return;
+  const ListViewGeometry &g = f.geometry;
+  const int width = g.client.right, height = g.client.bottom;
+  const int outerW = static_cast<int>(w->rect.right - w->rect.left), outerH = static_cast<int>(w->rect.bottom - w->rect.top);
+  // WS_BORDER: the one-pixel frame that the client area sits in.
+  if (w->style & WS_BORDER) DrawFrame(f.clientX - 1, f.clientY - 1, outerW, outerH, palette::kShadow);
+  fl_push_clip(f.clientX, f.clientY, width, height);
+  fl_rectf(f.clientX, f.clientY, width, height, palette::kWindow);
+  SelectDialogFont();
+  if (g.headerHeight > 0) PaintHeader(*state, f.clientX, f.clientY, width, g.headerHeight, hOffset);
+  fl_push_clip(f.clientX, f.clientY + g.headerHeight, width, height - g.headerHeight);
+  const bool showSelection = state->hasFocus || (w->style & LVS_SHOWSELALWAYS);
+  const int count = static_cast<int>(state->items.size());
+  for (int row = state->topIndex, top = f.clientY + g.headerHeight;
+       row < count && top < f.clientY + height && g.rowHeight > 0; ++row, top += g.rowHeight)
+    PaintRow(list, *state, row, f.clientX, top, g.rowHeight, hOffset, showSelection);
+  fl_pop_clip();
+  fl_pop_clip();
+}
+
+}  // namespace kvplat::window

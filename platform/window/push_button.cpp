@@ -1,0 +1,72 @@
+// Push buttons. The mouse works as on Windows: the press takes the focus and pushes the button, moving off
+// it lets it spring back (BM_SETSTATE), and only a release over it clicks (WM_LBUTTONUP → BN_CLICKED).
+#include <FL/Fl.H>
+
+#include "button_look.h"
+#include "control_widgets.h"
+#include "kvplat/controls.h"
+
+namespace kvplat::window {
+
+namespace {
+
+// The button that shows the default ring: the focused push button, else the default push button while the
+// focus is elsewhere (the dialog manager moves the ring with the focus).
+bool ShowsDefaultRing(const Window &w) {
+  HWND focus = GetFocus();
+  Window *focused = FindWindowState(focus);
+  bool focusOnPushButton = focused && focused->parent == w.parent && focused->className == w.className &&
+                           (focused->style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON;
+  if (focusOnPushButton) return focus == w.handle;
+  return (w.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+}
+
+class PushButton : public ControlWidget {
+ public:
+  using ControlWidget::ControlWidget;
+  bool IsPushButton() const override { return true; }
+
+  void draw() override {
+    Window *w = Model();
+    auto *state = StateOf<ButtonState>(Handle());
+    if (!w || !state) return;
+    ButtonLook look;
+    look.ring = ShowsDefaultRing(*w);
+    look.pushed = state->pushed;
+    look.focused = GetFocus() == Handle();
+    look.enabled = !(w->style & WS_DISABLED);
+    DrawPushButton(x(), y(), this->w(), h(), w->text, look);
+  }
+
+  int handle(int event) override {
+    Window *w = Model();
+    if (!w || (w->style & WS_DISABLED)) return 0;
+    switch (event) {
+      case FL_PUSH:
+        if (Fl::event_button() != FL_LEFT_MOUSE) return 0;
+        SendMouse(WM_LBUTTONDOWN);
+        return 1;
+      case FL_DRAG: {
+        auto *state = StateOf<ButtonState>(Handle());
+        bool inside = Fl::event_inside(this) != 0;
+        if (state && GetFocus() == Handle() && state->pushed != inside)
+          SendMessageA(Handle(), BM_SETSTATE, inside, 0);
+        return 1;
+      }
+      case FL_RELEASE:
+        if (Fl::event_button() != FL_LEFT_MOUSE) return 1;
+        if (!Fl::event_inside(this)) SendMessageA(Handle(), BM_SETSTATE, FALSE, 0);
+        SendMouse(WM_LBUTTONUP);
+        return 1;
+    }
+    return 0;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ControlWidget> MakePushButton(HWND hwnd, const RECT &rect) {
+  return std::make_unique<PushButton>(hwnd, rect);
+}
+
+}  // namespace kvplat::window
