@@ -75,10 +75,21 @@ struct Session {
   Lines actions;  // the requests that the script's actions caused
 };
 
-// Runs the script. The requests of start-up (the scan and the first register view) are left out of the
-// actions: they are what the same machine sends when the dialog closes right after start-up.
-Session RunScript(const Sandbox &box, const std::string &machine, const std::string &script) {
-  const Lines startup = box.Run(machine, "").trace;
+// What a machine sends from start-up to the first action: the scan and the first register view.
+Lines StartupTrace(const std::string &machine) {
+  Sandbox box;
+  return box.Run(machine, "").trace;
+}
+
+// The same for slots-machine.json, and for it with fault rules that let the start-up's requests pass.
+const Lines &SlotsMachineStartup() {
+  static const Lines startup = StartupTrace(MachineFile());
+  return startup;
+}
+
+// Runs the script. The requests of start-up are left out of the actions.
+Session RunScript(const Sandbox &box, const std::string &machine, const std::string &script,
+                  const Lines &startup = SlotsMachineStartup()) {
   Session session{box.Run(machine, script), {}};
   const Lines &trace = session.result.trace;
   EXPECT_EQ(session.result.exitCode, 0) << session.result.err;
@@ -355,7 +366,8 @@ TEST(Slots, SaveWithoutASelectionMarkDoesNothing) {
     Sandbox box;
     auto machine = box.Write("empty.json", R"({ "functions": [] })");
     auto s = RunScript(box, machine.string(),
-                       Save(0) + Save(1) + Save(2) + Save(3) + Save(4) + Reload(0) + Reload(4) + kDump);
+                       Save(0) + Save(1) + Save(2) + Save(3) + Save(4) + Reload(0) + Reload(4) + kDump,
+                       StartupTrace(machine.string()));
     EXPECT_TRUE(s.actions.empty());
     EXPECT_TRUE(MessageBoxLines(s.result).empty());
     EXPECT_EQ(s.result.out, kNoService);
@@ -372,7 +384,8 @@ TEST(Slots, SaveWithoutASelectionMarkDoesNothing) {
       if (f["address"] == kPlain.address) plain = f;
     auto machine = box.Write("one.json", Json{{"functions", Json::array({plain})}}.dump());
     auto s = RunScript(box, machine.string(),
-                       Save(0) + Machine("unplug", kPlain) + kRescan + kDump + Save(0) + kDump + Reload(0));
+                       Save(0) + Machine("unplug", kPlain) + kRescan + kDump + Save(0) + kDump + Reload(0),
+                       StartupTrace(machine.string()));
     ASSERT_EQ(s.actions.size(), 1u + kScanOfAnEmptyMachine + 1u);
     EXPECT_EQ(s.actions.front(), Read(kPlain)) << "the save before the rescan took row 0";
     // The save after the rescan sent nothing; the slot still held its function, which no longer answers.
@@ -387,6 +400,21 @@ TEST(Slots, SaveWithoutASelectionMarkDoesNothing) {
     EXPECT_EQ(dumps[1]["lists"], dumps[0]["lists"]);
     EXPECT_EQ(dumps[1]["edits"], dumps[0]["edits"]);
   }
+}
+
+// A click below the rows deselects but keeps the mark, and the keyboard moves it: Save follows the mark.
+TEST(Slots, SaveTakesTheMarkedRowEvenWhenNoneIsSelected) {
+  Sandbox box;
+  auto s = RunScript(box, MachineFile(),
+                     ClickRow(kPlain.row) + "click-empty 1000\n" + kDump + Save(0) + "focus 1000\nkey End\n" + Save(1) +
+                         kDump);
+  EXPECT_EQ(s.actions, (Lines{Read(kPlain), Read(kPlain), Read(kComm), Read(kComm)}));
+  auto dumps = s.result.Dumps();
+  ASSERT_EQ(dumps.size(), 2u);
+  EXPECT_EQ(dumps[0]["lists"]["1000"]["mark"], kPlain.row);
+  EXPECT_EQ(MarkedRows(dumps[0]), (std::map<int, int>{{kPlain.row, 1}})) << "focused, not selected";
+  EXPECT_EQ(dumps[1]["edits"]["1004"], kPlain.text);
+  EXPECT_EQ(dumps[1]["edits"]["1018"], kComm.text);
 }
 
 TEST(Slots, EditsNameTheirFunctionsAndSlotsKeepTheirOwnCopies) {
