@@ -171,14 +171,6 @@ TEST(HalMachine, UnreachableExtendedSpaceIsNotWritten) {
   EXPECT_TRUE(hal.writes.empty());
 }
 
-TEST(HalMachine, HasNoTestPort) {
-  FakeHal hal;
-  kvwin::HalMachine machine(hal.Bus());
-  std::string why;
-  EXPECT_EQ(machine.Control("reset 00:00.0", &why), kvsys::ControlResult::kUnsupported);
-  EXPECT_FALSE(why.empty());
-}
-
 // The statuses that the program reads, through the same request handling as the Linux driver.
 TEST(HalMachine, RequestStatusesAsTheProgramSeesThem) {
   FakeHal hal;

@@ -57,9 +57,4 @@ TEST(MachineChoice, ServiceValueFirstThenWhatTheHalReaches) {
   }
 }
 
-TEST(MachineChoice, NamesOfTheMachines) {
-  EXPECT_STREQ(kvwin::MachineKindName(kvwin::MachineKind::kHal), "hal");
-  EXPECT_STREQ(kvwin::MachineKindName(kvwin::MachineKind::kDemo), "demo");
-}
-
 }  // namespace
