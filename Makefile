@@ -1,9 +1,13 @@
 # The two set-up commands of the README:
 #   make run    installs what is missing, builds, opens the program
 #   make test   installs what is missing, builds, runs every test (also under ASan+UBSan)
+# and for Windows:
+#   make windows       cross-compiles kelvorant.exe and KELVORANT.sys into $(WINDOWS_BUILD)
+#   make windows-test  runs them under Wine (make test does too, when the Windows packages can be installed)
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+WINDOWS_BUILD ?= build-windows
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
@@ -11,13 +15,18 @@ PACKAGES := cmake g++ make pkg-config libfltk1.3-dev nlohmann-json3-dev libgtest
             xvfb xauth xdotool x11-apps x11-utils imagemagick pciutils \
             g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 
-.PHONY: run test build build-asan deps clean
+# The Windows build and its test under Wine (Xvfb, xdotool and ImageMagick come with PACKAGES).
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
+WINDOWS_TOOLCHAIN := $(CURDIR)/windows/toolchain/mingw-w64-x86_64.cmake
+
+.PHONY: run test build build-asan deps clean windows windows-deps windows-build windows-test
 
 deps:
 	@tools/install-deps.sh $(PACKAGES)
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_WINDOWS_BUILD_DIR=$(CURDIR)/$(WINDOWS_BUILD) \
+	  $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps
@@ -28,8 +37,27 @@ run: build
 	cd $(BUILD) && ./kelvorant
 
 test: build build-asan
+	@if tools/install-deps.sh $(WINDOWS_PACKAGES); then \
+	  $(MAKE) --no-print-directory windows-build; \
+	else \
+	  echo "kelvorant: the Windows packages ($(WINDOWS_PACKAGES)) cannot be installed here:" \
+	       "the Windows build and its Wine test are skipped"; \
+	fi
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitizer
 
+windows-deps:
+	@tools/install-deps.sh $(WINDOWS_PACKAGES)
+
+windows: windows-deps windows-build
+
+windows-build:
+	cmake -S windows -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN) >/dev/null
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	@echo "kelvorant: $(WINDOWS_BUILD)/kelvorant.exe and $(WINDOWS_BUILD)/KELVORANT.sys"
+
+windows-test: build windows
+	ctest --test-dir $(BUILD) --output-on-failure -L windows
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD)

@@ -1,5 +1,6 @@
 #include "core/dump_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -26,7 +27,7 @@ std::string Quote(std::string_view text) {
 
 }  // namespace
 
-DumpReader::DumpReader(Sink sink) : sink_(std::move(sink)) {}
+DumpReader::DumpReader(Sink sink) : sink_(std::move(sink)), image_(kExtendedSize, 0xff) {}
 
 bool DumpReader::Fail(std::string why) {
   error_ = std::move(why);
@@ -82,7 +83,7 @@ bool DumpReader::Feed(std::string_view line) {
     EndFunction();
     in_function_ = true;
     address_ = address;
-    image_.fill(0xff);
+    std::fill(image_.begin(), image_.end(), uint8_t{0xff});
     length_ = 0;
     return true;
   }

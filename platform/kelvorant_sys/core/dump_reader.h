@@ -11,7 +11,6 @@
 // reader is a pure function of the text: no files, no globals, and no input can make it read or write
 // outside its buffers.
 #pragma once
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -50,7 +49,8 @@ class DumpReader {
   size_t line_number_ = 0;
   bool in_function_ = false;
   PciAddress address_;
-  std::array<uint8_t, 4096> image_;
+  // On the heap, so that a reader is a small object on a kernel stack too.
+  std::vector<uint8_t> image_;
   size_t length_ = 0;  // how far the data lines of the current function reach
   std::string error_;
   size_t error_line_ = 0;

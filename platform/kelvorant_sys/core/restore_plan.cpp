@@ -27,9 +27,8 @@ RegisterWrite WritablePart(unsigned dword, uint8_t header_type) {
 
 }  // namespace
 
-std::vector<RegisterWrite> PlanRestoreWrites(unsigned first, unsigned length, const uint8_t *present,
-                                             unsigned known, const uint8_t *wanted) {
-  std::vector<RegisterWrite> writes;
+bool VisitRestoreWrites(unsigned first, unsigned length, const uint8_t *present, unsigned known,
+                        const uint8_t *wanted, RestoreWriteVisitor visit, void *context) {
   if (known > length) known = length;
   const uint8_t header_type =
       first == 0 && known > kRegHeaderType ? present[kRegHeaderType] & kHeaderTypeMask : kHeaderNormal;
@@ -37,8 +36,20 @@ std::vector<RegisterWrite> PlanRestoreWrites(unsigned first, unsigned length, co
     const unsigned dword = first + end - 4;
     const RegisterWrite part = dword < kHeaderSize ? WritablePart(dword, header_type) : RegisterWrite{dword, 4};
     const unsigned at = part.offset - first;
-    if (part.width && std::memcmp(present + at, wanted + at, part.width) != 0) writes.push_back(part);
+    if (part.width && std::memcmp(present + at, wanted + at, part.width) != 0 && !visit(context, part)) return false;
   }
+  return true;
+}
+
+std::vector<RegisterWrite> PlanRestoreWrites(unsigned first, unsigned length, const uint8_t *present,
+                                             unsigned known, const uint8_t *wanted) {
+  std::vector<RegisterWrite> writes;
+  VisitRestoreWrites(first, length, present, known, wanted,
+                     [](void *context, const RegisterWrite &write) {
+                       static_cast<std::vector<RegisterWrite> *>(context)->push_back(write);
+                       return true;
+                     },
+                     &writes);
   return writes;
 }
 

@@ -24,4 +24,10 @@ struct RegisterWrite {
 std::vector<RegisterWrite> PlanRestoreWrites(unsigned first, unsigned length, const uint8_t *present,
                                              unsigned known, const uint8_t *wanted);
 
+// The same plan, one write at a time and without allocating, for a kernel's request path: calls
+// visit(context, write) in plan order and stops as soon as it returns false. Returns false when it was stopped.
+using RestoreWriteVisitor = bool (*)(void *context, const RegisterWrite &write);
+bool VisitRestoreWrites(unsigned first, unsigned length, const uint8_t *present, unsigned known,
+                        const uint8_t *wanted, RestoreWriteVisitor visit, void *context);
+
 }  // namespace kvsys

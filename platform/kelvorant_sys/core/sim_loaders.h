@@ -21,5 +21,7 @@ std::unique_ptr<SimMachine> LoadDemoMachine(uint32_t domain);
 
 // Adds every function of dump text to the machine; false with "line N: reason" in *why.
 bool AddDumpText(SimMachine &machine, std::string_view text, std::string *why);
+// The same for a dump file; false with "path:N: reason" in *why.
+bool AddDumpFile(SimMachine &machine, const std::string &path, TextFiles &files, std::string *why);
 
 }  // namespace kvsys

@@ -10,7 +10,8 @@
 
 namespace kvsys {
 
-SimMachine::SimMachine(uint32_t domain) : domain_(domain), index_(kFunctionCount, -1) {}
+SimMachine::SimMachine(uint32_t domain)
+    : domain_(domain), mask_scratch_(std::make_unique<uint8_t[]>(2 * kExtendedSize)), index_(kFunctionCount, -1) {}
 SimMachine::~SimMachine() = default;
 
 SimMachine::Function *SimMachine::Find(FunctionIndex fn) {
@@ -90,7 +91,7 @@ std::vector<FunctionIndex> SimMachine::Functions() const {
 void SimMachine::Reset(FunctionIndex fn) {
   Function *f = Find(fn);
   if (!f) return;
-  uint8_t writable[kExtendedSize], w1c[kExtendedSize];
+  uint8_t *writable = mask_scratch_.get(), *w1c = writable + kExtendedSize;
   MasksOf(*f, writable, w1c);
   for (size_t i = 0; i < f->size; ++i) f->image[i] &= static_cast<uint8_t>(~(writable[i] | w1c[i]));
 }
@@ -123,7 +124,7 @@ Access SimMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, con
   Function *f = Find(fn);
   if (!f || !f->plugged) return Access::kAbsent;
   if (offset >= f->size) return Access::kDone;  // nothing there to keep the bytes
-  uint8_t writable[kExtendedSize], w1c[kExtendedSize];
+  uint8_t *writable = mask_scratch_.get(), *w1c = writable + kExtendedSize;
   MasksOf(*f, writable, w1c);
   ApplyWrite(f->image.get(), f->size, writable, w1c, offset, data, length);
   return Access::kDone;

@@ -66,6 +66,9 @@ class SimMachine final : public Machine {
   void MasksOf(const Function &f, uint8_t *writable, uint8_t *w1c) const;
 
   uint32_t domain_;
+  // Room for the two masks of one write or reset, kept here rather than on the stack (8 KiB is too much
+  // for a kernel stack). Requests reach a machine one at a time.
+  std::unique_ptr<uint8_t[]> mask_scratch_;
   std::vector<int32_t> index_;  // kFunctionCount entries: a position in functions_, or -1
   std::vector<Function> functions_;
 };

@@ -7,7 +7,10 @@
 
 #include "afxres.h"
 
+// The SDK's windef.h defines PASCAL (as __stdcall, which x64 ignores); the platform's headers may not.
+#ifndef PASCAL
 #define PASCAL
+#endif
 #define AFX_MSG_CALL
 #define afx_msg
 #define AFXAPI

@@ -1,0 +1,30 @@
+// The device-list rows that the Wine test expects of the Windows build are the rows that the Linux build
+// shows for the same demo machine.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness.h"
+
+namespace {
+
+TEST(WindowsDemoRows, AreTheRowsTheLinuxBuildShows) {
+  kvtest::Sandbox sandbox;
+  const kvtest::RunResult run = sandbox.Run("demo", "dump\n");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const auto dumps = run.Dumps();
+  ASSERT_EQ(dumps.size(), 1u);
+  std::string shown;
+  for (const auto &row : dumps[0]["lists"]["1000"]["rows"]) {
+    std::string line;
+    bool first = true;
+    for (const auto &cell : row["cells"]) {
+      line += (first ? "" : "\t") + cell.get<std::string>();
+      first = false;
+    }
+    shown += line + "\n";
+  }
+  EXPECT_EQ(shown, kvtest::ReadText(kvtest::DataDir().parent_path() / "windows/data/demo-device-rows.txt"));
+}
+
+}  // namespace
