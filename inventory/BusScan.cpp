@@ -53,17 +53,17 @@ BOOL CKelvorantDlg::ScanBus() {
         m_deviceList.SetItem(row, 0, LVIF_PARAM, NULL, 0, 0, 0,
                              MakeDeviceKey(request.bus, request.device, request.function));
 
-        sprintf(text, "%d", bus);
+        sprintf(text, "%d", (int)bus);
         m_deviceList.SetCellText(row, COL_BUS, text);
-        sprintf(text, "%d", device);
+        sprintf(text, "%d", (int)device);
         m_deviceList.SetCellText(row, COL_DEVICE, text);
-        sprintf(text, "%d", function);
+        sprintf(text, "%d", (int)function);
         m_deviceList.SetCellText(row, COL_FUNCTION, text);
         sprintf(text, "%04X", ReadWord(request.data, 0x00));
         m_deviceList.SetCellText(row, COL_VID, text);
         sprintf(text, "%04X", ReadWord(request.data, 0x02));
         m_deviceList.SetCellText(row, COL_DID, text);
-        sprintf(text, "%06x", classCode);
+        sprintf(text, "%06x", (unsigned int)classCode);
         m_deviceList.SetCellText(row, COL_CLASS, text);
 
         if (GetInterfaceKind(request.data) == INTERFACE_PCI_EXPRESS)

@@ -134,7 +134,7 @@ void FormatValue(const BYTE *config, const RegisterRow &row, char *text) {
       sprintf(text, "%06X", p[0] | (p[1] << 8) | (p[2] << 16));
       break;
     case DWORD_VALUE:
-      sprintf(text, "%08X", (DWORD)p[0] | ((DWORD)p[1] << 8) | ((DWORD)p[2] << 16) | ((DWORD)p[3] << 24));
+      sprintf(text, "%08X", p[0] | (p[1] << 8) | (p[2] << 16) | ((unsigned int)p[3] << 24));
       break;
     case BYTES3_VALUE:
       sprintf(text, "%02X%02X%02X", p[0], p[1], p[2]);
@@ -144,10 +144,10 @@ void FormatValue(const BYTE *config, const RegisterRow &row, char *text) {
 
 // Four groups of four bytes, each group in address order.
 void FormatDumpValue(const BYTE *bytes, char *text) {
-  DWORD group[4];
+  unsigned int group[4];
   for (int g = 0; g < 4; g++) {
     const BYTE *p = bytes + 4 * g;
-    group[g] = ((DWORD)p[0] << 24) | ((DWORD)p[1] << 16) | ((DWORD)p[2] << 8) | (DWORD)p[3];
+    group[g] = ((unsigned int)p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
   }
   sprintf(text, "%08X %08X %08X %08X", group[0], group[1], group[2], group[3]);
 }

@@ -13,7 +13,3 @@ target_link_libraries(kelvorant PRIVATE comctl32)
 # One file that runs on a bare Windows (or Wine): no mingw runtime DLLs beside it.
 target_link_options(kelvorant PRIVATE -static)
 
-# The program prints DWORD and ULONG values with %d, %x and %X. In the SDK those are unsigned long, 32 bits
-# wide like int on Windows, so the output is right, but GCC's format check names the type difference.
-# The program's folders stay as they are: the check is off for them alone.
-set_source_files_properties(${KV_PROGRAM_SOURCES} PROPERTIES COMPILE_OPTIONS -Wno-format)
