@@ -33,3 +33,15 @@ test: build build-asan
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# make fuzz: every fuzz target for FUZZ_SECONDS on its seed corpus, in a clang build of its own (fuzz/).
+FUZZ_BUILD    ?= build-fuzz
+FUZZ_SECONDS  ?= 60
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+
+.PHONY: fuzz
+fuzz: deps
+	@tools/install-deps.sh $(FUZZ_PACKAGES)
+	cmake -C fuzz/clang-fuzz.cmake -S . -B $(FUZZ_BUILD) $(CMAKE_ARGS) >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

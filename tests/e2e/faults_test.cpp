@@ -118,6 +118,10 @@ TEST(Faults, AMachineTheDriverCannotReadStopsItsStart) {
        {{"m.json", "{\n  \"functions\": [\n    { \"address\": \"02:00.0\",, }\n  ]\n}\n"}},
        "<DIR>/m.json: line 3, column 28: syntax error while parsing object key - unexpected ','; expected string "
        "literal"},
+      {"a number too large for a double",
+       "m.json",
+       {{"m.json", "{ \"faults\": [ { \"skip\": 1e400 } ] }\n"}},
+       "<DIR>/m.json: line 1, column 28: number overflow parsing '1e400'"},
       {"an unknown key",
        "m.json",
        {{"m.json", R"({ "functions": [ { "address": "02:00.0", "config": "00", "colour": 1 } ] })"}},
