@@ -4,10 +4,16 @@
 # and for Windows:
 #   make windows       cross-compiles kelvorant.exe and KELVORANT.sys into $(WINDOWS_BUILD)
 #   make windows-test  runs them under Wine (make test does too, when the Windows packages can be installed)
+# and for developers:
+#   make bench  builds in Release and runs every benchmark under bench/ (figures with their targets)
+#   make fuzz   runs every fuzz target for FUZZ_SECONDS (clang, libFuzzer)
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 WINDOWS_BUILD ?= build-windows
+BENCH_BUILD ?= build-release
+FUZZ_BUILD    ?= build-fuzz
+FUZZ_SECONDS  ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
@@ -19,7 +25,10 @@ PACKAGES := cmake g++ make pkg-config libfltk1.3-dev nlohmann-json3-dev libgtest
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
 WINDOWS_TOOLCHAIN := $(CURDIR)/windows/toolchain/mingw-w64-x86_64.cmake
 
-.PHONY: run test build build-asan deps clean windows windows-deps windows-build windows-test
+# The fuzzing build: clang with libFuzzer.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+
+.PHONY: run test build build-asan deps clean windows windows-deps windows-build windows-test bench fuzz
 
 deps:
 	@tools/install-deps.sh $(PACKAGES)
@@ -59,5 +68,17 @@ windows-build:
 windows-test: build windows
 	ctest --test-dir $(BUILD) --output-on-failure -L windows
 
+# Benchmarks print figures and their targets; the target run_benchmarks runs every one that bench/ builds.
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) >/dev/null
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target run_benchmarks
+
+# Every fuzz target for FUZZ_SECONDS on its seed corpus, in a clang build of its own (fuzz/).
+fuzz: deps
+	@tools/install-deps.sh $(FUZZ_PACKAGES)
+	cmake -C fuzz/clang-fuzz.cmake -S . -B $(FUZZ_BUILD) $(CMAKE_ARGS) >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

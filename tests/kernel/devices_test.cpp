@@ -136,6 +136,8 @@ TEST(LoadDriver, RefusesWhatIsNoDriver) {
   kvtest::TempDir dir;
   kvtest::WriteText(dir / "text.sys", "not a module\n");
   kvtest::CopyFile(KV_FAKE_DRIVER, dir / "copy.sys");
+  // Cut off after its first page: the loader would map segments past the end and die of SIGBUS on them.
+  kvtest::WriteText(dir / "truncated.sys", kvtest::ReadText(KV_FAKE_DRIVER).substr(0, 4096));
   struct Case {
     std::string path;
     const char *env;  // set for the load
@@ -145,6 +147,7 @@ TEST(LoadDriver, RefusesWhatIsNoDriver) {
       {dir / "missing.sys", nullptr, ERROR_FILE_NOT_FOUND, ""},
       {dir / "text.sys", nullptr, ERROR_BAD_EXE_FORMAT, "text.sys is not a driver module"},
       {KV_NO_ENTRY_MODULE, nullptr, ERROR_BAD_EXE_FORMAT, "it has no DriverEntry"},
+      {dir / "truncated.sys", nullptr, ERROR_BAD_EXE_FORMAT, "truncated.sys is not a driver module: it is truncated"},
       {KV_FAKE_DRIVER, "KV_FAKE_FAIL", ERROR_GEN_FAILURE, "kelvorant: fake driver: refusing to start\n"},
   };
   for (const Case &c : cases) {

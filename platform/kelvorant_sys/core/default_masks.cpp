@@ -72,6 +72,7 @@ struct MaskBuilder {
 }  // namespace
 
 void ComputeDefaultMasks(const uint8_t *image, size_t size, uint8_t *writable, uint8_t *w1c) {
+  if (size == 0) return;  // nothing to fill; the buffers of an empty image may be null
   if (size > kExtendedSize) size = kExtendedSize;
   MaskBuilder m{image, size, writable, w1c};
   std::memset(writable, 0, size < kHeaderSize ? size : kHeaderSize);

@@ -130,10 +130,39 @@ bool ParseFault(Checker &c, const json &entry, const std::string &place, FaultRu
   return true;
 }
 
-// "line L, column C: what" from nlohmann's parse error.
-std::string DescribeSyntaxError(std::string_view text, const json::parse_error &e) {
+// Where and why parsing stops. json::parse gives the place of a syntax error but not of a number too large
+// for a double (out_of_range 406, which would otherwise escape as an exception); its SAX interface reports
+// both with their position.
+class ErrorLocator : public json::json_sax_t {
+ public:
+  bool null() override { return true; }
+  bool boolean(bool) override { return true; }
+  bool number_integer(json::number_integer_t) override { return true; }
+  bool number_unsigned(json::number_unsigned_t) override { return true; }
+  bool number_float(json::number_float_t, const json::string_t &) override { return true; }
+  bool string(json::string_t &) override { return true; }
+  bool binary(json::binary_t &) override { return true; }
+  bool start_object(std::size_t) override { return true; }
+  bool key(json::string_t &) override { return true; }
+  bool end_object() override { return true; }
+  bool start_array(std::size_t) override { return true; }
+  bool end_array() override { return true; }
+  bool parse_error(std::size_t position, const std::string &, const json::exception &e) override {
+    byte = position;
+    what = e.what();
+    return false;
+  }
+
+  std::size_t byte = 0;  // counted from 1, as json::parse_error::byte
+  std::string what;
+};
+
+// "line L, column C: what" for the first error of a text that json::parse refused.
+std::string DescribeSyntaxError(std::string_view text) {
+  ErrorLocator error;
+  json::sax_parse(text.begin(), text.end(), &error);
   size_t line = 1, column = 1;
-  for (size_t i = 0; i + 1 < e.byte && i < text.size(); ++i) {
+  for (size_t i = 0; i + 1 < error.byte && i < text.size(); ++i) {
     if (text[i] == '\n') {
       ++line;
       column = 1;
@@ -141,10 +170,12 @@ std::string DescribeSyntaxError(std::string_view text, const json::parse_error &
       ++column;
     }
   }
-  std::string what = e.what();
+  // Without nlohmann's "[json.exception.parse_error.101] parse error at line 3, column 28: " prefix.
+  std::string what = error.what;
+  if (what.starts_with("[json.exception.")) what = what.substr(what.find("] ") + 2);
   const size_t column_at = what.find("column ");
-  const size_t colon = what.find(": ", column_at == std::string::npos ? 0 : column_at);
-  if (colon != std::string::npos) what = what.substr(colon + 2);
+  if (column_at != std::string::npos && what.find(": ", column_at) != std::string::npos)
+    what = what.substr(what.find(": ", column_at) + 2);
   return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
 }
 
@@ -169,8 +200,8 @@ bool ParseMachineFile(std::string_view text, MachineFile *out, std::string *why)
   json root;
   try {
     root = json::parse(text.begin(), text.end());
-  } catch (const json::parse_error &e) {
-    *why = DescribeSyntaxError(text, e);
+  } catch (const json::exception &) {
+    *why = DescribeSyntaxError(text);
     return false;
   }
   Checker c(why);

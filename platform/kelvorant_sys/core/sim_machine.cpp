@@ -59,13 +59,15 @@ std::span<const uint8_t> SimMachine::Image(FunctionIndex fn) const {
 }
 
 void SimMachine::MasksOf(const Function &f, uint8_t *writable, uint8_t *w1c) const {
+  if (f.size == 0) return;  // an empty image has no masks, and its callers' buffers may be null
   ComputeDefaultMasks(f.image.get(), f.size, writable, w1c);
   if (!f.masks) return;
   // An explicit mask replaces the computed one over the whole image; bytes past its end are 0.
   auto apply = [&](const std::optional<std::vector<uint8_t>> &given, uint8_t *out) {
     if (!given) return;
     std::memset(out, 0, f.size);
-    std::memcpy(out, given->data(), std::min<size_t>(given->size(), f.size));
+    // An empty mask ("writable": "") may have no buffer at all.
+    if (!given->empty()) std::memcpy(out, given->data(), std::min<size_t>(given->size(), f.size));
   };
   apply(f.masks->writable, writable);
   apply(f.masks->w1c, w1c);

@@ -107,9 +107,14 @@ bool CanWriteScmFolder(const std::string &folder) {
   return IsDirectory(folder) && ::faccessat(AT_FDCWD, folder.c_str(), R_OK | W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-DWORD PrepareScmFolderForWriting(const std::string &folder) {
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return ERROR_ACCESS_DENIED;
-  return CanWriteScmFolder(folder) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+DWORD PrepareScmFolderForWriting(const std::string &folder, std::string *why) {
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (why) *why = std::string("it cannot be created: ") + std::strerror(errno);
+    return ERROR_ACCESS_DENIED;
+  }
+  if (CanWriteScmFolder(folder)) return ERROR_SUCCESS;
+  if (why) *why = IsDirectory(folder) ? "this process may not write it" : "it is not a folder";
+  return ERROR_ACCESS_DENIED;
 }
 
 bool IsValidServiceName(const char *name) {

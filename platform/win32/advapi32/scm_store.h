@@ -33,9 +33,9 @@ std::string ScmFolder();
 bool CanReadScmFolder(const std::string &folder);
 bool CanWriteScmFolder(const std::string &folder);
 
-// Creates `folder` with mode 0700 when it is missing. Returns 0 or ERROR_ACCESS_DENIED when the folder
-// cannot be created or written by this process.
-DWORD PrepareScmFolderForWriting(const std::string &folder);
+// Creates `folder` with mode 0700 when it is missing. Returns 0, or ERROR_ACCESS_DENIED with the reason in
+// *why (when given) when the folder cannot be created or written by this process.
+DWORD PrepareScmFolderForWriting(const std::string &folder, std::string *why = nullptr);
 
 // Service names are case-insensitive and may not hold path separators.
 bool IsValidServiceName(const char *name);

@@ -40,9 +40,15 @@ extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDataba
   }
   const std::string folder = ScmFolder();
   const DWORD access = MapManagerAccess(dwDesiredAccess);
+  // Windows says no more than ERROR_ACCESS_DENIED; which folder and why is only in the diagnostics.
   if (access & kManagerWriteRights) {
-    if (DWORD error = PrepareScmFolderForWriting(folder)) return Fail(error);
+    std::string why;
+    if (DWORD error = PrepareScmFolderForWriting(folder, &why)) {
+      Diag("the service database %s cannot be opened for changes: %s", folder.c_str(), why.c_str());
+      return Fail(error);
+    }
   } else if (!CanReadScmFolder(folder)) {
+    Diag("the service database %s cannot be read by this process", folder.c_str());
     return Fail(ERROR_ACCESS_DENIED);
   }
   SetLastError(ERROR_SUCCESS);

@@ -8,6 +8,7 @@
 #include "kernel_state.h"
 #include "kvplat/diag.h"
 #include "kvplat/errno_map.h"
+#include "module_image.h"
 
 namespace kvplat {
 
@@ -44,7 +45,13 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
     const int error = errno;
     return error == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(error);
   }
+  std::string broken;
+  const bool whole = ModuleImageIsWhole(fd, &broken);
   ::close(fd);
+  if (!whole) {
+    Diag("%s is not a driver module: %s", path.c_str(), broken.c_str());
+    return ERROR_BAD_EXE_FORMAT;
+  }
 
   void *module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
