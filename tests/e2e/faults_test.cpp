@@ -121,7 +121,7 @@ TEST(Faults, AMachineTheDriverCannotReadStopsItsStart) {
       {"a number too large for a double",
        "m.json",
        {{"m.json", "{ \"faults\": [ { \"skip\": 1e400 } ] }\n"}},
-       "<DIR>/m.json: line 1, column 28: number overflow parsing '1e400'"},
+       "<DIR>/m.json: line 1, column 29: number overflow parsing '1e400'"},
       {"an unknown key",
        "m.json",
        {{"m.json", R"({ "functions": [ { "address": "02:00.0", "config": "00", "colour": 1 } ] })"}},
