@@ -1,12 +1,8 @@
 // Runs the program's driver start-up and shut-down functions in the order named on the command line and
 // writes what each returned to standard output, after the program's own lines ("= ..." lines are ours):
-//   uninstall      UninstallDriver()
 //   open           OpenDriverDevice() into a MAX_PATH buffer that is followed by an unmapped page
 //   install=PATH   ManageDriver("KELVORANT", PATH, DRIVER_FUNC_INSTALL)
-//   read           one IOCTL_READ_CONFIG on g_hDevice
 //   fail-open=N    the next CreateFileA of a device fails with error N
-//   kill           ends the process by SIGKILL, as a crash would
-#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -52,32 +48,15 @@ extern "C" HANDLE __wrap_CreateFileA(LPCSTR name, DWORD access, DWORD share, LPS
 int main(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string step = argv[i];
-    if (step == "uninstall") {
-      BOOL result = UninstallDriver();
-      printf("= UninstallDriver %d\n", result);
-    } else if (step == "open") {
+    if (step == "open") {
       char *path = GuardedPathBuffer();
       int result = OpenDriverDevice(path);
       printf("= OpenDriverDevice %d g_hDevice=%s path=%s\n", result, HandleState(g_hDevice), path);
     } else if (step.rfind("install=", 0) == 0) {
       BOOL result = ManageDriver(DRIVER_SERVICE_NAME, step.c_str() + 8, DRIVER_FUNC_INSTALL);
       printf("= ManageDriver %d\n", result);
-    } else if (step == "read") {
-      ConfigRequest request;
-      std::memset(&request, 0, sizeof request);
-      request.bus = 1;
-      DWORD returned = 0;
-      if (DeviceIoControl(g_hDevice, IOCTL_READ_CONFIG, &request, sizeof request, &request, sizeof request,
-                          &returned, NULL)) {
-        printf("= read status=%u returned=%u data[255]=%u\n", request.status, returned, request.data[255]);
-      } else {
-        printf("= read failed %d\n", (int)GetLastError());
-      }
     } else if (step.rfind("fail-open=", 0) == 0) {
       g_failNextDeviceOpen = static_cast<DWORD>(std::atoi(step.c_str() + 10));
-    } else if (step == "kill") {
-      std::fflush(stdout);
-      ::raise(SIGKILL);
     } else {
       std::fprintf(stderr, "unknown step %s\n", step.c_str());
       return 2;

@@ -1,7 +1,5 @@
 // A driver module for the kernel tests, built against the same interface as KELVORANT.sys.
 //   KV_FAKE_DEVICE     the device it creates (default "Kelvorant")
-//   KV_FAKE_FAIL       when set, DriverEntry refuses to start
-//   KV_FAKE_NO_UNLOAD  when set, it has no DriverUnload (such a driver cannot be stopped)
 //   KV_FAKE_LOG        a file that receives "entry" and "unload" lines
 #include <cstdio>
 #include <cstdlib>
@@ -24,14 +22,6 @@ void Log(const char *line) {
 NTSTATUS Dispatch(KV_DRIVER_OBJECT *, KV_IRP *irp) {
   auto *buffer = static_cast<unsigned char *>(irp->SystemBuffer);
   switch (irp->IoControlCode) {
-    case kFakeReadConfig: {  // answers like KELVORANT.sys: data byte i = i, status 1
-      if (irp->InputBufferLength != 272 || irp->OutputBufferLength != 272) return STATUS_INVALID_PARAMETER;
-      for (int i = 0; i < 256; ++i) buffer[12 + i] = static_cast<unsigned char>(i);
-      const uint32_t status = 1;
-      std::memcpy(buffer + 268, &status, 4);
-      irp->Information = 272;
-      return STATUS_SUCCESS;
-    }
     case kFakeComplete: {  // completes with the status and byte count given in the input, output all 0xAB
       FakeCompletion completion;
       if (irp->InputBufferLength < sizeof completion) return STATUS_INVALID_PARAMETER;
@@ -64,15 +54,11 @@ extern "C" __attribute__((visibility("default"))) NTSTATUS DriverEntry(KV_DRIVER
                                                                        const char *registryPath) {
   Log("entry");
   Log(registryPath);
-  if (std::getenv("KV_FAKE_FAIL")) {
-    driver->DbgPrint("fake driver: refusing to start\n");
-    return STATUS_DEVICE_CONFIGURATION_ERROR;
-  }
   const char *name = std::getenv("KV_FAKE_DEVICE");
   NTSTATUS status = driver->IoCreateDevice(driver, name ? name : "Kelvorant");
   if (!NT_SUCCESS(status)) return status;
   driver->DispatchDeviceControl = Dispatch;
-  driver->DriverUnload = std::getenv("KV_FAKE_NO_UNLOAD") ? nullptr : Unload;
+  driver->DriverUnload = Unload;
   driver->MachineControl = MachineControl;
   return STATUS_SUCCESS;
 }

@@ -2,7 +2,6 @@
 #pragma once
 #include <cstdint>
 
-constexpr uint32_t kFakeReadConfig = 0x222400;  // IOCTL_READ_CONFIG
 constexpr uint32_t kFakeComplete = 0x222000;    // function 0x800: completes as FakeCompletion says
 constexpr uint32_t kFakeEcho = 0x222004;        // function 0x801: echoes the input
 constexpr uint32_t kFakeNeedsRead = 0x226008;   // function 0x802 with FILE_READ_ACCESS

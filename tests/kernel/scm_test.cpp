@@ -1,5 +1,5 @@
-// The service control manager: every operation in every state of a service, start failures, access
-// rights, handles, names, the database folder, and several processes sharing it.
+// The service control manager: every operation in every state of a service, start failures, handles, names,
+// the database folder, and several processes sharing it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -219,48 +219,6 @@ TEST_F(ScmTest, AFailedStartIsTheExitCode) {
   ASSERT_EQ(0u, Query(&status));
   EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), status.dwCurrentState);
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), status.dwWin32ExitCode);
-}
-
-TEST_F(ScmTest, ADriverWithoutUnloadRoutineKeepsRunning) {
-  // It stays loaded for the rest of this process: its own name, device and image for every run.
-  static int run = 0;
-  const std::string name = "Sticky" + std::to_string(++run);
-  env_.Set("KV_FAKE_NO_UNLOAD", "1");
-  env_.Set("KV_FAKE_DEVICE", name);
-  kvtest::CopyFile(KV_FAKE_DRIVER, dir_ / "sticky.sys");
-  ASSERT_EQ(0u, Create(dir_ / "sticky.sys", name.c_str()));
-  ASSERT_EQ(0u, Start(SERVICE_ALL_ACCESS, name.c_str()));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL), Stop(SERVICE_ALL_ACCESS, name.c_str()));
-  SERVICE_STATUS status;
-  ASSERT_EQ(0u, Query(&status, SERVICE_ALL_ACCESS, name.c_str()));
-  EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), status.dwCurrentState);
-  EXPECT_EQ(static_cast<DWORD>(SERVICE_ACCEPT_STOP), status.dwControlsAccepted);
-}
-
-TEST_F(ScmTest, CallsNeedTheRightsTheHandleWasOpenedWith) {
-  ASSERT_EQ(0u, Create());
-  SERVICE_STATUS status;
-  struct AccessCase {
-    const char *what;
-    DWORD error;
-  } cases[] = {
-      {"start with query rights", Start(SERVICE_QUERY_STATUS)},
-      {"stop with query rights", Stop(SERVICE_QUERY_STATUS)},
-      {"delete with query rights", Delete(SERVICE_QUERY_STATUS)},
-      {"query with start rights", Query(&status, SERVICE_START)},
-  };
-  for (const AccessCase &c : cases) EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), c.error) << c.what;
-  EXPECT_EQ(0u, Query(&status, GENERIC_READ));
-  EXPECT_EQ(0u, Start(GENERIC_EXECUTE));
-  EXPECT_EQ(0u, Stop(GENERIC_EXECUTE));
-
-  SC_HANDLE connectOnly = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  ASSERT_NE(nullptr, connectOnly);
-  EXPECT_EQ(nullptr, CreateServiceA(connectOnly, "Other", "Other", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
-                                    SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "x.sys", nullptr, nullptr, nullptr,
-                                    nullptr, nullptr));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-  CloseServiceHandle(connectOnly);
 }
 
 TEST_F(ScmTest, HandlesOfAnotherKindOrClosedAreInvalidNamesIgnoreCase) {
