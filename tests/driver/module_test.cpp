@@ -111,22 +111,13 @@ TEST_F(Module, StartsOnEveryMachineKind) {
   }
 }
 
+// Machine files that cannot be read are shown end to end in tests/e2e/faults_test.cpp, through this module.
 TEST_F(Module, BadMachineStopsWithOneLine) {
   kvtest::TempDir dir;
-  const std::string dump = dir.Write("bad.txt", "00:00.0 Host bridge\n00: 86 80\n10: 00 0\n");
-  const std::string json = dir.Write("bad.json", "{\"functions\": [{\"address\": \"00:00.0\", \"config\": \"86\", \"x\": 1}]}");
-  struct Case { std::string machine, line; } cases[] = {
-      {dump, "KELVORANT.sys: " + dump + ":3: malformed data line at \"0\" (two-digit hex bytes expected)"},
-      {json, "KELVORANT.sys: " + json + ": functions[0].x: unknown key"},
-      {dir.path() + "/none.txt", "KELVORANT.sys: " + dir.path() + "/none.txt: cannot open: No such file or directory"},
-      {"sysfs:" + dir.path() + "/none", "KELVORANT.sys: cannot list " + dir.path() + "/none: No such file or directory"},
-  };
-  for (const Case &c : cases) {
-    g_printed.clear();
-    EXPECT_EQ(Start(c.machine.c_str()), STATUS_DEVICE_CONFIGURATION_ERROR) << c.machine;
-    EXPECT_EQ(g_printed, std::vector<std::string>{c.line});
-    EXPECT_TRUE(g_devices.empty());
-  }
+  EXPECT_EQ(Start(("sysfs:" + dir.path() + "/none").c_str()), STATUS_DEVICE_CONFIGURATION_ERROR);
+  EXPECT_EQ(g_printed,
+            std::vector<std::string>{"KELVORANT.sys: cannot list " + dir.path() + "/none: No such file or directory"});
+  EXPECT_TRUE(g_devices.empty());
   setenv("KELVORANT_TRACE", (dir.path() + "/no/such/folder/trace").c_str(), 1);
   g_printed.clear();
   EXPECT_EQ(Start("demo"), STATUS_DEVICE_CONFIGURATION_ERROR);

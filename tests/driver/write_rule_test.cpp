@@ -69,27 +69,19 @@ TEST(DefaultMasks, PerHeaderType) {
   const kvsys::DumpParse fujitsu = kvsys::ParseDump(kvtest::Capture("tree-fujitsu-p8010.txt"));
   struct Case { const char *address; unsigned offset, width; uint32_t writable, w1c; } cases[] = {
       // type 0, the graphics controller: two 64-bit memory BARs and an I/O BAR, capabilities at 0x90
-      {"00:02.0", 0x00, 4, 0, 0}, {"00:02.0", 0x04, 4, 0x00000557, 0xf9000000}, {"00:02.0", 0x08, 4, 0, 0},
-      {"00:02.0", 0x0c, 4, 0x0000ffff, 0}, {"00:02.0", 0x10, 4, 0xfffffff0, 0}, {"00:02.0", 0x14, 4, 0xffffffff, 0},
-      {"00:02.0", 0x18, 4, 0xfffffff0, 0}, {"00:02.0", 0x1c, 4, 0xffffffff, 0}, {"00:02.0", 0x20, 4, 0xfffffffc, 0},
-      {"00:02.0", 0x28, 4, 0, 0}, {"00:02.0", 0x2c, 4, 0, 0}, {"00:02.0", 0x30, 4, 0xfffff801, 0},
+      {"00:02.0", 0x04, 4, 0x00000557, 0xf9000000}, {"00:02.0", 0x08, 4, 0, 0}, {"00:02.0", 0x10, 4, 0xfffffff0, 0},
+      {"00:02.0", 0x14, 4, 0xffffffff, 0}, {"00:02.0", 0x20, 4, 0xfffffffc, 0}, {"00:02.0", 0x30, 4, 0xfffff801, 0},
       {"00:02.0", 0x34, 4, 0, 0}, {"00:02.0", 0x3c, 4, 0x000000ff, 0}, {"00:02.0", 0x90, 4, 0xffff0000, 0},
       // type 1, a PCIe root port: 16-bit I/O window, 64-bit prefetchable window, extended capabilities
-      {"00:1c.0", 0x10, 4, 0xfffffff0, 0}, {"00:1c.0", 0x18, 4, 0xffffffff, 0},
-      {"00:1c.0", 0x1c, 4, 0x0000f0f0, 0xf9000000}, {"00:1c.0", 0x20, 4, 0xfff0fff0, 0},
-      {"00:1c.0", 0x24, 4, 0xfff0fff0, 0}, {"00:1c.0", 0x28, 4, 0xffffffff, 0}, {"00:1c.0", 0x2c, 4, 0xffffffff, 0},
-      {"00:1c.0", 0x30, 4, 0, 0}, {"00:1c.0", 0x38, 4, 0xfffff801, 0}, {"00:1c.0", 0x3c, 4, 0x0bff00ff, 0x04000000},
-      {"00:1c.0", 0x40, 4, 0xffff0000, 0}, {"00:1c.0", 0x80, 4, 0xffff0000, 0}, {"00:1c.0", 0xa0, 4, 0xffff0000, 0},
-      {"00:1c.0", 0x100, 4, 0, 0}, {"00:1c.0", 0x104, 4, 0xffffffff, 0}, {"00:1c.0", 0x180, 4, 0, 0},
+      {"00:1c.0", 0x1c, 4, 0x0000f0f0, 0xf9000000}, {"00:1c.0", 0x24, 4, 0xfff0fff0, 0},
+      {"00:1c.0", 0x28, 4, 0xffffffff, 0}, {"00:1c.0", 0x30, 4, 0, 0}, {"00:1c.0", 0x38, 4, 0xfffff801, 0},
+      {"00:1c.0", 0x3c, 4, 0x0bff00ff, 0x04000000}, {"00:1c.0", 0x100, 4, 0, 0}, {"00:1c.0", 0x104, 4, 0xffffffff, 0},
       {"00:1c.0", 0xffc, 4, 0xffffffff, 0},
       // type 1, the PCI bridge: subsystem capability at 0x50
-      {"00:1e.0", 0x28, 4, 0xffffffff, 0}, {"00:1e.0", 0x30, 4, 0, 0}, {"00:1e.0", 0x50, 4, 0xffff0000, 0},
-      {"00:1e.0", 0x54, 4, 0xffffffff, 0},
+      {"00:1e.0", 0x30, 4, 0, 0}, {"00:1e.0", 0x50, 4, 0xffff0000, 0}, {"00:1e.0", 0x54, 4, 0xffffffff, 0},
       // type 2, the CardBus bridge: socket base, windows, subsystem IDs at 0x40, capability at 0xa0
-      {"1c:03.0", 0x10, 4, 0xfffff000, 0}, {"1c:03.0", 0x14, 4, 0, 0xf9000000}, {"1c:03.0", 0x18, 4, 0xffffffff, 0},
-      {"1c:03.0", 0x1c, 4, 0xfffff000, 0}, {"1c:03.0", 0x28, 4, 0xfffff000, 0}, {"1c:03.0", 0x2c, 4, 0xfffffffc, 0},
-      {"1c:03.0", 0x38, 4, 0xfffffffc, 0}, {"1c:03.0", 0x3c, 4, 0x07ef00ff, 0}, {"1c:03.0", 0x40, 4, 0, 0},
-      {"1c:03.0", 0x44, 4, 0xffffffff, 0}, {"1c:03.0", 0xa0, 4, 0xffff0000, 0},
+      {"1c:03.0", 0x10, 4, 0xfffff000, 0}, {"1c:03.0", 0x14, 4, 0, 0xf9000000}, {"1c:03.0", 0x2c, 4, 0xfffffffc, 0},
+      {"1c:03.0", 0x3c, 4, 0x07ef00ff, 0}, {"1c:03.0", 0x40, 4, 0, 0}, {"1c:03.0", 0xa0, 4, 0xffff0000, 0},
   };
   for (const Case &c : cases) {
     const kvsys::DumpFunction *f = nullptr;
