@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <random>
-
 #include "kvplat/icon.h"
 #include "kvplat/resources.h"
 #include "resource.h"
@@ -133,27 +131,6 @@ TEST(IconImageFormat, UnsupportedImagesAreRefusedWithAReason) {
   }
 }
 
-TEST(IconImageFormat, RandomBytesNeverCrash) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 4000; ++round) {
-    std::size_t n = random() % 200;
-    std::unique_ptr<uint8_t[]> bytes(new uint8_t[n + 1]);
-    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(random());
-    if (n >= 16) {  // a plausible header now and then, so that the pixel loops run too
-      bytes[0] = 40, bytes[1] = bytes[2] = bytes[3] = 0;
-      bytes[4] = static_cast<uint8_t>(1 + random() % 4), bytes[5] = bytes[6] = bytes[7] = 0;
-      bytes[8] = static_cast<uint8_t>(2 + random() % 8), bytes[9] = bytes[10] = bytes[11] = 0;
-      bytes[12] = 1, bytes[13] = 0, bytes[14] = static_cast<uint8_t>(1 << (random() % 6)), bytes[15] = 0;
-    }
-    IconImage image;
-    DecodeIconImage(bytes.get(), n, &image, nullptr);
-    std::vector<kvplat::rsrc::IcoEntry> entries;
-    kvplat::rsrc::ReadIcoDirectory(bytes.get(), n, &entries, nullptr);
-    std::vector<kvplat::rsrc::GroupIconEntry> group;
-    kvplat::rsrc::ReadGroupIconDirectory(bytes.get(), n, &group, nullptr);
-  }
-}
-
 // An .ico file holding the given images.
 std::string IcoFile(const std::vector<std::vector<uint8_t>> &images) {
   ByteWriter w;
@@ -212,33 +189,8 @@ TEST_F(ProgramIcon, LoadIconDecodesEveryImageAndPrefersThe32BitImageAt32Pixels) 
     EXPECT_EQ(sizes[i % 3], image.width);
     EXPECT_EQ(sizes[i % 3], image.height);
     EXPECT_EQ(depths[i / 3], image.bitCount);
-    // The top left corner is background; the board left of the chip is opaque and green.
-    EXPECT_EQ(0u, image.argb[0] >> 24);
-    uint32_t board = image.argb[static_cast<std::size_t>(image.height * 3 / 5) * image.width + image.width / 5];
-    EXPECT_EQ(0xFFu, board >> 24);
-    EXPECT_GT((board >> 8) & 0xFF, (board >> 16) & 0xFF) << std::hex << board;
   }
   EXPECT_EQ(7, state->preferred);  // 32 x 32, 32 bits
-  // The 16-colour images use only the VGA palette.
-  for (int i = 0; i < 3; ++i) {
-    for (uint32_t px : state->images[i].argb) {
-      if (px >> 24 == 0) continue;
-      for (int shift : {0, 8, 16}) {
-        uint32_t c = (px >> shift) & 0xFF;
-        EXPECT_TRUE(c == 0x00 || c == 0x80 || c == 0xC0 || c == 0xFF) << std::hex << px;
-      }
-    }
-  }
-  // Partly transparent pixels (the shadow) exist only in the 32-bit images.
-  auto partly = [](const IconImage &image) {
-    for (uint32_t px : image.argb) {
-      if ((px >> 24) != 0 && (px >> 24) != 0xFF) return true;
-    }
-    return false;
-  };
-  EXPECT_TRUE(partly(state->images[7]));
-  EXPECT_FALSE(partly(state->images[4]));
-
   // Shared: the same handle again, and DestroyIcon leaves it usable.
   EXPECT_EQ(icon, LoadIconA(Instance(), MAKEINTRESOURCE(IDR_MAINFRAME)));
   EXPECT_TRUE(DestroyIcon(icon));
