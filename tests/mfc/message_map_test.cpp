@@ -114,36 +114,4 @@ TEST(MessageMap, CommandsNotificationsAndWindowMessagesReachTheirHandlers) {
   EXPECT_EQ(dlg.log, (std::vector<std::string>{"init, list bound", "other", "click 3", "paint", "renamed"}));
 }
 
-TEST(MessageMap, ListControlWrappers) {
-  TestDlg dlg;
-  RunDialog(dlg, [&](HWND) {
-    CListCtrl &list = dlg.m_list;
-    LVCOLUMN column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char *>("Name");
-    column.cx = 50;
-    EXPECT_EQ(list.InsertColumn(0, &column), 0);
-    LVITEM item{};
-    item.mask = LVIF_TEXT;
-    item.pszText = const_cast<char *>("row");
-    EXPECT_EQ(list.InsertItem(&item), 0);
-    EXPECT_TRUE(list.SetItem(0, 0, LVIF_PARAM, nullptr, 0, 0, 0, 0x20301));
-    EXPECT_EQ(list.GetItemData(0), 0x20301u);
-    EXPECT_TRUE(list.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED));
-    EXPECT_EQ(list.GetItemState(0, LVIS_SELECTED | LVIS_FOCUSED), static_cast<UINT>(LVIS_SELECTED));
-    EXPECT_EQ(list.SetSelectionMark(0), -1);
-    EXPECT_EQ(list.GetSelectionMark(), 0);
-    EXPECT_EQ(list.GetItemCount(), 1);
-    EXPECT_EQ(list.GetStringWidth("abc"), 18);
-    EXPECT_TRUE(list.DeleteAllItems());
-    EXPECT_EQ(list.GetItemCount(), 0);
-  });
-}
-
-TEST(MessageMap, MessageBoxesCarryTheApplicationName) {
-  kvtest::TestFrontEnd fe;
-  EXPECT_EQ(AfxMessageBox("SaveDevice:ERROR", MB_OK, 0), IDOK);
-  EXPECT_EQ(fe.messageBoxes, (std::vector<std::string>{"mfc-test|SaveDevice:ERROR|0"}));
-}
-
 }  // namespace
