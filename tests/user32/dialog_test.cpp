@@ -117,18 +117,6 @@ TEST(Dialog, KeysTheDialogManagerTakes) {
   }
 }
 
-TEST(Dialog, DefaultButtonCanBeChanged) {
-  kvtest::TestFrontEnd fe;
-  RunDialog(fe, [](HWND dialog) {
-    EXPECT_EQ(SendMessageA(dialog, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
-    SendMessageA(dialog, DM_SETDEFID, 1002, 0);
-    SetFocus(GetDlgItem(dialog, 1000));
-    g_log.clear();
-    kvplat::input::Key(dialog, VK_RETURN);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"COMMAND 1002"}));
-  });
-}
-
 TEST(Dialog, EndedDuringInitialisationIsNeverShown) {
   kvtest::TestFrontEnd fe;
   bool bodyRan = false;
