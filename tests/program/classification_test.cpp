@@ -5,6 +5,8 @@
 
 namespace {
 
+// The ends of the table, a sub-class that has its own name and one that falls back on its base class; the
+// device list end-to-end test shows a dozen more.
 TEST(Classification, ClassDescriptions) {
   struct Case {
     DWORD classCode;
@@ -14,32 +16,11 @@ TEST(Classification, ClassDescriptions) {
       {0x000000, "Unknown"},
       {0x010000, "SCSI bus controller"},
       {0x010185, "IDE controller"},  // the programming interface does not matter
-      {0x010200, "Floppy disk controller"},
-      {0x010300, "IPI bus controller"},
-      {0x010400, "RAID controller"},
-      {0x010520, "ATA controller with DMA"},
-      {0x010601, "Serial ATA controller"},
-      {0x010700, "Serial attached SCSI controller"},
       {0x010800, "Mass storage controller"},
       {0x018000, "Mass storage controller"},
-      {0x020000, "Network controller"},
-      {0x030000, "Display controller"},
-      {0x040300, "Multimedia device"},
-      {0x050000, "Memory controller"},
-      {0x060400, "Bridge device"},
-      {0x070002, "Simple communication controller"},
-      {0x088000, "Base system peripheral"},
-      {0x090000, "Input device"},
-      {0x0A0000, "Docking station"},
-      {0x0B4000, "Processor"},
       {0x0C0330, "Serial bus controller"},
-      {0x0D1100, "Wireless controller"},
-      {0x0E0000, "Intelligent I/O controller"},
-      {0x0F0100, "Satellite communication controller"},
-      {0x108000, "Encryption/Decryption controller"},
       {0x118000, "Data acquisition and signal processing controller"},
       {0x120000, "Unknown"},
-      {0xFF0000, "Unknown"},
       {0xFFFFFF, "Unknown"},
   };
   TestableDlg dlg;
