@@ -129,23 +129,6 @@ std::map<int, int> MarkedRows(const Json &dump) {
 
 constexpr int kFocusedSelected = 3;
 
-TEST(Slots, TheMachineListsItsFunctionsInTheseRows) {
-  Sandbox box;
-  auto dumps = box.Run(MachineFile(), kDump).Dumps();
-  ASSERT_EQ(dumps.size(), 1u);
-  const Json &rows = dumps[0]["lists"]["1000"]["rows"];
-  ASSERT_EQ(rows.size(), 14u);
-  for (const Fn &fn : {kHost, kPlain, kLastOf1f, kFpga, kPcixFirst, kComm}) {
-    SCOPED_TRACE(fn.address);
-    const Json &cells = rows[fn.row]["cells"];
-    char address[16];
-    std::snprintf(address, sizeof address, "%02x:%02x.%x", std::stoi(cells[1].get<std::string>()),
-                  std::stoi(cells[2].get<std::string>()), std::stoi(cells[3].get<std::string>()));
-    EXPECT_EQ(address, std::string(fn.address));
-    EXPECT_EQ(cells[7], fn.pcie ? "PCI Express" : "");
-  }
-}
-
 // Save, the device loses its settings (reset: every writable bit 0) and the hardware changes a read-only
 // register, reload: the view shows the saved values where the masks let them be written, and the present
 // values elsewhere.
