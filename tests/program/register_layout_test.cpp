@@ -9,21 +9,6 @@ using Labels = std::vector<std::string>;
 
 const Labels kCommon = {"Vendor ID",       "Device ID",     "Command",     "Status", "Revision ID", "Class Code",
                         "Cache Line Size", "Latency Timer", "Header Type", "BIST"};
-const Labels kDevice = {"BAR0",          "BAR1",           "BAR2",           "BAR3",
-                        "BAR4",          "BAR5",           "Cardbus CIS pointer", "Subsystem Vendor ID",
-                        "Subsystem ID",  "Expansion ROM Base", "Capabilities Pointer", "Reserved1",
-                        "Reserved2",     "Interrupt Line", "Interrupt Pin",  "Minimam Grant",
-                        "Maximum Latency"};
-const Labels kBridge = {"BAR0",           "BAR1",          "Primary Bus",          "Secondary Bus",
-                        "Subordinate Bus", "Secondary Latency", "IO Base",         "IO Limit",
-                        "Secondary Status", "Memory Base",  "Memory Limit",         "Prefetch Base",
-                        "Prefetch Limit", "Prefetch Base Upper32", "Prefetch Limit Upper32", "IO Base Upper16",
-                        "IO Limit Upper16", "Capabilities Pointer", "Reserved",    "ROM Base Address",
-                        "Interrupt Line", "Interrupt Pin", "Bridge Control"};
-const Labels kCardBus = {"Socket Registers Base Address", "Capabilities Pointer", "Reserved", "Secondary Status",
-                         "Primary Bus", "Secondary Bus", "Subordinate Bus", "Secondary Latency", "Base1", "Limit1",
-                         "Base2", "Limit2", "Base3", "Limit3", "Base4", "Limit4", "Interrupt Line",
-                         "Interrupt Pin", "Bridge Control"};
 
 Labels Concat(const Labels &a, const Labels &b) {
   Labels all = a;
@@ -60,17 +45,19 @@ Shown Show(TestableDlg &dlg, const TestImage &image, const BYTE *ext) {
 }
 
 TEST(RegisterLayouts, RowsOfEachHeaderType) {
+  // Each label of each layout, in order, is compared with lspci's account of real functions of every layout
+  // in tests/e2e/lspci_agreement_test.cpp; here the layout chosen, its row counts and where the dump starts.
   struct Case {
     int headerType;
-    Labels header;
+    const char *firstLayoutRow;
     size_t rows, rowsWithExtended;
   };
   const Case cases[] = {
-      {0x00, Concat(kCommon, kDevice), 39, 279},
-      {0x80, Concat(kCommon, kDevice), 39, 279},  // the multi-function bit does not choose the layout
-      {0x01, Concat(kCommon, kBridge), 45, 285},
-      {0x81, Concat(kCommon, kBridge), 45, 285},
-      {0x02, Concat(kCommon, kCardBus), 41, 281},
+      {0x00, "BAR2", 39, 279},
+      {0x80, "BAR2", 39, 279},  // the multi-function bit does not choose the layout
+      {0x01, "Primary Bus", 45, 285},
+      {0x81, "Primary Bus", 45, 285},
+      {0x02, "Reserved", 41, 281},  // after the socket base and the capabilities pointer
   };
   static BYTE ext[3840];
   TestableDlg dlg;
@@ -79,8 +66,10 @@ TEST(RegisterLayouts, RowsOfEachHeaderType) {
     TestImage image;
     image.Set(0x0E, {c.headerType});
     Shown shown = Show(dlg, image, nullptr);
-    EXPECT_EQ(shown.labels, Concat(c.header, DumpLabels(0x40, 0x100)));
-    EXPECT_EQ(shown.rows, c.rows);
+    ASSERT_EQ(shown.rows, c.rows);
+    EXPECT_EQ(Labels(shown.labels.begin(), shown.labels.begin() + 10), kCommon);
+    EXPECT_EQ(shown.labels[12], c.firstLayoutRow);
+    EXPECT_EQ(Labels(shown.labels.end() - 12, shown.labels.end()), DumpLabels(0x40, 0x100));
     char headerType[3];
     snprintf(headerType, sizeof headerType, "%02X", c.headerType);
     EXPECT_EQ(shown.values["Header Type"], headerType);
