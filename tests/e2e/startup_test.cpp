@@ -53,8 +53,6 @@ TEST(Startup, EveryWayOfClosingRemovesTheService) {
       {"Escape", "key Escape\n"},
       {"close box", "close\n"},
       {"Enter in the device list", "focus 1000\nkey Enter\n"},
-      {"Enter in the register list", "click-row 1002 3\nkey Enter\n"},
-      {"Enter on the focused Rescan button rescans, the script's end closes", "focus 1001\nkey Enter\n"},
       {"no script", ""},
   };
   for (const auto &c : cases) {
