@@ -1,7 +1,6 @@
 #include "test_support.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,11 +62,6 @@ ChildResult RunChild(const std::vector<std::string> &argv, const ChildOptions &o
         ::unsetenv(name.c_str());
       }
     }
-    if (options.user) {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(options.user->second) != 0 || ::setuid(options.user->first) != 0) {
-        ::_exit(126);
-      }
-    }
     std::vector<char *> args;
     for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
     args.push_back(nullptr);
@@ -79,7 +73,6 @@ ChildResult RunChild(const std::vector<std::string> &argv, const ChildOptions &o
   }
   ChildResult result;
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.out = ReadText(outPath);
   result.err = ReadText(errPath);
   return result;

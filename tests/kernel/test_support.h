@@ -1,7 +1,5 @@
 // Helpers of the kernel tests: temporary folders, environment overrides and child processes.
 #pragma once
-#include <sys/types.h>
-
 #include <optional>
 #include <string>
 #include <utility>
@@ -39,12 +37,10 @@ class EnvOverride {
 struct ChildOptions {
   std::string cwd;
   std::vector<std::pair<std::string, std::optional<std::string>>> env;  // nullopt unsets
-  std::optional<std::pair<uid_t, gid_t>> user;                          // run as this user (needs root)
 };
 
 struct ChildResult {
   int exitCode = -1;  // -1 when ended by a signal
-  int signal = 0;
   std::string out;  // standard output, whole
   std::string err;  // standard error, whole
 };
