@@ -77,9 +77,10 @@ int main(int argc, char **argv) {
     const long rows = folder.ListedRows(c.machine);
     long all = 0, domain0 = 0;
     CountFunctions(c.file, &all, &domain0);
-    const std::string functions = all == domain0 ? std::to_string(all) : std::to_string(domain0) + "/" + std::to_string(all);
+    std::string functions = std::to_string(domain0);
+    if (all != domain0) functions.append("/").append(std::to_string(all));
     std::vector<kvbench::Contender> contenders = {
-        {"kelvorant", folder.Spec(c.machine), {}},
+        {"kelvorant", folder.Command(c.machine), {}},
         {"lspci", {{"lspci", "-F", c.file, "-xxx"}, "", {}, "/dev/null", "/dev/null"}, {}},
         {"lspci -n", {{"lspci", "-n", "-F", c.file, "-xxx"}, "", {}, "/dev/null", "/dev/null"}, {}},
     };

@@ -20,21 +20,23 @@ bool Redirect(const std::string &path, int fd) {
 
 }  // namespace
 
-ChildRun RunChild(const ChildSpec &spec) {
+ChildRun RunChild(const ChildCommand &command) {
   ChildRun run;
-  if (spec.argv.empty()) return run;
+  if (command.argv.empty()) return run;
   // Everything the child needs is built before the clock starts.
   std::vector<char *> argv;
-  for (const std::string &arg : spec.argv) argv.push_back(const_cast<char *>(arg.c_str()));
+  for (const std::string &arg : command.argv) argv.push_back(const_cast<char *>(arg.c_str()));
   argv.push_back(nullptr);
   std::fflush(stdout);  // the child must not write out the parent's buffered lines again
   std::fflush(stderr);
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
-    if (!spec.folder.empty() && chdir(spec.folder.c_str()) != 0) _exit(126);
-    for (const auto &[name, value] : spec.env) value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
-    if (!Redirect(spec.out, STDOUT_FILENO) || (!spec.err.empty() && !Redirect(spec.err, STDERR_FILENO))) _exit(126);
+    if (!command.folder.empty() && chdir(command.folder.c_str()) != 0) _exit(126);
+    for (const auto &[name, value] : command.env)
+      value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+    if (!Redirect(command.out, STDOUT_FILENO)) _exit(126);
+    if (!command.err.empty() && !Redirect(command.err, STDERR_FILENO)) _exit(126);
     execvp(argv[0], argv.data());
     _exit(127);
   }

@@ -8,7 +8,7 @@
 
 namespace kvbench {
 
-struct ChildSpec {
+struct ChildCommand {
   std::vector<std::string> argv;  // argv[0] is looked up in PATH when it has no slash
   std::string folder;             // the working folder; empty: the benchmark's own
   // Variables to set; an empty value removes the variable.
@@ -22,6 +22,6 @@ struct ChildRun {
   int status = -1;  // the exit status, 128 + the signal, or -1 when the child could not be started
 };
 
-ChildRun RunChild(const ChildSpec &spec);
+ChildRun RunChild(const ChildCommand &command);
 
 }  // namespace kvbench

@@ -12,7 +12,7 @@ bool RunInterleaved(std::vector<Contender> &contenders, int rounds) {
   for (int round = 0; round < rounds; ++round) {
     for (size_t i = 0; i < count; ++i) {
       Contender &c = contenders[(i + static_cast<size_t>(round)) % count];
-      c.runs.push_back(RunChild(c.spec));
+      c.runs.push_back(RunChild(c.command));
       if (c.runs.back().status != 0) {
         std::printf("%s ended with status %d\n", c.name.c_str(), c.runs.back().status);
         return false;

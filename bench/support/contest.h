@@ -10,7 +10,7 @@ namespace kvbench {
 
 struct Contender {
   std::string name;
-  ChildSpec spec;
+  ChildCommand command;
   std::vector<ChildRun> runs;
 };
 

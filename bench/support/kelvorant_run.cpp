@@ -23,26 +23,26 @@ KelvorantFolder::~KelvorantFolder() {
   if (!dir_.empty()) fs::remove_all(dir_, error);
 }
 
-ChildSpec KelvorantFolder::Spec(const std::string &machine, const std::string &script) const {
+ChildCommand KelvorantFolder::Command(const std::string &machine, const std::string &script) const {
   // One script file per distinct text, written once: the timed runs only read it.
   const fs::path scriptPath = dir_ / ("script-" + std::to_string(std::hash<std::string>{}(script)) + ".txt");
   if (!fs::exists(scriptPath)) std::ofstream(scriptPath) << "# the benchmark's script\n" << script;
-  ChildSpec spec;
-  spec.argv = {KV_BUILD_DIR "/kelvorant"};
-  spec.folder = dir_.string();
-  spec.env = {{"KELVORANT_UI", "headless"},
+  ChildCommand command;
+  command.argv = {KV_BUILD_DIR "/kelvorant"};
+  command.folder = dir_.string();
+  command.env = {{"KELVORANT_UI", "headless"},
               {"KELVORANT_MACHINE", machine},
               {"KELVORANT_UI_SCRIPT", scriptPath.string()},
               {"KELVORANT_UI_DUMP", (dir_ / "dump.jsonl").string()},
               {"KELVORANT_SCM_DIR", (dir_ / "scm").string()},
               {"KELVORANT_TRACE", ""},
               {"DISPLAY", ""}};
-  return spec;
+  return command;
 }
 
 long KelvorantFolder::ListedRows(const std::string &machine) const {
   fs::remove(dir_ / "dump.jsonl");
-  if (RunChild(Spec(machine, "dump\n")).status != 0) return -1;
+  if (RunChild(Command(machine, "dump\n")).status != 0) return -1;
   std::ifstream in(dir_ / "dump.jsonl");
   std::stringstream text;
   text << in.rdbuf();
@@ -57,9 +57,9 @@ long KelvorantFolder::ListedRows(const std::string &machine) const {
 long KelvorantFolder::Requests(const std::string &machine) const {
   const fs::path trace = dir_ / "trace.txt";
   fs::remove(trace);
-  ChildSpec spec = Spec(machine);
-  spec.env["KELVORANT_TRACE"] = trace.string();
-  if (RunChild(spec).status != 0) return -1;
+  ChildCommand command = Command(machine);
+  command.env["KELVORANT_TRACE"] = trace.string();
+  if (RunChild(command).status != 0) return -1;
   std::ifstream in(trace);
   long lines = 0;
   for (std::string line; std::getline(in, line);) ++lines;

@@ -20,7 +20,7 @@ class KelvorantFolder {
 
   // kelvorant headless on the machine (what KELVORANT_MACHINE takes) with a script of these lines; no lines:
   // the dialog closes as soon as it is shown. Standard output goes to /dev/null.
-  ChildSpec Spec(const std::string &machine, const std::string &script = "") const;
+  ChildCommand Command(const std::string &machine, const std::string &script = "") const;
 
   // The device-list rows of one run that dumps the dialog; -1 when the run fails.
   long ListedRows(const std::string &machine) const;

@@ -68,10 +68,10 @@ int main(int argc, char **argv) {
   const fs::path empty = folder.Dir() / "no-functions";
   fs::create_directory(empty);
   std::vector<kvbench::Contender> contenders = {
-      {"kelvorant", folder.Spec("sysfs"), {}},
+      {"kelvorant", folder.Command("sysfs"), {}},
       {"lspci -xxx", {{"lspci", "-xxx"}, "", {}, "/dev/null", "/dev/null"}, {}},
       {"floor", {{KV_CONFIG_FLOOR}, "", {}, "/dev/null", ""}, {}},
-      {"kelvorant, no function", folder.Spec("sysfs:" + empty.string()), {}},
+      {"kelvorant, no function", folder.Command("sysfs:" + empty.string()), {}},
   };
   if (!kvbench::RunInterleaved(contenders, rounds)) return 1;
   kvbench::PrintTable(contenders);
