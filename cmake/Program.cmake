@@ -26,13 +26,6 @@ kv_embed_files(TARGET kelvorant_resources SYMBOL kv_embedded_resources
 
 add_executable(kelvorant ${KV_APP_SOURCES})
 target_link_libraries(kelvorant PRIVATE kelvorant_program kv_crt kelvorant_resources)
-# The window front end is a module (kelvorant-window.so) that takes the platform from the program: all of
-# the platform library is linked in and exported, whether or not the program itself calls it.
-set_target_properties(kelvorant PROPERTIES ENABLE_EXPORTS ON)
-target_link_options(kelvorant PRIVATE -Wl,--whole-archive $<TARGET_FILE:kv_win32> -Wl,--no-whole-archive)
-if(TARGET kelvorant_window)
-  add_dependencies(kelvorant kelvorant_window)
-endif()
 if(TARGET KELVORANT_sys)
   add_dependencies(kelvorant KELVORANT_sys)
 endif()

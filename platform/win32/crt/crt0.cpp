@@ -1,8 +1,6 @@
 // The process entry point. It registers the executable's resources, chooses the front end from
 // KELVORANT_UI and calls the application's WinMain, like the C runtime start-up of a Windows program.
 #include <windows.h>
-#include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +14,7 @@
 #include "kvplat/diag.h"
 #include "kvplat/frontend.h"
 #include "kvplat/resources.h"
+#include "window_frontend.h"
 
 extern const kvplat::EmbeddedFile kv_embedded_resources[];
 
@@ -38,34 +37,13 @@ bool ReadFile(const std::string &path, std::string *text) {
   return true;
 }
 
-// The window front end from kelvorant-window.so in the program's folder, which stays loaded to the end.
-std::unique_ptr<kvplat::FrontEnd> LoadWindowFrontEnd(std::string *error) {
-  char program[4096];
-  const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-  if (length <= 0) {
-    *error = std::string("cannot find the program's folder: ") + std::strerror(errno);
-    return nullptr;
-  }
-  std::string path(program, static_cast<size_t>(length));
-  path.resize(path.rfind('/') + 1);
-  path += "kelvorant-window.so";
-  void *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  using Make = kvplat::FrontEnd *(*)(std::string *);
-  Make make = module ? reinterpret_cast<Make>(dlsym(module, "kv_make_window_frontend")) : nullptr;
-  if (!make) {
-    *error = dlerror();
-    return nullptr;
-  }
-  return std::unique_ptr<kvplat::FrontEnd>(make(error));
-}
-
 // The front end named by the environment, or null after saying why.
 std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(std::FILE **dumpFile) {
   std::string ui = Env("KELVORANT_UI");
   if (ui.empty()) ui = Env("DISPLAY").empty() ? "headless" : "window";
   if (ui == "window") {
     std::string error;
-    auto frontEnd = LoadWindowFrontEnd(&error);
+    auto frontEnd = kvplat::MakeWindowFrontEnd(&error);
     if (!frontEnd) kvplat::Diag("cannot open a window: %s", error.c_str());
     return frontEnd;
   }
@@ -100,10 +78,7 @@ int main(int argc, char **argv) {
   kvplat::SetActiveFrontEnd(frontEnd.get());
 
   std::string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += ' ';
-    commandLine += argv[i];
-  }
+  for (int i = 1; i < argc; ++i) commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
 
   int status = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
 
