@@ -83,7 +83,9 @@ bool DumpReader::Feed(std::string_view line) {
     EndFunction();
     in_function_ = true;
     address_ = address;
-    std::fill(image_.begin(), image_.end(), uint8_t{0xff});
+    // Only the bytes that the last function's lines reached can differ from 0xFF: a dump of 64-byte
+    // images must not pay for refilling 4096 bytes per function.
+    std::fill(image_.begin(), image_.begin() + static_cast<std::ptrdiff_t>(length_), uint8_t{0xff});
     length_ = 0;
     return true;
   }

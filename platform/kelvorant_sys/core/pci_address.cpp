@@ -4,13 +4,19 @@
 
 namespace kvsys {
 
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+namespace {
 
-unsigned HexValue(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
-  return static_cast<unsigned>(c - 'A' + 10);
+// The text in double quotes, for messages.
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '"';
+  quoted += text;
+  quoted += '"';
+  return quoted;
 }
+
+}  // namespace
 
 bool ParseHex(std::string_view text, unsigned max_digits, uint32_t *value) {
   if (text.empty() || text.size() > max_digits || max_digits > 8) return false;
@@ -39,7 +45,7 @@ bool ParsePciAddress(std::string_view text, PciAddress *out, std::string *why) {
   size_t first = rest.find(':');
   if (first != std::string_view::npos && rest.find(':', first + 1) != std::string_view::npos) {
     if ((first != 4 && first != 5) || !ParseHex(rest.substr(0, first), 5, &a.domain)) {
-      *why = "\"" + std::string(text) + "\" has a bad domain (4 or 5 hex digits expected)";
+      *why = Quoted(text) + " has a bad domain (4 or 5 hex digits expected)";
       return false;
     }
     a.has_domain = true;
@@ -48,11 +54,11 @@ bool ParsePciAddress(std::string_view text, PciAddress *out, std::string *why) {
   // BB:DD.F exactly.
   if (rest.size() != 7 || rest[2] != ':' || rest[5] != '.' || !ParseHex(rest.substr(0, 2), 2, &a.bus) ||
       !ParseHex(rest.substr(3, 2), 2, &a.device) || !ParseHex(rest.substr(6, 1), 1, &a.function)) {
-    *why = "\"" + std::string(text) + "\" is not a PCI address (BB:DD.F or DDDD:BB:DD.F)";
+    *why = Quoted(text) + " is not a PCI address (BB:DD.F or DDDD:BB:DD.F)";
     return false;
   }
   if (!ValidBdf(a.bus, a.device, a.function)) {
-    *why = "\"" + std::string(text) + "\" is out of range (device 00-1f, function 0-7)";
+    *why = Quoted(text) + " is out of range (device 00-1f, function 0-7)";
     return false;
   }
   *out = a;

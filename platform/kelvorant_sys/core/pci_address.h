@@ -38,7 +38,12 @@ inline std::string FormatAddress(const PciAddress &a) { return FormatBdf(a.domai
 
 // Parses 1 to max_digits hex digits making up the whole of text.
 bool ParseHex(std::string_view text, unsigned max_digits, uint32_t *value);
-bool IsHexDigit(char c);
-unsigned HexValue(char c);  // for a hex digit
+// Inline: a dump of a whole machine asks them for every one of its millions of digits.
+inline bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+inline unsigned HexValue(char c) {  // for a hex digit
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  return static_cast<unsigned>(c - 'A' + 10);
+}
 
 }  // namespace kvsys

@@ -27,12 +27,22 @@ DWORD SendDeviceControl(const DeviceRef &device, DWORD ioControlCode, const void
   }
 
   // The system buffer holds the input on the way in and the output on the way out; zero-filled so that
-  // what a driver leaves unwritten is never stale memory.
-  std::vector<unsigned char> systemBuffer(std::max(inBufferSize, outBufferSize));
-  if (inBufferSize != 0) std::memcpy(systemBuffer.data(), inBuffer, inBufferSize);
+  // what a driver leaves unwritten is never stale memory. Up to a page it lives on the stack: a bus scan
+  // sends thousands of small requests, and each should cost no heap allocation.
+  const DWORD systemSize = std::max(inBufferSize, outBufferSize);
+  unsigned char page[4096];
+  std::vector<unsigned char> large;
+  unsigned char *systemBuffer = page;
+  if (systemSize > sizeof page) {
+    large.resize(systemSize);
+    systemBuffer = large.data();
+  } else {
+    std::memset(page, 0, systemSize);
+  }
+  if (inBufferSize != 0) std::memcpy(systemBuffer, inBuffer, inBufferSize);
   KV_IRP irp{};
   irp.IoControlCode = ioControlCode;
-  irp.SystemBuffer = systemBuffer.empty() ? nullptr : systemBuffer.data();
+  irp.SystemBuffer = systemSize == 0 ? nullptr : systemBuffer;
   irp.InputBufferLength = inBufferSize;
   irp.OutputBufferLength = outBufferSize;
   irp.Information = 0;
@@ -45,7 +55,7 @@ DWORD SendDeviceControl(const DeviceRef &device, DWORD ioControlCode, const void
   const bool isError = (static_cast<uint32_t>(status) >> 30) == 3;
   if (!isError) {
     const uintptr_t copied = std::min<uintptr_t>(irp.Information, outBufferSize);
-    if (copied != 0) std::memcpy(outBuffer, systemBuffer.data(), copied);
+    if (copied != 0) std::memcpy(outBuffer, systemBuffer, copied);
     *bytesReturned = static_cast<DWORD>(std::min<uintptr_t>(irp.Information, 0xFFFFFFFFu));
   }
   return NT_SUCCESS(status) ? ERROR_SUCCESS : NtStatusToDosError(status);
