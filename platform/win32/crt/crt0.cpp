@@ -78,7 +78,10 @@ int main(int argc, char **argv) {
   kvplat::SetActiveFrontEnd(frontEnd.get());
 
   std::string commandLine;
-  for (int i = 1; i < argc; ++i) commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) commandLine += ' ';
+    commandLine += argv[i];
+  }
 
   int status = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
 

@@ -35,7 +35,10 @@ NameOrOrdinal ReadNameOrOrdinal(ByteReader &r) {
 
 // Menus and window classes given by ordinal are spelled "#n", as resource names are.
 std::string NameText(const NameOrOrdinal &v) {
-  return v.ordinal >= 0 ? "#" + std::to_string(v.ordinal) : rsrc::EncodeAnsi(v.name);
+  if (v.ordinal < 0) return rsrc::EncodeAnsi(v.name);
+  std::string text = "#";
+  text += std::to_string(v.ordinal);
+  return text;
 }
 
 std::string ClassText(const NameOrOrdinal &v) {
