@@ -107,7 +107,7 @@ std::vector<LspciFunction> Reached(const std::vector<LspciFunction> &all, unsign
     for (uint32_t lower = f.key & ~0xFFu; lower < f.key; ++lower) gap = gap || !present.count(lower);
     if (!gap) reached.push_back(f);
   }
-  std::sort(reached.begin(), reached.end(), [](auto &a, auto &b) { return a.key < b.key; });
+  std::sort(reached.begin(), reached.end(), [](const auto &a, const auto &b) { return a.key < b.key; });
   return reached;
 }
 
