@@ -87,7 +87,6 @@ HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC p
 }  // namespace kvplat
 
 using kvplat::DialogState;
-using kvplat::FindWindowState;
 using kvplat::StateOf;
 
 extern "C" {
