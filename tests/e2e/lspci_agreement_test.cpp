@@ -207,6 +207,7 @@ std::vector<std::pair<std::string, std::string>> ExpectedView(const LspciFunctio
   const unsigned headerType = Byte(f, 0x0E) & 0x7F;
   std::vector<Field> fields = kCommon;
   if (headerType < 3) fields.insert(fields.end(), kLayouts[headerType].begin(), kLayouts[headerType].end());
+  rows.reserve(fields.size());
   for (const Field &field : fields) rows.emplace_back(field.label, Value(f, field));
   const int end = f.pciExpress ? 0x1000 : 0x100;
   for (int offset = headerType < 3 ? 0x40 : 0x10; offset < end; offset += 16) {
@@ -317,6 +318,7 @@ TEST(LspciAgreement, GapRuleLeavesOutWhatFollowsAnAbsentFunction) {
   // probed; 00:02.1 follows a present function 0 and is listed.
   auto reached = Reached(Lspci(kvtest::DataDir() / "lspci" / "tree-fujitsu-p8010.txt"), 0);
   std::vector<std::string> slots;
+  slots.reserve(reached.size());
   for (const auto &f : reached) slots.push_back(kvtest::Bdf(f.key));
   EXPECT_EQ(slots, (std::vector<std::string>{"00:00.0", "00:02.0", "00:02.1", "00:1a.0", "00:1a.1", "00:1b.0",
                                              "00:1c.0", "00:1d.0", "00:1d.1", "00:1e.0", "00:1f.0", "04:00.0",

@@ -89,7 +89,7 @@ uintmax_t TakeUnsigned(va_list &args, Length length) {
       return va_arg(args, unsigned long);
     case Length::kLongLong:
       return va_arg(args, unsigned long long);
-    case Length::kMax:
+    case Length::kMax:  // NOLINT(bugprone-branch-clone): uintmax_t and size_t are one type on some targets only
       return va_arg(args, uintmax_t);
     case Length::kSize:
       return va_arg(args, size_t);

@@ -127,7 +127,7 @@ bool DecodeIconImage(const void *data, std::size_t size, IconImage *out, std::st
                                          : Bit(row, x);
         argb = 0xFF000000u;  // an index past the palette shows black
         if (index < paletteSize) {
-          const uint8_t *q = palette + std::size_t{index} * 4;
+          const uint8_t *q = palette + static_cast<std::size_t>(index) * 4;
           argb |= (uint32_t{q[2]} << 16) | (uint32_t{q[1]} << 8) | q[0];
         }
       }
