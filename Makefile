@@ -7,12 +7,14 @@
 # and for developers:
 #   make bench  builds in Release and runs every benchmark under bench/ (figures with their targets)
 #   make fuzz   runs every fuzz target for FUZZ_SECONDS (clang, libFuzzer)
+#   make lint   cppcheck and clang-tidy over the project's own code; fails on any finding
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 WINDOWS_BUILD ?= build-windows
 BENCH_BUILD ?= build-release
 FUZZ_BUILD    ?= build-fuzz
+LINT_BUILD    ?= build-lint
 FUZZ_SECONDS  ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
@@ -28,7 +30,10 @@ WINDOWS_TOOLCHAIN := $(CURDIR)/windows/toolchain/mingw-w64-x86_64.cmake
 # The fuzzing build: clang with libFuzzer.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
-.PHONY: run test build build-asan deps clean windows windows-deps windows-build windows-test bench fuzz
+# The static checks: cppcheck, and clang-tidy with the checks of .clang-tidy.
+LINT_PACKAGES := cppcheck clang-tidy python3
+
+.PHONY: run test build build-asan deps clean windows windows-deps windows-build windows-test bench fuzz lint
 
 deps:
 	@tools/install-deps.sh $(PACKAGES)
@@ -80,5 +85,11 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# cppcheck and clang-tidy over the compile database of a configured (not built) tree; see tools/lint/.
+lint: deps
+	@tools/install-deps.sh $(LINT_PACKAGES)
+	cmake -S . -B $(LINT_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON $(CMAKE_ARGS) >/dev/null
+	tools/lint/run.sh $(LINT_BUILD) $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(LINT_BUILD)

@@ -33,6 +33,7 @@ BOOL CKelvorantApp::InitInstance() {
   }
 
   CKelvorantDlg dlg;
+  // cppcheck-suppress danglingLifetime ; the dialog outlives its window, whose WM_NCDESTROY clears m_pMainWnd
   m_pMainWnd = &dlg;
   INT_PTR nResponse = dlg.DoModal();
   if (nResponse == IDOK || nResponse == IDCANCEL) {

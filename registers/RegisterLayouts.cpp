@@ -106,7 +106,7 @@ struct HeaderLayout {
 };
 
 #define LAYOUT(rows) \
-  { rows, (int)(sizeof(rows) / sizeof(rows[0])) }
+  { rows, (int)(sizeof(rows) / sizeof((rows)[0])) }
 const HeaderLayout kLayouts[] = {LAYOUT(kDeviceRows), LAYOUT(kBridgeRows), LAYOUT(kCardBusRows)};
 #undef LAYOUT
 
@@ -145,7 +145,7 @@ void FormatValue(const BYTE *config, const RegisterRow &row, char *text) {
 // Four groups of four bytes, each group in address order.
 void FormatDumpValue(const BYTE *bytes, char *text) {
   unsigned int group[4];
-  for (int g = 0; g < 4; g++) {
+  for (size_t g = 0; g < 4; g++) {
     const BYTE *p = bytes + 4 * g;
     group[g] = ((unsigned int)p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
   }

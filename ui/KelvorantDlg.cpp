@@ -5,6 +5,7 @@
 
 #include "inventory/DeviceKey.h"
 
+// cppcheck-suppress uninitMemberVar ; the slots are emptied in OnInitDialog, before any handler can run
 CKelvorantDlg::CKelvorantDlg(CWnd *pParent) : CDialog(CKelvorantDlg::IDD, pParent) {
   m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
 }

@@ -10,6 +10,6 @@ namespace kvplat {
 
 // `script` is the script's text (empty: close the dialog as by its close box once it is shown); the JSON
 // lines go to `out`, which the front end does not close.
-std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(std::string script, std::FILE *out);
+std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out);
 
 }  // namespace kvplat

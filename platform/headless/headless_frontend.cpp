@@ -22,7 +22,7 @@ namespace {
 
 class HeadlessFrontEnd : public FrontEnd {
  public:
-  HeadlessFrontEnd(std::string script, std::FILE *out) : actions_(script::Parse(script)), out_(out) {}
+  HeadlessFrontEnd(const std::string &script, std::FILE *out) : actions_(script::Parse(script)), out_(out) {}
 
   int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * kHeadlessCharWidth; }
   int BaseUnitX() override { return kHeadlessCharWidth; }
@@ -137,8 +137,8 @@ class HeadlessFrontEnd : public FrontEnd {
 
 }  // namespace
 
-std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(std::string script, std::FILE *out) {
-  return std::make_unique<HeadlessFrontEnd>(std::move(script), out);
+std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out) {
+  return std::make_unique<HeadlessFrontEnd>(script, out);
 }
 
 }  // namespace kvplat

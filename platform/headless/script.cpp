@@ -85,8 +85,10 @@ bool ParseLine(const std::string &line, Action *action, std::string *why) {
   }
   if (verb == "sleep") {
     action->verb = Verb::Sleep;
-    return needs(2, "sleep MS") && number(1, &action->milliseconds, "number of milliseconds") &&
-           (action->milliseconds >= 0 || (*why = "negative sleep", false));
+    if (!needs(2, "sleep MS") || !number(1, &action->milliseconds, "number of milliseconds")) return false;
+    if (action->milliseconds >= 0) return true;
+    *why = "negative sleep";
+    return false;
   }
   if (verb == "machine") {
     action->verb = Verb::Machine;

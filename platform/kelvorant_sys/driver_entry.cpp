@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "core/device_control.h"
 #include "kvddk.h"
@@ -134,4 +135,4 @@ extern "C" __attribute__((visibility("default"))) NTSTATUS DriverEntry(KV_DRIVER
 }
 
 // The kernel checks the signature it calls through.
-static_assert(sizeof(static_cast<KV_DRIVER_INITIALIZE>(DriverEntry)) > 0);
+static_assert(std::is_same_v<decltype(&DriverEntry), KV_DRIVER_INITIALIZE>);

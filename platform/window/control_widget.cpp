@@ -42,6 +42,7 @@ int ControlWidget::BorderWidth() const {
 }
 
 POINT ControlWidget::ClientPoint() const {
+  // cppcheck-suppress unreadVariable ; cppcheck 2.10 misses the read in the braced return below
   int border = BorderWidth();
   return POINT{Fl::event_x() - x() - border, Fl::event_y() - y() - border};
 }

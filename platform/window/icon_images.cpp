@@ -38,6 +38,7 @@ void ApplyWindowIcons(Fl_Window *window, HICON big, HICON small) {
     }
   }
   std::vector<const Fl_RGB_Image *> list;
+  list.reserve(images.size());
   for (auto &image : images) list.push_back(image.get());
   window->icons(list.data(), static_cast<int>(list.size()));
 }

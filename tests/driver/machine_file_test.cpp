@@ -97,7 +97,7 @@ TEST(MachineFile, MalformedFilesNameThePlace) {
     std::string why;
     EXPECT_FALSE(kvsys::LoadJsonMachine(with_folder ? "/m/m.json" : "m.json", 0, files, &faults, &why)) << c.json;
     std::string expected = c.error;
-    if (with_folder && expected.starts_with("m.json")) expected = "/m/" + expected;
+    if (with_folder && expected.starts_with("m.json")) expected.insert(0, "/m/");
     EXPECT_EQ(why, expected) << c.json;
   }
 }

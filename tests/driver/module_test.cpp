@@ -13,7 +13,6 @@
 
 namespace {
 
-using kvtest::DataOf;
 using kvtest::MakeRequest;
 using kvtest::StatusOf;
 

@@ -107,7 +107,7 @@ std::vector<LspciFunction> Reached(const std::vector<LspciFunction> &all, unsign
     for (uint32_t lower = f.key & ~0xFFu; lower < f.key; ++lower) gap = gap || !present.count(lower);
     if (!gap) reached.push_back(f);
   }
-  std::sort(reached.begin(), reached.end(), [](auto &a, auto &b) { return a.key < b.key; });
+  std::sort(reached.begin(), reached.end(), [](const auto &a, const auto &b) { return a.key < b.key; });
   return reached;
 }
 
@@ -207,6 +207,7 @@ std::vector<std::pair<std::string, std::string>> ExpectedView(const LspciFunctio
   const unsigned headerType = Byte(f, 0x0E) & 0x7F;
   std::vector<Field> fields = kCommon;
   if (headerType < 3) fields.insert(fields.end(), kLayouts[headerType].begin(), kLayouts[headerType].end());
+  rows.reserve(fields.size());
   for (const Field &field : fields) rows.emplace_back(field.label, Value(f, field));
   const int end = f.pciExpress ? 0x1000 : 0x100;
   for (int offset = headerType < 3 ? 0x40 : 0x10; offset < end; offset += 16) {

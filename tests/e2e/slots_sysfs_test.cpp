@@ -97,7 +97,8 @@ Bytes ImageOf(const std::string &address, size_t size) {
 
 void WriteBytes(const fs::path &path, const Bytes &bytes) {
   fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), bytes.size());
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes ReadBytes(const fs::path &path) {

@@ -26,6 +26,7 @@ char *GuardedPathBuffer() {
   return base + page - MAX_PATH;
 }
 
+// cppcheck-suppress constParameter ; HANDLE is the SDK's handle type
 const char *HandleState(HANDLE handle) {
   if (handle == 0) return "0";
   if (handle == INVALID_HANDLE_VALUE) return "INVALID_HANDLE_VALUE";

@@ -63,6 +63,7 @@ ChildResult RunChild(const std::vector<std::string> &argv, const ChildOptions &o
       }
     }
     std::vector<char *> args;
+    args.reserve(argv.size() + 1);
     for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
     args.push_back(nullptr);
     ::execv(args[0], args.data());

@@ -27,7 +27,7 @@ std::vector<uint8_t> Dib(int w, int h, int bpp, const std::vector<uint32_t> &pal
   for (uint32_t c : palette) out.U32(c);
   auto rows = [&](int bits, auto value) {
     for (int y = h - 1; y >= 0; --y) {
-      std::vector<uint8_t> row(((w * bits + 31) / 32) * 4, 0);
+      std::vector<uint8_t> row(static_cast<size_t>((w * bits + 31) / 32) * 4, 0);
       for (int x = 0; x < w; ++x) {
         uint32_t v = value(y * w + x);
         if (bits >= 8) {

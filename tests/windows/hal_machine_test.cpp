@@ -156,7 +156,7 @@ TEST(HalMachine, AWriteThatDoesNotGoThroughStopsTheRestore) {
   wanted[0x40] ^= 1;
   wanted[0x80] ^= 1;
   wanted[0xc0] ^= 1;
-  hal.fail_write_at = 1;
+  hal.fail_write_at = 1;  // cppcheck-suppress unreadVariable ; read through hal.Bus()
   EXPECT_EQ(machine.Write(Index(0, 4, 0), 0, 256, wanted.data()), Access::kFailed);
   EXPECT_EQ(hal.writes, (std::vector<Write>{{0xc0, 4}, {0x80, 4}}));
 }

@@ -89,7 +89,7 @@ uintmax_t TakeUnsigned(va_list &args, Length length) {
       return va_arg(args, unsigned long);
     case Length::kLongLong:
       return va_arg(args, unsigned long long);
-    case Length::kMax:
+    case Length::kMax:  // NOLINT(bugprone-branch-clone): uintmax_t and size_t are one type on some targets only
       return va_arg(args, uintmax_t);
     case Length::kSize:
       return va_arg(args, size_t);
@@ -178,6 +178,7 @@ int FormatV(char *buffer, size_t size, const char *format, va_list incoming) {
       case 'd':
       case 'i': {
         const intmax_t v = TakeSigned(args, length);
+        // cppcheck-suppress redundantAssignment ; a cppcheck 2.10 misreading: nothing is assigned twice
         const uintmax_t magnitude = v < 0 ? uintmax_t{0} - static_cast<uintmax_t>(v) : static_cast<uintmax_t>(v);
         PutInteger(out, spec, magnitude, v < 0, 10, false, true, *p);
         break;

@@ -9,7 +9,7 @@
 
 namespace kvwin {
 
-int FormatV(char *out, size_t size, const char *format, va_list args);
+int FormatV(char *buffer, size_t size, const char *format, va_list incoming);
 int Format(char *out, size_t size, const char *format, ...) __attribute__((format(printf, 3, 4)));
 
 }  // namespace kvwin

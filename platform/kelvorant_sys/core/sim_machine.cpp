@@ -11,7 +11,9 @@
 namespace kvsys {
 
 SimMachine::SimMachine(uint32_t domain)
-    : domain_(domain), mask_scratch_(std::make_unique<uint8_t[]>(2 * kExtendedSize)), index_(kFunctionCount, -1) {}
+    : domain_(domain),
+      mask_scratch_(std::make_unique<uint8_t[]>(std::size_t{2} * kExtendedSize)),
+      index_(kFunctionCount, -1) {}
 SimMachine::~SimMachine() = default;
 
 SimMachine::Function *SimMachine::Find(FunctionIndex fn) {

@@ -93,6 +93,6 @@ int AFXAPI AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmd
   return app->Run();
 }
 
-extern "C" int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow) {
-  return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
+extern "C" int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd) {
+  return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nShowCmd);
 }

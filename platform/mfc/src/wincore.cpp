@@ -12,7 +12,6 @@ std::map<HWND, CWnd *> &PermanentMap() {
 
 // The message being handled, for CWnd::Default.
 struct SentMessage {
-  HWND hWnd;
   UINT message;
   WPARAM wParam;
   LPARAM lParam;
@@ -33,7 +32,7 @@ const AFX_MSGMAP *PASCAL CWnd::GetThisMessageMap() {
 const AFX_MSGMAP *CWnd::GetMessageMap() const { return GetThisMessageMap(); }
 
 CWnd::~CWnd() {
-  if (m_hWnd && PermanentMap().count(m_hWnd)) DestroyWindow();
+  if (m_hWnd && PermanentMap().count(m_hWnd)) CWnd::DestroyWindow();  // no virtual call in a destructor
 }
 
 CWnd *PASCAL CWnd::FromHandlePermanent(HWND hWnd) {
@@ -176,7 +175,7 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) 
   CWnd *pWnd = CWnd::FromHandlePermanent(hWnd);
   if (!pWnd) return ::DefWindowProcA(hWnd, nMsg, wParam, lParam);
   SentMessage saved = g_lastSent;
-  g_lastSent = SentMessage{hWnd, nMsg, wParam, lParam};
+  g_lastSent = SentMessage{nMsg, wParam, lParam};
   LRESULT result = pWnd->WindowProc(nMsg, wParam, lParam);
   g_lastSent = saved;
   return result;

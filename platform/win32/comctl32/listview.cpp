@@ -28,7 +28,7 @@ LRESULT NotifyItem(HWND list, UINT code, int item, UINT newState, UINT oldState,
   nm.uOldState = oldState;
   nm.uChanged = changed;
   nm.lParam = data;
-  return Notify(list, code, &nm.hdr);
+  return Notify(list, code, reinterpret_cast<NMHDR *>(&nm));
 }
 
 }  // namespace listview

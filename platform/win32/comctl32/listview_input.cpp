@@ -61,14 +61,14 @@ LRESULT LButtonUp(HWND list, POINT pt) {
   nm.iSubItem = state->clickColumn >= 0 ? state->columns[state->clickColumn].subItem : 0;
   nm.ptAction = pt;
   if (nm.iItem >= 0 && static_cast<size_t>(nm.iItem) < state->items.size()) nm.lParam = state->items[nm.iItem].data;
-  Notify(list, NM_CLICK, &nm.hdr);
+  Notify(list, NM_CLICK, reinterpret_cast<NMHDR *>(&nm));
   return 0;
 }
 
 LRESULT KeyDown(HWND list, UINT vk) {
   NMLVKEYDOWN nm{};
   nm.wVKey = static_cast<WORD>(vk);
-  Notify(list, LVN_KEYDOWN, &nm.hdr);
+  Notify(list, LVN_KEYDOWN, reinterpret_cast<NMHDR *>(&nm));
   ListViewState *state = State(list);
   if (!state || state->items.empty()) return 0;
   const int last = static_cast<int>(state->items.size()) - 1;

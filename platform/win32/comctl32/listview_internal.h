@@ -6,7 +6,8 @@
 
 namespace kvplat::listview {
 
-// Notifications to the parent, sent synchronously.
+// Notifications to the parent, sent synchronously. `header` starts the whole notification structure (an
+// NMLISTVIEW, say), which the parent reads through it.
 LRESULT Notify(HWND list, UINT code, NMHDR *header);
 LRESULT NotifyItem(HWND list, UINT code, int item, UINT newState, UINT oldState, UINT changed, LPARAM data);
 

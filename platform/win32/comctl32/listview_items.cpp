@@ -161,7 +161,7 @@ LRESULT DeleteAllItems(HWND list) {
   NMLISTVIEW nm{};
   nm.iItem = -1;
   // A parent that answers TRUE to LVN_DELETEALLITEMS does not want LVN_DELETEITEM for each item.
-  bool suppress = Notify(list, LVN_DELETEALLITEMS, &nm.hdr) != 0;
+  bool suppress = Notify(list, LVN_DELETEALLITEMS, reinterpret_cast<NMHDR *>(&nm)) != 0;
   if (!suppress)
     for (int i = static_cast<int>(State(list)->items.size()) - 1; i >= 0; --i)
       if (Exists(list, i)) NotifyItem(list, LVN_DELETEITEM, i, 0, 0, 0, State(list)->items[i].data);

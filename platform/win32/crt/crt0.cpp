@@ -64,7 +64,7 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(std::FILE **dumpFile) {
       return nullptr;
     }
   }
-  return kvplat::MakeHeadlessFrontEnd(std::move(script), *dumpFile);
+  return kvplat::MakeHeadlessFrontEnd(script, *dumpFile);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 
 #define CTL_CODE(DeviceType, Function, Method, Access) \
   (((DeviceType) << 16) | ((Access) << 14) | ((Function) << 2) | (Method))
-#define DEVICE_TYPE_FROM_CTL_CODE(ctrlCode) (((DWORD)(ctrlCode & 0xffff0000)) >> 16)
-#define METHOD_FROM_CTL_CODE(ctrlCode) ((DWORD)(ctrlCode & 3))
+#define DEVICE_TYPE_FROM_CTL_CODE(ctrlCode) (((DWORD)((ctrlCode) & 0xffff0000)) >> 16)
+#define METHOD_FROM_CTL_CODE(ctrlCode) ((DWORD)((ctrlCode) & 3))
 
 #define FILE_DEVICE_UNKNOWN 0x00000022
 

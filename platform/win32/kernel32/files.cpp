@@ -109,7 +109,7 @@ namespace {
 
 // The file behind a handle for ReadFile/WriteFile, or null with the last error set: a device handle reaches
 // its driver's read or write routine, which no driver here has.
-std::shared_ptr<FileObject> FileForTransfer(HANDLE handle, LPOVERLAPPED overlapped, const void *buffer,
+std::shared_ptr<FileObject> FileForTransfer(HANDLE handle, const OVERLAPPED *overlapped, const void *buffer,
                                             DWORD size) {
   auto file = LookupHandleAs<FileObject>(handle, HandleType::File);
   if (!file) {

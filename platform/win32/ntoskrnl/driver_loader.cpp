@@ -21,7 +21,7 @@ LoadedDriver *FindDriver(KernelState &kernel, const std::string &serviceKey) {
   return nullptr;
 }
 
-void Forget(KernelState &kernel, LoadedDriver *gone) {
+void Forget(KernelState &kernel, const LoadedDriver *gone) {
   for (auto it = kernel.drivers.begin(); it != kernel.drivers.end(); ++it) {
     if (it->get() == gone) {
       kernel.drivers.erase(it);

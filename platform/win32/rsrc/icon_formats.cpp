@@ -115,11 +115,11 @@ bool DecodeIconImage(const void *data, std::size_t size, IconImage *out, std::st
     for (int x = 0; x < width; ++x) {
       uint32_t argb;
       if (bitCount == 32) {
-        const uint8_t *p = row + x * 4;
+        const uint8_t *p = row + static_cast<std::size_t>(x) * 4;
         argb = (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
         anyAlpha = anyAlpha || p[3] != 0;
       } else if (bitCount == 24) {
-        const uint8_t *p = row + x * 3;
+        const uint8_t *p = row + static_cast<std::size_t>(x) * 3;
         argb = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
       } else {
         uint32_t index = bitCount == 8 ? row[x]
@@ -127,7 +127,7 @@ bool DecodeIconImage(const void *data, std::size_t size, IconImage *out, std::st
                                          : Bit(row, x);
         argb = 0xFF000000u;  // an index past the palette shows black
         if (index < paletteSize) {
-          const uint8_t *q = palette + index * 4;
+          const uint8_t *q = palette + static_cast<std::size_t>(index) * 4;
           argb |= (uint32_t{q[2]} << 16) | (uint32_t{q[1]} << 8) | q[0];
         }
       }

@@ -75,6 +75,7 @@ bool Matches(const ResId &id, LPCSTR query) {
 
 // The resource behind a handle that FindResourceA returned, or null with ERROR_INVALID_HANDLE. Compiled
 // resources never change, so the result may be read after the lock is gone.
+// cppcheck-suppress constParameter ; HRSRC is the SDK's handle type
 const Resource *FromHandle(HRSRC handle) {
   Registry &reg = GetRegistry();
   std::lock_guard<std::mutex> lock(reg.mutex);

@@ -141,6 +141,7 @@ std::vector<LogicalLine> SplitLogicalLines(const std::string &source, int file) 
           i += 2;
           continue;
         }
+        // cppcheck-suppress containerOutOfBounds ; the loop's condition has just checked i < text.size()
         if (text[i++] == '"') break;
       }
     } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {

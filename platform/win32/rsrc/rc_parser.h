@@ -38,7 +38,7 @@ class ScriptParser {
   // Values.
   uint32_t Number();
   uint32_t CommaNumber();
-  uint32_t Style(uint32_t start);  // "A | B | NOT C" applied to start
+  uint32_t Style(uint32_t style);  // "A | B | NOT C" applied to style
   std::u16string Text();           // adjacent strings, joined
   ResId ResourceName();            // a number, or a name in upper case
   ResId TextOrOrdinal();           // a control's text: strings as written, or a number

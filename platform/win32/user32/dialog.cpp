@@ -23,7 +23,9 @@ HWND DefaultButton(HWND dialog) {
 namespace {
 
 RECT DialogUnitsToPixels(int x, int y, int cx, int cy, int baseX, int baseY) {
+  // cppcheck-suppress unreadVariable ; cppcheck 2.10 misses the read in the braced return below
   int left = MulDiv(x, baseX, 4);
+  // cppcheck-suppress unreadVariable
   int top = MulDiv(y, baseY, 8);
   return RECT{left, top, left + MulDiv(cx, baseX, 4), top + MulDiv(cy, baseY, 8)};
 }
@@ -85,7 +87,6 @@ HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC p
 }  // namespace kvplat
 
 using kvplat::DialogState;
-using kvplat::FindWindowState;
 using kvplat::StateOf;
 
 extern "C" {

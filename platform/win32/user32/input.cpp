@@ -21,6 +21,7 @@ bool IsTabStop(HWND hwnd) {
 }
 
 // The next control with WS_TABSTOP after `from` in tab order, wrapping around.
+// cppcheck-suppress constParameter ; HWND is the SDK's handle type
 HWND NextTabStop(HWND dialog, HWND from) {
   const std::vector<HWND> &children = FindWindowState(dialog)->children;
   size_t n = children.size(), start = n;

@@ -1,6 +1,7 @@
 // Painting as far as the program goes: BeginPaint/EndPaint, the icon of a minimised window, system metrics.
-// Front ends draw controls from the window state; a device context here only names its window.
-#include <map>
+// Front ends draw controls from the window state; a device context here is only a handle that
+// BeginPaint gave out and EndPaint takes back.
+#include <set>
 
 #include "kvplat/frontend.h"
 #include "kvplat/icon.h"
@@ -11,10 +12,7 @@
 namespace kvplat {
 
 namespace {
-struct DeviceContext {
-  HWND window;
-};
-std::map<HDC, DeviceContext> g_deviceContexts;
+std::set<HDC> g_deviceContexts;
 uintptr_t g_nextDc = 0x20010;
 }  // namespace
 
@@ -38,7 +36,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
   if (!kvplat::FindWindowState(hWnd) || !lpPaint) return nullptr;
   HDC dc = reinterpret_cast<HDC>(kvplat::g_nextDc);
   kvplat::g_nextDc += 0x10;
-  kvplat::g_deviceContexts[dc] = {hWnd};
+  kvplat::g_deviceContexts.insert(dc);
   *lpPaint = PAINTSTRUCT{};
   lpPaint->hdc = dc;
   GetClientRect(hWnd, &lpPaint->rcPaint);
