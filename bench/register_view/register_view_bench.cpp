@@ -115,6 +115,8 @@ int main(int argc, char **argv) {
   const double reloadMicros = MicrosecondsPerCall(operations, [&] { dlg.ReloadSlot(0); });
 
   const bool shown = dlg.RegisterRows().size() == kRows;
+  // The operation's time, then its requests' time: the order of the columns.
+  // NOLINTNEXTLINE(readability-suspicious-call-argument)
   Report("register view refresh", refreshMicros, "its reads (272 + 3856 bytes)", readMicros);
   Report("save", saveMicros, "its reads (272 + 3856 bytes)", readMicros);
   Report("reload", reloadMicros, "its writes, then the refresh's reads", writeMicros + readMicros);

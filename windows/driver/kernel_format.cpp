@@ -29,7 +29,7 @@ class Output {
   size_t count_ = 0;
 };
 
-struct Spec {
+struct Conversion {
   bool left = false, zero = false, plus = false, space = false, alternate = false;
   int width = 0;
   int precision = -1;  // -1: none given
@@ -38,29 +38,29 @@ struct Spec {
 enum class Length { kDefault, kChar, kShort, kLong, kLongLong, kMax, kSize, kPtrdiff };
 
 // Lays out one field: sign or prefix, zeros, digits, padding, as the flags ask.
-void PutField(Output &out, const Spec &spec, const char *prefix, const char *digits, int digit_count) {
+void PutField(Output &out, const Conversion &conv, const char *prefix, const char *digits, int digit_count) {
   int prefix_length = 0;
   while (prefix[prefix_length]) ++prefix_length;
-  const int zeros = spec.precision > digit_count ? spec.precision - digit_count : 0;
+  const int zeros = conv.precision > digit_count ? conv.precision - digit_count : 0;
   const int body = prefix_length + zeros + digit_count;
-  const int pad = spec.width > body ? spec.width - body : 0;
+  const int pad = conv.width > body ? conv.width - body : 0;
   // The 0 flag pads with zeros after the sign, unless a precision or the - flag is given.
-  const bool zero_pad = spec.zero && !spec.left && spec.precision < 0;
-  if (!spec.left && !zero_pad) out.Repeat(' ', pad);
+  const bool zero_pad = conv.zero && !conv.left && conv.precision < 0;
+  if (!conv.left && !zero_pad) out.Repeat(' ', pad);
   for (int i = 0; i < prefix_length; ++i) out.Put(prefix[i]);
   if (zero_pad) out.Repeat('0', pad);
   out.Repeat('0', zeros);
   for (int i = 0; i < digit_count; ++i) out.Put(digits[i]);
-  if (spec.left) out.Repeat(' ', pad);
+  if (conv.left) out.Repeat(' ', pad);
 }
 
-void PutInteger(Output &out, Spec spec, uintmax_t value, bool negative, unsigned base, bool upper, bool is_signed,
+void PutInteger(Output &out, Conversion conv, uintmax_t value, bool negative, unsigned base, bool upper, bool is_signed,
                 char conversion) {
   char digits[sizeof(uintmax_t) * 3 + 2];
   int count = 0;
   const char *set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   // A precision of 0 prints no digits for the value 0.
-  if (!(value == 0 && spec.precision == 0)) {
+  if (!(value == 0 && conv.precision == 0)) {
     char reversed[sizeof digits];
     int n = 0;
     do {
@@ -70,13 +70,13 @@ void PutInteger(Output &out, Spec spec, uintmax_t value, bool negative, unsigned
     while (n) digits[count++] = reversed[--n];
   }
   const char *prefix = "";
-  if (is_signed) prefix = negative ? "-" : spec.plus ? "+" : spec.space ? " " : "";
-  if (spec.alternate && base == 16 && count && !(count == 1 && digits[0] == '0')) prefix = upper ? "0X" : "0x";
+  if (is_signed) prefix = negative ? "-" : conv.plus ? "+" : conv.space ? " " : "";
+  if (conv.alternate && base == 16 && count && !(count == 1 && digits[0] == '0')) prefix = upper ? "0X" : "0x";
   if (conversion == 'p') prefix = "0x";
-  if (spec.alternate && base == 8 && (count == 0 || digits[0] != '0')) {
-    if (spec.precision <= count) spec.precision = count + 1;
+  if (conv.alternate && base == 8 && (count == 0 || digits[0] != '0')) {
+    if (conv.precision <= count) conv.precision = count + 1;
   }
-  PutField(out, spec, prefix, digits, count);
+  PutField(out, conv, prefix, digits, count);
 }
 
 uintmax_t TakeUnsigned(va_list &args, Length length) {
@@ -135,34 +135,34 @@ int FormatV(char *buffer, size_t size, const char *format, va_list incoming) {
       continue;
     }
     const char *start = p++;
-    Spec spec;
+    Conversion conv;
     for (;; ++p) {
-      if (*p == '-') spec.left = true;
-      else if (*p == '0') spec.zero = true;
-      else if (*p == '+') spec.plus = true;
-      else if (*p == ' ') spec.space = true;
-      else if (*p == '#') spec.alternate = true;
+      if (*p == '-') conv.left = true;
+      else if (*p == '0') conv.zero = true;
+      else if (*p == '+') conv.plus = true;
+      else if (*p == ' ') conv.space = true;
+      else if (*p == '#') conv.alternate = true;
       else break;
     }
     if (*p == '*') {
-      spec.width = va_arg(args, int);
-      if (spec.width < 0) {
-        spec.left = true;
-        spec.width = -spec.width;
+      conv.width = va_arg(args, int);
+      if (conv.width < 0) {
+        conv.left = true;
+        conv.width = -conv.width;
       }
       ++p;
     } else {
-      while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
+      while (*p >= '0' && *p <= '9') conv.width = conv.width * 10 + (*p++ - '0');
     }
     if (*p == '.') {
       ++p;
-      spec.precision = 0;
+      conv.precision = 0;
       if (*p == '*') {
-        spec.precision = va_arg(args, int);
-        if (spec.precision < 0) spec.precision = -1;
+        conv.precision = va_arg(args, int);
+        if (conv.precision < 0) conv.precision = -1;
         ++p;
       } else {
-        while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
+        while (*p >= '0' && *p <= '9') conv.precision = conv.precision * 10 + (*p++ - '0');
       }
     }
     Length length = Length::kDefault;
@@ -180,38 +180,38 @@ int FormatV(char *buffer, size_t size, const char *format, va_list incoming) {
         const intmax_t v = TakeSigned(args, length);
         // cppcheck-suppress redundantAssignment ; a cppcheck 2.10 misreading: nothing is assigned twice
         const uintmax_t magnitude = v < 0 ? uintmax_t{0} - static_cast<uintmax_t>(v) : static_cast<uintmax_t>(v);
-        PutInteger(out, spec, magnitude, v < 0, 10, false, true, *p);
+        PutInteger(out, conv, magnitude, v < 0, 10, false, true, *p);
         break;
       }
       case 'u':
-        PutInteger(out, spec, TakeUnsigned(args, length), false, 10, false, false, *p);
+        PutInteger(out, conv, TakeUnsigned(args, length), false, 10, false, false, *p);
         break;
       case 'x':
       case 'X':
-        PutInteger(out, spec, TakeUnsigned(args, length), false, 16, *p == 'X', false, *p);
+        PutInteger(out, conv, TakeUnsigned(args, length), false, 16, *p == 'X', false, *p);
         break;
       case 'o':
-        PutInteger(out, spec, TakeUnsigned(args, length), false, 8, false, false, *p);
+        PutInteger(out, conv, TakeUnsigned(args, length), false, 8, false, false, *p);
         break;
       case 'p':
-        spec.alternate = false;
-        PutInteger(out, spec, reinterpret_cast<uintptr_t>(va_arg(args, void *)), false, 16, false, false, *p);
+        conv.alternate = false;
+        PutInteger(out, conv, reinterpret_cast<uintptr_t>(va_arg(args, void *)), false, 16, false, false, *p);
         break;
       case 'c': {
         const char c = static_cast<char>(va_arg(args, int));
-        spec.precision = -1;
-        spec.zero = false;
-        PutField(out, spec, "", &c, 1);
+        conv.precision = -1;
+        conv.zero = false;
+        PutField(out, conv, "", &c, 1);
         break;
       }
       case 's': {
         const char *s = va_arg(args, const char *);
         if (!s) s = "(null)";
         int n = 0;
-        while (s[n] && (spec.precision < 0 || n < spec.precision)) ++n;
-        spec.precision = -1;
-        spec.zero = false;
-        PutField(out, spec, "", s, n);
+        while (s[n] && (conv.precision < 0 || n < conv.precision)) ++n;
+        conv.precision = -1;
+        conv.zero = false;
+        PutField(out, conv, "", s, n);
         break;
       }
       case '%':
