@@ -8,7 +8,37 @@
 #include "kernel_state.h"
 #include "kvplat/diag.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace kvplat {
+
+namespace {
+
+// Under AddressSanitizer the part of the stack page past a request's system buffer is poisoned while the
+// driver runs, so a driver that writes past the buffer is caught as it would be on the heap.
+class PoisonedTail {
+ public:
+  PoisonedTail(unsigned char *tail, size_t size) : tail_(tail), size_(size) {
+#if defined(__SANITIZE_ADDRESS__)
+    ASAN_POISON_MEMORY_REGION(tail_, size_);
+#endif
+  }
+  ~PoisonedTail() {
+#if defined(__SANITIZE_ADDRESS__)
+    ASAN_UNPOISON_MEMORY_REGION(tail_, size_);
+#endif
+  }
+  PoisonedTail(const PoisonedTail &) = delete;
+  PoisonedTail &operator=(const PoisonedTail &) = delete;
+
+ private:
+  [[maybe_unused]] unsigned char *tail_;
+  [[maybe_unused]] size_t size_;
+};
+
+}  // namespace
 
 DWORD SendDeviceControl(const DeviceRef &device, DWORD ioControlCode, const void *inBuffer, DWORD inBufferSize,
                         void *outBuffer, DWORD outBufferSize, DWORD *bytesReturned) {
@@ -40,6 +70,8 @@ DWORD SendDeviceControl(const DeviceRef &device, DWORD ioControlCode, const void
     std::memset(page, 0, systemSize);
   }
   if (inBufferSize != 0) std::memcpy(systemBuffer, inBuffer, inBufferSize);
+  const PoisonedTail tail(page + std::min<size_t>(systemSize, sizeof page),
+                          sizeof page - std::min<size_t>(systemSize, sizeof page));
   KV_IRP irp{};
   irp.IoControlCode = ioControlCode;
   irp.SystemBuffer = systemSize == 0 ? nullptr : systemBuffer;
