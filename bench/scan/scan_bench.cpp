@@ -4,8 +4,6 @@
 // Each machine runs several times; the figures are the best and the median wall time, the CPU time of the
 // best run, and the peak resident memory of the child (ru_maxrss).
 //   kv_scan_bench [RUNS]
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,10 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "child_process.h"
+#include "kelvorant_run.h"
 
 namespace {
 
@@ -61,70 +60,21 @@ bool WriteFullMachine(const fs::path &path) {
   return std::fclose(out) == 0;
 }
 
-struct Run {
-  double wall = 0, cpu = 0, megabytes = 0;
-  int status = -1;
-};
-
-// Starts kelvorant headless in the folder and waits for it; the rusage is that child's alone.
-Run RunOnce(const fs::path &folder, const std::string &machine, const fs::path &script) {
-  Run run;
-  std::fflush(stdout);  // the child must not write out the parent's buffered lines again
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(folder.c_str()) != 0) _exit(126);
-    setenv("KELVORANT_UI", "headless", 1);
-    setenv("KELVORANT_MACHINE", machine.c_str(), 1);
-    setenv("KELVORANT_UI_SCRIPT", script.c_str(), 1);
-    setenv("KELVORANT_UI_DUMP", (folder / "dump.jsonl").c_str(), 1);
-    setenv("KELVORANT_SCM_DIR", (folder / "scm").c_str(), 1);
-    unsetenv("KELVORANT_TRACE");
-    unsetenv("DISPLAY");
-    if (!freopen("/dev/null", "w", stdout)) _exit(126);
-    execl(KV_BUILD_DIR "/kelvorant", "kelvorant", static_cast<char *>(nullptr));
-    _exit(127);
-  }
-  rusage usage{};
-  int status = 0;
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return run;
-  run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  run.megabytes = usage.ru_maxrss / 1024.0;
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return run;
-}
-
-// The device-list rows of one untimed run that dumps the dialog, so that the timed runs are known to fill it.
-long ListedRows(const fs::path &folder, const std::string &machine) {
-  std::ofstream(folder / "dump.txt") << "dump\n";
-  fs::remove(folder / "dump.jsonl");
-  if (RunOnce(folder, machine, folder / "dump.txt").status != 0) return -1;
-  std::ifstream in(folder / "dump.jsonl");
-  std::stringstream text;
-  text << in.rdbuf();
-  const std::string dump = text.str();
-  // Rows of the register list carry no item data; those of the device list carry the function's key.
-  const std::string list = dump.substr(0, dump.find("\"1002\":"));
-  long rows = 0;
-  for (size_t at = list.find("{\"cells\":"); at != std::string::npos; at = list.find("{\"cells\":", at + 1)) ++rows;
-  return rows;
-}
-
-bool Measure(const fs::path &folder, const char *name, const std::string &machine, int runs, bool targeted) {
-  const long rows = ListedRows(folder, machine);
-  std::vector<Run> results;
+bool Measure(const kvbench::KelvorantFolder &folder, const char *name, const std::string &machine, int runs,
+             bool targeted) {
+  const long rows = folder.ListedRows(machine);
+  std::vector<kvbench::ChildRun> results;
   for (int i = 0; i < runs; ++i) {
-    results.push_back(RunOnce(folder, machine, folder / "empty.txt"));
+    results.push_back(kvbench::RunChild(folder.Command(machine)));
     if (results.back().status != 0) {
       std::printf("%-22s kelvorant ended with %d\n", name, results.back().status);
       return false;
     }
   }
-  std::sort(results.begin(), results.end(), [](const Run &a, const Run &b) { return a.wall < b.wall; });
-  const Run &best = results.front(), &median = results[results.size() / 2];
+  std::sort(results.begin(), results.end(), [](const kvbench::ChildRun &a, const kvbench::ChildRun &b) { return a.wall < b.wall; });
+  const kvbench::ChildRun &best = results.front(), &median = results[results.size() / 2];
   double peak = 0;
-  for (const Run &r : results) peak = std::max(peak, r.megabytes);
+  for (const kvbench::ChildRun &r : results) peak = std::max(peak, r.megabytes);
   std::printf("%-22s %8ld %9.3f %9.3f %8.3f %9.1f", name, rows, best.wall, median.wall, best.cpu, peak);
   if (targeted) {
     const bool met = best.wall < kTargetSeconds && peak < kTargetMegabytes;
@@ -142,19 +92,11 @@ bool Measure(const fs::path &folder, const char *name, const std::string &machin
 
 int main(int argc, char **argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-  std::string templ = (fs::temp_directory_path() / "kv-scan-bench-XXXXXX").string();
-  if (!mkdtemp(templ.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const fs::path folder = templ;
-  std::error_code error;
-  fs::copy_file(KV_BUILD_DIR "/KELVORANT.sys", folder / "KELVORANT.sys", error);
-  std::ofstream(folder / "empty.txt") << "# nothing: the dialog closes as soon as it is shown\n";
-  const fs::path full = folder / "full-machine.txt";
+  const kvbench::KelvorantFolder folder("scan-bench");
+  const fs::path full = folder.Dir() / "full-machine.txt";
   const auto start = std::chrono::steady_clock::now();
-  if (error || !WriteFullMachine(full)) {
-    std::fprintf(stderr, "cannot prepare %s\n", folder.c_str());
+  if (!folder.Ready() || !WriteFullMachine(full)) {
+    std::fprintf(stderr, "cannot prepare %s\n", folder.Dir().c_str());
     return 1;
   }
   std::printf("kelvorant, headless, start to exit with the device list filled (%d runs each)\n", runs);
@@ -164,6 +106,5 @@ int main(int argc, char **argv) {
   std::printf("%-22s %8s %9s %9s %8s %9s\n", "machine", "rows", "best s", "median s", "cpu s", "peak MB");
   bool ok = Measure(folder, "demo", "demo", runs, false);
   ok = Measure(folder, "all 65,536 functions", full.string(), runs, true) && ok;
-  fs::remove_all(folder, error);
   return ok ? 0 : 1;
 }

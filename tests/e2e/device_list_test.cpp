@@ -15,7 +15,7 @@ using kvtest::DriverModel;
 using kvtest::Sandbox;
 using Json = nlohmann::ordered_json;
 
-const char kNoService[] = "OpenService failed!  Error = 1060 \nOpenService failed!  Error = 1060 \n";
+using kvtest::kNoService;
 const char kMachine[] = "view-scan.json";
 
 // Every function of view-scan.json that the scan lists, in scan order. The file also holds functions that the

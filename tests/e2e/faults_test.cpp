@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 using kvtest::RunResult;
 using kvtest::Sandbox;
 
-const std::string kNoService = "OpenService failed!  Error = 1060 \nOpenService failed!  Error = 1060 \n";
+const std::string kNoService = kvtest::kNoService;  // as a string, to add to
 const std::string kDenied = "Open SC Manager failed! Error = 5 \n";
 const char kFailedBox[] =
     R"({"messageBox":{"caption":"Error","text":"Failed to install/load kelvorant.sys!","type":0}})";

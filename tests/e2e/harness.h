@@ -10,6 +10,10 @@
 
 namespace kvtest {
 
+// Standard output of a first start: the service is looked for twice, before it is installed and before the
+// device is opened.
+inline constexpr char kNoService[] = "OpenService failed!  Error = 1060 \nOpenService failed!  Error = 1060 \n";
+
 struct RunResult {
   int exitCode = -1;
   std::string out;                  // the program's standard output, byte for byte

@@ -17,7 +17,7 @@ using kvtest::DriverModel;
 using kvtest::Sandbox;
 using Json = nlohmann::ordered_json;
 
-const char kNoService[] = "OpenService failed!  Error = 1060 \nOpenService failed!  Error = 1060 \n";
+using kvtest::kNoService;
 const char kMachine[] = "view-registers.json";
 
 // The device-list rows of view-registers.json.

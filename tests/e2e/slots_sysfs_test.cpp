@@ -24,7 +24,7 @@ using Json = nlohmann::ordered_json;
 using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
 
-const char kNoService[] = "OpenService failed!  Error = 1060 \nOpenService failed!  Error = 1060 \n";
+using kvtest::kNoService;
 
 // The headless front end's JSON lines through a FIFO whose pipe holds one page. The program goes on to its
 // next action only when a line is through the pipe, so a few large `dump` lines after the one the test waits

@@ -15,7 +15,7 @@ using kvtest::Sandbox;
 using Json = nlohmann::ordered_json;
 using Lines = std::vector<std::string>;
 
-const char kNoService[] = "OpenService failed!  Error = 1060 \nOpenService failed!  Error = 1060 \n";
+using kvtest::kNoService;
 
 // A function of slots-machine.json: its address, its device-list row after the first scan, whether its
 // capability list makes it PCI Express, and the text of a slot's edit that holds it.

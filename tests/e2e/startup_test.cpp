@@ -14,7 +14,7 @@ namespace {
 using kvtest::Sandbox;
 using Json = nlohmann::ordered_json;
 
-const char kNoService[] = "OpenService failed!  Error = 1060 \nOpenService failed!  Error = 1060 \n";
+using kvtest::kNoService;
 
 // A machine where nothing answers: the dialog as OnInitDialog leaves it.
 const char kEmptyMachine[] = R"({ "functions": [] })";
