@@ -1,0 +1,86 @@
+// The files and folders a run is given, opened the way a program that runs as root must open them. Every
+// path comes from the environment or from a file that someone else may have written, so:
+//  - an input is a regular file: a FIFO, a socket or a device would block, never end, or act when opened
+//    (so it is not even opened), and it is read within the bounds of read_limits.h;
+//  - an output is a regular file, a character device (/dev/null, a terminal) or a FIFO that a process
+//    reads; a symbolic link in its place is followed only when it belongs to this process's user or root,
+//    as the kernel's protected_symlinks rule does in sticky folders such as /tmp;
+//  - a folder whose files are trusted belongs, with every folder above it, to this process's user or root,
+//    and no other user may write it (a sticky folder above it, such as /tmp, may be written: there only an
+//    entry's owner can rename or remove it).
+// A reason given in *why is the part of a message after the path: "is a FIFO, not a regular file".
+#pragma once
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kvhost {
+
+// A file descriptor, closed with its owner.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd();
+  UniqueFd(UniqueFd &&other) noexcept : fd_(other.release()) {}
+  UniqueFd &operator=(UniqueFd &&other) noexcept;
+  UniqueFd(const UniqueFd &) = delete;
+  UniqueFd &operator=(const UniqueFd &) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// What a file is, for messages: "a FIFO", "a folder", "a character device", ...
+std::string DescribeFileType(mode_t mode);
+
+// "user 65534 (nobody)"
+std::string DescribeUser(uid_t uid);
+
+// Opens a regular file of at most `max_bytes` for reading.
+UniqueFd OpenInput(const std::string &path, uint64_t max_bytes, std::string *why);
+
+// Reads a regular file of at most `max_bytes` whole.
+bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, std::string *why);
+
+// Calls on_line with every line of a regular file, without its "\n", until on_line returns false. A line
+// longer than `max_line` or a file longer than `max_bytes` is an error; so is a failed read, which never
+// passes for the end of the file.
+bool ReadInputLines(const std::string &path, size_t max_line, uint64_t max_bytes,
+                    const std::function<bool(std::string_view)> &on_line, std::string *why);
+
+// Opens an output for writing, created (mode 0666 less the umask) when it is missing and never truncated
+// here: the caller decides when its old content goes. With `append`, every write goes to its end.
+UniqueFd OpenOutput(const std::string &path, bool append, std::string *why);
+
+// Writes all of `data`; false with errno set when a write fails.
+bool WriteAll(int fd, std::string_view data);
+
+// The identity of a file, through links; nothing when it does not exist.
+struct FileId {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileId &) const = default;
+};
+std::optional<FileId> IdOfPath(const std::string &path);
+
+// Whether `folder` and every folder above it (after links are resolved) belong to this process's user or
+// root and may be written by no other user; a folder above `folder` may when it is sticky, and so may
+// `folder` itself when `folder_may_be_sticky`. A reason speaks of `folder` as "it": "it belongs to user 1000
+// (ann), not to this process's user or root", "the folder /tmp/x above it may be written by other users
+// (mode 0777)".
+bool IsTrustedFolder(const std::string &folder, bool folder_may_be_sticky, std::string *why);
+
+}  // namespace kvhost
