@@ -3,8 +3,6 @@
 // instances at once. Each ends on the program's own path, with its own lines on standard output byte for
 // byte, and the platform says why on standard error; none crashes or hangs.
 #include <gtest/gtest.h>
-#include <grp.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,66 +22,14 @@ using kvtest::Sandbox;
 
 const std::string kNoService = kvtest::kNoService;  // as a string, to add to
 const std::string kDenied = "Open SC Manager failed! Error = 5 \n";
-const char kFailedBox[] =
-    R"({"messageBox":{"caption":"Error","text":"Failed to install/load kelvorant.sys!","type":0}})";
-
-// Standard output of a start whose service was created but did not start with `error`: the removal that
-// follows finds it stopped and deletes it, and the removal after the message box finds nothing.
-std::string RefusedStart(int error) {
-  return kNoService + "StartService failure! Error = " + std::to_string(error) + " \n" +
-         "Unable to install driver.\n" + "ControlService failed!  Error = 1062 \n" + kNoService;
-}
-
-// The failure path of start-up: one message box and no dialog, no request sent, no service left.
-void ExpectFailedStart(const RunResult &result, const Sandbox &box) {
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  ASSERT_EQ(result.lines.size(), 1u) << "the message box and no dialog";
-  EXPECT_EQ(result.lines[0].dump(), kFailedBox);
-  EXPECT_TRUE(result.trace.empty());
-  EXPECT_FALSE(box.ServiceInstalled());
-}
+using kvtest::ExpectFailedStart;
+using kvtest::kFailedBox;
+using kvtest::RefusedStart;
 
 std::string Replace(std::string text, const std::string &from, const std::string &to) {
   for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
     text.replace(at, from.size(), to);
   return text;
-}
-
-// --- Running as another user ------------------------------------------------------------------------------
-
-std::optional<std::pair<uid_t, gid_t>> Nobody() {
-  const passwd *nobody = ::getpwnam("nobody");
-  if (::geteuid() != 0 || nobody == nullptr) return std::nullopt;
-  return std::make_pair(nobody->pw_uid, nobody->pw_gid);
-}
-
-// Runs kelvorant as the sandbox does, from a child process that has become `user` first, and collects what
-// it wrote from the sandbox's files. The sandbox becomes writable by everyone so that the user can work in it.
-// Nothing when the user cannot reach the built program (a checkout in a private folder).
-constexpr int kCannotRunAsUser = 125;
-
-std::optional<RunResult> RunAs(const Sandbox &box, std::pair<uid_t, gid_t> user, const std::string &machine,
-                               const std::string &script, const std::map<std::string, std::string> &env = {}) {
-  fs::permissions(box.Dir(), fs::perms::all);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(user.second) != 0 || ::setuid(user.first) != 0 ||
-        ::access((kvtest::BuildDir() / "kelvorant").c_str(), X_OK) != 0 ||
-        ::access((kvtest::BuildDir() / "KELVORANT.sys").c_str(), R_OK) != 0)
-      ::_exit(kCannotRunAsUser);
-    ::_exit(box.Run(machine, script, env).exitCode & 0xff);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotRunAsUser) return std::nullopt;
-  RunResult result;
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = kvtest::ReadText(box.Dir() / "stdout.txt");
-  result.err = kvtest::ReadText(box.Dir() / "stderr.txt");
-  result.trace = kvtest::Lines(kvtest::ReadText(box.Dir() / "trace.txt"));
-  for (const std::string &line : kvtest::Lines(kvtest::ReadText(box.Dir() / "dump.jsonl")))
-    result.lines.push_back(nlohmann::ordered_json::parse(line));
-  return result;
 }
 
 // Runs the sandbox's program as this process's user, or as the user nobody; nothing (and a line saying
@@ -92,9 +38,9 @@ std::optional<RunResult> RunMaybeAsNobody(const Sandbox &box, bool asNobody, con
                                           const std::string &script,
                                           const std::map<std::string, std::string> &env = {}) {
   if (!asNobody) return box.Run(machine, script, env);
-  const auto nobody = Nobody();
+  const auto nobody = kvtest::Nobody();
   std::optional<RunResult> result;
-  if (nobody) result = RunAs(box, *nobody, machine, script, env);
+  if (nobody) result = kvtest::RunAs(box, *nobody, machine, script, env);
   if (!result) std::printf("skipped: running as nobody needs root, the user nobody and a build it can reach\n");
   return result;
 }
@@ -110,7 +56,7 @@ TEST(Faults, AMachineTheDriverCannotReadStopsItsStart) {
     bool asNobody = false;
   } cases[] = {
       {"no such file", "none.json", {}, "<DIR>/none.json: cannot open: No such file or directory"},
-      {"a folder", "folder.json", {}, "<DIR>/folder.json: cannot read: Is a directory"},
+      {"a folder", "folder.json", {}, "<DIR>/folder.json: is a folder, not a regular file"},
       {"a file that its user may not read", "secret.json", {{"secret.json", R"({ "functions": [] })"}},
        "<DIR>/secret.json: cannot open: Permission denied", true},
       {"JSON syntax",
@@ -282,7 +228,7 @@ TEST(Faults, AServiceDatabaseThatCannotBeWrittenDeniesEveryServiceCall) {
     bool asNobody = false;
   } cases[] = {
       {"a database folder below a file", "file/scm", "it cannot be created: Not a directory"},
-      {"a file where the database folder should be", "file", "it is not a folder"},
+      {"a file where the database folder should be", "file", "it is a regular file, not a folder"},
       {"another user's database", "scm", "this process may not write it", true},
   };
   for (const auto &c : cases) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -133,6 +135,54 @@ namespace kvtest {
 
 bool Sandbox::ServiceInstalled() const {
   return std::filesystem::exists(dir_ / "scm" / "kelvorant.service");
+}
+
+}  // namespace kvtest
+
+namespace kvtest {
+
+std::string RefusedStart(int error) {
+  return std::string(kNoService) + "StartService failure! Error = " + std::to_string(error) + " \n" +
+         "Unable to install driver.\n" + "ControlService failed!  Error = 1062 \n" + kNoService;
+}
+
+void ExpectFailedStart(const RunResult &result, const Sandbox &box) {
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  ASSERT_EQ(result.lines.size(), 1u) << "the message box and no dialog";
+  EXPECT_EQ(result.lines[0].dump(), kFailedBox);
+  EXPECT_TRUE(result.trace.empty());
+  EXPECT_FALSE(box.ServiceInstalled());
+}
+
+std::optional<std::pair<uid_t, gid_t>> Nobody() {
+  const passwd *nobody = ::getpwnam("nobody");
+  if (::geteuid() != 0 || nobody == nullptr) return std::nullopt;
+  return std::make_pair(nobody->pw_uid, nobody->pw_gid);
+}
+
+std::optional<RunResult> RunAs(const Sandbox &box, std::pair<uid_t, gid_t> user, const std::string &machine,
+                               const std::string &script, const std::map<std::string, std::string> &env) {
+  constexpr int kCannotRunAsUser = 125;
+  std::filesystem::permissions(box.Dir(), std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(user.second) != 0 || ::setuid(user.first) != 0 ||
+        ::access((BuildDir() / "kelvorant").c_str(), X_OK) != 0 ||
+        ::access((BuildDir() / "KELVORANT.sys").c_str(), R_OK) != 0)
+      ::_exit(kCannotRunAsUser);
+    ::_exit(box.Run(machine, script, env).exitCode & 0xff);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotRunAsUser) return std::nullopt;
+  RunResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = ReadText(box.Dir() / "stdout.txt");
+  result.err = ReadText(box.Dir() / "stderr.txt");
+  result.trace = Lines(ReadText(box.Dir() / "trace.txt"));
+  for (const std::string &line : Lines(ReadText(box.Dir() / "dump.jsonl")))
+    result.lines.push_back(nlohmann::ordered_json::parse(line));
+  return result;
 }
 
 }  // namespace kvtest

@@ -2,10 +2,13 @@
 // standard output, standard error, the JSON lines of the headless front end and the driver's trace.
 #pragma once
 #include <nlohmann/json.hpp>
+#include <sys/types.h>
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kvtest {
@@ -13,6 +16,14 @@ namespace kvtest {
 // Standard output of a first start: the service is looked for twice, before it is installed and before the
 // device is opened.
 inline constexpr char kNoService[] = "OpenService failed!  Error = 1060 \nOpenService failed!  Error = 1060 \n";
+
+// The one JSON line of a start that failed: the message box, and no dialog.
+inline constexpr char kFailedBox[] =
+    R"({"messageBox":{"caption":"Error","text":"Failed to install/load kelvorant.sys!","type":0}})";
+
+// Standard output of a start whose service was created but did not start with `error`: the removal that
+// follows finds it stopped and deletes it, and the removal after the message box finds nothing.
+std::string RefusedStart(int error);
 
 struct RunResult {
   int exitCode = -1;
@@ -50,6 +61,20 @@ class Sandbox {
  private:
   std::filesystem::path dir_;
 };
+
+// The failure path of start-up: exit status 0, one message box and no dialog, no request sent, no service
+// left.
+void ExpectFailedStart(const RunResult &result, const Sandbox &box);
+
+// The user nobody, when this process runs as root and may become it.
+std::optional<std::pair<uid_t, gid_t>> Nobody();
+
+// Runs kelvorant as the sandbox does, from a child process that has become `user` first, and collects what
+// it wrote from the sandbox's files. The sandbox becomes writable by everyone, sticky as /tmp is, so that the
+// user can work in it and no one can replace what another put there. Nothing when the user cannot reach
+// the built program (a checkout in a private folder).
+std::optional<RunResult> RunAs(const Sandbox &box, std::pair<uid_t, gid_t> user, const std::string &machine,
+                               const std::string &script, const std::map<std::string, std::string> &env = {});
 
 // The build folder (with kelvorant and KELVORANT.sys) and the test data folder.
 std::filesystem::path BuildDir();

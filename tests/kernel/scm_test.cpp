@@ -1,12 +1,15 @@
 // The service control manager: every operation in every state of a service, start failures, handles, names,
 // the database folder, and several processes sharing it.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <windows.h>
 #include <winsvc.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -178,7 +181,7 @@ const Case kCases[] = {
     {State::DeadStarter, Op::Start, 0, "running+device"},
     {State::DeadStarter, Op::Stop, ERROR_SERVICE_NOT_ACTIVE, "stopped"},
     {State::DeadStarter, Op::Delete, 0, "absent"},
-    {State::LiveStarter, Op::Start, ERROR_SERVICE_ALREADY_RUNNING, "running"},
+    {State::LiveStarter, Op::Start, ERROR_SERVICE_ALREADY_RUNNING, "running+device"},  // its device, here too
     {State::LiveStarter, Op::Stop, 0, "stopped"},
     {State::LiveStarter, Op::Delete, 0, "marked running"},
     {State::MarkedHere, Op::Create, ERROR_SERVICE_MARKED_FOR_DELETE, "marked running+device"},
@@ -259,6 +262,54 @@ TEST_F(ScmTest, TheDatabaseFolderIsCreatedPrivateOnlyForWriting) {
   kvtest::WriteText(dir_ / "plain-file", "");
   EXPECT_EQ(nullptr, OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+}
+
+TEST_F(ScmTest, ARecordReachedThroughALinkIsNotRead) {
+  ASSERT_EQ(0u, Create());
+  const std::string record = dir_ / "scm/kelvorant.service";
+  ASSERT_EQ(0, ::rename(record.c_str(), (dir_ / "elsewhere.service").c_str()));
+  ASSERT_EQ(0, ::symlink((dir_ / "elsewhere.service").c_str(), record.c_str()));
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), Start());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "kelvorant: the service record " + (dir_ / "scm") +
+                "/kelvorant.service is damaged and is ignored: it is a symbolic link\n");
+  EXPECT_EQ(0u, Create()) << "a new record replaces the link, not the file it names";
+  EXPECT_EQ(kvtest::ReadText(dir_ / "elsewhere.service").find("\"running\""), std::string::npos);
+}
+
+TEST_F(ScmTest, ADatabaseHeldTooLongFailsTheCallWith1055) {
+  ASSERT_EQ(0, ::mkdir((dir_ / "scm").c_str(), 0700));
+  int ready[2], release[2];
+  ASSERT_EQ(0, ::pipe(ready));
+  ASSERT_EQ(0, ::pipe(release));
+  const pid_t holder = ::fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    ::close(release[1]);
+    const int lock = ::open((dir_ / "scm/.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    char byte = lock >= 0 && ::flock(lock, LOCK_EX) == 0 ? 1 : 0;
+    (void)!::write(ready[1], &byte, 1);
+    (void)!::read(release[0], &byte, 1);
+    ::_exit(0);
+  }
+  ::close(release[0]);
+  char locked = 0;
+  ASSERT_EQ(1, ::read(ready[0], &locked, 1));
+  ASSERT_EQ(1, locked);
+  ::testing::internal::CaptureStderr();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DATABASE_LOCKED), Create());
+  const auto waited = std::chrono::steady_clock::now() - start;
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  ::close(release[1]);
+  ::waitpid(holder, nullptr, 0);
+  EXPECT_GE(waited, std::chrono::seconds(10));
+  const std::string holderName = "process " + std::to_string(holder);
+  EXPECT_NE(err.find("kelvorant: the service database " + (dir_ / "scm") + " is held by " + holderName), std::string::npos) << err;
+  EXPECT_NE(err.find("is still held by " + holderName), std::string::npos) << err;
+  EXPECT_NE(err.find("after 10 s; the call fails\n"), std::string::npos) << err;
+  EXPECT_EQ(0u, Create()) << "free again";
 }
 
 TEST_F(ScmTest, ConcurrentCreatesLetExactlyOneWin) {

@@ -29,20 +29,20 @@ DWORD MapManagerAccess(DWORD desired);
 DWORD MapServiceAccess(DWORD desired);
 
 struct ServiceManagerObject : HandleObject {
-  ServiceManagerObject(std::string folder, DWORD access)
-      : HandleObject(HandleType::ServiceManager), folder(std::move(folder)), access(access) {}
-  std::string folder;
+  ServiceManagerObject(std::shared_ptr<const ScmDatabase> database, DWORD access)
+      : HandleObject(HandleType::ServiceManager), database(std::move(database)), access(access) {}
+  std::shared_ptr<const ScmDatabase> database;
   DWORD access;
 };
 
 struct ServiceObject : HandleObject {
-  ServiceObject(std::string folder, std::string name, std::string id, DWORD access)
+  ServiceObject(std::shared_ptr<const ScmDatabase> database, std::string name, std::string id, DWORD access)
       : HandleObject(HandleType::Service),
-        folder(std::move(folder)),
+        database(std::move(database)),
         name(std::move(name)),
         id(std::move(id)),
         access(access) {}
-  std::string folder;
+  std::shared_ptr<const ScmDatabase> database;
   std::string name;
   std::string id;  // the record it was opened on
   DWORD access;
@@ -58,7 +58,7 @@ enum class RunState {
 RunState RunStateOf(const ServiceRecord &record);
 
 // The record of `name` as it stands now: a record marked for deletion that no longer runs is removed (when
-// the session may write) and reads as absent.
+// the session may write) and reads as absent. Nothing, too, when the session failed.
 std::optional<ServiceRecord> ReadCurrent(const ScmSession &session, const std::string &name);
 
 }  // namespace kvplat

@@ -3,20 +3,21 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
+#include "host/read_limits.h"
 #include "kvplat/diag.h"
 #include "kvplat/errno_map.h"
 
@@ -27,10 +28,11 @@ namespace {
 constexpr const char *kLockFile = ".lock";
 constexpr const char *kRecordSuffix = ".service";
 
-bool IsDirectory(const std::string &path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+// How long a session waits for the lock that another process holds. The database is held only while
+// records are read and written, for milliseconds (never while a driver loads): a wait of a second means that
+// process is stuck, and is said; after ten the call fails.
+constexpr auto kLockNoticeAfter = std::chrono::seconds(1);
+constexpr auto kLockGiveUpAfter = std::chrono::seconds(10);
 
 // The record's file name: the name folded to lower case, with every byte other than a letter, a digit, '-'
 // or '_' written as %XX, so that any service name is one safe file name.
@@ -82,59 +84,93 @@ ServiceRecord FromJson(const nlohmann::json &j) {
   return r;
 }
 
+// The text of a record file, read without following a link and within its bound. Nothing when there is
+// no such file; an exception when it is not a record.
+std::optional<std::string> ReadRecordText(int folder, const std::string &file) {
+  kvhost::UniqueFd fd(::openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) {
+    if (errno == ENOENT) return std::nullopt;
+    throw std::runtime_error(errno == ELOOP ? "it is a symbolic link" : std::strerror(errno));
+  }
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) throw std::runtime_error("it is not a regular file");
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw std::runtime_error(std::strerror(errno));
+    if (n == 0) return text;
+    if (text.size() + static_cast<size_t>(n) > kvhost::kMaxServiceRecordBytes) throw std::runtime_error("it is too long");
+    text.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+// "process 1234 (kelvorant)", from the kernel's table of locks; "another process" when it is not there.
+std::string DescribeLockHolder(int lockFd) {
+  struct stat st;
+  std::string text, why;
+  if (::fstat(lockFd, &st) != 0 || !kvhost::ReadInput("/proc/locks", 1 << 20, &text, &why)) return "another process";
+  char wanted[64];
+  std::snprintf(wanted, sizeof wanted, " %02x:%02x:%lu ", major(st.st_dev), minor(st.st_dev),
+                static_cast<unsigned long>(st.st_ino));
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    // "1: FLOCK  ADVISORY  WRITE 1234 08:02:5678 0 EOF"; waiters are listed as "1: -> FLOCK ...".
+    if (line.find(" FLOCK ") == std::string::npos || line.find("->") != std::string::npos) continue;
+    const size_t at = line.find(wanted);
+    if (at == std::string::npos) continue;
+    const size_t pidEnd = line.find_last_not_of(' ', at);
+    const size_t pidBegin = line.find_last_of(' ', pidEnd);
+    const std::string pid = line.substr(pidBegin + 1, pidEnd - pidBegin);
+    std::string comm;
+    if (kvhost::ReadInput("/proc/" + pid + "/comm", 256, &comm, &why) && !comm.empty() && comm.back() == '\n') {
+      comm.pop_back();
+      return "process " + pid + " (" + comm + ")";
+    }
+    return "process " + pid;
+  }
+  return "another process";
+}
+
 }  // namespace
 
-std::string ScmFolder() {
-  if (const char *folder = std::getenv("KELVORANT_SCM_DIR"); folder && folder[0]) {
-    // Made absolute once, so that a manager handle keeps its database when the current directory changes.
-    std::error_code ignored;
-    const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
-    return absolute.empty() ? std::string(folder) : absolute.string();
-  }
-  if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0]) {
-    return std::string(runtime) + "/kelvorant-scm";
-  }
-  return "/tmp/kelvorant-scm-" + std::to_string(::geteuid());
-}
-
-bool CanReadScmFolder(const std::string &folder) {
-  struct stat st;
-  if (::stat(folder.c_str(), &st) != 0) return errno == ENOENT;
-  return S_ISDIR(st.st_mode) && ::faccessat(AT_FDCWD, folder.c_str(), R_OK | X_OK, AT_EACCESS) == 0;
-}
-
-bool CanWriteScmFolder(const std::string &folder) {
-  return IsDirectory(folder) && ::faccessat(AT_FDCWD, folder.c_str(), R_OK | W_OK | X_OK, AT_EACCESS) == 0;
-}
-
-DWORD PrepareScmFolderForWriting(const std::string &folder, std::string *why) {
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    if (why) *why = std::string("it cannot be created: ") + std::strerror(errno);
-    return ERROR_ACCESS_DENIED;
-  }
-  if (CanWriteScmFolder(folder)) return ERROR_SUCCESS;
-  if (why) *why = IsDirectory(folder) ? "this process may not write it" : "it is not a folder";
-  return ERROR_ACCESS_DENIED;
-}
-
-bool IsValidServiceName(const char *name) {
-  if (name == nullptr || name[0] == '\0') return false;
-  const std::string text = name;
-  return text.size() <= 256 && text.find_first_of("\\/") == std::string::npos;
-}
-
-ScmSession::ScmSession(std::string folder) : folder_(std::move(folder)) {
-  const std::string lockPath = folder_ + "/" + kLockFile;
-  bool exclusive = true;
-  lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+ScmSession::ScmSession(std::shared_ptr<const ScmDatabase> database) : database_(std::move(database)) {
+  const int folder = database_->folder.get();
+  if (folder < 0) return;  // no database yet: nothing to lock, nothing to read
+  bool exclusive = database_->writable;
+  lockFd_ = exclusive ? ::openat(folder, kLockFile, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
   if (lockFd_ < 0) {
     // A reader without write access still waits for writers through a shared lock.
     exclusive = false;
-    lockFd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    lockFd_ = ::openat(folder, kLockFile, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   }
-  if (lockFd_ >= 0) {
-    while (::flock(lockFd_, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
+  if (lockFd_ >= 0) Lock(exclusive);
+}
+
+void ScmSession::Lock(bool exclusive) {
+  const auto start = std::chrono::steady_clock::now();
+  bool said = false;
+  for (;;) {
+    if (::flock(lockFd_, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return;  // a file system without locks: go on as the only user
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (!said && waited >= kLockNoticeAfter) {
+      Diag("the service database %s is held by %s; waiting for it", database_->path.c_str(),
+           DescribeLockHolder(lockFd_).c_str());
+      said = true;
     }
+    if (waited >= kLockGiveUpAfter) {
+      Diag("the service database %s is still held by %s after %lld s; the call fails", database_->path.c_str(),
+           DescribeLockHolder(lockFd_).c_str(),
+           static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(kLockGiveUpAfter).count()));
+      ::close(lockFd_);
+      lockFd_ = -1;
+      error_ = ERROR_SERVICE_DATABASE_LOCKED;
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 
@@ -142,49 +178,50 @@ ScmSession::~ScmSession() {
   if (lockFd_ >= 0) ::close(lockFd_);  // closing releases the flock
 }
 
-std::string ScmSession::RecordPath(const std::string &name) const { return folder_ + "/" + RecordFileName(name); }
-
 std::optional<ServiceRecord> ScmSession::Read(const std::string &name) const {
-  const std::string path = RecordPath(name);
-  std::ifstream in(path);
-  if (!in) return std::nullopt;
+  const int folder = database_->folder.get();
+  if (folder < 0 || error_) return std::nullopt;
+  const std::string file = RecordFileName(name);
   try {
-    return FromJson(nlohmann::json::parse(in));
+    std::optional<std::string> text = ReadRecordText(folder, file);
+    if (!text) return std::nullopt;
+    return FromJson(nlohmann::json::parse(*text));
   } catch (const std::exception &error) {
-    Diag("the service record %s is damaged and is ignored: %s", path.c_str(), error.what());
+    Diag("the service record %s/%s is damaged and is ignored: %s", database_->path.c_str(), file.c_str(),
+         error.what());
     return std::nullopt;
   }
 }
 
 DWORD ScmSession::Write(const ServiceRecord &record) const {
-  const std::string path = RecordPath(record.name);
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
+  const int folder = database_->folder.get();
+  if (error_) return error_;
+  if (folder < 0 || !database_->writable) return ERROR_ACCESS_DENIED;
+  const std::string file = RecordFileName(record.name);
+  const std::string temporary = file + ".tmp" + std::to_string(::getpid());
   const std::string text = ToJson(record).dump(2) + "\n";
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return Win32ErrorFromErrno(errno);
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      ::unlink(temporary.c_str());
-      return Win32ErrorFromErrno(error);
-    }
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+  // A temporary file of a process that died with this pid is old: it goes.
+  ::unlinkat(folder, temporary.c_str(), 0);
+  kvhost::UniqueFd fd(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!fd.valid()) return Win32ErrorFromErrno(errno);
+  if (!kvhost::WriteAll(fd.get(), text) || ::close(fd.release()) != 0) {
     const int error = errno;
-    ::unlink(temporary.c_str());
+    ::unlinkat(folder, temporary.c_str(), 0);
+    return Win32ErrorFromErrno(error);
+  }
+  if (::renameat(folder, temporary.c_str(), folder, file.c_str()) != 0) {
+    const int error = errno;
+    ::unlinkat(folder, temporary.c_str(), 0);
     return Win32ErrorFromErrno(error);
   }
   return ERROR_SUCCESS;
 }
 
 DWORD ScmSession::Remove(const std::string &name) const {
-  if (::unlink(RecordPath(name).c_str()) != 0 && errno != ENOENT) return Win32ErrorFromErrno(errno);
+  const int folder = database_->folder.get();
+  if (error_) return error_;
+  if (folder < 0) return ERROR_SUCCESS;
+  if (::unlinkat(folder, RecordFileName(name).c_str(), 0) != 0 && errno != ENOENT) return Win32ErrorFromErrno(errno);
   return ERROR_SUCCESS;
 }
 

@@ -31,7 +31,8 @@ DWORD BeginServiceCall(SC_HANDLE hService, DWORD right, ServiceCall *call) {
   call->handle = LookupHandleAs<ServiceObject>(hService, HandleType::Service);
   if (!call->handle) return ERROR_INVALID_HANDLE;
   if (!(call->handle->access & right)) return ERROR_ACCESS_DENIED;
-  call->session = std::make_unique<ScmSession>(call->handle->folder);
+  call->session = std::make_unique<ScmSession>(call->handle->database);
+  if (DWORD error = call->session->error()) return error;
   std::optional<ServiceRecord> record = ReadCurrent(*call->session, call->handle->name);
   // Deleted since the handle was opened, possibly re-created under the same name: the handle's service
   // is one that was marked for deletion.
@@ -68,30 +69,53 @@ extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD /*dwNumServiceArg
   if (DWORD error = BeginServiceCall(hService, SERVICE_START, &call)) return Fail(error);
   ServiceRecord &record = call.record;
   if (record.markedForDelete) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
-  if (RunStateOf(record) != RunState::Stopped) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
+  const RunState state = RunStateOf(record);
+  if (state == RunState::RunningHere) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
   if (record.startType == SERVICE_DISABLED) return Fail(ERROR_SERVICE_DISABLED);
   if (!IsDriver(record)) {
     ReportUnimplemented("StartServiceA of a service that is not a driver");
     return Fail(ERROR_NOT_SUPPORTED);
   }
+  const std::string name = record.name, path = record.binaryPath;
+  if (state == RunState::RunningElsewhere) {
+    // On Windows a running driver's device is there for every process. Each process here has a kernel of
+    // its own, so the driver that runs in another one is loaded into this one too; the service still runs
+    // already, as the caller is told. Should the load fail, the driver has said why.
+    call.session.reset();
+    if (!IsDriverLoaded(name)) LoadDriver(name, path);
+    return Fail(ERROR_SERVICE_ALREADY_RUNNING);
+  }
 
-  const DWORD error = LoadDriver(record.name, record.binaryPath);
+  // The start is recorded before the driver loads, and the database is not held while it loads: a driver
+  // may take long to start (a large machine to read), and other processes must see that it runs meanwhile
+  // instead of waiting for it.
+  record.running = true;
+  record.starter = CurrentProcessIdentity();
+  record.exitCode = ERROR_SUCCESS;
+  if (DWORD error = call.session->Write(record)) return Fail(error);
+  call.session.reset();
+
+  DWORD error = LoadDriver(name, path);
   // ERROR_SERVICE_ALREADY_RUNNING: this process kept the driver after another process recorded the service
   // stopped; it runs here again.
-  if (error == ERROR_SUCCESS || error == ERROR_SERVICE_ALREADY_RUNNING) {
-    record.running = true;
-    record.starter = CurrentProcessIdentity();
-    record.exitCode = ERROR_SUCCESS;
-  } else {
-    record.exitCode = error;
+  if (error == ERROR_SERVICE_ALREADY_RUNNING) error = ERROR_SUCCESS;
+  if (error == ERROR_SUCCESS) return TRUE;
+
+  // A failed start is recorded, unless another process has changed the record meanwhile (stopped or
+  // deleted the service, or re-created it).
+  ScmSession session(call.handle->database);
+  std::optional<ServiceRecord> now = session.error() ? std::nullopt : ReadCurrent(session, name);
+  if (now && now->id == record.id && now->running && now->starter == record.starter) {
+    now->running = false;
+    now->starter = ProcessIdentity{};
+    now->exitCode = error;
+    if (now->markedForDelete) {
+      session.Remove(name);
+    } else {
+      session.Write(*now);
+    }
   }
-  DWORD written = call.session->Write(record);
-  if (error != ERROR_SUCCESS) return Fail(error);
-  if (written != ERROR_SUCCESS) {
-    UnloadDriver(record.name);  // a start that cannot be recorded is undone
-    return Fail(written);
-  }
-  return TRUE;
+  return Fail(error);
 }
 
 extern "C" BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS lpServiceStatus) {

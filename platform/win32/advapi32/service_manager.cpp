@@ -38,21 +38,13 @@ extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDataba
   if (lpDatabaseName != nullptr && ::strcasecmp(lpDatabaseName, "ServicesActive") != 0) {
     return Fail(ERROR_DATABASE_DOES_NOT_EXIST);
   }
-  const std::string folder = ScmFolder();
   const DWORD access = MapManagerAccess(dwDesiredAccess);
   // Windows says no more than ERROR_ACCESS_DENIED; which folder and why is only in the diagnostics.
-  if (access & kManagerWriteRights) {
-    std::string why;
-    if (DWORD error = PrepareScmFolderForWriting(folder, &why)) {
-      Diag("the service database %s cannot be opened for changes: %s", folder.c_str(), why.c_str());
-      return Fail(error);
-    }
-  } else if (!CanReadScmFolder(folder)) {
-    Diag("the service database %s cannot be read by this process", folder.c_str());
-    return Fail(ERROR_ACCESS_DENIED);
-  }
+  DWORD error = ERROR_SUCCESS;
+  std::shared_ptr<const ScmDatabase> database = OpenScmDatabase((access & kManagerWriteRights) != 0, &error);
+  if (!database) return Fail(error);
   SetLastError(ERROR_SUCCESS);
-  return ToScHandle(InsertHandle(std::make_shared<ServiceManagerObject>(folder, access)));
+  return ToScHandle(InsertHandle(std::make_shared<ServiceManagerObject>(std::move(database), access)));
 }
 
 extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, LPCSTR lpDisplayName,
@@ -71,9 +63,10 @@ extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServic
     return Fail(ERROR_INVALID_PARAMETER);
   }
   const DWORD access = MapServiceAccess(dwDesiredAccess);
-  if ((access & kServiceWriteRights) && !CanWriteScmFolder(manager->folder)) return Fail(ERROR_ACCESS_DENIED);
+  if ((access & kServiceWriteRights) && !manager->database->writable) return Fail(ERROR_ACCESS_DENIED);
 
-  ScmSession session(manager->folder);
+  ScmSession session(manager->database);
+  if (session.error()) return Fail(session.error());
   if (std::optional<ServiceRecord> existing = ReadCurrent(session, lpServiceName)) {
     return Fail(existing->markedForDelete ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
   }
@@ -87,22 +80,21 @@ extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServic
   record.binaryPath = lpBinaryPathName;
   if (DWORD error = session.Write(record)) return Fail(error);
   SetLastError(ERROR_SUCCESS);
-  return ToScHandle(InsertHandle(std::make_shared<ServiceObject>(manager->folder, record.name, record.id, access)));
+  return ToScHandle(InsertHandle(std::make_shared<ServiceObject>(manager->database, record.name, record.id, access)));
 }
 
 extern "C" SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, DWORD dwDesiredAccess) {
   auto manager = LookupHandleAs<ServiceManagerObject>(hSCManager, HandleType::ServiceManager);
   if (!manager) return Fail(ERROR_INVALID_HANDLE);
   if (!IsValidServiceName(lpServiceName)) return Fail(ERROR_INVALID_NAME);
-  ScmSession session(manager->folder);
+  ScmSession session(manager->database);
+  if (session.error()) return Fail(session.error());
   std::optional<ServiceRecord> record = ReadCurrent(session, lpServiceName);
   if (!record) return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
   const DWORD access = MapServiceAccess(dwDesiredAccess);
-  if ((access & kServiceWriteRights) ? !CanWriteScmFolder(manager->folder) : !CanReadScmFolder(manager->folder)) {
-    return Fail(ERROR_ACCESS_DENIED);
-  }
+  if ((access & kServiceWriteRights) && !manager->database->writable) return Fail(ERROR_ACCESS_DENIED);
   SetLastError(ERROR_SUCCESS);
-  return ToScHandle(InsertHandle(std::make_shared<ServiceObject>(manager->folder, record->name, record->id, access)));
+  return ToScHandle(InsertHandle(std::make_shared<ServiceObject>(manager->database, record->name, record->id, access)));
 }
 
 extern "C" BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject) {
