@@ -1,6 +1,6 @@
 // KELVORANT.sys: the kernel-side entry points. DriverEntry builds the machine that KELVORANT_MACHINE names,
-// opens the KELVORANT_TRACE file, creates the device \Device\Kelvorant and hands the kernel its dispatch
-// routines; everything a request does is in core/device_control.
+// creates the device \Device\Kelvorant and hands the kernel its dispatch routines; everything a request
+// does is in core/device_control. Each request leaves one line with the kernel's trace session.
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +13,6 @@
 #include "core/device_control.h"
 #include "kvddk.h"
 #include "linux/machine_backends.h"
-#include "linux/trace_file.h"
 
 namespace kvsys {
 
@@ -23,7 +22,6 @@ constexpr const char *kDeviceName = "Kelvorant";
 
 struct DriverState {
   OpenedMachine machine;
-  TraceFile trace;
 };
 
 DriverState *StateOf(KV_DRIVER_OBJECT *driver) {
@@ -42,7 +40,7 @@ NTSTATUS DispatchDeviceControl(KV_DRIVER_OBJECT *driver, KV_IRP *irp) {
         HandleDeviceControl(*state->machine.machine, state->machine.faults, state->machine.domain,
                             irp->IoControlCode, irp->SystemBuffer, irp->InputBufferLength, irp->OutputBufferLength);
     irp->Information = NT_SUCCESS(outcome.result) ? outcome.information : 0;
-    if (state->trace.is_open()) state->trace.Append(FormatTraceLine(outcome, state->machine.domain));
+    if (driver->TraceMessage) driver->TraceMessage(FormatTraceLine(outcome, state->machine.domain).c_str());
     return outcome.result;
   } catch (const std::bad_alloc &) {
     irp->Information = 0;
@@ -85,14 +83,10 @@ void DriverUnload(KV_DRIVER_OBJECT *driver) {
 
 NTSTATUS Start(KV_DRIVER_OBJECT *driver) {
   const char *machine_text = std::getenv("KELVORANT_MACHINE");
-  const char *trace_path = std::getenv("KELVORANT_TRACE");
   auto state = std::make_unique<DriverState>();
   std::string why;
-  if (!OpenMachine(ParseMachineSource(machine_text ? machine_text : ""), &state->machine, &why)) {
-    Say(driver, why);
-    return STATUS_DEVICE_CONFIGURATION_ERROR;
-  }
-  if (trace_path && *trace_path && !state->trace.Open(trace_path, &why)) {
+  const Warn warn = [driver](const std::string &line) { Say(driver, line); };
+  if (!OpenMachine(ParseMachineSource(machine_text ? machine_text : ""), &state->machine, &why, warn)) {
     Say(driver, why);
     return STATUS_DEVICE_CONFIGURATION_ERROR;
   }
@@ -127,6 +121,7 @@ extern "C" __attribute__((visibility("default"))) NTSTATUS DriverEntry(KV_DRIVER
   try {
     return kvsys::Start(driver);
   } catch (const std::bad_alloc &) {
+    kvsys::Say(driver, "cannot start: out of memory");
     return STATUS_INSUFFICIENT_RESOURCES;
   } catch (const std::exception &e) {
     kvsys::Say(driver, std::string("cannot start: ") + e.what());

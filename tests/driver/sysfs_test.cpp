@@ -1,6 +1,7 @@
 // The sysfs backend against fake folders, the register-restore plan it follows, and read-only against this
 // machine's own /sys/bus/pci/devices compared with lspci.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -55,6 +56,7 @@ struct FakeSysfs {
   kvtest::TempDir dir;
   std::vector<uint8_t> bridge, device;  // 00:1c.0 (4096 bytes) and 00:1f.3 (256 bytes) of the demo laptop
   std::vector<std::string> writes;      // "00:1c.0 3c/4"
+  std::vector<std::string> warnings;
 
   FakeSysfs() {
     for (const auto &f : kvsys::ParseDump(kvtest::Capture("tree-fujitsu-p8010.txt")).functions) {
@@ -76,6 +78,7 @@ struct FakeSysfs {
       std::snprintf(text, sizeof text, "%s %x/%u", kvsys::FormatAddress(kvsys::AddressOfIndex(0, fn)).c_str(), offset, width);
       writes.push_back(text);
     };
+    options.warn = [this](const std::string &line) { warnings.push_back(line); };
     std::string why;
     auto m = kvsys::OpenSysfsMachine(options, &why);
     EXPECT_TRUE(m) << why;
@@ -106,11 +109,21 @@ TEST(Sysfs, WritesOnlyChangedRegistersHighestFirstNeverIds) {
 }
 
 TEST(Sysfs, ReadsWhatTheKernelGivesAndAnswersAbsenceAndRefusal) {
+  namespace fs = std::filesystem;
   FakeSysfs sys;
+  const std::string devices = sys.dir.path() + "/devices";
   sys.Put("0000:00:02.0", std::vector<uint8_t>(64, 0x5a));  // what an unprivileged reader gets
-  std::filesystem::create_directories(sys.dir.path() + "/devices/0000:00:03.0");
-  std::filesystem::create_symlink("/dev/full", sys.dir.path() + "/devices/0000:00:03.0/config");
   sys.Put("0001:00:1f.3", sys.device);  // another domain
+  // The kernel's entries are links to the devices' folders: a function's folder may be one.
+  const std::string elsewhere = sys.dir.Write("pci0000:00/0000:00:05.0/config", std::string(sys.device.begin(), sys.device.end()));
+  fs::create_directory_symlink(fs::path(elsewhere).parent_path(), devices + "/0000:00:05.0");
+  // Its config file may not: reads and writes through the link would reach whatever file it names. Nor may
+  // the file be a FIFO, which would never answer.
+  const std::string victim = sys.dir.Write("victim", std::string(256, '\x42'));
+  fs::create_directories(devices + "/0000:00:03.0");
+  fs::create_symlink(victim, devices + "/0000:00:03.0/config");
+  fs::create_directories(devices + "/0000:00:06.0");
+  ASSERT_EQ(mkfifo((devices + "/0000:00:06.0/config").c_str(), 0600), 0);
   auto m = sys.Open();
   sys.Put("0000:00:04.0", sys.device);  // appeared after the listing: not served
 
@@ -121,13 +134,25 @@ TEST(Sysfs, ReadsWhatTheKernelGivesAndAnswersAbsenceAndRefusal) {
   EXPECT_EQ(m->Read(0x1f << 3 | 3, 256, 3840, out.data()), Access::kDone);  // a 256-byte file
   EXPECT_EQ(out[0], 0xff);
   EXPECT_EQ(m->Read(0x04 << 3, 0, 256, out.data()), Access::kAbsent);
+  EXPECT_EQ(m->Read(0x05 << 3, 0, 256, out.data()), Access::kDone);
+  EXPECT_EQ(out[0], sys.device[0]);
 
-  // /dev/full reads as zeros and refuses every write.
   std::vector<uint8_t> ones(256, 1);
-  EXPECT_EQ(m->Write(0x03 << 3, 0, 256, ones.data()), Access::kFailed);
+  for (unsigned device : {0x03u, 0x06u}) {
+    EXPECT_EQ(m->Read(device << 3, 0, 256, out.data()), Access::kFailed) << device;
+    EXPECT_EQ(out[0], 0xff);
+    EXPECT_EQ(m->Write(device << 3, 0, 256, ones.data()), Access::kFailed) << device;
+  }
+  EXPECT_EQ(kvtest::ReadFile(victim), std::string(256, '\x42'));
+  EXPECT_EQ(sys.warnings, (std::vector<std::string>{
+                              devices + "/0000:00:03.0/config is a symbolic link, not the regular file that sysfs "
+                                        "gives; it is neither read nor written",
+                              devices + "/0000:00:06.0/config is a FIFO, not the regular file that sysfs gives; it "
+                                        "is neither read nor written"}))
+      << "once for each function";
 
   // A function that went away since the listing.
-  std::filesystem::remove_all(sys.dir.path() + "/devices/0000:00:1f.3");
+  fs::remove_all(devices + "/0000:00:1f.3");
   EXPECT_EQ(m->Read(0x1f << 3 | 3, 0, 256, out.data()), Access::kAbsent);
   EXPECT_EQ(m->Write(0x1f << 3 | 3, 0, 256, ones.data()), Access::kAbsent);
 

@@ -10,15 +10,7 @@ namespace kvsys {
 std::unique_ptr<SimMachine> LoadJsonMachine(const std::string &path, uint32_t domain, TextFiles &files,
                                             FaultTable *faults, std::string *why) {
   std::string text, reason;
-  const bool read = files.ReadLines(
-      path,
-      [&](std::string_view line) {
-        text.append(line);
-        text += '\n';
-        return true;
-      },
-      &reason);
-  if (!read) {
+  if (!files.ReadText(path, &text, &reason)) {
     *why = path + ": " + reason;
     return nullptr;
   }
@@ -30,7 +22,10 @@ std::unique_ptr<SimMachine> LoadJsonMachine(const std::string &path, uint32_t do
   auto machine = std::make_unique<SimMachine>(domain);
   if (file.dump && !AddDumpFile(*machine, JoinPath(FolderOf(path), *file.dump), files, why)) return nullptr;
   for (const MachineFileFunction &f : file.functions) {
-    if (f.address.domain != domain) continue;
+    if (f.address.domain != domain) {
+      machine->NoteOtherDomain(f.address.domain);
+      continue;
+    }
     const FunctionIndex fn = f.address.Index();
     machine->Put(fn, f.config);
     if (f.writable) machine->SetWritableMask(fn, *f.writable);

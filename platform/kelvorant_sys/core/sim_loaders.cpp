@@ -14,7 +14,11 @@ namespace {
 
 DumpReader::Sink IntoMachine(SimMachine &machine) {
   return [&machine](const PciAddress &address, std::span<const uint8_t> image) {
-    if (address.domain == machine.domain()) machine.Put(address.Index(), image);
+    if (address.domain == machine.domain()) {
+      machine.Put(address.Index(), image);
+    } else {
+      machine.NoteOtherDomain(address.domain);
+    }
   };
 }
 

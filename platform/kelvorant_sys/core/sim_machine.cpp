@@ -40,6 +40,11 @@ void SimMachine::Put(FunctionIndex fn, std::span<const uint8_t> image) {
   f->masks.reset();
 }
 
+void SimMachine::NoteOtherDomain(uint32_t domain) {
+  const auto at = std::lower_bound(other_domains_.begin(), other_domains_.end(), domain);
+  if (at == other_domains_.end() || *at != domain) other_domains_.insert(at, domain);
+}
+
 void SimMachine::SetWritableMask(FunctionIndex fn, std::span<const uint8_t> mask) {
   Function *f = Find(fn);
   if (!f) return;

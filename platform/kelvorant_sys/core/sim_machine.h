@@ -20,6 +20,9 @@ class SimMachine final : public Machine {
 
   uint32_t domain() const { return domain_; }
   size_t function_count() const { return functions_.size(); }
+  // The other domains that the machine's sources held functions of, which it does not serve (sorted).
+  const std::vector<uint32_t> &other_domains() const { return other_domains_; }
+  void NoteOtherDomain(uint32_t domain);
 
   // Adds a function or replaces the one at the same address (image and masks alike; a replaced function is
   // plugged). The image is cut at 4096 bytes.
@@ -71,6 +74,7 @@ class SimMachine final : public Machine {
   std::unique_ptr<uint8_t[]> mask_scratch_;
   std::vector<int32_t> index_;  // kFunctionCount entries: a position in functions_, or -1
   std::vector<Function> functions_;
+  std::vector<uint32_t> other_domains_;
 };
 
 }  // namespace kvsys

@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,7 @@
 
 #include "core/pci_regs.h"
 #include "core/restore_plan.h"
+#include "host/host_files.h"
 
 namespace kvsys {
 
@@ -37,6 +40,25 @@ bool ListFunctions(const std::string &root, Visit visit, std::string *why) {
   return true;
 }
 
+// Opens a function's config file. A function's folder may be a link, as every entry of the kernel's own
+// /sys/bus/pci/devices is, but the file itself must be the regular file that sysfs gives: a link in its
+// place would send reads and writes of configuration space to whatever file it names, and a FIFO would
+// never answer. -1 with errno (ENOENT: no such function) otherwise.
+int OpenConfig(const std::string &path, int access) {
+  const int fd = open(path.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == EISDIR) errno = EINVAL;
+    return -1;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
 // Reads up to `length` bytes at `offset`; returns how many were read, or -1 with errno.
 ssize_t ReadAt(int fd, uint8_t *out, size_t length, off_t offset) {
   size_t done = 0;
@@ -54,11 +76,17 @@ class SysfsMachine final : public Machine {
  public:
   explicit SysfsMachine(const SysfsOptions &options) : options_(options), present_(kFunctionCount, false) {}
 
-  bool List(std::string *why) {
+  bool List(std::string *why, SysfsListing *listing) {
     return ListFunctions(
         options_.root,
-        [this](const PciAddress &a) {
-          if (a.domain == options_.domain) present_[a.Index()] = true;
+        [this, listing](const PciAddress &a) {
+          if (a.domain == options_.domain) {
+            present_[a.Index()] = true;
+            listing->any_served = true;
+          } else if (std::find(listing->other_domains.begin(), listing->other_domains.end(), a.domain) ==
+                     listing->other_domains.end()) {
+            listing->other_domains.push_back(a.domain);
+          }
           return true;
         },
         why);
@@ -67,8 +95,8 @@ class SysfsMachine final : public Machine {
   Access Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) override {
     std::memset(out, 0xff, length);
     if (!present_[fn]) return Access::kAbsent;
-    const int fd = open(ConfigPath(fn).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? Access::kAbsent : Access::kFailed;
+    const int fd = OpenConfig(ConfigPath(fn), O_RDONLY);
+    if (fd < 0) return Refused(fn);
     // The kernel gives an unprivileged reader only the first 64 bytes, and a function without extended
     // space 256: what is not read stays 0xFF, as the bus answers for registers that do not exist.
     const ssize_t n = ReadAt(fd, out, length, offset);
@@ -78,8 +106,8 @@ class SysfsMachine final : public Machine {
 
   Access Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) override {
     if (!present_[fn]) return Access::kAbsent;
-    const int fd = open(ConfigPath(fn).c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? Access::kAbsent : Access::kFailed;
+    const int fd = OpenConfig(ConfigPath(fn), O_RDWR);
+    if (fd < 0) return Refused(fn);
     std::vector<uint8_t> present(length, 0xff);
     const ssize_t known = ReadAt(fd, present.data(), length, offset);
     Access result = known < 0 ? Access::kFailed : Access::kDone;
@@ -103,6 +131,21 @@ class SysfsMachine final : public Machine {
   }
 
  private:
+  // The answer for a config file that could not be opened (errno tells why); a file that is not what
+  // sysfs gives is said once.
+  Access Refused(FunctionIndex fn) {
+    const int error = errno;
+    if (error == ENOENT) return Access::kAbsent;
+    struct stat st;
+    const std::string path = ConfigPath(fn);
+    if ((error == ELOOP || error == EINVAL) && options_.warn && !warned_[fn] && lstat(path.c_str(), &st) == 0) {
+      warned_[fn] = true;
+      options_.warn(path + " is " + kvhost::DescribeFileType(st.st_mode) +
+                    ", not the regular file that sysfs gives; it is neither read nor written");
+    }
+    return Access::kFailed;
+  }
+
   std::string ConfigPath(FunctionIndex fn) const {
     const PciAddress a = AddressOfIndex(options_.domain, fn);
     char name[48];
@@ -112,13 +155,16 @@ class SysfsMachine final : public Machine {
 
   SysfsOptions options_;
   std::vector<bool> present_;  // by function index, from the one listing at start
+  std::vector<bool> warned_ = std::vector<bool>(kFunctionCount, false);
 };
 
 }  // namespace
 
-std::unique_ptr<Machine> OpenSysfsMachine(const SysfsOptions &options, std::string *why) {
+std::unique_ptr<Machine> OpenSysfsMachine(const SysfsOptions &options, std::string *why, SysfsListing *listing) {
   auto machine = std::make_unique<SysfsMachine>(options);
-  if (!machine->List(why)) return nullptr;
+  SysfsListing ignored;
+  if (!machine->List(why, listing ? listing : &ignored)) return nullptr;
+  if (listing) std::sort(listing->other_domains.begin(), listing->other_domains.end());
   return machine;
 }
 

@@ -67,6 +67,9 @@ struct KV_DRIVER_OBJECT {
   NTSTATUS (*IoCreateDevice)(KV_DRIVER_OBJECT *DriverObject, const char *Name);
   /* Writes one diagnostic line to the platform's error stream ("kelvorant: " is prepended). */
   void (*DbgPrint)(const char *Text);
+  /* Hands one line to the kernel's trace session, as WPP's WmiTraceMessage does: the platform writes it to
+     the trace file of the run (KELVORANT_TRACE) when there is one. */
+  void (*TraceMessage)(const char *Line);
 };
 
 #define KV_DRIVER_ENTRY_NAME "DriverEntry"

@@ -79,6 +79,7 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
   driver->object.Size = sizeof(KV_DRIVER_OBJECT);
   driver->object.IoCreateDevice = &KernelIoCreateDevice;
   driver->object.DbgPrint = &KernelDbgPrint;
+  driver->object.TraceMessage = &KernelTraceMessage;
   kernel.drivers.push_back(std::move(owned));  // listed first: DriverEntry creates its devices through it
 
   const std::string registryPath = "\\Registry\\Machine\\System\\CurrentControlSet\\Services\\" + serviceName;

@@ -40,6 +40,7 @@ std::string FoldCase(const std::string &name);
 // The kernel services handed to every driver object.
 NTSTATUS KernelIoCreateDevice(KV_DRIVER_OBJECT *driverObject, const char *name);
 void KernelDbgPrint(const char *text);
+void KernelTraceMessage(const char *line);
 
 // Removes the driver's devices from the namespace and cuts them off from the driver. Caller holds the lock.
 void DeleteDevicesOf(LoadedDriver &driver);
