@@ -9,7 +9,9 @@
 namespace kvplat {
 
 // `script` is the script's text (empty: close the dialog as by its close box once it is shown); the JSON
-// lines go to `out`, which the front end does not close.
-std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out);
+// lines go to `out`, which the front end does not close. Should a line fail to reach `out` (named `outName`
+// in the message), the run ends as after the last action.
+std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out,
+                                               const std::string &outName);
 
 }  // namespace kvplat

@@ -1,5 +1,6 @@
 // The headless front end: runs the script's actions against the dialog, one a line, and writes JSON lines
 // for `dump` actions and for every message box.
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -22,7 +23,8 @@ namespace {
 
 class HeadlessFrontEnd : public FrontEnd {
  public:
-  HeadlessFrontEnd(const std::string &script, std::FILE *out) : actions_(script::Parse(script)), out_(out) {}
+  HeadlessFrontEnd(const std::string &script, std::FILE *out, std::string outName)
+      : actions_(script::Parse(script)), out_(out), outName_(std::move(outName)) {}
 
   int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * kHeadlessCharWidth; }
   int BaseUnitX() override { return kHeadlessCharWidth; }
@@ -30,7 +32,9 @@ class HeadlessFrontEnd : public FrontEnd {
 
   void RunModalLoop(HWND dialog) override {
     SendMessageA(dialog, WM_PAINT, 0, 0);
-    while (!IsDialogEnded(dialog) && next_ < actions_.size()) {
+    // An output that cannot be written (the JSON dump, the trace) ends the run: what it should have
+    // recorded is lost, so the actions after it would be done for nothing.
+    while (!IsDialogEnded(dialog) && next_ < actions_.size() && !OutputFailed()) {
       const script::Action &action = actions_[next_++];
       std::string why;
       if (!Perform(dialog, action, &why)) {
@@ -49,7 +53,7 @@ class HeadlessFrontEnd : public FrontEnd {
   }
 
   bool Failed() override {
-    if (!failed_ && next_ < actions_.size()) {
+    if (!failed_ && next_ < actions_.size() && !OutputFailed()) {
       Diag("script line %d: the dialog has closed before this action", actions_[next_].line);
       failed_ = true;
     }
@@ -58,9 +62,10 @@ class HeadlessFrontEnd : public FrontEnd {
 
  private:
   void WriteLine(const std::string &json) {
-    std::fputs(json.c_str(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
+    const std::string line = json + "\n";
+    if (std::fputs(line.c_str(), out_) == EOF || std::fflush(out_) != 0) {
+      ReportOutputFailure("the JSON dump", outName_.c_str(), errno);
+    }
   }
 
   static bool FindControl(HWND dialog, int id, HWND *control, std::string *why) {
@@ -132,13 +137,15 @@ class HeadlessFrontEnd : public FrontEnd {
   std::vector<script::Action> actions_;
   size_t next_ = 0;
   std::FILE *out_;
+  std::string outName_;
   bool failed_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out) {
-  return std::make_unique<HeadlessFrontEnd>(script, out);
+std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out,
+                                               const std::string &outName) {
+  return std::make_unique<HeadlessFrontEnd>(script, out, outName);
 }
 
 }  // namespace kvplat

@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "harness.h"
@@ -106,12 +109,29 @@ Bytes ReadBytes(const fs::path &path) {
   return Bytes(text.begin(), text.end());
 }
 
-// A config file that reads as zeros and refuses every write, put in place atomically.
-void ReplaceWithDevFull(const fs::path &config) {
-  const fs::path link = config.string() + ".new";
-  fs::create_symlink("/dev/full", link);
-  fs::rename(link, config);
-}
+// A config file that refuses to be written, as the kernel's would when it refuses the access: immutable,
+// which even root may not open for writing. Taken back when the test ends, so that its folder can go.
+class Immutable {
+ public:
+  explicit Immutable(const fs::path &file) : file_(file) { set_ = SetFlag(true); }
+  ~Immutable() {
+    if (set_) SetFlag(false);
+  }
+  bool set() const { return set_; }
+
+ private:
+  bool SetFlag(bool on) {
+    const int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) close(fd);
+    return done;
+  }
+  fs::path file_;
+  bool set_ = false;
+};
 
 std::string Register(const Json &dump, const std::string &label) {
   for (const Json &row : dump["lists"]["1002"]["rows"])
@@ -170,10 +190,12 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
                             {{"KELVORANT_UI_DUMP", fifo.string()}});
   const bool paused = pipe.ReadLines(1);
   EXPECT_TRUE(paused) << "no dump line within a minute";
+  std::optional<Immutable> refusing;
   if (paused) {
     WriteBytes(config("0000:01:00.0"), reloaded);
-    ReplaceWithDevFull(config("0000:02:00.0"));
-    ReplaceWithDevFull(config("0000:03:00.0"));
+    WriteBytes(config("0000:03:00.0"), idsOnly);  // its base address is lost
+    refusing.emplace(config("0000:03:00.0"));
+    if (!refusing->set()) std::printf("the file system of %s has no immutable files\n", box.Dir().c_str());
   } else {
     kill(pid, SIGKILL);
   }
@@ -205,6 +227,7 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
   for (unsigned at : {0x06u, 0x07u, 0x08u}) expected[at] = reloaded[at];
   EXPECT_EQ(ReadBytes(config("0000:01:00.0")), expected);
   EXPECT_EQ(ReadBytes(config("0000:00:00.0")), host);
+  EXPECT_EQ(ReadBytes(config("0000:02:00.0")), idsOnly);
 
   // The view reads the function back after the writes.
   EXPECT_EQ(Register(restored, "Revision ID"), "01");
@@ -217,8 +240,8 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
   }
   EXPECT_EQ(restored["edits"], Json::parse(R"({"1004":"1:0:0","1018":"2:0:0","1019":"3:0:0","1020":"","1021":""})"));
 
-  // 02:00.0 reloads without an error although its file refuses every write: nothing that may be written
-  // differs. The selection moves to its row, whose notification reads it before the read-back.
+  // 02:00.0 reloads without an error: nothing that may be written differs. The selection moves to its row,
+  // whose notification reads it before the read-back. 03:00.0's file refuses the write of its base address.
   const Lines tail = {
       "IOCTL_WRITE_CONFIG 01:00.0 status=1 returned=272",      "IOCTL_WRITE_EXT_CONFIG 01:00.0 status=0 returned=3856",
       "IOCTL_READ_CONFIG 01:00.0 status=1 returned=272",       "IOCTL_READ_EXT_CONFIG 01:00.0 status=0 returned=3856",

@@ -1,70 +1,65 @@
 // The process entry point. It registers the executable's resources, chooses the front end from
-// KELVORANT_UI and calls the application's WinMain, like the C runtime start-up of a Windows program.
+// KELVORANT_UI, opens the run's files (run_files.h) and calls the application's WinMain, like the C runtime
+// start-up of a Windows program.
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "headless.h"
 #include "kvplat/diag.h"
 #include "kvplat/frontend.h"
+#include "kvplat/io_manager.h"
 #include "kvplat/resources.h"
+#include "run_files.h"
 #include "window_frontend.h"
 
 extern const kvplat::EmbeddedFile kv_embedded_resources[];
 
 namespace {
 
-constexpr int kExitPlatformFailure = 2;
-constexpr int kExitScriptError = 3;
+// Exit statuses of the platform's own (the program's entry point returns 0 on both of its paths).
+constexpr int kExitPlatformFailure = 2;  // the platform cannot start: a bad variable, no display
+constexpr int kExitScriptError = 3;      // an action of the automation script could not be done
+constexpr int kExitOutputFailure = 4;    // the JSON dump or the trace could not be written
 
 std::string Env(const char *name) {
   const char *value = std::getenv(name);
   return value ? value : "";
 }
 
-bool ReadFile(const std::string &path, std::string *text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  *text = s.str();
-  return true;
-}
-
-// The front end named by the environment, or null after saying why.
-std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(std::FILE **dumpFile) {
+// The front end that KELVORANT_UI names, or null after saying why.
+std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(kvplat::RunFiles *files, std::FILE **dumpFile) {
   std::string ui = Env("KELVORANT_UI");
   if (ui.empty()) ui = Env("DISPLAY").empty() ? "headless" : "window";
-  if (ui == "window") {
+  if (ui != "window" && ui != "headless") {
+    kvplat::Diag("KELVORANT_UI must be \"window\" or \"headless\", not \"%s\"", ui.c_str());
+    return nullptr;
+  }
+  const bool headless = ui == "headless";
+  if (!kvplat::OpenRunFiles(headless, files)) return nullptr;
+  if (!headless) {
     std::string error;
     auto frontEnd = kvplat::MakeWindowFrontEnd(&error);
     if (!frontEnd) kvplat::Diag("cannot open a window: %s", error.c_str());
     return frontEnd;
   }
-  if (ui != "headless") {
-    kvplat::Diag("KELVORANT_UI must be \"window\" or \"headless\", not \"%s\"", ui.c_str());
-    return nullptr;
-  }
-  std::string script;
-  if (std::string path = Env("KELVORANT_UI_SCRIPT"); !path.empty() && !ReadFile(path, &script)) {
-    kvplat::Diag("cannot read the script %s: %s", path.c_str(), std::strerror(errno));
-    return nullptr;
-  }
   *dumpFile = stderr;
-  if (std::string path = Env("KELVORANT_UI_DUMP"); !path.empty()) {
-    *dumpFile = std::fopen(path.c_str(), "w");
+  std::string dumpName = "standard error";
+  if (files->dump.valid()) {
+    *dumpFile = ::fdopen(files->dump.get(), "w");
     if (!*dumpFile) {
-      kvplat::Diag("cannot write %s: %s", path.c_str(), std::strerror(errno));
+      kvplat::Diag("cannot write the JSON dump %s: %s", files->dumpPath.c_str(), std::strerror(errno));
       return nullptr;
     }
+    files->dump.release();  // the stream owns it now
+    dumpName = files->dumpPath;
   }
-  return kvplat::MakeHeadlessFrontEnd(script, *dumpFile);
+  return kvplat::MakeHeadlessFrontEnd(files->script, *dumpFile, dumpName);
 }
 
 }  // namespace
@@ -72,10 +67,12 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(std::FILE **dumpFile) {
 int main(int argc, char **argv) {
   kvplat::RegisterModuleResources(kv_embedded_resources);
 
+  kvplat::RunFiles files;
   std::FILE *dumpFile = nullptr;
-  std::unique_ptr<kvplat::FrontEnd> frontEnd = ChooseFrontEnd(&dumpFile);
+  std::unique_ptr<kvplat::FrontEnd> frontEnd = ChooseFrontEnd(&files, &dumpFile);
   if (!frontEnd) return kExitPlatformFailure;
   kvplat::SetActiveFrontEnd(frontEnd.get());
+  kvplat::SetTraceFile(files.trace.get(), files.tracePath);
 
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {
@@ -89,6 +86,10 @@ int main(int argc, char **argv) {
   if (frontEnd->Failed()) status = kExitScriptError;
   kvplat::SetActiveFrontEnd(nullptr);
   frontEnd.reset();
-  if (dumpFile && dumpFile != stderr) std::fclose(dumpFile);
+  if (dumpFile && dumpFile != stderr && std::fclose(dumpFile) != 0) {
+    kvplat::ReportOutputFailure("the JSON dump", files.dumpPath.c_str(), errno);
+  }
+  kvplat::SetTraceFile(-1, "");
+  if (kvplat::OutputFailed()) status = kExitOutputFailure;
   return status;
 }

@@ -2,12 +2,15 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <set>
 #include <string>
 
 namespace kvplat {
 
 namespace {
 UnimplementedHandler g_unimplementedHandler = nullptr;
+std::set<std::string> g_failedOutputs;  // the paths already reported
 }
 
 void Diag(const char *format, ...) {
@@ -21,6 +24,13 @@ void Diag(const char *format, ...) {
   line += '\n';
   std::fputs(line.c_str(), stderr);
 }
+
+void ReportOutputFailure(const char *what, const char *path, int error) {
+  if (!g_failedOutputs.insert(path).second) return;
+  Diag("cannot write %s %s: %s", what, path, std::strerror(error));
+}
+
+bool OutputFailed() { return !g_failedOutputs.empty(); }
 
 void ReportUnimplemented(const char *what) {
   Diag("not implemented: %s", what);

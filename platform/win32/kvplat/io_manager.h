@@ -42,6 +42,11 @@ DeviceRef FindDevice(const std::string &name);
 DWORD SendDeviceControl(const DeviceRef &device, DWORD ioControlCode, const void *inBuffer, DWORD inBufferSize,
                         void *outBuffer, DWORD outBufferSize, DWORD *bytesReturned);
 
+// The kernel's trace session: every line that a driver hands to TraceMessage is appended to `fd` (a file
+// opened for appending), each in one write, so that the lines of several processes tracing into one file
+// stay whole. A failed write is reported once (ReportOutputFailure) and ends the session. -1 ends it too.
+void SetTraceFile(int fd, const std::string &path);
+
 // RtlNtStatusToDosError: the Win32 error for an NTSTATUS.
 DWORD NtStatusToDosError(NTSTATUS status);
 

@@ -1,0 +1,274 @@
+// The files a run is given, as a careless or hostile environment hands them over: inputs that are devices,
+// FIFOs, endless or unreadable; outputs that are the run's own inputs, another user's links, full devices;
+// machines that hold no function. Each is refused at once (nothing hangs, nothing grows, no input is
+// touched) with a line that names the file and why, or served with a line that says what is missing.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+
+#include "harness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvtest::RunResult;
+using kvtest::Sandbox;
+
+const std::string kNoService = kvtest::kNoService;
+
+std::string Replace(std::string text, const std::string &from, const std::string &to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+  return text;
+}
+
+// A file of `size` bytes that takes no room: all zeros, without a line end.
+void Sparse(const fs::path &path, uintmax_t size) {
+  std::ofstream(path).close();
+  fs::resize_file(path, size);
+}
+
+void Fifo(const fs::path &path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }
+
+const std::string kDemoDump = "00:00.0 Host bridge\n00: 86 80 00 2a 06 01 90 20 0c 00 00 06 00 00 00 00\n";
+
+TEST(RunFiles, AMachineInputThatIsNoRegularFileOrHasNoEndIsRefusedAtOnce) {
+  const struct {
+    const char *what;
+    const char *machine;  // <DIR> is the sandbox
+    std::function<void(const Sandbox &)> make;
+    const char *why;  // after "kelvorant: KELVORANT.sys: "
+  } cases[] = {
+      {"a device", "/dev/zero", nullptr, "/dev/zero: is a character device, not a regular file"},
+      {"a link to a device", "<DIR>/zero.txt", [](const Sandbox &b) { fs::create_symlink("/dev/zero", b.Dir() / "zero.txt"); },
+       "<DIR>/zero.txt: is a character device, not a regular file"},
+      {"a FIFO", "<DIR>/m.txt", [](const Sandbox &b) { Fifo(b.Dir() / "m.txt"); }, "<DIR>/m.txt: is a FIFO, not a regular file"},
+      {"a FIFO named as a machine file", "<DIR>/m.json", [](const Sandbox &b) { Fifo(b.Dir() / "m.json"); },
+       "<DIR>/m.json: is a FIFO, not a regular file"},
+      {"a machine file whose dump is a device", "<DIR>/m.json",
+       [](const Sandbox &b) { b.Write("m.json", R"({ "dump": "/dev/zero" })"); },
+       "/dev/zero: is a character device, not a regular file"},
+      {"a machine file whose dump is a FIFO", "<DIR>/m.json",
+       [](const Sandbox &b) {
+         b.Write("m.json", R"({ "dump": "fifo" })");
+         Fifo(b.Dir() / "fifo");
+       },
+       "<DIR>/fifo: is a FIFO, not a regular file"},
+      {"a file that fails to read", "/proc/self/mem", nullptr, "/proc/self/mem: cannot read: Input/output error"},
+      {"one endless line", "<DIR>/m.txt", [](const Sandbox &b) { Sparse(b.Dir() / "m.txt", uintmax_t{1} << 30); },
+       "<DIR>/m.txt: line 1 is longer than 65536 bytes (is this a text file?)"},
+      {"a dump beyond its bound", "<DIR>/m.txt", [](const Sandbox &b) { Sparse(b.Dir() / "m.txt", uintmax_t{5} << 30); },
+       "<DIR>/m.txt: is 5368709120 bytes long, more than the 4294967296 bytes that are read from such a file"},
+      {"a machine file beyond its bound", "<DIR>/m.json",
+       [](const Sandbox &b) { Sparse(b.Dir() / "m.json", (uintmax_t{64} << 20) + 1); },
+       "<DIR>/m.json: is 67108865 bytes long, more than the 67108864 bytes that are read from such a file"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    Sandbox box;
+    if (c.make) c.make(box);
+    const RunResult result = box.Run(Replace(c.machine, "<DIR>", box.Dir().string()), "");
+    EXPECT_EQ(result.out, kvtest::RefusedStart(31));
+    EXPECT_EQ(result.err, "kelvorant: KELVORANT.sys: " + Replace(c.why, "<DIR>", box.Dir().string()) + "\n");
+    kvtest::ExpectFailedStart(result, box);
+  }
+}
+
+TEST(RunFiles, AScriptThatIsNoRegularFileStopsTheStart) {
+  const struct {
+    const char *what;
+    const char *script;
+    std::function<void(const Sandbox &)> make;
+    const char *why;
+  } cases[] = {
+      {"a device", "/dev/zero", nullptr, "is a character device, not a regular file"},
+      {"a FIFO", "<DIR>/s.fifo", [](const Sandbox &b) { Fifo(b.Dir() / "s.fifo"); }, "is a FIFO, not a regular file"},
+      {"a folder", "<DIR>", nullptr, "is a folder, not a regular file"},
+      {"a script beyond its bound", "<DIR>/long.txt", [](const Sandbox &b) { Sparse(b.Dir() / "long.txt", 2 << 20); },
+       "is 2097152 bytes long, more than the 1048576 bytes that are read from such a file"},
+      {"no such file", "<DIR>/none.txt", nullptr, "cannot open: No such file or directory"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    Sandbox box;
+    if (c.make) c.make(box);
+    const std::string script = Replace(c.script, "<DIR>", box.Dir().string());
+    const RunResult result = box.Run("demo", "", {{"KELVORANT_UI_SCRIPT", script}});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "kelvorant: cannot read the script " + script + ": " + c.why + "\n");
+    EXPECT_EQ(result.out, "") << "the program does not start";
+    EXPECT_TRUE(result.lines.empty());
+  }
+}
+
+TEST(RunFiles, AFileThatTheRunWritesIsNeverOneOfItsInputs) {
+  const std::string kNever = ": a file that the run writes is never one of its inputs\n";
+  const struct {
+    const char *what;
+    const char *machine;  // in the sandbox
+    std::map<std::string, std::string> env;  // paths in the sandbox
+    const char *said;  // <DIR> is the sandbox
+  } cases[] = {
+      {"the JSON dump as the machine file", "m.json", {{"KELVORANT_UI_DUMP", "m.json"}},
+       "KELVORANT_UI_DUMP names <DIR>/m.json, which is the machine file (KELVORANT_MACHINE)"},
+      {"the trace as the machine file", "m.json", {{"KELVORANT_TRACE", "m.json"}},
+       "KELVORANT_TRACE names <DIR>/m.json, which is the machine file (KELVORANT_MACHINE)"},
+      {"the JSON dump as the dump, by another name", "d.txt@0000", {{"KELVORANT_UI_DUMP", "hard-link.txt"}},
+       "KELVORANT_UI_DUMP names <DIR>/hard-link.txt, which is the dump (KELVORANT_MACHINE)"},
+      {"the trace as the dump that the machine file names", "m.json", {{"KELVORANT_TRACE", "d.txt"}},
+       "KELVORANT_TRACE names <DIR>/d.txt, which is the dump that the machine file <DIR>/m.json names "
+       "(KELVORANT_MACHINE)"},
+      {"the JSON dump as the script", "m.json", {{"KELVORANT_UI_DUMP", "script.txt"}},
+       "KELVORANT_UI_DUMP names <DIR>/script.txt, which is the script (KELVORANT_UI_SCRIPT)"},
+      {"the trace as the script, through a link", "m.json", {{"KELVORANT_TRACE", "script-link.txt"}},
+       "KELVORANT_TRACE names <DIR>/script-link.txt, which is the script (KELVORANT_UI_SCRIPT)"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    Sandbox box;
+    box.Write("d.txt", kDemoDump);
+    box.Write("m.json", R"({ "dump": "d.txt" })");
+    fs::create_hard_link(box.Dir() / "d.txt", box.Dir() / "hard-link.txt");
+    std::map<std::string, std::string> env;
+    for (const auto &[name, file] : c.env) env[name] = (box.Dir() / file).string();
+    const std::string script = "dump\n";
+    box.Write("script.txt", script);
+    fs::create_symlink(box.Dir() / "script.txt", box.Dir() / "script-link.txt");
+    const RunResult result = box.Run((box.Dir() / c.machine).string(), script, env);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "kelvorant: " + Replace(c.said, "<DIR>", box.Dir().string()) + kNever);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(kvtest::ReadText(box.Dir() / "d.txt"), kDemoDump);
+    EXPECT_EQ(kvtest::ReadText(box.Dir() / "m.json"), R"({ "dump": "d.txt" })");
+    EXPECT_EQ(kvtest::ReadText(box.Dir() / "script.txt"), script);
+  }
+
+  Sandbox box;
+  const fs::path both = box.Dir() / "out.txt";
+  const RunResult result = box.Run("demo", "dump\n", {{"KELVORANT_UI_DUMP", both.string()}, {"KELVORANT_TRACE", both.string()}});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.err, "kelvorant: KELVORANT_TRACE names " + both.string() +
+                            ", which is the JSON dump (KELVORANT_UI_DUMP) too: each output needs a file of its own\n");
+}
+
+TEST(RunFiles, AnOutputThatCannotBeOpenedStopsTheStart) {
+  const auto nobody = kvtest::Nobody();
+  const struct {
+    const char *what;
+    const char *variable;
+    const char *file;  // in the sandbox
+    std::function<void(const Sandbox &)> make;
+    const char *why;
+    bool needsNobody = false;
+  } cases[] = {
+      {"a FIFO that no process reads", "KELVORANT_TRACE", "t.fifo", [](const Sandbox &b) { Fifo(b.Dir() / "t.fifo"); },
+       "is a FIFO that no process reads"},
+      {"a folder", "KELVORANT_UI_DUMP", "folder", [](const Sandbox &b) { fs::create_directory(b.Dir() / "folder"); },
+       "cannot open: Is a directory"},
+      {"another user's link", "KELVORANT_TRACE", "t.txt",
+       [&](const Sandbox &b) {
+         fs::create_symlink("/etc/kelvorant-victim", b.Dir() / "t.txt");
+         ASSERT_EQ(::lchown((b.Dir() / "t.txt").c_str(), nobody->first, nobody->second), 0);
+       },
+       "is a symbolic link that belongs to <THEM>, and is not followed", true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.needsNobody && !nobody) continue;
+    Sandbox box;
+    c.make(box);
+    const fs::path file = box.Dir() / c.file;
+    const RunResult result = box.Run("demo", "dump\n", {{c.variable, file.string()}});
+    EXPECT_EQ(result.exitCode, 2);
+    const std::string what = std::string(c.variable) == "KELVORANT_TRACE" ? "the trace" : "the JSON dump";
+    const std::string them = nobody ? "user " + std::to_string(nobody->first) + " (nobody)" : "";
+    EXPECT_EQ(result.err, "kelvorant: cannot write " + what + " " + file.string() + ": " + Replace(c.why, "<THEM>", them) + "\n");
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_FALSE(fs::exists("/etc/kelvorant-victim"));
+
+  // A link of this process's own user is followed.
+  Sandbox box;
+  fs::create_symlink(box.Dir() / "real-trace.txt", box.Dir() / "t.txt");
+  const RunResult result = box.Run("demo", "", {{"KELVORANT_TRACE", (box.Dir() / "t.txt").string()}});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_FALSE(kvtest::ReadText(box.Dir() / "real-trace.txt").empty());
+}
+
+TEST(RunFiles, AnOutputThatFailsToBeWrittenEndsTheRunWithStatus4) {
+  // The JSON dump fails at the first action's line: the run ends there (no click follows), as after its
+  // last action, so that the program still removes its service. The trace fails during the first scan,
+  // before any action.
+  const std::string script = "dump\nclick-row 1000 3\ndump\n";
+  Sandbox quiet;
+  const size_t scanRequests = quiet.Run("demo", "").trace.size();
+  for (const char *variable : {"KELVORANT_UI_DUMP", "KELVORANT_TRACE"}) {
+    SCOPED_TRACE(variable);
+    Sandbox box;
+    const RunResult result = box.Run("demo", script, {{variable, "/dev/full"}});
+    EXPECT_EQ(result.exitCode, 4);
+    const std::string what = std::string(variable) == "KELVORANT_TRACE" ? "the trace" : "the JSON dump";
+    EXPECT_EQ(result.err, "kelvorant: cannot write " + what + " /dev/full: No space left on device\n") << "once";
+    EXPECT_EQ(result.out, kNoService);
+    EXPECT_FALSE(box.ServiceInstalled());
+    if (std::string(variable) == "KELVORANT_UI_DUMP") {
+      EXPECT_EQ(result.trace.size(), scanRequests) << "no click";
+    } else {
+      EXPECT_TRUE(result.lines.empty()) << "no action";
+    }
+  }
+}
+
+TEST(RunFiles, AMachineWithoutAFunctionIsServedWithALineThatSaysWhy) {
+  const struct {
+    const char *what;
+    const char *machine;
+    std::map<std::string, std::string> files;
+    const char *why;  // after "kelvorant: KELVORANT.sys: "
+  } cases[] = {
+      {"an empty dump", "<DIR>/m.txt", {{"m.txt", ""}},
+       "<DIR>/m.txt: no PCI function of domain 0000 in this file (an lspci dump has a line \"BB:DD.F ...\" before "
+       "each function's hex lines)"},
+      {"binary data", "<DIR>/m.txt", {{"m.txt", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\n\x90\xff\xfe", 15)}},
+       "<DIR>/m.txt: no PCI function of domain 0000 in this file (an lspci dump has a line \"BB:DD.F ...\" before "
+       "each function's hex lines)"},
+      {"a machine file named as a dump", "<DIR>/m.txt", {{"m.txt", "\n  { \"functions\": [] }\n"}},
+       "<DIR>/m.txt: no PCI function of domain 0000 in this file (it looks like a JSON machine file: such a file's "
+       "name ends in .json)"},
+      {"a dump of other domains", "<DIR>/m.txt", {{"m.txt", "0002:00:00.0 x\n00: 11\n\n0001:00:00.0 y\n00: 22\n"}},
+       "<DIR>/m.txt: no PCI function of domain 0000 in this file (it holds functions of domains 0001, 0002: add "
+       "@0001 to the path)"},
+      {"an empty machine file", "<DIR>/m.json", {{"m.json", "{}"}}, "<DIR>/m.json: no PCI function of domain 0000 in this file"},
+      {"the demo machine in another domain", "demo@0001", {}, "the demo machine has no PCI function of domain 0001 (only of domain 0000)"},
+      {"an empty sysfs folder", "sysfs:<DIR>", {}, "<DIR> lists no PCI function of domain 0000"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    Sandbox box;
+    for (const auto &[name, text] : c.files) box.Write(name, text);
+    const RunResult result = box.Run(Replace(c.machine, "<DIR>", box.Dir().string()), "dump\n");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "kelvorant: KELVORANT.sys: " + Replace(c.why, "<DIR>", box.Dir().string()) + "\n");
+    EXPECT_EQ(result.out, kNoService);
+    ASSERT_EQ(result.Dumps().size(), 1u);
+    EXPECT_TRUE(result.Dumps()[0]["lists"]["1000"]["rows"].empty());
+  }
+}
+
+TEST(RunFiles, AnEmptyMachineVariableStopsTheStart) {
+  Sandbox box;
+  // The harness leaves out a variable whose value is empty: set it through a shell.
+  const std::string command = "cd " + box.Dir().string() + " && KELVORANT_MACHINE= KELVORANT_UI=headless KELVORANT_SCM_DIR=" +
+                              (box.Dir() / "scm").string() + " " + (kvtest::BuildDir() / "kelvorant").string() +
+                              " >out.txt 2>err.txt";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(kvtest::ReadText(box.Dir() / "err.txt"),
+            "kelvorant: KELVORANT_MACHINE is set but empty: unset it to serve this computer (or the demo machine "
+            "where it has no PCI function), or name sysfs, sysfs:DIR, demo or a file\n");
+  EXPECT_EQ(kvtest::ReadText(box.Dir() / "out.txt"), "");
+}
+
+}  // namespace
