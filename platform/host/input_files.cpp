@@ -88,7 +88,7 @@ bool ReadInputLines(const std::string &path, size_t max_line, uint64_t max_bytes
   if (!fd.valid()) return false;
   // One buffer holds the longest line there may be and a chunk beyond it: memory does not depend on the
   // file, only on the bound of a line.
-  constexpr size_t kChunk = 64 * 1024;
+  constexpr size_t kChunk = size_t{64} * 1024;
   const size_t capacity = max_line + 1 + kChunk;
   std::unique_ptr<char[]> buffer(new char[capacity]);
   size_t begin = 0, end = 0;  // the unread bytes

@@ -8,7 +8,7 @@ namespace kvhost {
 
 // A line of an lspci dump or an automation script. The longest line lspci writes is a few hundred bytes; a
 // script's longest action, a `machine poke` of 4096 bytes, is about 12 KiB.
-constexpr size_t kMaxLineBytes = 64 * 1024;
+constexpr size_t kMaxLineBytes = size_t{64} * 1024;
 
 // An lspci dump. `lspci -xxxx -vvv` of all 65,536 functions of a domain, each with 4096 bytes, is 0.9 to
 // 1.3 GB (about 13.6 KB a function), well inside.
@@ -22,6 +22,6 @@ constexpr uint64_t kMaxMachineFileBytes = uint64_t{64} << 20;
 constexpr uint64_t kMaxScriptBytes = uint64_t{1} << 20;
 
 // A record of the service database.
-constexpr uint64_t kMaxServiceRecordBytes = 64 * 1024;
+constexpr uint64_t kMaxServiceRecordBytes = uint64_t{64} * 1024;
 
 }  // namespace kvhost

@@ -32,6 +32,9 @@ void Sparse(const fs::path &path, uintmax_t size) {
 
 void Fifo(const fs::path &path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }
 
+// The start of an executable: bytes that are no text, NULs and a line end among them.
+constexpr char kBinary[] = "\x7f" "ELF\x02\x01\x01\0\0\0\n\x90\xff\xfe";
+
 const std::string kDemoDump = "00:00.0 Host bridge\n00: 86 80 00 2a 06 01 90 20 0c 00 00 06 00 00 00 00\n";
 
 TEST(RunFiles, AMachineInputThatIsNoRegularFileOrHasNoEndIsRefusedAtOnce) {
@@ -231,7 +234,7 @@ TEST(RunFiles, AMachineWithoutAFunctionIsServedWithALineThatSaysWhy) {
       {"an empty dump", "<DIR>/m.txt", {{"m.txt", ""}},
        "<DIR>/m.txt: no PCI function of domain 0000 in this file (an lspci dump has a line \"BB:DD.F ...\" before "
        "each function's hex lines)"},
-      {"binary data", "<DIR>/m.txt", {{"m.txt", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\n\x90\xff\xfe", 15)}},
+      {"binary data", "<DIR>/m.txt", {{"m.txt", std::string(kBinary, sizeof kBinary - 1)}},
        "<DIR>/m.txt: no PCI function of domain 0000 in this file (an lspci dump has a line \"BB:DD.F ...\" before "
        "each function's hex lines)"},
       {"a machine file named as a dump", "<DIR>/m.txt", {{"m.txt", "\n  { \"functions\": [] }\n"}},

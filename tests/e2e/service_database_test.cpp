@@ -150,6 +150,8 @@ TEST(ServiceDatabase, InstancesStartedTogetherEachRunOrFailOnTheProgramsPathAndL
   for (int round = 0; round < kRounds; ++round) {
     std::vector<std::unique_ptr<Sandbox>> boxes;
     std::vector<int> pids;
+    boxes.reserve(kInstances);
+    pids.reserve(kInstances);
     for (int i = 0; i < kInstances; ++i) boxes.push_back(std::make_unique<Sandbox>());
     for (auto &box : boxes) pids.push_back(box->Start("demo", "click-row 1000 1\ndump\n", env));
     for (int i = 0; i < kInstances; ++i) {

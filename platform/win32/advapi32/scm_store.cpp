@@ -186,9 +186,9 @@ std::optional<ServiceRecord> ScmSession::Read(const std::string &name) const {
     std::optional<std::string> text = ReadRecordText(folder, file);
     if (!text) return std::nullopt;
     return FromJson(nlohmann::json::parse(*text));
-  } catch (const std::exception &error) {
+  } catch (const std::exception &damage) {
     Diag("the service record %s/%s is damaged and is ignored: %s", database_->path.c_str(), file.c_str(),
-         error.what());
+         damage.what());
     return std::nullopt;
   }
 }
@@ -205,14 +205,14 @@ DWORD ScmSession::Write(const ServiceRecord &record) const {
   kvhost::UniqueFd fd(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!fd.valid()) return Win32ErrorFromErrno(errno);
   if (!kvhost::WriteAll(fd.get(), text) || ::close(fd.release()) != 0) {
-    const int error = errno;
+    const int failure = errno;
     ::unlinkat(folder, temporary.c_str(), 0);
-    return Win32ErrorFromErrno(error);
+    return Win32ErrorFromErrno(failure);
   }
   if (::renameat(folder, temporary.c_str(), folder, file.c_str()) != 0) {
-    const int error = errno;
+    const int failure = errno;
     ::unlinkat(folder, temporary.c_str(), 0);
-    return Win32ErrorFromErrno(error);
+    return Win32ErrorFromErrno(failure);
   }
   return ERROR_SUCCESS;
 }
