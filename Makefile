@@ -20,7 +20,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
 PACKAGES := cmake g++ make pkg-config libfltk1.3-dev nlohmann-json3-dev libgtest-dev \
-            xvfb xauth xdotool x11-apps x11-utils imagemagick pciutils \
+            xvfb xauth xdotool x11-apps x11-utils x11-xserver-utils imagemagick pciutils \
             g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 
 # The Windows build and its test under Wine (Xvfb, xdotool and ImageMagick come with PACKAGES).

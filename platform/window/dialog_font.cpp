@@ -11,15 +11,24 @@ BaseUnits ComputeBaseUnits(const std::function<double(std::string_view)> &width,
 }
 
 namespace {
+
 int g_fontSize = 10;
+
+// n * dpi / from, rounded to the nearest whole number as MulDiv does.
+int Scale(int n, int dpi, int from) { return (n * dpi + from / 2) / from; }
+
 }  // namespace
 
-int ChooseDialogFontSize(const std::function<BaseUnits(int size)> &unitsAtSize) {
-  for (int size = kMaxFontSize; size > kMinFontSize; --size) {
+int ChooseDialogFontSize(int dpi, const std::function<BaseUnits(int size)> &unitsAtSize) {
+  constexpr int kPointsPerInch = 72, kWindowsDpi = 96;
+  const int largest = Scale(kDialogFontPoints, dpi, kPointsPerInch);
+  const int smallest = Scale(kMinFontSize, dpi, kWindowsDpi);
+  const BaseUnits limit{Scale(kWindowsDialogUnits.x, dpi, kWindowsDpi), Scale(kWindowsDialogUnits.y, dpi, kWindowsDpi)};
+  for (int size = largest; size > smallest; --size) {
     BaseUnits units = unitsAtSize(size);
-    if (units.x <= kWindowsDialogUnits.x && units.y <= kWindowsDialogUnits.y) return size;
+    if (units.x <= limit.x && units.y <= limit.y) return size;
   }
-  return kMinFontSize;
+  return smallest;
 }
 
 int DialogFontSize() { return g_fontSize; }
