@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "command_line.h"
 #include "headless.h"
 #include "kvplat/diag.h"
 #include "kvplat/frontend.h"
@@ -70,6 +71,7 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(std::FILE **dumpFile) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  kvplat::TakeCommandLineVariables(&argc, argv);
   kvplat::RegisterModuleResources(kv_embedded_resources);
 
   std::FILE *dumpFile = nullptr;
