@@ -2,10 +2,10 @@
 # The Debian package as a user gets it (make package-test; CI runs it): installed with
 #   apt-get install ./kelvorant_VERSION_ARCH.deb
 # then the installed launcher started headless on the demo machine, from a folder of its own, with a script
-# that dumps the dialog: its device list must be the demo machine's (demo-device-list.txt). Then the package
-# and the packages its installation brought in are purged, and nothing may be left behind: no package and
-# no file or folder that was not there before (apt's and dpkg's own records, caches and logs aside; /tmp is
-# scratch space).
+# that dumps the dialog: its device list must be the demo machine's (demo-device-list.txt), as root and as an
+# ordinary user through pkexec (tests/pkexec_check.sh). Then the package
+# and the packages its installation brought in are purged, and nothing may be left behind: no package, and
+# no file or folder in the system's folders (/etc, /usr, /var, /run, ...) that was not there before.
 #
 #   packaging/package_test.sh DEB_DIR
 set -eu
@@ -21,12 +21,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 packages() { dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' | awk '$1 ~ /^.i/ { print $2 }' | sort; }
-# Every path on the machine's own file systems, and in /run, that the package could leave behind.
+# Every path where a package or its maintainer scripts put things (home folders, /tmp and the other users'
+# work are not), apt's and dpkg's own records, caches and logs aside.
 paths() {
-  $sudo find / /run -xdev \
-    \( -path /proc -o -path /sys -o -path /dev -o -path /tmp -o -path /var/tmp -o -path /var/log \
-       -o -path /var/cache -o -path /var/lib/apt -o -path /var/lib/dpkg -o -path /var/lib/ucf \
-       -o -path /run/user -o -path "$work" -o -path "$dir" \) -prune -o -print 2>/dev/null | sort -u
+  for top in /etc /usr /var /opt /srv /run /boot /bin /sbin /lib /lib32 /lib64 /libx32; do
+    [ -d "$top" ] && [ ! -L "$top" ] && echo "$top"
+  done | xargs $sudo sh -c 'find "$@" -xdev \( -path /var/tmp -o -path /var/log -o -path /var/cache \
+      -o -path /var/lib/apt -o -path /var/lib/dpkg -o -path /var/lib/ucf -o -path /run/user \) -prune -o -print' find |
+    sort -u
 }
 packages >"$work/packages-before"
 paths >"$work/paths-before"
@@ -51,6 +53,8 @@ diff -u "$here/tests/demo-device-list.txt" "$work/device-list.txt" ||
   fail "the installed kelvorant's device list differs from the demo machine's (above)"
 echo "the installed kelvorant shows the demo machine's $(wc -l <"$work/device-list.txt") functions"
 [ ! -s "$work/stderr" ] || fail "the installed kelvorant said: $(cat "$work/stderr")"
+# An ordinary user's start through the real pkexec, granted and refused.
+"$here/tests/pkexec_check.sh" "$here/tests/demo-device-list.txt" || exit 1
 
 echo "apt-get purge $brought"
 $sudo apt-get purge -y -q $brought >"$work/purge.log" 2>&1 || fail "apt-get purge: $(tail -n 20 "$work/purge.log")"
