@@ -1,6 +1,10 @@
 #include "dialog_font.h"
 
+#include <windows.h>
+
 #include <cmath>
+
+#include "kvplat/frontend.h"
 
 namespace kvplat::window {
 
@@ -14,16 +18,13 @@ namespace {
 
 int g_fontSize = 10;
 
-// n * dpi / from, rounded to the nearest whole number as MulDiv does.
-int Scale(int n, int dpi, int from) { return (n * dpi + from / 2) / from; }
-
 }  // namespace
 
 int ChooseDialogFontSize(int dpi, const std::function<BaseUnits(int size)> &unitsAtSize) {
-  constexpr int kPointsPerInch = 72, kWindowsDpi = 96;
-  const int largest = Scale(kDialogFontPoints, dpi, kPointsPerInch);
-  const int smallest = Scale(kMinFontSize, dpi, kWindowsDpi);
-  const BaseUnits limit{Scale(kWindowsDialogUnits.x, dpi, kWindowsDpi), Scale(kWindowsDialogUnits.y, dpi, kWindowsDpi)};
+  constexpr int kPointsPerInch = 72;
+  const int largest = MulDiv(kDialogFontPoints, dpi, kPointsPerInch);
+  const int smallest = MulDiv(kMinFontSize, dpi, kDefaultDpi);
+  const BaseUnits limit{MulDiv(kWindowsDialogUnits.x, dpi, kDefaultDpi), MulDiv(kWindowsDialogUnits.y, dpi, kDefaultDpi)};
   for (int size = largest; size > smallest; --size) {
     BaseUnits units = unitsAtSize(size);
     if (units.x <= limit.x && units.y <= limit.y) return size;
