@@ -8,6 +8,9 @@
 #   make bench  builds in Release and runs every benchmark under bench/ (figures with their targets)
 #   make fuzz   runs every fuzz target for FUZZ_SECONDS (clang, libFuzzer)
 #   make lint   cppcheck and clang-tidy over the project's own code; fails on any finding
+# and for packaging:
+#   make deb           the Debian package (debian/, dpkg-buildpackage) in $(DEB_BUILD), checked by lintian
+#   make package-test  builds it, installs it with apt-get, runs the installed kelvorant, purges it (CI)
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -15,12 +18,14 @@ WINDOWS_BUILD ?= build-windows
 BENCH_BUILD ?= build-release
 FUZZ_BUILD    ?= build-fuzz
 LINT_BUILD    ?= build-lint
+DEB_BUILD     ?= build-deb
 FUZZ_SECONDS  ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
 PACKAGES := cmake g++ make pkg-config libfltk1.3-dev nlohmann-json3-dev libgtest-dev \
-            xvfb xauth xdotool x11-apps x11-utils imagemagick pciutils \
+            xvfb xauth xdotool x11-apps x11-utils x11-xserver-utils imagemagick icoutils pciutils \
+            desktop-file-utils appstream mandoc \
             g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 
 # The Windows build and its test under Wine (Xvfb, xdotool and ImageMagick come with PACKAGES).
@@ -33,7 +38,11 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The static checks: cppcheck, and clang-tidy with the checks of .clang-tidy.
 LINT_PACKAGES := cppcheck clang-tidy python3
 
-.PHONY: run test build build-asan deps clean windows windows-deps windows-build windows-test bench fuzz lint
+# Debian's packaging tools (the package's build dependencies are in PACKAGES).
+DEB_PACKAGES := dpkg-dev debhelper lintian
+
+.PHONY: run test build build-asan deps clean windows windows-deps windows-build windows-test bench fuzz lint \
+        deb package-test
 
 deps:
 	@tools/install-deps.sh $(PACKAGES)
@@ -91,5 +100,15 @@ lint: deps
 	cmake -S . -B $(LINT_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON $(CMAKE_ARGS) >/dev/null
 	tools/lint/run.sh $(LINT_BUILD) $(JOBS)
 
+# The Debian package, built from a copy of the source tree and checked by lintian (packaging/deb.sh).
+deb: deps
+	@tools/install-deps.sh $(DEB_PACKAGES)
+	packaging/deb.sh $(DEB_BUILD) $(JOBS)
+
+# The package as a user gets it: apt-get install, the installed kelvorant run headless on the demo machine,
+# apt-get purge, and nothing left behind (packaging/package_test.sh). Needs root; CI runs it.
+package-test: deb
+	packaging/package_test.sh $(DEB_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(LINT_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(LINT_BUILD) $(DEB_BUILD)

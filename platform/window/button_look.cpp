@@ -8,7 +8,7 @@
 
 namespace kvplat::window {
 
-void DrawPushButton(int x, int y, int w, int h, std::string_view text, const ButtonLook &look) {
+bool DrawPushButton(int x, int y, int w, int h, std::string_view text, const ButtonLook &look) {
   fl_rectf(x, y, w, h, palette::kFace);
   int inset = 0;
   if (look.ring) {
@@ -26,7 +26,8 @@ void DrawPushButton(int x, int y, int w, int h, std::string_view text, const But
   const int ty = y + (h - fl_height()) / 2 + shift;
   // Button captions are centred and clipped by the button, never shortened with an ellipsis.
   constexpr int kUnlimited = 1 << 20;
-  fl_push_clip(ix + 2, iy + 2, iw - 4, ih - 4);
+  const int clipX = ix + 2, clipY = iy + 2, clipW = iw - 4, clipH = ih - 4;
+  fl_push_clip(clipX, clipY, clipW, clipH);
   if (look.enabled) {
     DrawTextLine(text, tx, ty, kUnlimited, palette::kText);
   } else {
@@ -36,6 +37,7 @@ void DrawPushButton(int x, int y, int w, int h, std::string_view text, const But
   }
   fl_pop_clip();
   if (look.focused) DrawFocusRect(ix + 3, iy + 3, iw - 6, ih - 6);
+  return tx >= clipX && ty >= clipY && tx + textWidth <= clipX + clipW && ty + fl_height() <= clipY + clipH;
 }
 
 }  // namespace kvplat::window

@@ -11,6 +11,7 @@ struct ButtonLook {
   bool enabled = true;
 };
 
-void DrawPushButton(int x, int y, int w, int h, std::string_view text, const ButtonLook &look);
+// Draws the button; false when its caption does not fit inside the edge (the button's clip cuts it).
+bool DrawPushButton(int x, int y, int w, int h, std::string_view text, const ButtonLook &look);
 
 }  // namespace kvplat::window

@@ -1,6 +1,10 @@
 #include "dialog_font.h"
 
+#include <windows.h>
+
 #include <cmath>
+
+#include "kvplat/frontend.h"
 
 namespace kvplat::window {
 
@@ -11,15 +15,21 @@ BaseUnits ComputeBaseUnits(const std::function<double(std::string_view)> &width,
 }
 
 namespace {
+
 int g_fontSize = 10;
+
 }  // namespace
 
-int ChooseDialogFontSize(const std::function<BaseUnits(int size)> &unitsAtSize) {
-  for (int size = kMaxFontSize; size > kMinFontSize; --size) {
+int ChooseDialogFontSize(int dpi, const std::function<BaseUnits(int size)> &unitsAtSize) {
+  constexpr int kPointsPerInch = 72;
+  const int largest = MulDiv(kDialogFontPoints, dpi, kPointsPerInch);
+  const int smallest = MulDiv(kMinFontSize, dpi, kDefaultDpi);
+  const BaseUnits limit{MulDiv(kWindowsDialogUnits.x, dpi, kDefaultDpi), MulDiv(kWindowsDialogUnits.y, dpi, kDefaultDpi)};
+  for (int size = largest; size > smallest; --size) {
     BaseUnits units = unitsAtSize(size);
-    if (units.x <= kWindowsDialogUnits.x && units.y <= kWindowsDialogUnits.y) return size;
+    if (units.x <= limit.x && units.y <= limit.y) return size;
   }
-  return kMinFontSize;
+  return smallest;
 }
 
 int DialogFontSize() { return g_fontSize; }

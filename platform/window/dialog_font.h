@@ -16,16 +16,17 @@ struct BaseUnits {
 
 // 8-point "MS Shell Dlg" at 96 DPI: the base units that Windows lays dialogs out with.
 constexpr BaseUnits kWindowsDialogUnits{6, 13};
+constexpr int kDialogFontPoints = 8;
 
-// The dialog font is FLTK's Helvetica, whatever sans face fontconfig gives it, at the largest pixel size
-// between kMinFontSize and kMaxFontSize whose base units stay within Windows' own, so that a dialog takes
-// the room its template was designed for and its texts fit their controls. The smallest size when none
-// does.
+// The dialog font is FLTK's Helvetica, whatever sans face fontconfig gives it, 8 points high at the display's
+// resolution (FLTK sizes are whole pixels: 11 at 96 dpi, 21 at 192), made a pixel smaller at a time while its
+// base units exceed Windows' own at that resolution (6 x 13 at 96 dpi, scaled), so that a dialog takes the
+// room its template was designed for and its texts fit their controls. Never below kMinFontSize pixels at
+// 96 dpi, scaled.
 constexpr int kMinFontSize = 9;
-constexpr int kMaxFontSize = 12;
-int ChooseDialogFontSize(const std::function<BaseUnits(int size)> &unitsAtSize);
+int ChooseDialogFontSize(int dpi, const std::function<BaseUnits(int size)> &unitsAtSize);
 
-// The chosen size, used by every drawing of dialog text (10 until the front end chooses).
+// The chosen size in pixels, used by every drawing of dialog text (10 until the front end chooses).
 int DialogFontSize();
 void SetDialogFontSize(int size);
 

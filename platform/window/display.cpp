@@ -3,8 +3,13 @@
 #include "display.h"
 
 #include <FL/x.H>
+#include <X11/Xresource.h>
 
 #include <cstdlib>
+#include <optional>
+
+#include "kvplat/diag.h"
+#include "resolution.h"
 
 namespace kvplat::window {
 
@@ -21,6 +26,35 @@ bool OpenDisplay(std::string *error) {
   }
   fl_open_display(display);
   return true;
+}
+
+namespace {
+
+// Xft.dpi from the resources that the desktop (xrdb) put on the root window, when it is there.
+std::optional<std::string> XftDpiResource(::Display *display) {
+  const char *resources = XResourceManagerString(display);
+  if (!resources) return std::nullopt;
+  XrmInitialize();
+  XrmDatabase database = XrmGetStringDatabase(resources);
+  if (!database) return std::nullopt;
+  std::optional<std::string> value;
+  char *type = nullptr;
+  XrmValue found{};
+  if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &found) && found.addr)
+    value = std::string(found.addr, found.size > 0 ? found.size - 1 : 0);
+  XrmDestroyDatabase(database);
+  return value;
+}
+
+}  // namespace
+
+int DisplayResolution() {
+  const int screen = DefaultScreen(fl_display);
+  std::string complaint;
+  int dpi = ChooseResolution(XftDpiResource(fl_display), DisplayWidth(fl_display, screen),
+                             DisplayWidthMM(fl_display, screen), &complaint);
+  if (!complaint.empty()) Diag("%s", complaint.c_str());
+  return dpi;
 }
 
 }  // namespace kvplat::window

@@ -78,12 +78,14 @@ std::string FitText(std::string_view text, int width) {
   return std::string(text.substr(0, lo)) + "...";
 }
 
-void DrawTextLine(std::string_view text, int x, int y, int width, Fl_Color color) {
-  if (text.empty() || width <= 0) return;
+bool DrawTextLine(std::string_view text, int x, int y, int width, Fl_Color color) {
+  if (text.empty()) return true;
+  if (width <= 0) return false;
   SelectDialogFont();
   std::string shown = FitText(text, width);
   fl_color(color);
   fl_draw(shown.c_str(), static_cast<int>(shown.size()), x, y + fl_height() - fl_descent());
+  return shown == text;
 }
 
 void SelectDialogFont() { fl_font(FL_HELVETICA, DialogFontSize()); }

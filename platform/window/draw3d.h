@@ -28,8 +28,8 @@ void DrawFocusRect(int x, int y, int w, int h);
 std::string FitText(std::string_view text, int width);
 
 // Draws one line of text with its top-left corner at x, y in the dialog font (baseline from the font's
-// ascent), clipped to `width` with an ellipsis.
-void DrawTextLine(std::string_view text, int x, int y, int width, Fl_Color color);
+// ascent), clipped to `width` with an ellipsis; false when the ellipsis cut it.
+bool DrawTextLine(std::string_view text, int x, int y, int width, Fl_Color color);
 
 // The dialog font: selects it for fl_draw and fl_width.
 void SelectDialogFont();

@@ -12,12 +12,13 @@
 #include "kvplat/controls.h"
 #include "kvplat/frontend.h"
 #include "palette.h"
+#include "text_fit.h"
 
 namespace kvplat::window {
 
 namespace {
 
-constexpr int kMargin = 2;  // between the client edge and the text
+constexpr int kMargin = 2;  // between the client edge and the text, at 96 dpi
 
 class EditBox : public ControlWidget {
  public:
@@ -34,9 +35,10 @@ class EditBox : public ControlWidget {
 
     SelectDialogFont();
     const int left = TextLeft(), top = y() + (h() - fl_height()) / 2;
-    const int width = this->w() - 2 * (edge + kMargin);
+    const int width = this->w() - 2 * (edge + ScaleForDpi(kMargin));
     fl_push_clip(x() + edge, y() + edge, this->w() - 2 * edge, h() - 2 * edge);
     DrawTextLine(w->text, left, top, width + 1000, disabled ? palette::kGrayText : palette::kText);
+    ReportTextFit(Handle(), w->text, PrefixWidth(w->text, w->text.size()) <= width && fl_height() <= h() - 2 * edge);
     const bool focused = GetFocus() == Handle();
     if (focused) {
       EditSelection sel = NormalizeSelection(state->selectionStart, state->selectionEnd, w->text.size());
@@ -88,7 +90,7 @@ class EditBox : public ControlWidget {
   }
 
  private:
-  int TextLeft() const { return x() + BorderWidth() * 2 + kMargin; }
+  int TextLeft() const { return x() + BorderWidth() * 2 + ScaleForDpi(kMargin); }
 
   int IndexAt(int mouseX) const {
     Window *w = Model();

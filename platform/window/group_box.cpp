@@ -6,11 +6,13 @@
 #include "draw3d.h"
 #include "kvplat/frontend.h"
 #include "palette.h"
+#include "text_fit.h"
 
 namespace kvplat::window {
 
 namespace {
 
+// At 96 dpi, scaled with the resolution.
 constexpr int kCaptionIndent = 8;  // from the frame's left edge to the caption's background
 constexpr int kCaptionPadding = 2;
 
@@ -27,12 +29,13 @@ class GroupBox : public ControlWidget {
     DrawEdge(x(), frameTop, this->w(), h() - (frameTop - y()), Edge::Etched);
     if (w->text.empty()) return;
     // A caption longer than the frame is cut by the control's edge, not shortened.
-    const int tx = x() + kCaptionIndent;
+    const int tx = x() + ScaleForDpi(kCaptionIndent), padding = ScaleForDpi(kCaptionPadding);
     const int textWidth = ActiveFrontEnd().TextWidth(w->text);
     fl_push_clip(x(), y(), this->w(), h());
-    fl_rectf(tx - kCaptionPadding, y(), textWidth + 2 * kCaptionPadding, textHeight, palette::kFace);
+    fl_rectf(tx - padding, y(), textWidth + 2 * padding, textHeight, palette::kFace);
     DrawTextLine(w->text, tx, y(), textWidth + 1, (w->style & WS_DISABLED) ? palette::kGrayText : palette::kText);
     fl_pop_clip();
+    ReportTextFit(Handle(), w->text, tx + textWidth <= x() + this->w() && textHeight <= h());
   }
 
   int handle(int) override { return 0; }

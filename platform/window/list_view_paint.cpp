@@ -8,6 +8,7 @@
 #include "draw3d.h"
 #include "kvplat/frontend.h"
 #include "palette.h"
+#include "text_fit.h"
 
 namespace kvplat::window {
 
@@ -42,19 +43,22 @@ Span HighlightSpan(HWND list, int row) {
   }
   const ListViewColumn &first = state->columns[0];
   const std::string &label = state->items[row].Text(first.subItem);
-  return Span{0, std::min(first.width, ActiveFrontEnd().TextWidth(label) + 2 * kCellPadding)};
+  return Span{0, std::min(first.width, ActiveFrontEnd().TextWidth(label) + CellPadding())};
 }
 
 namespace {
 
-void PaintHeader(const ListViewState &state, int cx, int cy, int clientWidth, int height, int hOffset) {
+void PaintHeader(HWND list, const ListViewState &state, int cx, int cy, int clientWidth, int height, int hOffset) {
+  // The insets that the list view's autosize widths leave room for.
+  const int margin = ScaleForDpi(kHeaderMargin);
   int left = cx - hOffset;
   for (const ListViewColumn &column : state.columns) {
     if (left + column.width > cx && left < cx + clientWidth) {
       fl_rectf(left, cy, column.width, height, palette::kFace);
       DrawEdge(left, cy, column.width, height, Edge::Raised);
-      DrawTextLine(column.text, left + kHeaderPadding, cy + (height - fl_height()) / 2,
-                   column.width - 2 * kHeaderPadding, palette::kText);
+      ReportTextFit(list, column.text,
+                    DrawTextLine(column.text, left + margin, cy + (height - fl_height()) / 2,
+                                 column.width - 2 * margin, palette::kText));
     }
     left += column.width;
   }
@@ -75,13 +79,15 @@ void PaintRow(HWND list, const ListViewState &state, int row, int cx, int top, i
   if (selected)
     fl_rectf(cx - hOffset + span.left, top, span.right - span.left, rowHeight,
              state.hasFocus ? palette::kSelection : palette::kInactiveSelection);
+  const int margin = ScaleForDpi(kCellMargin);
   int left = cx - hOffset;
   for (size_t i = 0; i < state.columns.size(); ++i) {
     const ListViewColumn &column = state.columns[i];
     // A cell inside the highlight draws its text in the highlight's colour.
     bool highlighted = selected && state.hasFocus && left - (cx - hOffset) < span.right;
-    DrawTextLine(item.Text(column.subItem), left + kCellPadding, textTop, column.width - 2 * kCellPadding,
-                 highlighted ? palette::kSelectionText : palette::kText);
+    const std::string &text = item.Text(column.subItem);
+    ReportTextFit(list, text, DrawTextLine(text, left + margin, textTop, column.width - 2 * margin,
+                                           highlighted ? palette::kSelectionText : palette::kText));
     left += column.width;
   }
   if (state.hasFocus && state.focusedItem == row)
@@ -102,7 +108,7 @@ void PaintListView(HWND list, const ListViewFrame &f, int hOffset) {
   fl_push_clip(f.clientX, f.clientY, width, height);
   fl_rectf(f.clientX, f.clientY, width, height, palette::kWindow);
   SelectDialogFont();
-  if (g.headerHeight > 0) PaintHeader(*state, f.clientX, f.clientY, width, g.headerHeight, hOffset);
+  if (g.headerHeight > 0) PaintHeader(list, *state, f.clientX, f.clientY, width, g.headerHeight, hOffset);
   fl_push_clip(f.clientX, f.clientY + g.headerHeight, width, height - g.headerHeight);
   const bool showSelection = state->hasFocus || (w->style & LVS_SHOWSELALWAYS);
   const int count = static_cast<int>(state->items.size());

@@ -31,8 +31,4 @@ Span HighlightSpan(HWND list, int row);
 // Paints the header and the visible rows into the client area (not the border's outside, not the bars).
 void PaintListView(HWND list, const ListViewFrame &frame, int hOffset);
 
-// Text insets matching the list view's autosize widths: a cell's widest text + 12 and a header's + 11 fit.
-constexpr int kCellPadding = 6;
-constexpr int kHeaderPadding = 5;
-
 }  // namespace kvplat::window

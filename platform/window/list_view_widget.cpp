@@ -37,17 +37,17 @@ class ListView : public ControlWidget {
     ListViewFrame f;
     if (!Frame(&f)) return;
     PaintListView(Handle(), f, hOffset_);
+    const int bar = f.geometry.scrollBarSize;
     if (f.geometry.verticalScrollBar) {
-      DrawScrollBar(f.clientX + f.geometry.client.right, f.clientY, kScrollBarSize, f.geometry.client.bottom, true,
+      DrawScrollBar(f.clientX + f.geometry.client.right, f.clientY, bar, f.geometry.client.bottom, true,
                     VerticalLayout(f), bar_ == Bar::Vertical ? part_ : ScrollPart::Outside);
     }
     if (f.geometry.horizontalScrollBar) {
-      DrawScrollBar(f.clientX, f.clientY + f.geometry.client.bottom, f.geometry.client.right, kScrollBarSize, false,
+      DrawScrollBar(f.clientX, f.clientY + f.geometry.client.bottom, f.geometry.client.right, bar, false,
                     HorizontalLayout(f), bar_ == Bar::Horizontal ? part_ : ScrollPart::Outside);
     }
     if (f.geometry.verticalScrollBar && f.geometry.horizontalScrollBar)
-      fl_rectf(f.clientX + f.geometry.client.right, f.clientY + f.geometry.client.bottom, kScrollBarSize,
-               kScrollBarSize, palette::kFace);
+      fl_rectf(f.clientX + f.geometry.client.right, f.clientY + f.geometry.client.bottom, bar, bar, palette::kFace);
   }
 
   int handle(int event) override {
@@ -96,10 +96,10 @@ class ListView : public ControlWidget {
   }
 
   ScrollBarLayout VerticalLayout(const ListViewFrame &f) const {
-    return LayoutScrollBar(f.geometry.client.bottom, kScrollBarSize, VerticalRange(f));
+    return LayoutScrollBar(f.geometry.client.bottom, f.geometry.scrollBarSize, VerticalRange(f));
   }
   ScrollBarLayout HorizontalLayout(const ListViewFrame &f) const {
-    return LayoutScrollBar(f.geometry.client.right, kScrollBarSize, HorizontalRange(f));
+    return LayoutScrollBar(f.geometry.client.right, f.geometry.scrollBarSize, HorizontalRange(f));
   }
   ScrollRange VerticalRange(const ListViewFrame &f) const {
     auto *state = StateOf<ListViewState>(Handle());
@@ -114,11 +114,11 @@ class ListView : public ControlWidget {
     const ListViewGeometry &g = f.geometry;
     ScrollBarLayout layout;
     int offset = 0;
-    if (g.verticalScrollBar && ex >= g.client.right && ex < g.client.right + kScrollBarSize && ey < g.client.bottom) {
+    if (g.verticalScrollBar && ex >= g.client.right && ex < g.client.right + g.scrollBarSize && ey < g.client.bottom) {
       bar_ = Bar::Vertical;
       layout = VerticalLayout(f);
       offset = ey;
-    } else if (g.horizontalScrollBar && ey >= g.client.bottom && ey < g.client.bottom + kScrollBarSize &&
+    } else if (g.horizontalScrollBar && ey >= g.client.bottom && ey < g.client.bottom + g.scrollBarSize &&
                ex < g.client.right) {
       bar_ = Bar::Horizontal;
       layout = HorizontalLayout(f);

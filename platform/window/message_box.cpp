@@ -20,12 +20,14 @@ namespace kvplat::window {
 
 namespace {
 
+// Sizes at 96 dpi, scaled with the resolution.
 constexpr int kMargin = 12;
 constexpr int kIconSize = 32;
 constexpr int kMaxTextWidth = 420;
 constexpr int kButtonGap = 8;
 constexpr int kBandPadding = 11;
 constexpr int kMinWidth = 180;
+constexpr int kCaptionExtra = 80;  // the title bar's icon and close box beside its text
 
 class MessageBoxWindow;
 
@@ -73,7 +75,7 @@ class MessageBoxWindow : public Fl_Double_Window {
   void draw() override {
     fl_rectf(0, 0, w(), h(), palette::kFace);
     fl_rectf(0, 0, w(), bandTop_, palette::kMessageText);
-    if (hasIcon_) DrawMessageBoxIcon(type_, kMargin, kMargin, kIconSize);
+    if (hasIcon_) DrawMessageBoxIcon(type_, margin_, margin_, iconSize_);
     SelectDialogFont();
     fl_color(palette::kText);
     fl_draw(text_.c_str(), textX_, textY_, textW_, textH_, FL_ALIGN_TOP_LEFT | FL_ALIGN_WRAP | FL_ALIGN_INSIDE, nullptr,
@@ -122,27 +124,31 @@ class MessageBoxWindow : public Fl_Double_Window {
     FrontEnd &fe = ActiveFrontEnd();
     // Buttons are 50 x 14 dialog units, as the system's message box lays them out.
     const int buttonW = MulDiv(50, fe.BaseUnitX(), 4), buttonH = MulDiv(14, fe.BaseUnitY(), 8);
+    margin_ = ScaleForDpi(kMargin);
+    iconSize_ = ScaleForDpi(kIconSize);
+    const int gap = ScaleForDpi(kButtonGap), band = ScaleForDpi(kBandPadding);
     SelectDialogFont();
-    int tw = kMaxTextWidth, th = 0;
+    int tw = ScaleForDpi(kMaxTextWidth), th = 0;
     fl_measure(text_.c_str(), tw, th, 0);
     hasIcon_ = (type_ & MB_ICONMASK) != 0;
-    textX_ = kMargin + (hasIcon_ ? kIconSize + kMargin : 0);
+    textX_ = margin_ + (hasIcon_ ? iconSize_ + margin_ : 0);
     textW_ = std::max(tw, 1);
     textH_ = std::max(th, fl_height());
-    const int contentH = std::max(hasIcon_ ? kIconSize : 0, textH_);
-    textY_ = kMargin + (contentH - textH_) / 2;
-    bandTop_ = contentH + 2 * kMargin;
-    const int buttonsW = static_cast<int>(buttons_.size()) * (buttonW + kButtonGap) - kButtonGap;
-    const int captionW = fe.TextWidth(label()) + 80;  // the title bar's text, icon and close box
-    const int width = std::max({textX_ + textW_ + kMargin, buttonsW + 2 * kBandPadding, captionW, kMinWidth});
-    const int height = bandTop_ + buttonH + 2 * kBandPadding;
+    const int contentH = std::max(hasIcon_ ? iconSize_ : 0, textH_);
+    textY_ = margin_ + (contentH - textH_) / 2;
+    bandTop_ = contentH + 2 * margin_;
+    const int buttonsW = static_cast<int>(buttons_.size()) * (buttonW + gap) - gap;
+    const int captionW = fe.TextWidth(label()) + ScaleForDpi(kCaptionExtra);
+    const int width =
+        std::max({textX_ + textW_ + margin_, buttonsW + 2 * band, captionW, ScaleForDpi(kMinWidth)});
+    const int height = bandTop_ + buttonH + 2 * band;
     size(width, height);
     begin();
-    int bx = width - kBandPadding - buttonsW;
+    int bx = width - band - buttonsW;
     for (size_t i = 0; i < buttons_.size(); ++i) {
-      widgets_.push_back(std::make_unique<MessageButton>(bx, bandTop_ + kBandPadding, buttonW, buttonH, this,
+      widgets_.push_back(std::make_unique<MessageButton>(bx, bandTop_ + band, buttonW, buttonH, this,
                                                          static_cast<int>(i), buttons_[i].text));
-      bx += buttonW + kButtonGap;
+      bx += buttonW + gap;
     }
     end();
   }
@@ -159,6 +165,7 @@ class MessageBoxWindow : public Fl_Double_Window {
   int focus_ = 0;
   int answer_ = 0;
   bool hasIcon_ = false;
+  int margin_ = 0, iconSize_ = 0;
   int textX_ = 0, textY_ = 0, textW_ = 0, textH_ = 0, bandTop_ = 0;
 };
 

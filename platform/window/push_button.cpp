@@ -5,6 +5,7 @@
 #include "button_look.h"
 #include "control_widgets.h"
 #include "kvplat/controls.h"
+#include "text_fit.h"
 
 namespace kvplat::window {
 
@@ -35,7 +36,7 @@ class PushButton : public ControlWidget {
     look.pushed = state->pushed;
     look.focused = GetFocus() == Handle();
     look.enabled = !(w->style & WS_DISABLED);
-    DrawPushButton(x(), y(), this->w(), h(), w->text, look);
+    ReportTextFit(Handle(), w->text, DrawPushButton(x(), y(), this->w(), h(), w->text, look));
   }
 
   int handle(int event) override {

@@ -4,6 +4,7 @@
 #include "control_widgets.h"
 #include "draw3d.h"
 #include "palette.h"
+#include "text_fit.h"
 
 namespace kvplat::window {
 
@@ -25,6 +26,9 @@ class StaticText : public ControlWidget {
     SelectDialogFont();
     fl_color((w->style & WS_DISABLED) ? palette::kGrayText : palette::kText);
     fl_draw(w->text.c_str(), x(), y(), this->w(), h(), align, nullptr, 0);
+    int textW = this->w(), textH = 0;
+    fl_measure(w->text.c_str(), textW, textH, 0);
+    ReportTextFit(Handle(), w->text, textW <= this->w() && textH <= h());
   }
 
   int handle(int) override { return 0; }

@@ -27,8 +27,8 @@ double MeasureInDialogFont(std::string_view text) {
 
 class WindowFrontEnd : public FrontEnd {
  public:
-  WindowFrontEnd() : widths_(MeasureInDialogFont) {
-    window::SetDialogFontSize(window::ChooseDialogFontSize([](int size) {
+  explicit WindowFrontEnd(int dpi) : widths_(MeasureInDialogFont), dpi_(dpi) {
+    window::SetDialogFontSize(window::ChooseDialogFontSize(dpi_, [](int size) {
       window::SetDialogFontSize(size);
       window::SelectDialogFont();
       return window::ComputeBaseUnits(MeasureInDialogFont, fl_height());
@@ -40,6 +40,7 @@ class WindowFrontEnd : public FrontEnd {
   int TextWidth(std::string_view text) override { return widths_.Width(text); }
   int BaseUnitX() override { return units_.x; }
   int BaseUnitY() override { return units_.y; }
+  int Dpi() override { return dpi_; }
 
   void RunModalLoop(HWND dialog) override {
     Window *model = FindWindowState(dialog);
@@ -87,6 +88,7 @@ class WindowFrontEnd : public FrontEnd {
 
   window::TextWidthCache widths_;
   window::BaseUnits units_;
+  int dpi_;
   std::vector<DialogWindow *> windows_;  // the dialogs in their modal loops, innermost last
 };
 
@@ -94,7 +96,7 @@ class WindowFrontEnd : public FrontEnd {
 
 std::unique_ptr<FrontEnd> MakeWindowFrontEnd(std::string *error) {
   if (!window::OpenDisplay(error)) return nullptr;
-  return std::make_unique<WindowFrontEnd>();
+  return std::make_unique<WindowFrontEnd>(window::DisplayResolution());
 }
 
 }  // namespace kvplat

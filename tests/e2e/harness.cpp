@@ -68,12 +68,14 @@ fs::path Sandbox::Write(const std::string &name, const std::string &text) const 
 }
 
 RunResult Sandbox::Run(const std::string &machine, const std::string &script,
-                       const std::map<std::string, std::string> &extraEnv) const {
-  return Wait(Start(machine, script, extraEnv));
+                       const std::map<std::string, std::string> &extraEnv,
+                       const std::vector<std::string> &args) const {
+  return Wait(Start(machine, script, extraEnv, args));
 }
 
 int Sandbox::Start(const std::string &machine, const std::string &script,
-                   const std::map<std::string, std::string> &extraEnv) const {
+                   const std::map<std::string, std::string> &extraEnv,
+                   const std::vector<std::string> &args) const {
   std::map<std::string, std::string> env = {
       {"KELVORANT_UI", "headless"},
       {"KELVORANT_MACHINE", machine},
@@ -83,6 +85,10 @@ int Sandbox::Start(const std::string &machine, const std::string &script,
       {"KELVORANT_SCM_DIR", (dir_ / "scm").string()},
   };
   for (const auto &[name, value] : extraEnv) env[name] = value;
+  std::string program = (BuildDir() / "kelvorant").string();
+  std::vector<char *> argv = {const_cast<char *>("kelvorant")};
+  for (const std::string &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
+  argv.push_back(nullptr);
   fs::remove(dir_ / "trace.txt");
   fs::remove(dir_ / "dump.jsonl");
 
@@ -98,8 +104,7 @@ int Sandbox::Start(const std::string &machine, const std::string &script,
     int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, 1);
     dup2(err, 2);
-    std::string program = (BuildDir() / "kelvorant").string();
-    execl(program.c_str(), "kelvorant", static_cast<char *>(nullptr));
+    execv(program.c_str(), argv.data());
     _exit(127);
   }
   return pid;

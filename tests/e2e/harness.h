@@ -46,13 +46,15 @@ class Sandbox {
   std::filesystem::path Write(const std::string &name, const std::string &text) const;
 
   // Runs kelvorant headless in the folder with KELVORANT_MACHINE=machine and the script. Extra variables
-  // override the defaults (an empty value removes one).
+  // override the defaults (an empty value removes one); `args` are its command line.
   RunResult Run(const std::string &machine, const std::string &script,
-                const std::map<std::string, std::string> &extraEnv = {}) const;
+                const std::map<std::string, std::string> &extraEnv = {},
+                const std::vector<std::string> &args = {}) const;
 
   // Starts kelvorant the same way without waiting for it; Wait collects what it wrote.
   int Start(const std::string &machine, const std::string &script,
-            const std::map<std::string, std::string> &extraEnv = {}) const;
+            const std::map<std::string, std::string> &extraEnv = {},
+            const std::vector<std::string> &args = {}) const;
   RunResult Wait(int pid) const;
 
   // Whether the service database holds a record of the driver's service.

@@ -114,4 +114,35 @@ TEST(Startup, ScriptErrorsCloseTheDialogAndExitWithThree) {
   }
 }
 
+// What pkexec's launcher does: the platform's variables as KELVORANT_NAME=VALUE arguments, in an environment
+// that has none. They reach the platform as the environment would, and override it; other arguments and
+// other names are left alone, as the program takes nothing from its command line.
+TEST(Startup, VariablesOnTheCommandLineActAsTheEnvironment) {
+  Sandbox box;
+  const std::string script = "click-row 1000 1\ndump\n";
+  const Json expected = box.Run("demo", script).Dumps().at(0);
+  const std::string scriptPath = box.Write("args-script.txt", script).string();
+  const std::string dumpPath = (box.Dir() / "dump.jsonl").string();
+  const std::string scm = (box.Dir() / "scm").string();
+  const std::map<std::string, std::string> none = {
+      {"KELVORANT_UI", ""}, {"KELVORANT_UI_SCRIPT", ""}, {"KELVORANT_UI_DUMP", ""}, {"KELVORANT_SCM_DIR", ""}};
+  const std::vector<std::string> variables = {"KELVORANT_UI=headless", "KELVORANT_MACHINE=demo",
+                                              "KELVORANT_UI_SCRIPT=" + scriptPath, "KELVORANT_UI_DUMP=" + dumpPath,
+                                              "KELVORANT_SCM_DIR=" + scm};
+
+  auto fromArguments = box.Run("", "", none, variables);
+  EXPECT_EQ(fromArguments.exitCode, 0) << fromArguments.err;
+  ASSERT_EQ(fromArguments.Dumps().size(), 1u) << fromArguments.err;
+  EXPECT_EQ(fromArguments.Dumps()[0], expected);
+
+  // An argument beats the environment: a machine file that does not exist would stop the driver.
+  std::vector<std::string> withOthers = variables;
+  withOthers.insert(withOthers.begin(), {"/some/file", "kelvorant_machine=missing.json", "KELVORANT_=x"});
+  auto overriding = box.Run((box.Dir() / "missing.json").string(), "", none, withOthers);
+  EXPECT_EQ(overriding.exitCode, 0) << overriding.err;
+  ASSERT_EQ(overriding.Dumps().size(), 1u) << overriding.err;
+  EXPECT_EQ(overriding.Dumps()[0], expected);
+  EXPECT_EQ(overriding.out, kNoService);
+}
+
 }  // namespace

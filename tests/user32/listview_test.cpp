@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "kvplat/frontend.h"
 #include "kvplat/input.h"
 #include "kvplat/listview.h"
 #include "message_log.h"
@@ -265,6 +266,54 @@ TEST_F(ListViewTest, AutosizeWidths) {
   setWidth(1, LVSCW_AUTOSIZE_USEHEADER);
   EXPECT_EQ(width(1), 198 - kvplat::kScrollBarSize - 35);
   EXPECT_EQ(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("Description")), 66);
+}
+
+// A front end at another resolution, with base units and text widths that grow with it.
+class ScaledFrontEnd : public kvplat::FrontEnd {
+ public:
+  explicit ScaledFrontEnd(int dpi) : dpi_(dpi) { kvplat::SetActiveFrontEnd(this); }
+  ~ScaledFrontEnd() override { kvplat::SetActiveFrontEnd(nullptr); }
+  int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * BaseUnitX(); }
+  int BaseUnitX() override { return MulDiv(6, dpi_, 96); }
+  int BaseUnitY() override { return MulDiv(13, dpi_, 96); }
+  int Dpi() override { return dpi_; }
+  void RunModalLoop(HWND) override {}
+  int ShowMessageBox(HWND, const std::string &, const std::string &, UINT) override { return IDOK; }
+
+ private:
+  int dpi_;
+};
+
+TEST_F(ListViewTest, MetricsGrowWithTheResolution) {
+  // Rows, header, scroll bars and the autosize margins, as a DPI-aware program sees them: the font's height
+  // plus margins given for 96 dpi and scaled.
+  struct Case {
+    int dpi;
+    int rowHeight, headerHeight, scrollBar, cellWidth, headingWidth;
+  };
+  const Case cases[] = {
+      {96, 13 + 4, 13 + 8, 17, 12 * 6 + 12, 4 * 6 + 11},
+      {144, 20 + 6, 20 + 12, 26, 12 * 9 + 18, 4 * 9 + 17},  // 5 * 1.5 = 7.5 rounds to 8 on each side
+      {192, 26 + 8, 26 + 16, 34, 12 * 12 + 24, 4 * 12 + 21},
+  };
+  for (const Case &c : cases) {
+    ScaledFrontEnd frontEnd(c.dpi);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    AddRow("twelve chars", 0);
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+    EXPECT_EQ(Model().columns[0].width, c.cellWidth) << c.dpi;
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+    EXPECT_EQ(Model().columns[0].width, c.headingWidth) << c.dpi;
+
+    AddRows(40);
+    kvplat::ListViewGeometry g = kvplat::ListViewLayout(list);
+    EXPECT_EQ(g.rowHeight, c.rowHeight) << c.dpi;
+    EXPECT_EQ(g.headerHeight, c.headerHeight) << c.dpi;
+    EXPECT_EQ(g.scrollBarSize, c.scrollBar) << c.dpi;
+    EXPECT_TRUE(g.verticalScrollBar) << c.dpi;
+    EXPECT_EQ(GetSystemMetrics(SM_CXVSCROLL), c.scrollBar) << c.dpi;
+  }
 }
 
 TEST_F(ListViewTest, FullRowSelectDecidesWhatAClickHits) {

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "dialog_font.h"
 
@@ -32,17 +33,43 @@ TEST(DialogFont, BaseUnitsAreTheRoundedAverageLetterWidth) {
   }
 }
 
-TEST(DialogFont, LargestSizeWithinWindowsBaseUnits) {
-  // Base units by size for three kinds of sans face.
-  const std::map<int, BaseUnits> wide = {{9, {5, 12}}, {10, {6, 13}}, {11, {7, 14}}, {12, {7, 15}}};
-  const std::map<int, BaseUnits> narrow = {{9, {5, 11}}, {10, {5, 12}}, {11, {6, 13}}, {12, {6, 14}}};
-  const std::map<int, BaseUnits> huge = {{9, {8, 16}}, {10, {9, 17}}, {11, {10, 18}}, {12, {11, 19}}};
-  auto from = [](const std::map<int, BaseUnits> &table) {
-    return [&table](int size) { return table.at(size); };
+TEST(DialogFont, EightPointsAtTheResolutionWithinWindowsBaseUnits) {
+  // Base units by pixel size for three kinds of sans face: DejaVu Sans as FLTK measures it, a narrow face
+  // close to Windows' own, and one far too wide.
+  const std::map<int, BaseUnits> dejaVu = {
+      {9, {6, 12}},   {10, {6, 13}},  {11, {7, 14}},  {12, {7, 15}},  {13, {8, 17}},  {14, {9, 17}},
+      {15, {9, 18}},  {16, {10, 19}}, {17, {11, 21}}, {18, {11, 22}}, {19, {12, 23}}, {20, {12, 24}},
+      {21, {13, 25}}, {22, {14, 27}}};
+  std::map<int, BaseUnits> narrow, huge;
+  for (int size = 1; size <= 40; ++size) {
+    narrow[size] = BaseUnits{size / 2, size + size / 5};
+    huge[size] = BaseUnits{size, 2 * size};
+  }
+  struct Case {
+    const char *face;
+    const std::map<int, BaseUnits> *units;
+    int dpi;
+    int expected;
   };
-  EXPECT_EQ(ChooseDialogFontSize(from(wide)), 10);
-  EXPECT_EQ(ChooseDialogFontSize(from(narrow)), 11);
-  EXPECT_EQ(ChooseDialogFontSize(from(huge)), kvplat::window::kMinFontSize);
+  const Case cases[] = {
+      {"DejaVu", &dejaVu, 96, 10},   // 11 pixels (8 points) would make base units of 7 x 14
+      {"DejaVu", &dejaVu, 144, 15},  // within 9 x 20
+      {"DejaVu", &dejaVu, 192, 20},  // within 12 x 26: twice the 96-dpi size
+      {"narrow", &narrow, 96, 11},   // 8 points is the largest size, even when more would fit
+      {"narrow", &narrow, 192, 21},
+      {"huge", &huge, 96, kvplat::window::kMinFontSize},  // nothing fits: the smallest size
+      {"huge", &huge, 192, 2 * kvplat::window::kMinFontSize},
+  };
+  for (const Case &c : cases) {
+    std::vector<int> asked;
+    int size = ChooseDialogFontSize(c.dpi, [&](int s) {
+      asked.push_back(s);
+      return c.units->at(s);
+    });
+    EXPECT_EQ(size, c.expected) << c.face << " at " << c.dpi << " dpi";
+    ASSERT_FALSE(asked.empty()) << c.face;
+    EXPECT_EQ(asked.front(), (8 * c.dpi + 36) / 72) << c.face << ": the search starts at 8 points";
+  }
 }
 
 TEST(DialogFont, AsciiTextIsMeasuredOneCharacterAtATime) {

@@ -9,9 +9,6 @@ namespace kvplat::listview {
 
 namespace {
 
-constexpr int kHeaderPadding = 11;  // a heading's text plus the header item's margins
-constexpr int kLabelPadding = 12;   // an item's text plus the label's margins
-
 int WidestText(const ListViewState &state, int subItem) {
   FrontEnd &fe = ActiveFrontEnd();
   int widest = 0;
@@ -44,7 +41,7 @@ LRESULT SetColumnWidth(HWND list, int index, int width) {
   if (index < 0 || static_cast<size_t>(index) >= state->columns.size()) return FALSE;
   ListViewColumn &column = state->columns[index];
   if (width == LVSCW_AUTOSIZE) {
-    width = WidestText(*state, column.subItem) + kLabelPadding;
+    width = WidestText(*state, column.subItem) + CellPadding();
   } else if (width == LVSCW_AUTOSIZE_USEHEADER) {
     if (static_cast<size_t>(index) + 1 == state->columns.size()) {
       // The last column takes the rest of the client width.
@@ -52,8 +49,8 @@ LRESULT SetColumnWidth(HWND list, int index, int width) {
       for (int i = 0; i < index; ++i) left += state->columns[i].width;
       width = std::max(0, static_cast<int>(ListViewLayout(list).client.right) - left);
     } else {
-      width = std::max(ActiveFrontEnd().TextWidth(column.text) + kHeaderPadding,
-                       WidestText(*state, column.subItem) + kLabelPadding);
+      width = std::max(ActiveFrontEnd().TextWidth(column.text) + HeaderPadding(),
+                       WidestText(*state, column.subItem) + CellPadding());
     }
   } else if (width < 0) {
     return FALSE;
@@ -68,3 +65,11 @@ LRESULT GetStringWidth(HWND, const char *text) {
 }
 
 }  // namespace kvplat::listview
+
+namespace kvplat {
+
+int CellPadding() { return 2 * ScaleForDpi(kCellMargin); }
+// The header item's divider takes one pixel more.
+int HeaderPadding() { return 2 * ScaleForDpi(kHeaderMargin) + 1; }
+
+}  // namespace kvplat

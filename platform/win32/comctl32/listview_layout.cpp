@@ -9,8 +9,8 @@ namespace kvplat {
 
 namespace listview {
 
-int RowHeight() { return ActiveFrontEnd().BaseUnitY() + 4; }
-int HeaderHeight() { return ActiveFrontEnd().BaseUnitY() + 8; }
+int RowHeight() { return ActiveFrontEnd().BaseUnitY() + ScaleForDpi(4); }
+int HeaderHeight() { return ActiveFrontEnd().BaseUnitY() + ScaleForDpi(8); }
 
 int HitTest(HWND list, POINT pt, int *column) {
   *column = -1;
@@ -32,7 +32,7 @@ int HitTest(HWND list, POINT pt, int *column) {
   // Without full-row select only the first column's label hits the item.
   if (*column != 0) return -1;
   const std::string &label = state->items[row].Text(state->columns[0].subItem);
-  int labelWidth = std::min(state->columns[0].width, ActiveFrontEnd().TextWidth(label) + 2 * 6);
+  int labelWidth = std::min(state->columns[0].width, ActiveFrontEnd().TextWidth(label) + CellPadding());
   return pt.x < labelWidth ? row : -1;
 }
 
@@ -46,19 +46,20 @@ ListViewGeometry ListViewLayout(HWND list) {
   RECT client;
   GetClientRect(list, &client);
   g.rowHeight = listview::RowHeight();
+  g.scrollBarSize = ScaleForDpi(kScrollBarSize);
   g.headerHeight = (w->style & LVS_NOCOLUMNHEADER) ? 0 : listview::HeaderHeight();
   int width = client.right, height = client.bottom - g.headerHeight;
   int columnsWidth = 0;
   for (const ListViewColumn &c : state->columns) columnsWidth += c.width;
   const long rowsHeight = static_cast<long>(state->items.size()) * g.rowHeight;
   g.verticalScrollBar = rowsHeight > height;
-  if (g.verticalScrollBar) width -= kScrollBarSize;
+  if (g.verticalScrollBar) width -= g.scrollBarSize;
   g.horizontalScrollBar = columnsWidth > width;
   if (g.horizontalScrollBar) {
-    height -= kScrollBarSize;
+    height -= g.scrollBarSize;
     if (!g.verticalScrollBar && rowsHeight > height) {
       g.verticalScrollBar = true;
-      width -= kScrollBarSize;
+      width -= g.scrollBarSize;
     }
   }
   g.client = RECT{0, 0, std::max(0, width), std::max(0, height) + g.headerHeight};

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "command_line.h"
 #include "headless.h"
 #include "kvplat/diag.h"
 #include "kvplat/frontend.h"
@@ -65,6 +66,7 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(kvplat::RunFiles *files, std::F
 }  // namespace
 
 int main(int argc, char **argv) {
+  kvplat::TakeCommandLineVariables(&argc, argv);
   kvplat::RegisterModuleResources(kv_embedded_resources);
 
   kvplat::RunFiles files;

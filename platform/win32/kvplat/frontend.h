@@ -9,6 +9,8 @@
 
 namespace kvplat {
 
+inline constexpr int kDefaultDpi = 96;
+
 class FrontEnd {
  public:
   virtual ~FrontEnd() = default;
@@ -18,6 +20,9 @@ class FrontEnd {
   virtual int TextWidth(std::string_view text) = 0;
   virtual int BaseUnitX() = 0;
   virtual int BaseUnitY() = 0;
+  // The resolution the front end draws at, in dots per inch (LOGPIXELSX). The system metrics and the common
+  // controls' margins, given for 96 dpi, grow with it as they do for a DPI-aware Windows program.
+  virtual int Dpi() { return kDefaultDpi; }
 
   // The modal loop of a dialog that has just been created and initialised: shows it and delivers input
   // until EndDialog has been called for it (IsDialogEnded).
@@ -39,6 +44,9 @@ class FrontEnd {
 // are answered with their default button.
 FrontEnd &ActiveFrontEnd();
 void SetActiveFrontEnd(FrontEnd *frontEnd);
+
+// A length given in pixels at 96 dpi, at the active front end's resolution (rounded, as MulDiv).
+int ScaleForDpi(int pixelsAt96);
 
 // Text metrics of the headless front end, fixed so that results do not depend on fonts.
 constexpr int kHeadlessCharWidth = 6;

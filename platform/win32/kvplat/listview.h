@@ -47,10 +47,17 @@ struct ListViewGeometry {
   bool verticalScrollBar = false;
   bool horizontalScrollBar = false;
   int rowsPerPage = 0;  // rows that fit entirely
+  int scrollBarSize = 0;  // the width of a vertical bar, the height of a horizontal one
 };
 ListViewGeometry ListViewLayout(HWND list);
 
-constexpr int kScrollBarSize = 17;
+// Sizes at 96 dpi; ScaleForDpi gives them at the front end's resolution.
+constexpr int kScrollBarSize = 17;  // SM_CXVSCROLL, SM_CYHSCROLL
+constexpr int kCellMargin = 6;      // between a cell's text and each edge of its column
+constexpr int kHeaderMargin = 5;    // between a heading's text and each edge of its header item
+// The room a column needs beside its widest text, for a cell and for a heading (LVSCW_AUTOSIZE_USEHEADER).
+int CellPadding();
+int HeaderPadding();
 
 }  // namespace kvplat
 

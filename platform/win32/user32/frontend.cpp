@@ -32,4 +32,6 @@ FrontEnd &ActiveFrontEnd() { return *g_active; }
 
 void SetActiveFrontEnd(FrontEnd *frontEnd) { g_active = frontEnd ? frontEnd : &g_minimal; }
 
+int ScaleForDpi(int pixelsAt96) { return MulDiv(pixelsAt96, g_active->Dpi(), kDefaultDpi); }
+
 }  // namespace kvplat

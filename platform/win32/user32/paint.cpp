@@ -70,7 +70,7 @@ int WINAPI GetSystemMetrics(int nIndex) {
     case SM_CXSCREEN: return 1280;
     case SM_CYSCREEN: return 1024;
     case SM_CXVSCROLL:
-    case SM_CYHSCROLL: return kvplat::kScrollBarSize;
+    case SM_CYHSCROLL: return kvplat::ScaleForDpi(kvplat::kScrollBarSize);
     case SM_CYCAPTION: return 19;
     case SM_CXBORDER:
     case SM_CYBORDER: return 1;

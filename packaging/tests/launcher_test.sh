@@ -1,0 +1,122 @@
+#!/bin/bash
+# The launcher of an installed kelvorant (cmake --install into a staging folder), as root and as an
+# ordinary user, with a stand-in for pkexec (pkexec_stub.sh) that records its folder and arguments and
+# grants, dismisses or refuses. Every run is headless on the demo machine with a script that dumps the
+# dialog; its device list must be the one that the built program shows when started directly.
+#
+#   launcher_test.sh BUILD_DIR OUTDIR
+#
+# The ordinary user is nobody when the test runs as root (setpriv), else the user running it; the root case
+# runs only as root.
+# Exit status: 0 passed, 1 failed, 77 skipped (the program is not built, or setpriv is missing for root).
+set -u
+build=$1 outdir=$2
+here=$(cd "$(dirname "$0")" && pwd)
+
+skip() { echo "SKIP: $*"; exit 77; }
+fail() { echo "FAIL: $*"; exit 1; }
+[ -x "$build/kelvorant" ] || skip "$build/kelvorant is not built"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
+cmake --install "$build" --prefix "$work/stage/usr" >"$work/install.log" 2>&1 ||
+  fail "cmake --install failed: $(cat "$work/install.log")"
+launcher=$work/stage/usr/bin/kelvorant
+program_dir=$(cd "$work/stage/usr/lib/kelvorant" && pwd -P)
+[ -x "$program_dir/kelvorant" ] && [ -f "$program_dir/KELVORANT.sys" ] ||
+  fail "the program and its driver are not in lib/kelvorant: $(ls "$program_dir")"
+
+mkdir -p "$work/bin" "$work/caller"
+cp "$here/pkexec_stub.sh" "$work/bin/pkexec"
+chmod 755 "$work/bin/pkexec" "$work/caller"
+printf 'dump\n' >"$work/caller/script.txt"
+chmod 644 "$work/caller/script.txt"
+
+# The device list (the first list's rows) of a dump file.
+rows() { grep -o '"1000":{[^}]*"rows":\[[^]]*\]' "$1" 2>/dev/null | head -n 1; }
+
+# The reference: the built program, started directly in the build folder.
+(cd "$build" && KELVORANT_UI=headless KELVORANT_MACHINE=demo KELVORANT_UI_SCRIPT="$work/caller/script.txt" \
+   KELVORANT_UI_DUMP="$work/reference.jsonl" KELVORANT_SCM_DIR="$work/scm-reference" ./kelvorant >/dev/null 2>&1)
+expected=$(rows "$work/reference.jsonl")
+[ -n "$expected" ] || fail "the built program dumped no device list"
+
+# as_user COMMAND...: as an ordinary user (nobody, when the test runs as root).
+as_user() {
+  if [ "$(id -u)" -eq 0 ]; then setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"; else "$@"; fi
+}
+
+# run NAME WHO [VAR=VALUE...] -- [ARGUMENT...]: the launcher started from $work/caller with relative paths
+# in its variables, as WHO (root or user). Sets status, err (standard error) and log (what pkexec saw).
+run() {
+  local name=$1 who=$2
+  shift 2
+  local vars=()
+  while [ "$1" != -- ]; do vars+=("$1"); shift; done
+  shift
+  rm -f "$work/caller/dump.jsonl" "$work/caller/pkexec.log"
+  mkdir -p "$work/scm-$name"
+  chmod 777 "$work/caller"
+  chmod 1777 "$work/scm-$name"  # sticky, as /tmp: a database below may be trusted
+  local prefix=()
+  [ "$who" = user ] && prefix=(as_user)
+  (cd "$work/caller" && "${prefix[@]}" env PATH="$work/bin:$PATH" STUB_LOG="$work/caller/pkexec.log" \
+     KELVORANT_UI=headless KELVORANT_MACHINE=demo KELVORANT_UI_SCRIPT=script.txt KELVORANT_UI_DUMP=dump.jsonl \
+     KELVORANT_SCM_DIR="$work/scm-$name/db" "${vars[@]}" "$launcher" "$@" >"$work/stdout" 2>"$work/stderr")
+  status=$?
+  err=$(cat "$work/stderr")
+  log=$(cat "$work/caller/pkexec.log" 2>/dev/null)
+  cp "$work/stderr" "$outdir/$name.stderr"
+}
+notes() { printf '%s\n' "$err" | grep -c 'kelvorant: .*running as .*, not as root'; }
+shows_demo() { [ "$(rows "$work/caller/dump.jsonl")" = "$expected" ] || fail "$1: not the demo machine's device list: $err"; }
+mkdir -p "$outdir"
+
+# 1. A user with a display, the password given: pkexec gets the program by its full path, in its folder,
+#    and the variables as arguments with their paths made absolute; the program runs from those alone.
+if [ "$(id -u)" -eq 0 ] && ! command -v setpriv >/dev/null 2>&1; then skip "setpriv is not installed"; fi
+run granted user DISPLAY=:99 STUB_PKEXEC=run --
+[ "$status" -eq 0 ] || fail "granted: exit status $status: $err"
+shows_demo granted
+[ "$(notes)" -eq 0 ] || fail "granted: a note about running without root: $err"
+want=$(printf '%s\n' "$program_dir" --keep-cwd "$program_dir/kelvorant" KELVORANT_MACHINE=demo \
+  "KELVORANT_SCM_DIR=$work/scm-granted/db" KELVORANT_UI=headless "KELVORANT_UI_DUMP=$work/caller/dump.jsonl" \
+  "KELVORANT_UI_SCRIPT=$work/caller/script.txt")
+[ "$log" = "$want" ] || fail "granted: pkexec was called as
+$log
+and not as
+$want"
+
+# 2. Refused, dismissed, not asked for, not possible: the program runs as the user, who is told once.
+for case in "dismissed DISPLAY=:99 STUB_PKEXEC=126 -- " "refused DISPLAY=:99 STUB_PKEXEC=127 -- " \
+            "unprivileged DISPLAY=:99 STUB_PKEXEC=1 -- --unprivileged" "nodisplay DISPLAY= STUB_PKEXEC=1 -- "; do
+  read -r -a words <<<"$case"
+  run "${words[@]:0:1}" user "${words[@]:1}"
+  name=${words[0]}
+  [ "$status" -eq 0 ] || fail "$name: exit status $status: $err"
+  shows_demo "$name"
+  [ "$(notes)" -eq 1 ] || fail "$name: not one note about running without root: $err"
+  case $name in
+    dismissed | refused) [ -n "$log" ] || fail "$name: pkexec was not asked" ;;
+    *) [ -z "$log" ] || fail "$name: pkexec was asked: $log" ;;
+  esac
+done
+
+# 3. The program's own status comes back through pkexec, without a second start.
+run status user DISPLAY=:99 STUB_PKEXEC=3 --
+[ "$status" -eq 3 ] && [ "$(notes)" -eq 0 ] || fail "status: exit status $status, $(notes) notes: $err"
+
+# 4. Root starts the program at once; variables may also come as arguments.
+if [ "$(id -u)" -eq 0 ]; then
+  run root root DISPLAY=:99 STUB_PKEXEC=1 -- KELVORANT_UI_DUMP=dump.jsonl
+  [ "$status" -eq 0 ] && [ -z "$log" ] && [ "$(notes)" -eq 0 ] || fail "root: status $status, pkexec: $log: $err"
+  shows_demo root
+fi
+
+# 5. Arguments it does not know.
+for bad in --root KELVORANT_machine=demo; do
+  run bad user STUB_PKEXEC=1 -- "$bad"
+  [ "$status" -eq 2 ] && [ -z "$log" ] || fail "$bad: exit status $status: $err"
+done
+echo "PASS: the launcher of $work/stage/usr as $( [ "$(id -u)" -eq 0 ] && echo "root and nobody" || id -un)"
