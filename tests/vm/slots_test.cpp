@@ -102,11 +102,14 @@ std::set<int> HardwareOwned(const LspciFunction &f) {
 }
 
 // Offsets where two accounts of a function differ, split by whether the hardware owns them.
-void Differences(const LspciFunction &a, const LspciFunction &b, std::vector<int> *owned, std::vector<int> *other) {
-  const std::set<int> hardware = HardwareOwned(a);
-  for (int i = 0; i < 4096; ++i)
-    if (a.bytes[i] != b.bytes[i]) (hardware.count(i) ? owned : other)->push_back(i);
-}
+struct Differences {
+  std::vector<int> owned, other;
+  Differences(const LspciFunction &a, const LspciFunction &b) {
+    const std::set<int> hardware = HardwareOwned(a);
+    for (int i = 0; i < 4096; ++i)
+      if (a.bytes[i] != b.bytes[i]) (hardware.count(i) ? owned : other).push_back(i);
+  }
+};
 
 std::string Offsets(const std::vector<int> &offsets) {
   std::string text;
@@ -125,21 +128,17 @@ TEST(VmSlots, ReloadGivesEveryFunctionItsSavedImageBack) {
   EXPECT_EQ(step.boxes, std::vector<Json>{}) << "no Save and no Reload may fail";
   ASSERT_EQ(step.dumps.size(), 6u);
 
-  std::map<std::string, const Saved *> bySlot;
   for (const Saved &s : saved) {
     SCOPED_TRACE(s.address + " in slot " + std::to_string(s.slot));
     const LspciFunction *atSave = kvvm::Find(step.saved, s.address);
     const LspciFunction *lost = BeforeReload(step, s);
     const LspciFunction *restored = kvvm::Find(step.restored, s.address);
     ASSERT_TRUE(atSave && lost && restored);
-    std::vector<int> owned, other;
-    Differences(*atSave, *lost, &owned, &other);
-    EXPECT_FALSE(other.empty()) << "the function did not lose its settings";
-    owned.clear();
-    other.clear();
-    Differences(*atSave, *restored, &owned, &other);
-    EXPECT_EQ(Offsets(other), "") << "bytes that differ from the saved image after the Reload";
-    if (!owned.empty()) std::printf("%s: hardware-owned bytes changed:%s\n", s.address.c_str(), Offsets(owned).c_str());
+    EXPECT_FALSE(Differences(*atSave, *lost).other.empty()) << "the function did not lose its settings";
+    const Differences after(*atSave, *restored);
+    EXPECT_EQ(Offsets(after.other), "") << "bytes that differ from the saved image after the Reload";
+    if (!after.owned.empty())
+      std::printf("%s: hardware-owned bytes changed:%s\n", s.address.c_str(), Offsets(after.owned).c_str());
 
     // Its Reload's dump: the row of the function selected, the view read back from the function.
     size_t turn = 0;
@@ -155,9 +154,7 @@ TEST(VmSlots, ReloadGivesEveryFunctionItsSavedImageBack) {
   for (const LspciFunction &f : step.saved) {
     const LspciFunction *end = kvvm::Find(step.restored, kvvm::Address(f));
     ASSERT_NE(end, nullptr) << kvvm::Address(f);
-    std::vector<int> owned, other;
-    Differences(f, *end, &owned, &other);
-    EXPECT_EQ(Offsets(other), "") << kvvm::Address(f);
+    EXPECT_EQ(Offsets(Differences(f, *end).other), "") << kvvm::Address(f);
   }
   EXPECT_EQ(step.saved.size(), step.restored.size());
 }
