@@ -9,6 +9,7 @@
 # its debugging sections. OUT is an uncompressed newc cpio archive (the kernel unpacks it faster than a
 # compressed one, which matters under TCG); every file in it belongs to root.
 set -eu
+umask 022  # every folder on the way to the build folder open to the guest's unprivileged user
 out=$1 guest=$2 build=$3
 shift 3
 

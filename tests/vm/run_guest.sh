@@ -70,5 +70,11 @@ mkdir "$out/results"
 sed '/^KV-RESULTS-END/,$d' "$out/results.b64" | base64 -d | tar -xz -C "$out/results" ||
   fail "the guest's results do not unpack"
 cat "$out/results/steps.txt"
-awk '$1 != "init" && $2 != 0 { bad = 1; print "FAILED: step " $1 " ended with status " $2 } END { exit bad }' \
-  "$out/results/steps.txt"
+status=0
+while read -r step code _; do
+  [ "$step" != init ] && [ "$code" != 0 ] || continue
+  echo "FAILED: step $step ended with status $code; its log:"
+  tail -20 "$out/results/$step/log.txt"
+  status=1
+done <"$out/results/steps.txt"
+exit $status

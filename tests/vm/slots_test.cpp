@@ -134,6 +134,11 @@ TEST(VmSlots, ReloadGivesEveryFunctionItsSavedImageBack) {
     const LspciFunction *lost = BeforeReload(step, s);
     const LspciFunction *restored = kvvm::Find(step.restored, s.address);
     ASSERT_TRUE(atSave && lost && restored);
+    // Its slot's edit names it as bus:device:function in hexadecimal.
+    const char *edits[] = {"1004", "1018", "1019", "1020", "1021"};
+    char name[16];
+    std::snprintf(name, sizeof name, "%X:%X:%X", atSave->key >> 16, (atSave->key >> 8) & 0xFF, atSave->key & 0xFF);
+    EXPECT_EQ(step.dumps[0]["edits"][edits[s.slot - 1]], name);
     EXPECT_FALSE(Differences(*atSave, *lost).other.empty()) << "the function did not lose its settings";
     const Differences after(*atSave, *restored);
     EXPECT_EQ(Offsets(after.other), "") << "bytes that differ from the saved image after the Reload";

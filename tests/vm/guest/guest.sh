@@ -1,6 +1,7 @@
 # What the guest's steps share. Sourced by each step; $KV_BUILD is the folder of kelvorant and KELVORANT.sys.
 . /vm/build
 export PATH=/bin:/usr/bin
+[ -x "$KV_BUILD/kelvorant" ] && [ -f "$KV_BUILD/KELVORANT.sys" ] || { echo "no kelvorant in $KV_BUILD"; exit 1; }
 
 # The sysfs entry of the first function with these vendor and device IDs (DDDD:BB:DD.F).
 function_of() {
