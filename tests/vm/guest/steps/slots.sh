@@ -36,7 +36,7 @@ END
     echo "click $((1012 + slot))"
   done <$out/functions.txt
   echo "dump"
-  echo "sleep ${KV_loss_ms:-6000}"
+  echo "sleep ${KV_loss_ms:-8000}"
   for slot in 5 4 1 2 3; do
     echo "click $((1007 + slot))"
     echo "dump"
