@@ -32,6 +32,10 @@ PACKAGES := cmake g++ make pkg-config libfltk1.3-dev nlohmann-json3-dev libgtest
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
 WINDOWS_TOOLCHAIN := $(CURDIR)/windows/toolchain/mingw-w64-x86_64.cmake
 
+# The tests on a real Linux kernel (tests/vm/): QEMU, the static busybox and cpio for the guest's initramfs.
+# The guest's kernel comes from Debian's linux-image package, fetched by the tests into the build folder.
+VM_PACKAGES := qemu-system-x86 busybox-static cpio
+
 # The fuzzing build: clang with libFuzzer.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
@@ -41,11 +45,16 @@ LINT_PACKAGES := cppcheck clang-tidy python3
 # Debian's packaging tools (the package's build dependencies are in PACKAGES).
 DEB_PACKAGES := dpkg-dev debhelper lintian
 
-.PHONY: run test build build-asan deps clean windows windows-deps windows-build windows-test bench fuzz lint \
-        deb package-test
+.PHONY: run test build build-asan deps vm-deps clean windows windows-deps windows-build windows-test bench fuzz \
+        lint deb package-test
 
 deps:
 	@tools/install-deps.sh $(PACKAGES)
+
+# Never fails: without these packages the vm tests say why and are skipped.
+vm-deps:
+	@tools/install-deps.sh $(VM_PACKAGES) || \
+	  echo "kelvorant: the packages of the vm tests ($(VM_PACKAGES)) cannot be installed here: the vm tests are skipped"
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_WINDOWS_BUILD_DIR=$(CURDIR)/$(WINDOWS_BUILD) \
@@ -59,7 +68,7 @@ build-asan: deps
 run: build
 	cd $(BUILD) && ./kelvorant
 
-test: build build-asan
+test: vm-deps build build-asan
 	@if tools/install-deps.sh $(WINDOWS_PACKAGES); then \
 	  $(MAKE) --no-print-directory windows-build; \
 	else \
@@ -83,9 +92,14 @@ windows-test: build windows
 	ctest --test-dir $(BUILD) --output-on-failure -L windows
 
 # Benchmarks print figures and their targets; the target run_benchmarks runs every one that bench/ builds.
-bench: deps
+bench: deps vm-deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target run_benchmarks
+	@if command -v qemu-system-x86_64 >/dev/null; then \
+	  echo "== kv_sysfs_bench in the q35 guest"; cmake --build $(BENCH_BUILD) -j $(JOBS) --target vm_bench; \
+	else \
+	  echo "kelvorant: no QEMU here: kv_sysfs_bench in the guest is skipped"; \
+	fi
 
 # Every fuzz target for FUZZ_SECONDS on its seed corpus, in a clang build of its own (fuzz/).
 fuzz: deps
