@@ -3,7 +3,9 @@
 #   make test   installs what is missing, builds, runs every test (also under ASan+UBSan)
 # and for Windows:
 #   make windows       cross-compiles kelvorant.exe and KELVORANT.sys into $(WINDOWS_BUILD)
-#   make windows-test  runs them under Wine (make test does too, when the Windows packages can be installed)
+#   make windows-sign  test-signs them into $(WINDOWS_BUILD)/signed (a test certificate of the build folder)
+#   make windows-test  checks the signatures and runs the files under Wine (make test does too, when the
+#                      Windows packages can be installed)
 # and for developers:
 #   make bench  builds in Release and runs every benchmark under bench/ (figures with their targets)
 #   make fuzz   runs every fuzz target for FUZZ_SECONDS (clang, libFuzzer)
@@ -28,8 +30,10 @@ PACKAGES := cmake g++ make pkg-config libfltk1.3-dev nlohmann-json3-dev libgtest
             desktop-file-utils appstream mandoc \
             g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 
-# The Windows build and its test under Wine (Xvfb, xdotool and ImageMagick come with PACKAGES).
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64
+# The Windows build, its test signatures and its test under Wine (Xvfb, xdotool and ImageMagick come with
+# PACKAGES).
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64 \
+                    osslsigncode openssl
 WINDOWS_TOOLCHAIN := $(CURDIR)/windows/toolchain/mingw-w64-x86_64.cmake
 
 # The tests on a real Linux kernel (tests/vm/): QEMU, the static busybox and cpio for the guest's initramfs.
@@ -45,8 +49,8 @@ LINT_PACKAGES := cppcheck clang-tidy python3
 # Debian's packaging tools (the package's build dependencies are in PACKAGES).
 DEB_PACKAGES := dpkg-dev debhelper lintian
 
-.PHONY: run test build build-asan deps vm-deps clean windows windows-deps windows-build windows-test bench fuzz \
-        lint deb package-test
+.PHONY: run test build build-asan deps vm-deps clean windows windows-deps windows-build windows-sign \
+        windows-signed windows-test bench fuzz lint deb package-test
 
 deps:
 	@tools/install-deps.sh $(PACKAGES)
@@ -70,10 +74,10 @@ run: build
 
 test: vm-deps build build-asan
 	@if tools/install-deps.sh $(WINDOWS_PACKAGES); then \
-	  $(MAKE) --no-print-directory windows-build; \
+	  $(MAKE) --no-print-directory windows-signed; \
 	else \
 	  echo "kelvorant: the Windows packages ($(WINDOWS_PACKAGES)) cannot be installed here:" \
-	       "the Windows build and its Wine test are skipped"; \
+	       "the Windows build, its signature check and its Wine test are skipped"; \
 	fi
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitizer
@@ -88,7 +92,14 @@ windows-build:
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	@echo "kelvorant: $(WINDOWS_BUILD)/kelvorant.exe and $(WINDOWS_BUILD)/KELVORANT.sys"
 
-windows-test: build windows
+# Test signatures (tools/windows-sign.sh): the certificate is made in $(WINDOWS_BUILD)/signing on first use
+# and its key stays there; the signed copies and the certificates to import are in $(WINDOWS_BUILD)/signed.
+windows-sign: windows-deps windows-signed
+
+windows-signed: windows-build
+	tools/windows-sign.sh $(WINDOWS_BUILD)
+
+windows-test: build windows-sign
 	ctest --test-dir $(BUILD) --output-on-failure -L windows
 
 # Benchmarks print figures and their targets; the target run_benchmarks runs every one that bench/ builds.
