@@ -1,7 +1,7 @@
 # kv_embed_files(TARGET name SYMBOL sym FILES f1 f2 ...)
 # Builds a static library `name` holding one C++ table `sym` of {file name, bytes, size}, ended by a null
-# entry. The bytes are regenerated whenever a listed file changes. This is how the resource script and the
-# icon become part of an executable, the way a resource compiler links a .res into a PE file.
+# entry. The bytes are regenerated whenever a listed file changes, and aligned as a loaded image's sections
+# are. This is how the demo machine's capture and the resource section become part of an executable.
 set(KV_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed_one.cmake)
 
 function(kv_embed_files)

@@ -20,9 +20,11 @@ add_library(kelvorant_program STATIC ${KV_PROGRAM_SOURCES})
 target_include_directories(kelvorant_program PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/ui)
 target_link_libraries(kelvorant_program PUBLIC kv_mfc)
 
-# The resource section: the resource script, its identifiers and the icon, read by the platform's loader.
-kv_embed_files(TARGET kelvorant_resources SYMBOL kv_embedded_resources
-  FILES ${CMAKE_SOURCE_DIR}/res/kelvorant.rc ${CMAKE_SOURCE_DIR}/ui/resource.h ${CMAKE_SOURCE_DIR}/res/kelvorant.ico)
+# The resource section: the resource script compiled by windres, read by the platform's loader.
+kv_resource_section(TARGET kelvorant_resources SYMBOL kv_embedded_resources
+  SCRIPT ${CMAKE_SOURCE_DIR}/res/kelvorant.rc
+  INCLUDES ${CMAKE_SOURCE_DIR}/ui ${CMAKE_SOURCE_DIR}/res
+  DEPENDS ${CMAKE_SOURCE_DIR}/ui/resource.h ${CMAKE_SOURCE_DIR}/res/kelvorant.ico)
 
 add_executable(kelvorant ${KV_APP_SOURCES})
 target_link_libraries(kelvorant PRIVATE kelvorant_program kv_crt kelvorant_resources)

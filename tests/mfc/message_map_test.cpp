@@ -10,24 +10,9 @@ namespace {
 
 CWinApp g_app("mfc-test");
 
-const char kScript[] = R"(#include <windows.h>
-#include <commctrl.h>
-200 DIALOGEX 0, 0, 200, 100
-STYLE DS_SETFONT | DS_FIXEDSYS | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE
-CAPTION "mfc"
-FONT 8, "MS Shell Dlg", 0, 0, 0x1
-BEGIN
-    DEFPUSHBUTTON   "OK",IDOK,10,10,50,14
-    PUSHBUTTON      "Cancel",IDCANCEL,70,10,50,14
-    CONTROL         "",1000,"SysListView32",LVS_REPORT | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP,10,30,100,50
-    EDITTEXT        1001,120,30,50,14,ES_READONLY
-    PUSHBUTTON      "Other",1002,120,50,50,14
-END
-)";
-
 class TestDlg : public CDialog {
  public:
-  TestDlg() : CDialog(200) {}
+  TestDlg() : CDialog(210) {}  // in test_dialogs.rc
   CListCtrl m_list;
   CEdit m_edit;
   std::vector<std::string> log;
@@ -63,7 +48,7 @@ END_MESSAGE_MAP()
 INT_PTR RunDialog(TestDlg &dlg, std::function<void(HWND)> body) {
   static kvtest::TestFrontEnd fe;
   InitCommonControls();
-  kvtest::CompileDialog(kScript, 200);
+  kvtest::LoadTestDialog(210);
   fe.body = std::move(body);
   g_app.m_pMainWnd = &dlg;
   return dlg.DoModal();

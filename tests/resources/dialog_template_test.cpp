@@ -1,14 +1,15 @@
-// The template reader on the main dialog cut short and on a made-up classic template. What the main dialog's
-// template holds is compared byte for byte with the GNU resource compiler's (windres_test.cpp) and shown end
-// to end; damaged bytes are the dialog_template fuzz target's.
+// The template reader on the main dialog as windres compiles it, whole and cut short, and on a made-up
+// classic template. The section's bytes are compared with windres' .res in section_test.cpp; damaged bytes
+// are the dialog_template fuzz target's.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
+#include "byte_writer.h"
 #include "kvplat/dlgtemplate.h"
 #include "kvplat/resources.h"
+#include "res_file.h"
 #include "resource.h"
-#include "rsrc/bytes.h"
-#include "script_files.h"
 
 using kvplat::DialogTemplate;
 using kvplat::ParseDialogTemplate;
@@ -18,7 +19,7 @@ namespace {
 class ProgramDialog : public testing::Test {
  protected:
   void SetUp() override {
-    files_.Register();
+    kvplat::RegisterModuleResources(kv_embedded_resources);
     HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCE(IDD_MAIN_DIALOG), RT_DIALOG);
     ASSERT_TRUE(res) << GetLastError();
     data_ = static_cast<const uint8_t *>(LockResource(LoadResource(nullptr, res)));
@@ -26,10 +27,57 @@ class ProgramDialog : public testing::Test {
   }
   void TearDown() override { kvplat::RegisterModuleResources(nullptr); }
 
-  ScriptFiles files_ = ScriptFiles::Program();
   const uint8_t *data_ = nullptr;
   std::size_t size_ = 0;
 };
+
+// What the dialog manager builds the main window from: the header, and a control of each kind.
+TEST_F(ProgramDialog, ReadsAsTheScriptDescribesIt) {
+  DialogTemplate t;
+  std::string error;
+  ASSERT_TRUE(ParseDialogTemplate(data_, size_, &t, &error)) << error;
+  EXPECT_TRUE(t.extended);
+  EXPECT_EQ("kelvorant", t.title);
+  EXPECT_EQ(static_cast<DWORD>(WS_EX_APPWINDOW), t.exStyle);
+  EXPECT_EQ(static_cast<DWORD>(DS_SETFONT | DS_FIXEDSYS | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU |
+                               WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
+            t.style);
+  EXPECT_EQ(8, t.pointSize);
+  EXPECT_EQ(1, t.charset);
+  EXPECT_EQ("MS Shell Dlg", t.typeface);
+  EXPECT_EQ(428, t.cx);
+  EXPECT_EQ(320, t.cy);
+  ASSERT_EQ(23u, t.items.size());
+  const struct {
+    std::size_t index;
+    int id;
+    const char *className, *title;
+    DWORD style;
+    short x, y, cx, cy;
+  } items[] = {
+      {0, IDOK, "Button", "Exit", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 371, 137, 50, 21},
+      {1, IDCANCEL, "Button", "Uninstall driver", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 317, 138, 50, 21},
+      {2, IDC_DEVICE_LIST, "SYSLISTVIEW32", "",  // a class given by name is stored in upper case
+       WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+           LVS_ALIGNLEFT | LVS_NOSORTHEADER,
+       7, 7, 414, 128},
+      {15, IDC_SAVED_DEVICE1, "Edit", "",
+       WS_CHILD | WS_VISIBLE | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY, 315, 189, 35, 14},
+      {22, -1, "Button", "Reload config", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 361, 171, 60, 142},
+  };
+  for (const auto &want : items) {
+    const kvplat::DialogItemTemplate &item = t.items[want.index];
+    SCOPED_TRACE(want.title);
+    EXPECT_EQ(want.id, item.id);
+    EXPECT_EQ(want.className, item.className);
+    EXPECT_EQ(want.title, item.title);
+    EXPECT_EQ(want.style, item.style);
+    EXPECT_EQ(want.x, item.x);
+    EXPECT_EQ(want.y, item.y);
+    EXPECT_EQ(want.cx, item.cx);
+    EXPECT_EQ(want.cy, item.cy);
+  }
+}
 
 TEST_F(ProgramDialog, EveryTruncationIsRefused) {
   for (std::size_t n = 0; n < size_; ++n) {
@@ -43,7 +91,7 @@ TEST_F(ProgramDialog, EveryTruncationIsRefused) {
 // A DLGTEMPLATE (not extended) with ordinals where names usually stand, an IDC_STATIC in its 16-bit id,
 // creation data and text outside ASCII.
 TEST(DialogTemplate, ReadsTheClassicFormWithOrdinalsAndCreationData) {
-  kvplat::rsrc::ByteWriter w;
+  ByteWriter w;
   w.U32(WS_POPUP | DS_SETFONT);
   w.U32(WS_EX_TOPMOST);
   w.U16(3);  // items

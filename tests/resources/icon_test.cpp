@@ -1,16 +1,15 @@
-// Icon images decoded pixel by pixel, the .ico reader, and LoadIconA on the program's icon.
+// Icon images decoded pixel by pixel, and LoadIconA on the program's icon and on the fixture's groups.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "byte_writer.h"
 #include "kvplat/icon.h"
 #include "kvplat/resources.h"
+#include "res_file.h"
 #include "resource.h"
-#include "rsrc/bytes.h"
 #include "rsrc/icon_formats.h"
-#include "script_files.h"
 
 using kvplat::IconImage;
-using kvplat::rsrc::ByteWriter;
 using kvplat::rsrc::DecodeIconImage;
 
 namespace {
@@ -131,43 +130,6 @@ TEST(IconImageFormat, UnsupportedImagesAreRefusedWithAReason) {
   }
 }
 
-// An .ico file holding the given images.
-std::string IcoFile(const std::vector<std::vector<uint8_t>> &images) {
-  ByteWriter w;
-  w.U16(0), w.U16(1), w.U16(static_cast<uint16_t>(images.size()));
-  uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
-  for (const auto &image : images) {
-    w.U8(4), w.U8(4), w.U8(0), w.U8(0), w.U16(1), w.U16(32);
-    w.U32(static_cast<uint32_t>(image.size())), w.U32(offset);
-    offset += static_cast<uint32_t>(image.size());
-  }
-  for (const auto &image : images) w.Bytes(image.data(), image.size());
-  std::vector<uint8_t> bytes = w.Take();
-  return std::string(bytes.begin(), bytes.end());
-}
-
-TEST(IcoFile, ProgramIconDirectoryAndDamagedFiles) {
-  const std::string ico = ReadSourceFile("res/kelvorant.ico");
-  std::vector<kvplat::rsrc::IcoEntry> entries;
-  std::string error;
-  ASSERT_TRUE(kvplat::rsrc::ReadIcoDirectory(ico.data(), ico.size(), &entries, &error)) << error;
-  ASSERT_EQ(9u, entries.size());
-  for (std::size_t n = 0; n < 6 + 16 * entries.size(); ++n) {
-    EXPECT_FALSE(kvplat::rsrc::ReadIcoDirectory(ico.data(), n, &entries, &error)) << n << " bytes";
-  }
-  // The last image ends the file: one byte less and it lies outside.
-  EXPECT_FALSE(kvplat::rsrc::ReadIcoDirectory(ico.data(), ico.size() - 1, &entries, &error));
-  EXPECT_EQ("an icon image lies outside the file", error);
-
-  std::string cursor = ico;
-  cursor[2] = 2;
-  EXPECT_FALSE(kvplat::rsrc::ReadIcoDirectory(cursor.data(), cursor.size(), &entries, &error));
-  EXPECT_EQ("not an icon file", error);
-  std::string empty = IcoFile({});
-  EXPECT_FALSE(kvplat::rsrc::ReadIcoDirectory(empty.data(), empty.size(), &entries, &error));
-  EXPECT_EQ("the icon file holds no image", error);
-}
-
 class ProgramIcon : public testing::Test {
  protected:
   void TearDown() override { kvplat::RegisterModuleResources(nullptr); }
@@ -175,8 +137,7 @@ class ProgramIcon : public testing::Test {
 };
 
 TEST_F(ProgramIcon, LoadIconDecodesEveryImageAndPrefersThe32BitImageAt32Pixels) {
-  ScriptFiles files = ScriptFiles::Program();
-  files.Register();
+  kvplat::RegisterModuleResources(kv_embedded_resources);
   HICON icon = LoadIconA(Instance(), MAKEINTRESOURCE(IDR_MAINFRAME));
   ASSERT_TRUE(icon) << GetLastError();
   const kvplat::IconState *state = kvplat::IconFromHandle(icon);
@@ -198,8 +159,7 @@ TEST_F(ProgramIcon, LoadIconDecodesEveryImageAndPrefersThe32BitImageAt32Pixels) 
 }
 
 TEST_F(ProgramIcon, MissingIconsAndHandlesThatAreNoIcons) {
-  ScriptFiles files = ScriptFiles::Program();
-  files.Register();
+  kvplat::RegisterModuleResources(kv_embedded_resources);
   EXPECT_FALSE(LoadIconA(Instance(), MAKEINTRESOURCE(129)));
   EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
   int notAnIcon = 0;
@@ -221,24 +181,17 @@ TEST_F(ProgramIcon, StockApplicationIcon) {
 }
 
 TEST_F(ProgramIcon, ImagesThatCannotBeDecodedAreLeftOut) {
-  const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0};
-  const std::vector<uint8_t> dib = Dib(4, 4, 32, {}, std::vector<uint32_t>(16, 0xFF123456), std::vector<int>(16, 0));
-  ScriptFiles files;
-  files.Add("t.rc", "1 ICON \"mixed.ico\"\n2 ICON \"png.ico\"\n")
-      .Add("mixed.ico", IcoFile({png, dib}))
-      .Add("png.ico", IcoFile({png}));
-  files.Register();
-
+  kvplat::RegisterModuleResources(kv_fixture_resources);
   testing::internal::CaptureStderr();
-  HICON mixed = LoadIconA(Instance(), MAKEINTRESOURCE(1));
-  EXPECT_EQ("kelvorant: icon 1, image 1: PNG-compressed icon images are not supported\n",
+  HICON mixed = LoadIconA(Instance(), MAKEINTRESOURCE(20));
+  EXPECT_EQ("kelvorant: icon 20, image 21: PNG-compressed icon images are not supported\n",
             testing::internal::GetCapturedStderr());
   ASSERT_TRUE(mixed);
   ASSERT_EQ(1u, kvplat::IconFromHandle(mixed)->images.size());
-  EXPECT_EQ(0xFF123456u, kvplat::IconFromHandle(mixed)->images[0].argb[5]);
+  EXPECT_EQ((std::vector<uint32_t>{0xFF123456u}), kvplat::IconFromHandle(mixed)->images[0].argb);
 
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(LoadIconA(Instance(), MAKEINTRESOURCE(2)));
+  EXPECT_FALSE(LoadIconA(Instance(), MAKEINTRESOURCE(23)));
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_DATA), GetLastError());
 }

@@ -1,19 +1,28 @@
-// Reading a compiled .res file (the output of a resource compiler), to compare the platform's resource
-// compiler with the GNU one.
+// What the tests compare the linked sections with: the .res files that windres makes of the same scripts,
+// and the sections themselves as the test executable links them.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "rsrc/rc_script.h"
+#include "kvplat/embedded.h"
+#include "rsrc/section.h"
 
-// Reads every resource of a .res file, skipping the empty entry that starts it.
-bool ReadResFile(const std::string &bytes, std::vector<kvplat::rsrc::Resource> *out, std::string *error);
+// The program's resource section and the fixture's (fixture.rc), linked in as the program links its own.
+extern const kvplat::EmbeddedFile kv_embedded_resources[];
+extern const kvplat::EmbeddedFile kv_fixture_resources[];
 
-// Runs the GNU resource compiler on `script` with the include folders `includes`; false (with the
-// compiler's messages in *error) when it fails. Empty when the compiler is not installed.
-bool WindresAvailable();
-bool RunWindres(const std::string &script, const std::vector<std::string> &includes,
-                std::vector<kvplat::rsrc::Resource> *out, std::string *error);
+// The bytes of a table's ".rsrc" entry.
+std::vector<uint8_t> SectionBytes(const kvplat::EmbeddedFile *table);
 
-std::string Describe(const kvplat::rsrc::ResId &id);
+struct ResFileEntry {
+  kvplat::rsrc::ResourceId type, name;
+  uint16_t language = 0;
+  std::vector<uint8_t> data;
+};
+
+// Every resource of a .res file, without the empty entry that starts it; fails the test on a bad file.
+std::vector<ResFileEntry> ReadResFile(const std::string &path);
+
+// "5" for an ordinal, "\"NAME\"" for a name.
+std::string Describe(const kvplat::rsrc::ResourceId &id);

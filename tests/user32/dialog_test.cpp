@@ -1,4 +1,5 @@
-// The dialog manager: dialogs built from a template, the initial focus, and the keys a dialog takes.
+// The dialog manager: dialogs built from a template (test_dialogs.rc), the initial focus, and the keys a
+// dialog takes.
 #include <gtest/gtest.h>
 
 #include "kvplat/window.h"
@@ -7,22 +8,6 @@
 
 
 namespace {
-
-const char kScript[] = R"(#include <windows.h>
-#include <commctrl.h>
-200 DIALOGEX 0, 0, 200, 100
-STYLE DS_SETFONT | DS_FIXEDSYS | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE
-CAPTION "test"
-FONT 8, "MS Shell Dlg", 0, 0, 0x1
-BEGIN
-    DEFPUSHBUTTON   "OK",IDOK,10,10,50,14
-    PUSHBUTTON      "Cancel",IDCANCEL,70,10,50,14,NOT WS_TABSTOP
-    CONTROL         "",1000,"SysListView32",LVS_REPORT | WS_BORDER | WS_TABSTOP,10,30,100,50
-    EDITTEXT        1001,120,30,50,14,ES_READONLY | NOT WS_TABSTOP
-    PUSHBUTTON      "Other",1002,120,50,50,14
-    GROUPBOX        "Group",-1,115,25,60,60
-END
-)";
 
 std::vector<std::string> g_log;
 BOOL g_endInInit = FALSE;
@@ -48,7 +33,7 @@ INT_PTR RunDialog(kvtest::TestFrontEnd &fe, std::function<void(HWND)> body) {
   InitCommonControls();
   g_log.clear();
   fe.body = std::move(body);
-  return DialogBoxIndirectParamA(nullptr, kvtest::CompileDialog(kScript, 200), nullptr, LoggingDialogProc, 0);
+  return DialogBoxIndirectParamA(nullptr, kvtest::LoadTestDialog(200), nullptr, LoggingDialogProc, 0);
 }
 
 TEST(Dialog, BuiltFromTheTemplateWithTheFocusOnTheFirstTabStop) {
@@ -130,14 +115,7 @@ TEST(Dialog, EndedDuringInitialisationIsNeverShown) {
 
 TEST(Dialog, ATemplateWithAnUnknownClassFails) {
   kvtest::TestFrontEnd fe;
-  const char script[] = R"(#include <windows.h>
-201 DIALOGEX 0, 0, 50, 50
-STYLE WS_POPUP
-BEGIN
-    CONTROL "",1000,"NoSuchClass",WS_TABSTOP,0,0,10,10
-END
-)";
-  EXPECT_EQ(DialogBoxIndirectParamA(nullptr, kvtest::CompileDialog(script, 201), nullptr, LoggingDialogProc, 0), -1);
+  EXPECT_EQ(DialogBoxIndirectParamA(nullptr, kvtest::LoadTestDialog(201), nullptr, LoggingDialogProc, 0), -1);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
   EXPECT_TRUE(kvplat::TopLevelWindows().empty());
 }

@@ -7,15 +7,12 @@
 #include "kvplat/embedded.h"
 #include "kvplat/resources.h"
 
+extern const kvplat::EmbeddedFile kv_test_dialogs[];
+
 namespace kvtest {
 
-LPCDLGTEMPLATEA CompileDialog(const char *script, int id) {
-  static std::string text;
-  static kvplat::EmbeddedFile files[2];
-  text = script;
-  files[0] = {"test.rc", reinterpret_cast<const unsigned char *>(text.data()), text.size()};
-  files[1] = {nullptr, nullptr, 0};
-  kvplat::RegisterModuleResources(files);
+LPCDLGTEMPLATEA LoadTestDialog(int id) {
+  kvplat::RegisterModuleResources(kv_test_dialogs);
   HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCE(id), RT_DIALOG);
   return res ? static_cast<LPCDLGTEMPLATEA>(LockResource(LoadResource(nullptr, res))) : nullptr;
 }

@@ -32,8 +32,7 @@ class TestFrontEnd : public kvplat::FrontEnd {
   }
 };
 
-// Registers a resource script (as the only file of the module's resources) and returns the dialog template
-// `id` compiled from it.
-LPCDLGTEMPLATEA CompileDialog(const char *script, int id);
+// Registers the tests' resource section (test_dialogs.rc) as the module's and returns its dialog template `id`.
+LPCDLGTEMPLATEA LoadTestDialog(int id);
 
 }  // namespace kvtest

@@ -68,6 +68,7 @@ void WINAPI Sleep(DWORD dwMilliseconds);
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
 
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
+HRSRC WINAPI FindResourceExA(HMODULE hModule, LPCSTR lpType, LPCSTR lpName, WORD wLanguage);
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
 LPVOID WINAPI LockResource(HGLOBAL hResData);
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
@@ -80,6 +81,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 #define GetModuleFileName GetModuleFileNameA
 #define GetModuleHandle GetModuleHandleA
 #define FindResource FindResourceA
+#define FindResourceEx FindResourceExA
 
 #ifdef __cplusplus
 }

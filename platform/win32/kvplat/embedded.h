@@ -5,7 +5,7 @@
 namespace kvplat {
 
 struct EmbeddedFile {
-  const char *name;  // base name, e.g. "kelvorant.rc"; null ends a table
+  const char *name;  // base name, e.g. ".rsrc" for a resource section; null ends a table
   const unsigned char *data;
   std::size_t size;
 };

@@ -1,44 +1,11 @@
-// Little-endian byte buffers: a writer that builds resource data, and a reader that never leaves its
-// bounds, for the binary formats of resources (dialog templates, icon directories, bitmaps).
+// A little-endian reader that never leaves its bounds, for the binary formats of resources (dialog
+// templates, icon directories, bitmaps).
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace kvplat::rsrc {
-
-class ByteWriter {
- public:
-  void U8(uint8_t v) { bytes_.push_back(v); }
-  void U16(uint16_t v) {
-    U8(static_cast<uint8_t>(v));
-    U8(static_cast<uint8_t>(v >> 8));
-  }
-  void U32(uint32_t v) {
-    U16(static_cast<uint16_t>(v));
-    U16(static_cast<uint16_t>(v >> 16));
-  }
-  // A UTF-16 string and its terminating zero.
-  void String16(const std::u16string &s) {
-    for (char16_t c : s) U16(c);
-    U16(0);
-  }
-  void Bytes(const uint8_t *data, std::size_t size) { bytes_.insert(bytes_.end(), data, data + size); }
-  // Pads with zeros up to the next multiple of four, counted from the start of the buffer.
-  void AlignDword() {
-    while (bytes_.size() % 4) U8(0);
-  }
-  void Patch16(std::size_t at, uint16_t v) {
-    bytes_[at] = static_cast<uint8_t>(v);
-    bytes_[at + 1] = static_cast<uint8_t>(v >> 8);
-  }
-  std::size_t Size() const { return bytes_.size(); }
-  std::vector<uint8_t> Take() { return std::move(bytes_); }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
 
 // Reads fields in order; a read past the end fails, leaves the value at zero and makes ok() false for good.
 class ByteReader {

@@ -14,56 +14,9 @@ constexpr char16_t kHigh1252[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-void AppendUtf16(std::u16string *out, uint32_t cp) {
-  if (cp < 0x10000) {
-    out->push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
-
-std::u16string DecodeUtf8(const std::string &text) {
-  static constexpr uint32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};  // shortest forms only
-  std::u16string out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    uint8_t lead = static_cast<uint8_t>(text[i]);
-    int extra;
-    uint32_t cp;
-    if (lead < 0x80) {
-      extra = 0, cp = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1, cp = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2, cp = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3, cp = lead & 0x07;
-    } else {
-      extra = -1, cp = 0;
-    }
-    bool valid = extra >= 0 && i + extra < text.size();
-    for (int k = 1; valid && k <= extra; ++k) {
-      uint8_t next = static_cast<uint8_t>(text[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    if (!valid || cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    AppendUtf16(&out, cp);
-    i += extra + 1;
-  }
-  return out;
-}
-
 }  // namespace
 
-std::u16string DecodeCodePage(const std::string &text, unsigned codePage) {
-  if (codePage == kCodePageUtf8) return DecodeUtf8(text);
+std::u16string DecodeAnsi(const std::string &text) {
   std::u16string out;
   out.reserve(text.size());
   for (char c : text) {

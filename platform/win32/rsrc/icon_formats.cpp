@@ -22,32 +22,6 @@ uint32_t Bit(const uint8_t *row, int x) { return (row[x / 8] >> (7 - x % 8)) & 1
 
 }  // namespace
 
-bool ReadIcoDirectory(const void *data, std::size_t size, std::vector<IcoEntry> *out, std::string *error) {
-  ByteReader r(data, size);
-  uint16_t reserved = r.U16(), type = r.U16(), count = r.U16();
-  if (!r.ok()) return Fail(error, "too short for an icon file");
-  if (reserved != 0 || type != 1) return Fail(error, "not an icon file");
-  if (count == 0) return Fail(error, "the icon file holds no image");
-  if (r.remaining() < static_cast<std::size_t>(count) * 16) return Fail(error, "the icon directory is truncated");
-  out->clear();
-  for (int i = 0; i < count; ++i) {
-    IcoEntry e;
-    e.width = r.U8();
-    e.height = r.U8();
-    e.colorCount = r.U8();
-    e.reserved = r.U8();
-    e.planes = r.U16();
-    e.bitCount = r.U16();
-    e.bytes = r.U32();
-    e.offset = r.U32();
-    if (e.bytes == 0 || e.offset > size || e.bytes > size - e.offset) {
-      return Fail(error, "an icon image lies outside the file");
-    }
-    out->push_back(e);
-  }
-  return true;
-}
-
 bool ReadGroupIconDirectory(const void *data, std::size_t size, std::vector<GroupIconEntry> *out,
                             std::string *error) {
   ByteReader r(data, size);

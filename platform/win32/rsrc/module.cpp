@@ -1,36 +1,41 @@
-// The executable's resources: the files that RegisterModuleResources names are compiled on first use,
-// and FindResourceA / LoadResource / LockResource / SizeofResource serve the result. Every compiled set
-// is kept for the life of the process, so that resource handles and data pointers stay valid as they do
-// in a loaded image, even when a test registers another table.
+// The executable's resources: FindResourceA / FindResourceExA / LoadResource / LockResource /
+// SizeofResource over the resource section that RegisterModuleResources names. The section's tree is
+// checked once, when a resource is first looked up; an HRSRC is the address of the resource's
+// IMAGE_RESOURCE_DATA_ENTRY in the section, and LoadResource gives the address of its data there, as on
+// Windows. Every section registered is kept, so that handles and data from one stay valid when a test
+// registers another.
 #include <windows.h>
 
 #include <cstdlib>
-#include <memory>
+#include <cstring>
+#include <deque>
 #include <mutex>
-#include <strings.h>
 
 #include "kvplat/diag.h"
 #include "kvplat/dlgtemplate.h"
 #include "kvplat/resources.h"
 #include "rsrc/codepage.h"
-#include "rsrc/rc_script.h"
+#include "rsrc/section.h"
 
 namespace kvplat {
 
 namespace {
 
-using rsrc::ResId;
-using rsrc::Resource;
+using rsrc::ResourceId;
+using rsrc::SectionEntry;
 
-struct Module {
-  std::vector<Resource> resources;
+struct Section {
+  const uint8_t *data = nullptr;
+  std::size_t size = 0;
+  bool checked = false;
+  bool readable = false;
+  std::vector<SectionEntry> entries;
 };
 
 struct Registry {
   std::mutex mutex;
-  const EmbeddedFile *files = nullptr;
-  Module *current = nullptr;  // null until compiled
-  std::vector<std::unique_ptr<Module>> modules;
+  std::deque<Section> sections;
+  Section *current = nullptr;  // null: the module has no resource section
 };
 
 Registry &GetRegistry() {
@@ -38,76 +43,81 @@ Registry &GetRegistry() {
   return registry;
 }
 
-std::unique_ptr<Module> Compile(const EmbeddedFile *files) {
-  std::vector<rsrc::ScriptFile> table;
-  for (const EmbeddedFile *f = files; f && f->name; ++f) {
-    table.push_back({f->name, std::string(reinterpret_cast<const char *>(f->data), f->size)});
+// The section with its tree read, said once when it cannot be.
+const Section &Checked(Section &section) {
+  if (!section.checked) {
+    section.checked = true;
+    std::string error;
+    section.readable = rsrc::ReadResourceSection(section.data, section.size, &section.entries, &error);
+    if (!section.readable) Diag("the resource section cannot be read: %s", error.c_str());
   }
-  auto module = std::make_unique<Module>();
-  std::string error;
-  if (!table.empty() && !rsrc::CompileScript(table, &module->resources, &error)) {
-    Diag("%s", error.c_str());
-    module->resources.clear();
-  }
-  return module;
+  return section;
 }
 
-// The compiled resources of the executable (compiling them now if needed), with the registry locked.
-const Module &CurrentModule(Registry &reg) {
-  if (!reg.current) {
-    reg.modules.push_back(Compile(reg.files));
-    reg.current = reg.modules.back().get();
+// A type or name as FindResourceA takes it: an integer resource, "#123", or a string in code page 1252,
+// compared with its ASCII letters in upper case, as windres stores names.
+ResourceId IdOf(LPCSTR query) {
+  ResourceId id;
+  if (IS_INTRESOURCE(query)) {
+    id.ordinal = LOWORD(query);
+    return id;
   }
-  return *reg.current;
-}
-
-// Whether a resource id matches a name or type as FindResourceA takes it: an integer resource, "#123",
-// or a string compared without regard to case.
-bool Matches(const ResId &id, LPCSTR query) {
-  if (IS_INTRESOURCE(query)) return !id.named && id.id == LOWORD(query);
   if (query[0] == '#') {
     char *end = nullptr;
     unsigned long n = std::strtoul(query + 1, &end, 10);
-    return *end == '\0' && end != query + 1 && !id.named && id.id == n;
+    if (*end == '\0' && end != query + 1 && n <= 0xFFFF) {
+      id.ordinal = static_cast<uint16_t>(n);
+      return id;
+    }
   }
-  return id.named && strcasecmp(rsrc::EncodeAnsi(id.name).c_str(), query) == 0;
+  id.named = true;
+  id.name = rsrc::DecodeAnsi(query);
+  for (char16_t &c : id.name) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  return id;
 }
 
-// The resource behind a handle that FindResourceA returned, or null with ERROR_INVALID_HANDLE. Compiled
-// resources never change, so the result may be read after the lock is gone.
+// The section and the resource behind a handle that FindResourceA returned, or false with
+// ERROR_INVALID_HANDLE.
 // cppcheck-suppress constParameter ; HRSRC is the SDK's handle type
-const Resource *FromHandle(HRSRC handle) {
+bool FromHandle(HRSRC handle, const Section **section, const SectionEntry **entry) {
   Registry &reg = GetRegistry();
   std::lock_guard<std::mutex> lock(reg.mutex);
-  for (const auto &m : reg.modules) {
-    for (const Resource &r : m->resources) {
-      if (reinterpret_cast<HRSRC>(const_cast<Resource *>(&r)) == handle) return &r;
+  for (const Section &s : reg.sections) {
+    for (const SectionEntry &e : s.entries) {
+      if (reinterpret_cast<HRSRC>(const_cast<uint8_t *>(s.data + e.entryOffset)) != handle) continue;
+      *section = &s;
+      *entry = &e;
+      return true;
     }
   }
   SetLastError(ERROR_INVALID_HANDLE);
-  return nullptr;
+  return false;
 }
-
-// A resource with no bytes still loads to a valid, non-null address.
-const uint8_t kEmpty[1] = {0};
-
-const void *DataOf(const Resource &r) { return r.data.empty() ? kEmpty : r.data.data(); }
 
 }  // namespace
 
-void RegisterModuleResources(const EmbeddedFile *files) {
+void RegisterModuleResources(const EmbeddedFile *sections) {
   Registry &reg = GetRegistry();
   std::lock_guard<std::mutex> lock(reg.mutex);
-  reg.files = files;
   reg.current = nullptr;
+  for (const EmbeddedFile *s = sections; s && s->name; ++s) {
+    if (std::strcmp(s->name, ".rsrc") != 0) continue;
+    for (Section &known : reg.sections) {
+      if (known.data == s->data && known.size == s->size) reg.current = &known;
+    }
+    if (!reg.current) reg.current = &reg.sections.emplace_back(Section{s->data, s->size, false, false, {}});
+    return;
+  }
 }
 
 std::size_t LoadedResourceSize(const void *data) {
   Registry &reg = GetRegistry();
   std::lock_guard<std::mutex> lock(reg.mutex);
-  for (const auto &m : reg.modules) {
-    for (const Resource &r : m->resources) {
-      if (!r.data.empty() && r.data.data() == data) return r.data.size();
+  for (const Section &s : reg.sections) {
+    for (const SectionEntry &e : s.entries) {
+      if (e.size != 0 && s.data + e.dataOffset == data) return e.size;
     }
   }
   return 0;
@@ -120,34 +130,40 @@ using kvplat::GetRegistry;
 extern "C" {
 
 // Any module handle stands for the executable: it is the only module with resources.
-HRSRC WINAPI FindResourceA(HMODULE, LPCSTR lpName, LPCSTR lpType) {
+HRSRC WINAPI FindResourceExA(HMODULE, LPCSTR lpType, LPCSTR lpName, WORD wLanguage) {
   auto &reg = GetRegistry();
   std::lock_guard<std::mutex> lock(reg.mutex);
-  const kvplat::Module &module = kvplat::CurrentModule(reg);
-  if (module.resources.empty()) {
+  if (!reg.current || !kvplat::Checked(*reg.current).readable) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return nullptr;
   }
-  bool typeFound = false;
-  for (const kvplat::Resource &r : module.resources) {
-    if (!kvplat::Matches(r.type, lpType)) continue;
-    typeFound = true;
-    if (kvplat::Matches(r.name, lpName)) return reinterpret_cast<HRSRC>(const_cast<kvplat::Resource *>(&r));
+  uint32_t error = 0;
+  const kvplat::SectionEntry *entry = kvplat::rsrc::FindSectionEntry(reg.current->entries, kvplat::IdOf(lpType),
+                                                                      kvplat::IdOf(lpName), wLanguage, &error);
+  if (!entry) {
+    SetLastError(error);
+    return nullptr;
   }
-  SetLastError(typeFound ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
-  return nullptr;
+  return reinterpret_cast<HRSRC>(const_cast<uint8_t *>(reg.current->data + entry->entryOffset));
+}
+
+HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
+  return FindResourceExA(hModule, lpType, lpName, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
 }
 
 HGLOBAL WINAPI LoadResource(HMODULE, HRSRC hResInfo) {
-  const kvplat::Resource *r = kvplat::FromHandle(hResInfo);
-  return r ? const_cast<void *>(kvplat::DataOf(*r)) : nullptr;
+  const kvplat::Section *section = nullptr;
+  const kvplat::SectionEntry *entry = nullptr;
+  if (!kvplat::FromHandle(hResInfo, &section, &entry)) return nullptr;
+  return const_cast<uint8_t *>(section->data + entry->dataOffset);
 }
 
 LPVOID WINAPI LockResource(HGLOBAL hResData) { return hResData; }
 
 DWORD WINAPI SizeofResource(HMODULE, HRSRC hResInfo) {
-  const kvplat::Resource *r = kvplat::FromHandle(hResInfo);
-  return r ? static_cast<DWORD>(r->data.size()) : 0;
+  const kvplat::Section *section = nullptr;
+  const kvplat::SectionEntry *entry = nullptr;
+  return kvplat::FromHandle(hResInfo, &section, &entry) ? entry->size : 0;
 }
 
 }  // extern "C"
