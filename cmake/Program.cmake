@@ -28,6 +28,8 @@ kv_resource_section(TARGET kelvorant_resources SYMBOL kv_embedded_resources
 
 add_executable(kelvorant ${KV_APP_SOURCES})
 target_link_libraries(kelvorant PRIVATE kelvorant_program kv_crt kelvorant_resources)
+# What start-up loads from the program's folder: the window library, when a window is asked for.
+add_dependencies(kelvorant kelvorant_window)
 if(TARGET KELVORANT_sys)
   add_dependencies(kelvorant KELVORANT_sys)
 endif()

@@ -3,7 +3,8 @@
 #   apt-get install ./kelvorant_VERSION_ARCH.deb
 # then the installed launcher started headless on the demo machine, from a folder of its own, with a script
 # that dumps the dialog: its device list must be the demo machine's (demo-device-list.txt), as root and as an
-# ordinary user through pkexec (tests/pkexec_check.sh). Then the package
+# ordinary user through pkexec (tests/pkexec_check.sh); and as root in a window under a virtual X server,
+# closed by a click on its Exit (the window tests' tests/window/x11_session.sh). Then the package
 # and the packages its installation brought in are purged, and nothing may be left behind: no package, and
 # no file or folder in the system's folders (/etc, /usr, /var, /run, ...) that was not there before.
 #
@@ -18,7 +19,8 @@ deb=$(ls "$dir"/kelvorant_*.deb | grep -v dbgsym | head -n 1)
 [ -f "$deb" ] || fail "no package in $dir (make deb)"
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+app_pid= xvfb_pid=
+trap '[ -z "$xvfb_pid" ] || stop_session; rm -rf "$work"' EXIT
 
 packages() { dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' | awk '$1 ~ /^.i/ { print $2 }' | sort; }
 # Every path where a package or its maintainer scripts put things (home folders, /tmp and the other users'
@@ -55,6 +57,24 @@ echo "the installed kelvorant shows the demo machine's $(wc -l <"$work/device-li
 [ ! -s "$work/stderr" ] || fail "the installed kelvorant said: $(cat "$work/stderr")"
 # An ordinary user's start through the real pkexec, granted and refused.
 "$here/tests/pkexec_check.sh" "$here/tests/demo-device-list.txt" || exit 1
+
+# The installed kelvorant in a window: its window library comes from /usr/lib/kelvorant. The window tests'
+# functions look at statuses themselves (set +e).
+skip() { fail "$*"; }  # Xvfb and the X tools come with the build's packages
+. "$here/../tests/window/x11_session.sh"
+set +e
+start_xvfb 96
+(cd "$work/caller" && exec $sudo env DISPLAY="$DISPLAY" KELVORANT_UI=window KELVORANT_MACHINE=demo kelvorant \
+   >"$work/stdout" 2>"$work/stderr") &
+app_pid=$!
+wait_for_window
+click_exit
+wait_for_exit
+stop_xvfb
+[ "$status" = 0 ] || fail "the installed kelvorant's window did not end with status 0 after Exit: ${status:-still running}: $(cat "$work/stderr")"
+[ ! -s "$work/stderr" ] || fail "the installed kelvorant's window said: $(cat "$work/stderr")"
+echo "the installed kelvorant opened its window (${WIDTH}x${HEIGHT}) and ended after a click on Exit"
+set -e
 
 echo "apt-get purge $brought"
 $sudo apt-get purge -y -q $brought >"$work/purge.log" 2>&1 || fail "apt-get purge: $(tail -n 20 "$work/purge.log")"

@@ -24,8 +24,8 @@ cmake --install "$build" --prefix "$work/stage/usr" >"$work/install.log" 2>&1 ||
   fail "cmake --install failed: $(cat "$work/install.log")"
 launcher=$work/stage/usr/bin/kelvorant
 program_dir=$(cd "$work/stage/usr/lib/kelvorant" && pwd -P)
-[ -x "$program_dir/kelvorant" ] && [ -f "$program_dir/KELVORANT.sys" ] ||
-  fail "the program and its driver are not in lib/kelvorant: $(ls "$program_dir")"
+[ -x "$program_dir/kelvorant" ] && [ -f "$program_dir/KELVORANT.sys" ] && [ -f "$program_dir/kelvorant-window.so" ] ||
+  fail "the program, its driver and its window library are not in lib/kelvorant: $(ls "$program_dir")"
 
 mkdir -p "$work/bin" "$work/caller"
 cp "$here/pkexec_stub.sh" "$work/bin/pkexec"

@@ -7,7 +7,9 @@
 //    as the kernel's protected_symlinks rule does in sticky folders such as /tmp;
 //  - a folder whose files are trusted belongs, with every folder above it, to this process's user or root,
 //    and no other user may write it (a sticky folder above it, such as /tmp, may be written: there only an
-//    entry's owner can rename or remove it).
+//    entry's owner can rename or remove it);
+//  - a file that the process runs as its own code (a library) is a regular file reached without a link,
+//    belonging to this process's user or root, which no other user may write, in such a folder.
 // A reason given in *why is the part of a message after the path: "is a FIFO, not a regular file".
 #pragma once
 #include <sys/types.h>
@@ -82,5 +84,12 @@ std::optional<FileId> IdOfPath(const std::string &path);
 // (ann), not to this process's user or root", "the folder /tmp/x above it may be written by other users
 // (mode 0777)".
 bool IsTrustedFolder(const std::string &folder, bool folder_may_be_sticky, std::string *why);
+
+// Opens, for reading, a file whose content this process takes for its own code (a library it loads): a
+// regular file, not reached through a link, belonging to this process's user or root and writable by no
+// other user, in a folder that IsTrustedFolder trusts (not sticky), so that no other user can replace it
+// between the check and its use. `path` is absolute. A reason follows the path: "is missing", "may be
+// written by other users (mode 0666)", "lies in /x, which cannot be trusted: it belongs to ...".
+UniqueFd OpenTrustedFile(const std::string &path, std::string *why);
 
 }  // namespace kvhost

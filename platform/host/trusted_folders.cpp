@@ -1,5 +1,7 @@
 // Whether a folder's files may be trusted: the test OpenSSH applies to the folders above its keys, with
-// the sticky exception that lets a private folder live in /tmp.
+// the sticky exception that lets a private folder live in /tmp; and a file in such a folder that the process
+// takes for its own code.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +64,46 @@ bool IsTrustedFolder(const std::string &folder, bool folder_may_be_sticky, std::
     if (path == "/") return true;
     path = ParentOf(path);
   }
+}
+
+UniqueFd OpenTrustedFile(const std::string &path, std::string *why) {
+  // Examined before it is opened, as an input is: opening a device or a FIFO can act or wait.
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) {
+    *why = errno == ENOENT ? std::string("is missing") : std::string("cannot be examined: ") + std::strerror(errno);
+    return UniqueFd();
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *why = "is " + DescribeFileType(st.st_mode) + ", not a regular file";
+    return UniqueFd();
+  }
+  if (st.st_uid != ::geteuid() && st.st_uid != 0) {
+    *why = "belongs to " + DescribeUser(st.st_uid) + ", not to this process's user or root";
+    return UniqueFd();
+  }
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    *why = "may be written by other users (mode " + OctalMode(st.st_mode) + ")";
+    return UniqueFd();
+  }
+  const std::string folder = ParentOf(path);
+  std::string folder_why;
+  if (!IsTrustedFolder(folder, false, &folder_why)) {
+    *why = "lies in " + folder + ", which cannot be trusted: " + folder_why;
+    return UniqueFd();
+  }
+  // The folder is trusted, so only this process's user or root could have changed the name since; the
+  // file opened must still be the one examined.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat opened;
+  if (!fd.valid() || ::fstat(fd.get(), &opened) != 0) {
+    *why = std::string("cannot be opened: ") + std::strerror(errno);
+    return UniqueFd();
+  }
+  if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+    *why = "was replaced while it was examined";
+    return UniqueFd();
+  }
+  return fd;
 }
 
 }  // namespace kvhost

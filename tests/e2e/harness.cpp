@@ -85,7 +85,7 @@ int Sandbox::Start(const std::string &machine, const std::string &script,
       {"KELVORANT_SCM_DIR", (dir_ / "scm").string()},
   };
   for (const auto &[name, value] : extraEnv) env[name] = value;
-  std::string program = (BuildDir() / "kelvorant").string();
+  const std::string program = (program_.empty() ? BuildDir() / "kelvorant" : program_).string();
   std::vector<char *> argv = {const_cast<char *>("kelvorant")};
   for (const std::string &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
   argv.push_back(nullptr);

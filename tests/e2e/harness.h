@@ -60,8 +60,12 @@ class Sandbox {
   // Whether the service database holds a record of the driver's service.
   bool ServiceInstalled() const;
 
+  // Runs this program from now on in place of the built kelvorant (a copy of it in another folder).
+  void UseProgram(const std::filesystem::path &program) { program_ = program; }
+
  private:
   std::filesystem::path dir_;
+  std::filesystem::path program_;  // empty: the built kelvorant
 };
 
 // The failure path of start-up: exit status 0, one message box and no dialog, no request sent, no service

@@ -1,6 +1,7 @@
 // The process entry point. It registers the executable's resources, chooses the front end from
-// KELVORANT_UI, opens the run's files (run_files.h) and calls the application's WinMain, like the C runtime
-// start-up of a Windows program.
+// KELVORANT_UI (the window front end from its library beside the program, kvplat/window_library.h), opens
+// the run's files (run_files.h) and calls the application's WinMain, like the C runtime start-up of a
+// Windows program.
 #include <windows.h>
 
 #include <cerrno>
@@ -16,8 +17,8 @@
 #include "kvplat/frontend.h"
 #include "kvplat/io_manager.h"
 #include "kvplat/resources.h"
+#include "kvplat/window_library.h"
 #include "run_files.h"
-#include "window_frontend.h"
 
 extern const kvplat::EmbeddedFile kv_embedded_resources[];
 
@@ -45,7 +46,7 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(kvplat::RunFiles *files, std::F
   if (!kvplat::OpenRunFiles(headless, files)) return nullptr;
   if (!headless) {
     std::string error;
-    auto frontEnd = kvplat::MakeWindowFrontEnd(&error);
+    auto frontEnd = kvplat::LoadWindowFrontEnd(&error);
     if (!frontEnd) kvplat::Diag("cannot open a window: %s", error.c_str());
     return frontEnd;
   }
