@@ -1,4 +1,4 @@
-#include "hal_machine.h"
+#include "core/hal_machine.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // The HAL machine on a simulated bus with HalGetBusDataByOffset's answers: what it reads, what it writes
 // back and in which order. How the core's request handling turns its answers into the statuses the program
-// reads is the same for every machine and tested with the Linux driver (tests/driver).
+// reads is the same for every machine and tested with the Linux driver (tests/kelvorant_sys).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/restore_plan.h"
-#include "hal_machine.h"
+#include "core/hal_machine.h"
 
 namespace {
 

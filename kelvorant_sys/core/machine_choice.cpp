@@ -1,4 +1,4 @@
-#include "machine_choice.h"
+#include "core/machine_choice.h"
 
 namespace kvwin {
 

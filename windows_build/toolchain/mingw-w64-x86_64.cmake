@@ -1,5 +1,5 @@
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 (g++-mingw-w64-x86-64-posix,
-# binutils-mingw-w64-x86-64). Use: cmake -S windows -B build-windows -DCMAKE_TOOLCHAIN_FILE=<this file>
+# binutils-mingw-w64-x86-64). Use: cmake -S windows_build -B build-windows -DCMAKE_TOOLCHAIN_FILE=<this file>
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 

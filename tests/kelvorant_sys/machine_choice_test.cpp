@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "machine_choice.h"
+#include "core/machine_choice.h"
 
 namespace {
 

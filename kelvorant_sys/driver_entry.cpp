@@ -6,8 +6,8 @@
 
 #include "core/device_control.h"
 #include "core/sim_loaders.h"
-#include "hal_machine.h"
-#include "machine_choice.h"
+#include "core/hal_machine.h"
+#include "core/machine_choice.h"
 #include "service_key.h"
 #include "wdk.h"
 

@@ -24,7 +24,7 @@ TEST(WindowsDemoRows, AreTheRowsTheLinuxBuildShows) {
     }
     shown += line + "\n";
   }
-  EXPECT_EQ(shown, kvtest::ReadText(kvtest::DataDir().parent_path() / "windows/data/demo-device-rows.txt"));
+  EXPECT_EQ(shown, kvtest::ReadText(kvtest::DataDir().parent_path() / "windows_build/data/demo-device-rows.txt"));
 }
 
 }  // namespace

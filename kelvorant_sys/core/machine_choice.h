@@ -9,7 +9,7 @@
 #pragma once
 #include <string_view>
 
-#include "hal_machine.h"
+#include "core/hal_machine.h"
 
 namespace kvwin {
 

@@ -13,7 +13,7 @@ set -uo pipefail
 SOURCE_DIR=$(cd "$1" && pwd)
 WINDOWS_BUILD=$2
 OUT=$3
-EXPECTED_ROWS=$SOURCE_DIR/tests/windows/data/demo-device-rows.txt
+EXPECTED_ROWS=$SOURCE_DIR/tests/windows_build/data/demo-device-rows.txt
 SCAN_TIMEOUT=180   # the first scan is 8,192 requests, each a round trip to Wine's driver host
 
 skip() { echo "SKIPPED: $*"; exit 77; }
@@ -34,7 +34,7 @@ OUT=$(cd "$OUT" && pwd)
 step "building the Windows tree in $WINDOWS_BUILD"
 if [ ! -f "$WINDOWS_BUILD/CMakeCache.txt" ]; then
   cmake -S "$SOURCE_DIR/windows" -B "$WINDOWS_BUILD" \
-    -DCMAKE_TOOLCHAIN_FILE="$SOURCE_DIR/windows/toolchain/mingw-w64-x86_64.cmake" >"$OUT/windows-configure.log" 2>&1 ||
+    -DCMAKE_TOOLCHAIN_FILE="$SOURCE_DIR/windows_build/toolchain/mingw-w64-x86_64.cmake" >"$OUT/windows-configure.log" 2>&1 ||
     { cat "$OUT/windows-configure.log"; fail "the Windows tree does not configure"; }
 fi
 cmake --build "$WINDOWS_BUILD" -j 2 >"$OUT/windows-build.log" 2>&1 ||
