@@ -1,17 +1,12 @@
 #include "service_key.h"
 
-namespace kvwin {
+#include <cstddef>
+#include <memory>
 
-namespace {
+namespace kvsys {
 
-// A value longer than this is no machine name; it is read cut short and refused as such.
-constexpr ULONG kMaxValueChars = 64;
-
-}  // namespace
-
-bool ReadServiceString(PUNICODE_STRING key_path, const wchar_t *name, char *out, size_t size) {
-  if (!size) return false;
-  out[0] = '\0';
+bool ReadServiceString(PUNICODE_STRING key_path, PCWSTR name, std::string *out) {
+  out->clear();
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, key_path, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
   HANDLE key = nullptr;
@@ -19,26 +14,31 @@ bool ReadServiceString(PUNICODE_STRING key_path, const wchar_t *name, char *out,
 
   UNICODE_STRING value_name;
   RtlInitUnicodeString(&value_name, name);
-  union {
-    KEY_VALUE_PARTIAL_INFORMATION info;
-    UCHAR bytes[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + kMaxValueChars * sizeof(WCHAR)];
-  } value;
+  // The size first, then the value: a path may be long.
   ULONG length = 0;
-  const NTSTATUS status =
-      ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, &value, sizeof value, &length);
+  KEY_VALUE_PARTIAL_INFORMATION header;
+  NTSTATUS status = ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, &header, sizeof header, &length);
+  std::unique_ptr<UCHAR[]> bytes;
+  if (status == STATUS_BUFFER_OVERFLOW && length >= sizeof header) {
+    bytes.reset(new UCHAR[length]);
+    status = ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, bytes.get(), length, &length);
+  }
   ZwClose(key);
-  // STATUS_BUFFER_OVERFLOW still fills in the type and as much of the data as fits.
-  if (!NT_SUCCESS(status) && status != STATUS_BUFFER_OVERFLOW) return false;
-  if (value.info.Type != REG_SZ && value.info.Type != REG_EXPAND_SZ) return false;
+  const auto *info = bytes ? reinterpret_cast<const KEY_VALUE_PARTIAL_INFORMATION *>(bytes.get()) : &header;
+  if (!NT_SUCCESS(status) || (info->Type != REG_SZ && info->Type != REG_EXPAND_SZ)) return false;
 
-  const ULONG available = (sizeof value - offsetof(KEY_VALUE_PARTIAL_INFORMATION, Data)) / sizeof(WCHAR);
-  ULONG chars = value.info.DataLength / sizeof(WCHAR);
-  if (chars > available) chars = available;
-  const WCHAR *text = reinterpret_cast<const WCHAR *>(value.info.Data);
-  size_t n = 0;
-  for (ULONG i = 0; i < chars && text[i] && n + 1 < size; ++i) out[n++] = text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
-  out[n] = '\0';
+  // The data as stored, up to its terminating zero when it has one.
+  const auto *text = reinterpret_cast<const WCHAR *>(info->Data);
+  ULONG chars = info->DataLength / sizeof(WCHAR);
+  for (ULONG i = 0; i < chars; ++i) {
+    if (text[i] == 0) chars = i;
+  }
+  ULONG utf8 = 0;
+  RtlUnicodeToUTF8N(nullptr, 0, &utf8, text, chars * sizeof(WCHAR));
+  out->resize(utf8);
+  RtlUnicodeToUTF8N(out->data(), utf8, &utf8, text, chars * sizeof(WCHAR));
+  out->resize(utf8);
   return true;
 }
 
-}  // namespace kvwin
+}  // namespace kvsys

@@ -1,13 +1,13 @@
 // The driver's settings: values under its service key, which the kernel names to DriverEntry.
 #pragma once
-#include <cstddef>
+#include <string>
 
 #include "wdk.h"
 
-namespace kvwin {
+namespace kvsys {
 
-// Reads the string value `name` of the key at `key_path` into out (at most size - 1 characters, NUL-ended;
-// characters beyond ASCII become '?'). False when the key or the value is missing or not a string.
-bool ReadServiceString(PUNICODE_STRING key_path, const wchar_t *name, char *out, size_t size);
+// Reads the string value `name` (REG_SZ or REG_EXPAND_SZ) of the key at `key_path` into *out, as UTF-8.
+// False when the key or the value is missing or not a string.
+bool ReadServiceString(PUNICODE_STRING key_path, PCWSTR name, std::string *out);
 
-}  // namespace kvwin
+}  // namespace kvsys

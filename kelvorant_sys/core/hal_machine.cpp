@@ -5,7 +5,7 @@
 #include "core/pci_regs.h"
 #include "core/restore_plan.h"
 
-namespace kvwin {
+namespace kvsys {
 
 namespace {
 
@@ -21,7 +21,7 @@ struct WriteRun {
   const uint8_t *data;
 };
 
-bool WriteRegister(void *context, const kvsys::RegisterWrite &write) {
+bool WriteRegister(void *context, const RegisterWrite &write) {
   const WriteRun &run = *static_cast<const WriteRun *>(context);
   const uint32_t written =
       run.bus->set(run.bus->context, run.bus_number, run.slot, run.data + (write.offset - run.first), write.offset,
@@ -34,19 +34,19 @@ bool WriteRegister(void *context, const kvsys::RegisterWrite &write) {
 bool HalReachesConfigSpace(const HalBus &bus) {
   for (uint32_t device = 0; device < kDevicesPerBus; ++device) {
     uint16_t vendor = kInvalidVendorId;
-    const uint32_t n = bus.get(bus.context, 0, PciSlotNumber(device, 0), &vendor, kvsys::kRegVendorId, sizeof vendor);
+    const uint32_t n = bus.get(bus.context, 0, PciSlotNumber(device, 0), &vendor, kRegVendorId, sizeof vendor);
     if (n == 0) return false;  // no bus 0 at all
     if (n == sizeof vendor && vendor != kInvalidVendorId) return true;
   }
   return false;
 }
 
-HalMachine::HalMachine(const HalBus &bus) : bus_(bus), present_(std::make_unique<uint8_t[]>(kvsys::kExtendedSize)) {}
+HalMachine::HalMachine(const HalBus &bus) : bus_(bus), present_(std::make_unique<uint8_t[]>(kExtendedSize)) {}
 HalMachine::~HalMachine() = default;
 
 bool HalMachine::Present(uint32_t bus, uint32_t slot) {
   uint16_t vendor = kInvalidVendorId;
-  const uint32_t n = bus_.get(bus_.context, bus, slot, &vendor, kvsys::kRegVendorId, sizeof vendor);
+  const uint32_t n = bus_.get(bus_.context, bus, slot, &vendor, kRegVendorId, sizeof vendor);
   return n == sizeof vendor && vendor != kInvalidVendorId;
 }
 
@@ -59,30 +59,30 @@ uint32_t HalMachine::ReadRange(uint32_t bus, uint32_t slot, unsigned offset, uns
   return n;
 }
 
-kvsys::Access HalMachine::Read(kvsys::FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) {
+Access HalMachine::Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) {
   std::memset(out, 0xff, length);
-  const kvsys::PciAddress a = kvsys::AddressOfIndex(0, fn);
+  const PciAddress a = AddressOfIndex(0, fn);
   const uint32_t slot = PciSlotNumber(a.device, a.function);
-  if (!Present(a.bus, slot)) return kvsys::Access::kAbsent;
+  if (!Present(a.bus, slot)) return Access::kAbsent;
   ReadRange(a.bus, slot, offset, length, out);
-  return kvsys::Access::kDone;
+  return Access::kDone;
 }
 
-kvsys::Access HalMachine::Write(kvsys::FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) {
-  const kvsys::PciAddress a = kvsys::AddressOfIndex(0, fn);
+Access HalMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) {
+  const PciAddress a = AddressOfIndex(0, fn);
   const uint32_t slot = PciSlotNumber(a.device, a.function);
-  if (!Present(a.bus, slot)) return kvsys::Access::kAbsent;
-  if (length > kvsys::kExtendedSize) length = kvsys::kExtendedSize;
+  if (!Present(a.bus, slot)) return Access::kAbsent;
+  if (length > kExtendedSize) length = kExtendedSize;
   // Only what the HAL returned is known of the device, and only that is written back.
   const uint32_t known = ReadRange(a.bus, slot, offset, length, present_.get());
   WriteRun run{&bus_, a.bus, slot, offset, data};
-  const bool all_written = kvsys::VisitRestoreWrites(offset, length, present_.get(), known, data, WriteRegister, &run);
-  return all_written ? kvsys::Access::kDone : kvsys::Access::kFailed;
+  const bool all_written = VisitRestoreWrites(offset, length, present_.get(), known, data, WriteRegister, &run);
+  return all_written ? Access::kDone : Access::kFailed;
 }
 
-kvsys::ControlResult HalMachine::Control(std::string_view, std::string *why) {
+ControlResult HalMachine::Control(std::string_view, std::string *why) {
   *why = "the HAL machine has no test port";
-  return kvsys::ControlResult::kUnsupported;
+  return ControlResult::kUnsupported;
 }
 
-}  // namespace kvwin
+}  // namespace kvsys

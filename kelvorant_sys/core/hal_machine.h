@@ -1,8 +1,9 @@
-// The machine of a Windows computer: configuration space through the HAL's bus-data routines
-// (HalGetBusDataByOffset / HalSetBusDataByOffset on PCIConfiguration). It answers the way the Linux driver's
-// sysfs machine does: an address where nothing answers is absent, bytes the HAL does not return (extended
-// space, on most systems) read as 0xFF, and a write puts back only the registers that differ from the
-// device, highest first and never the identification registers (the core's restore plan).
+// The machine of a computer reached through the HAL's bus-data routines (HalGetBusDataByOffset and
+// HalSetBusDataByOffset on PCIConfiguration): Windows' own HAL, or on Linux the platform's, which reads sysfs.
+// An address where nothing answers is absent, bytes the HAL does not return (extended space, on most
+// systems; all but the first 64 for an unprivileged reader of sysfs) read as 0xFF, and a write puts back
+// only the registers that differ from the device, highest first and never the identification registers
+// (the core's restore plan).
 //
 // The routines come in as function pointers so that the machine is the same code in the driver and in the
 // tests, which give it a simulated bus.
@@ -12,7 +13,7 @@
 
 #include "core/machine.h"
 
-namespace kvwin {
+namespace kvsys {
 
 // PCI_SLOT_NUMBER as a ULONG: the device number in bits 0-4, the function number in bits 5-7.
 constexpr uint32_t PciSlotNumber(uint32_t device, uint32_t function) { return (device & 0x1f) | (function & 7) << 5; }
@@ -29,14 +30,14 @@ struct HalBus {
 // True when some device on bus 0 answers: the HAL reaches configuration space (it does not under Wine).
 bool HalReachesConfigSpace(const HalBus &bus);
 
-class HalMachine final : public kvsys::Machine {
+class HalMachine final : public Machine {
  public:
   explicit HalMachine(const HalBus &bus);
   ~HalMachine() override;
 
-  kvsys::Access Read(kvsys::FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) override;
-  kvsys::Access Write(kvsys::FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) override;
-  kvsys::ControlResult Control(std::string_view command, std::string *why) override;
+  Access Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) override;
+  Access Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) override;
+  ControlResult Control(std::string_view command, std::string *why) override;
 
  private:
   bool Present(uint32_t bus, uint32_t slot);
@@ -49,4 +50,4 @@ class HalMachine final : public kvsys::Machine {
   std::unique_ptr<uint8_t[]> present_;
 };
 
-}  // namespace kvwin
+}  // namespace kvsys

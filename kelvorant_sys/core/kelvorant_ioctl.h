@@ -17,6 +17,12 @@ constexpr uint32_t IOCTL_WRITE_EXT_CONFIG = KvCtlCode(0x905);
 static_assert(IOCTL_READ_CONFIG == 0x222400 && IOCTL_WRITE_CONFIG == 0x222404);
 static_assert(IOCTL_READ_EXT_CONFIG == 0x222410 && IOCTL_WRITE_EXT_CONFIG == 0x222414);
 
+// The simulated hardware's test port (test_port.h): a command line in, the reason it was refused out (no
+// bytes when it was done). Only the kernel's own requests reach it (RequestorMode KernelMode): on this
+// platform the headless front end's `machine ...` script actions, which a kernel-mode test harness sends
+// the way IoBuildDeviceIoControlRequest does. From user mode it is an unknown request.
+constexpr uint32_t IOCTL_KELVORANT_TEST_PORT = KvCtlCode(0x9f0);
+
 // Completion words.
 constexpr uint32_t kConfigAbsent = 0;   // ConfigRequest: nothing answered at the address, data all 0xFF
 constexpr uint32_t kConfigDone = 1;     // ConfigRequest: data holds the registers / was written

@@ -8,7 +8,8 @@ namespace kvsys {
 
 namespace {
 
-using nlohmann::json;
+// Objects keep their members in a vector: the kernel has no library code for the tree of a std::map.
+using json = nlohmann::ordered_json;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -197,10 +198,9 @@ bool ParseHexBytes(std::string_view text, std::vector<uint8_t> *out, std::string
 }
 
 bool ParseMachineFile(std::string_view text, MachineFile *out, std::string *why) {
-  json root;
-  try {
-    root = json::parse(text.begin(), text.end());
-  } catch (const json::exception &) {
+  // Without exceptions: a text that does not parse comes back discarded.
+  json root = json::parse(text.begin(), text.end(), nullptr, false);
+  if (root.is_discarded()) {
     *why = DescribeSyntaxError(text);
     return false;
   }

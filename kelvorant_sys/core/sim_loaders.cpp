@@ -2,11 +2,8 @@
 
 #include <string_view>
 
+#include "core/demo_capture.h"
 #include "core/dump_reader.h"
-#include "kvplat/embedded.h"
-
-// The demo machine's capture, linked in as bytes (data/tree-fujitsu-p8010.txt).
-extern const kvplat::EmbeddedFile kv_demo_machine_files[];
 
 namespace kvsys {
 
@@ -59,10 +56,9 @@ std::unique_ptr<SimMachine> LoadDumpMachine(const std::string &path, uint32_t do
 
 std::unique_ptr<SimMachine> LoadDemoMachine(uint32_t domain) {
   auto machine = std::make_unique<SimMachine>(domain);
-  const kvplat::EmbeddedFile &capture = kv_demo_machine_files[0];
   std::string why;
   // The capture is part of the build and known to be well formed (a test reads it too).
-  AddDumpText(*machine, std::string_view(reinterpret_cast<const char *>(capture.data), capture.size), &why);
+  AddDumpText(*machine, DemoCapture(), &why);
   return machine;
 }
 

@@ -1,5 +1,5 @@
 // How the core reads the files that a machine is built from. The core itself touches no file system: the
-// driver passes an implementation for its platform (see linux/posix_text_files.h).
+// driver reads them with the kernel's file routines (kernel_files.h).
 #pragma once
 #include <functional>
 #include <string>

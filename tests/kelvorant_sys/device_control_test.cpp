@@ -1,14 +1,14 @@
-// The four requests against every kind of machine, buffer checks, fault rules and trace lines.
+// The four requests against every kind of simulated machine, fault rules, and how a request ends. The HAL
+// machine is tested on its own bus (hal_machine_test.cpp), and the whole driver, sysfs included, as the
+// kernel loads it (module_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 
 #include "core/device_control.h"
-#include "core/dump_reader.h"
-#include "core/sim_loaders.h"
+#include "core/machine_open.h"
 #include "driver_test_util.h"
-#include "linux/machine_backends.h"
 
 namespace {
 
@@ -31,29 +31,24 @@ Sent Send(OpenedMachine &m, uint32_t code, uint32_t bus, uint32_t device, uint32
   return s;
 }
 
-OpenedMachine Open(const std::string &source) {
+// The machine that a Machine value names; a computer without PCI buses behind the HAL.
+OpenedMachine Open(const std::string &value) {
+  static const HalBus kNoBuses = {[](void *, uint32_t, uint32_t, void *, uint32_t, uint32_t) { return 0u; },
+                                  [](void *, uint32_t, uint32_t, const void *, uint32_t, uint32_t) { return 0u; },
+                                  nullptr};
   OpenedMachine m;
+  MachineChoice choice;
+  kvtest::LocalFiles files;
   std::string why;
-  EXPECT_TRUE(OpenMachine(ParseMachineSource(source), &m, &why)) << source << ": " << why;
+  EXPECT_TRUE(ParseMachineValue(value, &choice, &why)) << value << ": " << why;
+  EXPECT_TRUE(OpenMachine(choice, kNoBuses, files, &m, &why, [](const std::string &) {})) << value << ": " << why;
   return m;
 }
 
-// A folder laid out like /sys/bus/pci/devices with two functions taken from the demo capture.
-std::string FakeSysfs(const kvtest::TempDir &dir) {
-  const DumpParse demo = ParseDump(kvtest::Capture("tree-fujitsu-p8010.txt"));
-  for (const auto &f : demo.functions) {
-    const std::string name = FormatAddress(f.address);
-    if (name == "00:1f.3" || name == "00:1c.0")
-      dir.Write("devices/0000:" + name + "/config", std::string(f.image.begin(), f.image.end()));
-  }
-  return "sysfs:" + dir.path() + "/devices";
-}
-
 TEST(DeviceControl, EveryMachineKindAnswersTheFourRequests) {
-  kvtest::TempDir dir;
   const std::string data = KV_TEST_DATA_DIR;
   struct Case {
-    std::string source;
+    std::string value;
     uint32_t bus, device, function;
     uint32_t read_status;
     uint16_t vendor;
@@ -68,16 +63,14 @@ TEST(DeviceControl, EveryMachineKindAnswersTheFourRequests) {
       {data + "/lspci/PCI-X-bridges-and-domains.txt@0002", 0x42, 0x03, 0, 1, 0x1023, 0, 0xff},
       {data + "/lspci/PCI-X-bridges-and-domains.txt", 0x42, 0x03, 0, 0, 0xffff, 2, 0xff},
       {data + "/machines/fujitsu-faults.json", 0x00, 0x1d, 7, 1, 0x8086, 0, 0xff},
-      {FakeSysfs(dir), 0x00, 0x1f, 3, 1, 0x8086, 0, 0xff},
-      {FakeSysfs(dir), 0x00, 0x1c, 0, 1, 0x8086, 0, 0x02},
-      {FakeSysfs(dir), 0x00, 0x1f, 2, 0, 0xffff, 2, 0xff},
+      {"hal", 0x00, 0x00, 0, 0, 0xffff, 2, 0xff},  // no bus at all
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.source + " " + FormatBdf(0, c.bus, c.device, c.function));
-    OpenedMachine m = Open(c.source);
+    SCOPED_TRACE(c.value + " " + FormatBdf(0, c.bus, c.device, c.function));
+    OpenedMachine m = Open(c.value);
     ASSERT_TRUE(m.machine);
     const Sent read = Send(m, IOCTL_READ_CONFIG, c.bus, c.device, c.function);
-    EXPECT_EQ(read.outcome.result, STATUS_SUCCESS);
+    EXPECT_EQ(read.outcome.completion, Completion::kDone);
     EXPECT_EQ(read.outcome.information, 272u);
     EXPECT_EQ(StatusOf(read.request), c.read_status);
     EXPECT_EQ(DataOf(read.request)[0] | DataOf(read.request)[1] << 8, c.vendor);
@@ -98,7 +91,27 @@ TEST(DeviceControl, EveryMachineKindAnswersTheFourRequests) {
   }
 }
 
-// Buffer sizes and control codes are checked through the module (module_test.cpp).
+TEST(DeviceControl, UnknownCodesAndWrongBuffersEndTheRequest) {
+  OpenedMachine m = Open("demo");
+  std::vector<uint8_t> buffer(3856, 0);
+  struct Case { uint32_t code, input, output; Completion completion; } cases[] = {
+      {IOCTL_READ_CONFIG, 272, 272, Completion::kDone},
+      {IOCTL_READ_CONFIG, 271, 272, Completion::kBadBuffer},
+      {IOCTL_WRITE_CONFIG, 272, 0, Completion::kBadBuffer},
+      {IOCTL_READ_EXT_CONFIG, 3856, 3856, Completion::kDone},
+      {IOCTL_WRITE_EXT_CONFIG, 272, 272, Completion::kBadBuffer},
+      {IOCTL_KELVORANT_TEST_PORT, 4, 512, Completion::kUnknownRequest},  // the kernel glue's, not a request
+      {0x222000, 272, 272, Completion::kUnknownRequest},
+  };
+  for (const Case &c : cases) {
+    const RequestOutcome outcome = HandleDeviceControl(*m.machine, m.faults, 0, c.code, buffer.data(), c.input, c.output);
+    EXPECT_EQ(outcome.completion, c.completion) << std::hex << c.code;
+    EXPECT_EQ(outcome.information, c.completion == Completion::kDone ? c.input : 0u) << std::hex << c.code;
+  }
+  EXPECT_EQ(HandleDeviceControl(*m.machine, m.faults, 0, IOCTL_READ_CONFIG, nullptr, 272, 272).completion,
+            Completion::kBadBuffer);
+}
+
 TEST(DeviceControl, ImpossibleAddressesAnswerAsEmptySlots) {
   OpenedMachine m = Open("demo");
   const uint32_t impossible[][3] = {{256, 0, 0}, {0, 32, 0}, {0, 0, 8}};
@@ -112,52 +125,36 @@ TEST(DeviceControl, ImpossibleAddressesAnswerAsEmptySlots) {
 
 TEST(DeviceControl, FaultRules) {
   OpenedMachine m = Open(std::string(KV_TEST_DATA_DIR) + "/machines/fujitsu-faults.json");
-  struct Step { uint32_t code, bus, device, function; std::string trace; } steps[] = {
-      {IOCTL_READ_CONFIG, 0x00, 0x1f, 3, "IOCTL_READ_CONFIG 00:1f.3 status=1 returned=272"},
-      {IOCTL_READ_CONFIG, 0x00, 0x1f, 3, "IOCTL_READ_CONFIG 00:1f.3 status=2 returned=272"},
-      {IOCTL_READ_CONFIG, 0x00, 0x1f, 3, "IOCTL_READ_CONFIG 00:1f.3 status=2 returned=272"},
-      {IOCTL_READ_CONFIG, 0x00, 0x1f, 3, "IOCTL_READ_CONFIG 00:1f.3 status=1 returned=272"},
-      {IOCTL_WRITE_CONFIG, 0x00, 0x1f, 3, "IOCTL_WRITE_CONFIG 00:1f.3 status=1 returned=272"},
-      {IOCTL_READ_CONFIG, 0x00, 0x03, 0, "IOCTL_READ_CONFIG 00:03.0 status=1 returned=272"},
-      {IOCTL_READ_EXT_CONFIG, 0x00, 0x1c, 0, "IOCTL_READ_EXT_CONFIG 00:1c.0 error=31"},
-      {IOCTL_READ_EXT_CONFIG, 0x00, 0x1c, 0, "IOCTL_READ_EXT_CONFIG 00:1c.0 error=31"},
-      {IOCTL_READ_CONFIG, 0x00, 0x1c, 0, "IOCTL_READ_CONFIG 00:1c.0 status=1 returned=272"},
-      {IOCTL_WRITE_CONFIG, 0x00, 0x1a, 0, "IOCTL_WRITE_CONFIG 00:1a.0 status=1 returned=268"},
-      {IOCTL_WRITE_EXT_CONFIG, 0x00, 0x1a, 1, "IOCTL_WRITE_EXT_CONFIG 00:1a.1 status=7 returned=100"},
-      {IOCTL_WRITE_EXT_CONFIG, 0x00, 0x1a, 1, "IOCTL_WRITE_EXT_CONFIG 00:1a.1 status=0 returned=3856"},
+  // What each request ended with: the status word and byte count, or (completion kFailed) the error.
+  struct Step { uint32_t code, bus, device, function; Completion completion; uint32_t status_or_error, information; } steps[] = {
+      {IOCTL_READ_CONFIG, 0x00, 0x1f, 3, Completion::kDone, 1, 272},
+      {IOCTL_READ_CONFIG, 0x00, 0x1f, 3, Completion::kDone, 2, 272},
+      {IOCTL_READ_CONFIG, 0x00, 0x1f, 3, Completion::kDone, 2, 272},
+      {IOCTL_READ_CONFIG, 0x00, 0x1f, 3, Completion::kDone, 1, 272},
+      {IOCTL_WRITE_CONFIG, 0x00, 0x1f, 3, Completion::kDone, 1, 272},
+      {IOCTL_READ_CONFIG, 0x00, 0x03, 0, Completion::kDone, 1, 272},
+      {IOCTL_READ_EXT_CONFIG, 0x00, 0x1c, 0, Completion::kFailed, 31, 0},
+      {IOCTL_READ_EXT_CONFIG, 0x00, 0x1c, 0, Completion::kFailed, 31, 0},
+      {IOCTL_READ_CONFIG, 0x00, 0x1c, 0, Completion::kDone, 1, 272},
+      {IOCTL_WRITE_CONFIG, 0x00, 0x1a, 0, Completion::kDone, 1, 268},
+      {IOCTL_WRITE_EXT_CONFIG, 0x00, 0x1a, 1, Completion::kDone, 7, 100},
+      {IOCTL_WRITE_EXT_CONFIG, 0x00, 0x1a, 1, Completion::kDone, 0, 3856},
   };
   for (const Step &s : steps) {
+    SCOPED_TRACE(FindRequestByCode(s.code)->name + (" " + FormatBdf(0, s.bus, s.device, s.function)));
     const Sent sent = Send(m, s.code, s.bus, s.device, s.function);
-    EXPECT_EQ(FormatTraceLine(sent.outcome, 0), s.trace);
-    if (NT_SUCCESS(sent.outcome.result)) {
-      EXPECT_EQ(StatusOf(sent.request), sent.outcome.status);
+    EXPECT_EQ(sent.outcome.completion, s.completion);
+    if (s.completion == Completion::kFailed) {
+      EXPECT_EQ(sent.outcome.error, s.status_or_error);
+      continue;
     }
+    EXPECT_EQ(sent.outcome.status, s.status_or_error);
+    EXPECT_EQ(StatusOf(sent.request), s.status_or_error);
+    EXPECT_EQ(sent.outcome.information, s.information);
   }
   // A status rule on an absent function still answers 0xFF; the file's own function is there.
   EXPECT_EQ(DataOf(Send(m, IOCTL_READ_CONFIG, 0, 3, 0).request)[0], 0xff);
   EXPECT_EQ(DataOf(Send(m, IOCTL_READ_CONFIG, 2, 0, 0).request)[2], 0x2e);
-}
-
-TEST(DeviceControl, TraceLines) {
-  RequestOutcome ok;
-  ok.request = FindRequestByCode(IOCTL_READ_EXT_CONFIG);
-  ok.has_address = true;
-  ok.bus = 0x1c, ok.device = 3, ok.function = 4, ok.information = 3856;
-  RequestOutcome failed = ok;
-  failed.result = STATUS_INVALID_PARAMETER;
-  RequestOutcome unknown;
-  unknown.code = 0x222408;
-  unknown.result = STATUS_INVALID_DEVICE_REQUEST;
-  RequestOutcome odd = ok;
-  odd.bus = 300;
-  struct Case { RequestOutcome outcome; uint32_t domain; const char *line; } cases[] = {
-      {ok, 0, "IOCTL_READ_EXT_CONFIG 1c:03.4 status=0 returned=3856"},
-      {ok, 0x12, "IOCTL_READ_EXT_CONFIG 0012:1c:03.4 status=0 returned=3856"},
-      {failed, 0, "IOCTL_READ_EXT_CONFIG 1c:03.4 error=87"},
-      {unknown, 0, "0x00222408 - error=1"},
-      {odd, 0, "IOCTL_READ_EXT_CONFIG 12c:03.4 status=0 returned=3856"},
-  };
-  for (const Case &c : cases) EXPECT_EQ(FormatTraceLine(c.outcome, c.domain), c.line);
 }
 
 }  // namespace

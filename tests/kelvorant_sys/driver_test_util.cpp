@@ -39,6 +39,18 @@ std::string ReadFile(const std::string &path) {
 std::string CapturePath(const std::string &name) { return std::string(KV_TEST_DATA_DIR) + "/lspci/" + name; }
 std::string Capture(const std::string &name) { return ReadFile(CapturePath(name)); }
 
+bool LocalFiles::ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
+                           std::string *why) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *why = "cannot open";
+    return false;
+  }
+  for (std::string line; std::getline(in, line);)
+    if (!on_line(line)) break;
+  return true;
+}
+
 std::vector<uint8_t> MakeRequest(uint32_t code, uint32_t bus, uint32_t device, uint32_t function) {
   const kvsys::RequestInfo *info = kvsys::FindRequestByCode(code);
   std::vector<uint8_t> request(info ? info->size : 272, 0);

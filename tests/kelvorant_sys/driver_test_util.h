@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/kelvorant_ioctl.h"
+#include "core/text_files.h"
 
 namespace kvtest {
 
@@ -24,6 +25,14 @@ class TempDir {
 std::string ReadFile(const std::string &path);
 std::string Capture(const std::string &name);  // tests/data/lspci/<name>, as text
 std::string CapturePath(const std::string &name);
+
+// The core's file reading over the local file system, without the kernel's bounds and file rules (the
+// module's tests and the end-to-end tests have those).
+class LocalFiles : public kvsys::TextFiles {
+ public:
+  bool ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
+                 std::string *why) override;
+};
 
 // A zeroed request buffer of the right size for the code, with the address set.
 std::vector<uint8_t> MakeRequest(uint32_t code, uint32_t bus, uint32_t device, uint32_t function);

@@ -32,7 +32,7 @@ struct FakeHal {
   int fail_write_at = -1;  // the write with this index comes back short
 
   std::array<uint8_t, 4096> &Add(uint32_t bus, uint32_t device, uint32_t function, uint16_t vendor) {
-    auto &space = functions[{bus, kvwin::PciSlotNumber(device, function)}];
+    auto &space = functions[{bus, kvsys::PciSlotNumber(device, function)}];
     for (size_t i = 0; i < space.size(); ++i) space[i] = static_cast<uint8_t>(i * 7 + 1);
     space[0] = vendor & 0xff;
     space[1] = vendor >> 8;
@@ -66,7 +66,7 @@ struct FakeHal {
     return length;
   }
 
-  kvwin::HalBus Bus() { return {Get, Set, this}; }
+  kvsys::HalBus Bus() { return {Get, Set, this}; }
 };
 
 kvsys::FunctionIndex Index(uint32_t bus, uint32_t device, uint32_t function) {
@@ -77,7 +77,7 @@ TEST(HalMachine, ReadsWhatTheHalReturnsAndFfBeyond) {
   FakeHal hal;
   hal.buses = 2;
   const auto &space = hal.Add(1, 2, 3, 0x8086);
-  kvwin::HalMachine machine(hal.Bus());
+  kvsys::HalMachine machine(hal.Bus());
 
   std::vector<uint8_t> out(256);
   EXPECT_EQ(machine.Read(Index(1, 2, 3), 0, 256, out.data()), Access::kDone);
@@ -104,7 +104,7 @@ TEST(HalMachine, ReadsWhatTheHalReturnsAndFfBeyond) {
 TEST(HalMachine, NothingAnsweringIsAbsent) {
   FakeHal hal;
   hal.Add(0, 0, 0, 0x8086);
-  kvwin::HalMachine machine(hal.Bus());
+  kvsys::HalMachine machine(hal.Bus());
   struct Case {
     uint32_t bus, device, function;
   };
@@ -121,7 +121,7 @@ TEST(HalMachine, WritesBackOnlyDifferingRegistersHighestFirst) {
   FakeHal hal;
   auto &space = hal.Add(0, 4, 0, 0x10ec);
   space[0x0e] = 0x00;  // a device header
-  kvwin::HalMachine machine(hal.Bus());
+  kvsys::HalMachine machine(hal.Bus());
   std::array<uint8_t, 256> before;
   std::copy_n(space.begin(), 256, before.begin());
 
@@ -150,7 +150,7 @@ TEST(HalMachine, WritesBackOnlyDifferingRegistersHighestFirst) {
 TEST(HalMachine, AWriteThatDoesNotGoThroughStopsTheRestore) {
   FakeHal hal;
   auto &space = hal.Add(0, 4, 0, 0x10ec);
-  kvwin::HalMachine machine(hal.Bus());
+  kvsys::HalMachine machine(hal.Bus());
   std::array<uint8_t, 256> wanted;
   std::copy_n(space.begin(), 256, wanted.begin());
   wanted[0x40] ^= 1;
@@ -164,7 +164,7 @@ TEST(HalMachine, AWriteThatDoesNotGoThroughStopsTheRestore) {
 TEST(HalMachine, UnreachableExtendedSpaceIsNotWritten) {
   FakeHal hal;
   hal.Add(0, 4, 0, 0x10ec);
-  kvwin::HalMachine machine(hal.Bus());
+  kvsys::HalMachine machine(hal.Bus());
   std::vector<uint8_t> wanted(3840, 0x5a);
   EXPECT_EQ(machine.Write(Index(0, 4, 0), 0x100, 3840, wanted.data()), Access::kDone);
   EXPECT_TRUE(hal.writes.empty());
@@ -180,7 +180,7 @@ TEST(HalMachine, ReachesConfigSpaceWhenADeviceOnBusZeroAnswers) {
     FakeHal hal;
     hal.buses = c.buses;
     if (c.device >= 0) hal.Add(0, static_cast<uint32_t>(c.device), 0, 0x1022);
-    EXPECT_EQ(kvwin::HalReachesConfigSpace(hal.Bus()), c.expected) << c.buses << " " << c.device;
+    EXPECT_EQ(kvsys::HalReachesConfigSpace(hal.Bus()), c.expected) << c.buses << " " << c.device;
   }
 }
 
