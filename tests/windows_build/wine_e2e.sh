@@ -33,7 +33,7 @@ OUT=$(cd "$OUT" && pwd)
 
 step "building the Windows tree in $WINDOWS_BUILD"
 if [ ! -f "$WINDOWS_BUILD/CMakeCache.txt" ]; then
-  cmake -S "$SOURCE_DIR/windows" -B "$WINDOWS_BUILD" \
+  cmake -S "$SOURCE_DIR/windows_build" -B "$WINDOWS_BUILD" \
     -DCMAKE_TOOLCHAIN_FILE="$SOURCE_DIR/windows_build/toolchain/mingw-w64-x86_64.cmake" >"$OUT/windows-configure.log" 2>&1 ||
     { cat "$OUT/windows-configure.log"; fail "the Windows tree does not configure"; }
 fi
