@@ -1,8 +1,10 @@
 #include "kernel_files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "core/read_limits.h"
 #include "wdk.h"
@@ -43,6 +45,8 @@ std::string Reason(NTSTATUS status) {
       return "Input/output error";
     case STATUS_NAME_TOO_LONG:
       return "File name too long";
+    case STATUS_OBJECT_NAME_INVALID:
+      return "Invalid file name";
     case STATUS_INSUFFICIENT_RESOURCES:
       return "Cannot allocate memory";
     default:
@@ -51,6 +55,30 @@ std::string Reason(NTSTATUS status) {
   char text[32];
   std::snprintf(text, sizeof text, "NTSTATUS 0x%08X", static_cast<unsigned>(status));
   return text;
+}
+
+// The NT name of a Win32 path, as Windows makes it: \??\ and the path's segments joined by \, "." dropped and
+// ".." taking back the segment before it (never the root or a drive), since the object manager takes a
+// name as it is. On Linux the platform's Win32 paths are the Linux ones: "/d/../m.json" is "\??\\m.json".
+std::string NtNameOf(const std::string &path) {
+  std::vector<std::string> kept;
+  size_t fixed = 0;  // the root ("") or a drive ("C:") at the start, which ".." does not take back
+  for (size_t at = 0; at <= path.size();) {
+    const size_t end = std::min(path.find_first_of("/\\", at), path.size());
+    const std::string segment = path.substr(at, end - at);
+    at = end + 1;
+    if (kept.empty() && (segment.empty() || segment.back() == ':')) {
+      kept.push_back(segment);
+      fixed = 1;
+    } else if (segment == ".." && kept.size() > fixed && kept.back() != "..") {
+      kept.pop_back();
+    } else if (!segment.empty() && segment != ".") {
+      kept.push_back(segment);
+    }
+  }
+  std::string name = "\\??";
+  for (const std::string &segment : kept) name += "\\" + segment;
+  return name;
 }
 
 std::string TooLong(uint64_t max_bytes) {
@@ -69,8 +97,7 @@ class KernelFile {
 
   // Opens a regular file of at most max_bytes; false with the reason in *why.
   bool Open(const std::string &path, uint64_t max_bytes, std::string *why) {
-    // \??\ and the path, as UTF-16.
-    const std::string name = "\\??\\" + path;
+    const std::string name = NtNameOf(path);
     ULONG bytes = 0;
     if (!NT_SUCCESS(RtlUTF8ToUnicodeN(nullptr, 0, &bytes, name.data(), static_cast<ULONG>(name.size()))) ||
         bytes > 0xfffe) {
