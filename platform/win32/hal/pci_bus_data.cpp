@@ -139,8 +139,15 @@ int OpenConfig(PciBuses &buses, uint16_t index, int access, const void *caller) 
   return -1;
 }
 
-// The function at bus and slot when the listing holds it; false for a bus that does not exist.
-bool Locate(PciBuses &buses, ULONG bus, ULONG slot, uint16_t *index, bool *present) {
+// What both routines do first, under the lock: the folder listed, and the function at bus and slot, when
+// the listing holds it. False for a bus that does not exist (or is not PCI's).
+bool Locate(PciBuses &buses, BUS_DATA_TYPE type, const char *routine, const void *caller, ULONG bus, ULONG slot,
+            uint16_t *index, bool *present) {
+  if (type != PCIConfiguration) {
+    ReportUnimplemented((std::string(routine) + " of another bus than PCI").c_str());
+    return false;
+  }
+  List(buses, caller);
   if (bus >= kBuses || !buses.buses[bus]) return false;
   *index = static_cast<uint16_t>(bus << 8 | (slot & 0x1f) << 3 | (slot >> 5 & 7));
   *present = buses.present[*index];
@@ -180,17 +187,12 @@ using namespace kvplat;
 
 extern "C" ULONG HalGetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumber, ULONG slotNumber, PVOID buffer,
                                        ULONG offset, ULONG length) {
-  if (busDataType != PCIConfiguration) {
-    ReportUnimplemented("HalGetBusDataByOffset of another bus than PCI");
-    return 0;
-  }
   PciBuses &buses = Buses();
   std::lock_guard<std::mutex> lock(buses.mutex);
   const void *caller = __builtin_return_address(0);
-  List(buses, caller);
   uint16_t index = 0;
   bool present = false;
-  if (!Locate(buses, busNumber, slotNumber, &index, &present)) return 0;
+  if (!Locate(buses, busDataType, "HalGetBusDataByOffset", caller, busNumber, slotNumber, &index, &present)) return 0;
   auto *out = static_cast<unsigned char *>(buffer);
   if (!present) {
     // An empty slot: the vendor ID reads 0xFFFF.
@@ -214,17 +216,13 @@ extern "C" ULONG HalGetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
 
 extern "C" ULONG HalSetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumber, ULONG slotNumber, PVOID buffer,
                                        ULONG offset, ULONG length) {
-  if (busDataType != PCIConfiguration) {
-    ReportUnimplemented("HalSetBusDataByOffset of another bus than PCI");
-    return 0;
-  }
   PciBuses &buses = Buses();
   std::lock_guard<std::mutex> lock(buses.mutex);
   const void *caller = __builtin_return_address(0);
-  List(buses, caller);
   uint16_t index = 0;
   bool present = false;
-  if (!Locate(buses, busNumber, slotNumber, &index, &present) || !present) return 0;
+  if (!Locate(buses, busDataType, "HalSetBusDataByOffset", caller, busNumber, slotNumber, &index, &present) || !present)
+    return 0;
   const int fd = OpenConfig(buses, index, O_WRONLY, caller);
   if (fd < 0) return 0;
   // One write: the kernel writes a register as a whole when it is given whole.
