@@ -30,6 +30,7 @@ struct FakeHal {
   std::map<std::pair<uint32_t, uint32_t>, std::array<uint8_t, 4096>> functions;
   std::vector<Write> writes;
   int fail_write_at = -1;  // the write with this index comes back short
+  int gets = 0;             // calls of Get
 
   std::array<uint8_t, 4096> &Add(uint32_t bus, uint32_t device, uint32_t function, uint16_t vendor) {
     auto &space = functions[{bus, kvsys::PciSlotNumber(device, function)}];
@@ -41,6 +42,7 @@ struct FakeHal {
 
   static uint32_t Get(void *context, uint32_t bus, uint32_t slot, void *buffer, uint32_t offset, uint32_t length) {
     auto *self = static_cast<FakeHal *>(context);
+    ++self->gets;
     if (bus >= self->buses) return 0;
     auto it = self->functions.find({bus, slot});
     if (it == self->functions.end()) {
@@ -82,6 +84,7 @@ TEST(HalMachine, ReadsWhatTheHalReturnsAndFfBeyond) {
   std::vector<uint8_t> out(256);
   EXPECT_EQ(machine.Read(Index(1, 2, 3), 0, 256, out.data()), Access::kDone);
   EXPECT_TRUE(std::equal(out.begin(), out.end(), space.begin()));
+  EXPECT_EQ(hal.gets, 1) << "the header's read brings its vendor ID: a bus scan asks the HAL once a function";
 
   // Extended space that the HAL does not reach reads as 0xFF, and the request still succeeds.
   std::vector<uint8_t> ext(3840, 0);
@@ -112,6 +115,8 @@ TEST(HalMachine, NothingAnsweringIsAbsent) {
     std::vector<uint8_t> out(256, 0);
     EXPECT_EQ(machine.Read(Index(c.bus, c.device, c.function), 0, 256, out.data()), Access::kAbsent) << c.bus;
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xff; }));
+    std::vector<uint8_t> ext(3840, 0);
+    EXPECT_EQ(machine.Read(Index(c.bus, c.device, c.function), 0x100, 3840, ext.data()), Access::kAbsent) << c.bus;
     EXPECT_EQ(machine.Write(Index(c.bus, c.device, c.function), 0, 256, out.data()), Access::kAbsent);
   }
   EXPECT_TRUE(hal.writes.empty());
