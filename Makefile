@@ -34,7 +34,7 @@ PACKAGES := cmake g++ make pkg-config libfltk1.3-dev nlohmann-json3-dev libgtest
 # PACKAGES).
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64 \
                     osslsigncode openssl
-WINDOWS_TOOLCHAIN := $(CURDIR)/windows/toolchain/mingw-w64-x86_64.cmake
+WINDOWS_TOOLCHAIN := $(CURDIR)/windows_build/toolchain/mingw-w64-x86_64.cmake
 
 # The tests on a real Linux kernel (tests/vm/): QEMU, the static busybox and cpio for the guest's initramfs.
 # The guest's kernel comes from Debian's linux-image package, fetched by the tests into the build folder.
@@ -88,7 +88,7 @@ windows-deps:
 windows: windows-deps windows-build
 
 windows-build:
-	cmake -S windows -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN) >/dev/null
+	cmake -S windows_build -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN) >/dev/null
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	@echo "kelvorant: $(WINDOWS_BUILD)/kelvorant.exe and $(WINDOWS_BUILD)/KELVORANT.sys"
 

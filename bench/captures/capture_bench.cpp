@@ -2,7 +2,7 @@
 // `lspci -F FILE -xxx` on the same file, for the demo machine and every capture of tests/data/lspci.
 // Both read the text of the capture and write what they show (kelvorant its dialog state, lspci 256 bytes of
 // hex per function, with names from pci.ids) to nowhere; `lspci -n`, without the names, runs beside them.
-// The demo machine is the capture platform/kelvorant_sys/data/tree-fujitsu-p8010.txt linked into the
+// The demo machine is the capture kelvorant_sys/data/tree-fujitsu-p8010.txt linked into the
 // driver: kelvorant parses the same text from memory while lspci reads it from the file. kelvorant shows
 // domain 0000 only; lspci lists every domain.
 //   kv_capture_bench [ROUNDS]
@@ -45,7 +45,7 @@ void CountFunctions(const std::string &file, long *all, long *domain0) {
 
 std::vector<Capture> Captures() {
   std::vector<Capture> captures = {
-      {"demo (built in)", "demo", KV_SOURCE_DIR "/platform/kelvorant_sys/data/tree-fujitsu-p8010.txt"}};
+      {"demo (built in)", "demo", KV_SOURCE_DIR "/kelvorant_sys/data/tree-fujitsu-p8010.txt"}};
   std::vector<fs::path> files;
   std::error_code error;
   for (const auto &entry : fs::directory_iterator(KV_SOURCE_DIR "/tests/data/lspci", error))

@@ -1,8 +1,8 @@
-// Loads KELVORANT.sys the way the service manager does, on an lspci dump of a machine in which every one of
-// the 65,536 addresses of domain 0000 answers with a 256-byte image, then scans it the way the program does.
+// Loads KELVORANT.sys the way the service manager does (the platform's kernel, linked in), on an lspci dump of a
+// machine in which every one of the 65,536 addresses of domain 0000 answers with a 256-byte image, then scans
+// it through the I/O manager the way the program does.
 // Prints load time, time per request and the process's peak memory (the target is under 64 MB).
 //   kv_driver_bench [DUMP]    DUMP: where to write the generated dump (default: a file in /tmp)
-#include <dlfcn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "kvddk.h"
+#include "kvplat/io_manager.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ bool WriteDump(const std::string &path) {
   return std::fclose(out) == 0;
 }
 
-KV_DRIVER_OBJECT g_driver;
+kvplat::DeviceFileRef g_device;
 
 // Sends one read to every address of the domain; returns how many answered with status `done`.
 unsigned Scan(uint32_t code, uint32_t size, uint32_t done, unsigned addresses, double *seconds) {
@@ -64,9 +64,10 @@ unsigned Scan(uint32_t code, uint32_t size, uint32_t done, unsigned addresses, d
     std::memset(buffer.data(), 0, size);
     const uint32_t address[3] = {index >> 8, (index >> 3) & 0x1f, index & 7};
     std::memcpy(buffer.data(), address, sizeof address);
-    KV_IRP irp{code, buffer.data(), size, size, 0};
+    DWORD returned = 0;
     uint32_t status = 0;
-    if (NT_SUCCESS(g_driver.DispatchDeviceControl(&g_driver, &irp))) std::memcpy(&status, buffer.data() + size - 4, 4);
+    if (kvplat::SendDeviceControl(*g_device, code, buffer.data(), size, buffer.data(), size, &returned) == ERROR_SUCCESS)
+      std::memcpy(&status, buffer.data() + size - 4, 4);
     answered += status == done;
   }
   *seconds = Seconds(start);
@@ -85,18 +86,13 @@ int main(int argc, char **argv) {
   std::printf("dump of 65536 functions written in %.2f s (%s)\n", Seconds(start), dump.c_str());
   std::printf("peak memory before loading the driver: %.1f MB\n", PeakMegabytes());
 
-  void *module = dlopen(KV_BUILD_DIR "/KELVORANT.sys", RTLD_NOW | RTLD_LOCAL);
-  auto entry = module ? reinterpret_cast<KV_DRIVER_INITIALIZE>(dlsym(module, KV_DRIVER_ENTRY_NAME)) : nullptr;
-  if (!entry) {
-    std::fprintf(stderr, "cannot load KELVORANT.sys: %s\n", dlerror());
+  setenv("KELVORANT_MACHINE", dump.c_str(), 1);
+  start = std::chrono::steady_clock::now();
+  if (kvplat::LoadDriver("KELVORANT", KV_BUILD_DIR "/KELVORANT.sys") != ERROR_SUCCESS ||
+      kvplat::CreateDeviceFile("Kelvorant", &g_device) != ERROR_SUCCESS) {
+    std::fprintf(stderr, "KELVORANT.sys did not start\n");
     return 1;
   }
-  setenv("KELVORANT_MACHINE", dump.c_str(), 1);
-  g_driver.Size = sizeof g_driver;
-  g_driver.IoCreateDevice = [](KV_DRIVER_OBJECT *, const char *) { return STATUS_SUCCESS; };
-  g_driver.DbgPrint = [](const char *text) { std::fprintf(stderr, "%s\n", text); };
-  start = std::chrono::steady_clock::now();
-  if (!NT_SUCCESS(entry(&g_driver, ""))) return 1;
   std::printf("DriverEntry on the dump: %.2f s\n", Seconds(start));
   if (argc <= 1) unlink(dump.c_str());
 
@@ -111,7 +107,7 @@ int main(int argc, char **argv) {
   std::printf("IOCTL_READ_EXT_CONFIG, 65536 addresses: %u answered, %.3f ms, %.2f us per request\n", answered,
               seconds * 1e3, seconds * 1e6 / 65536);
   std::printf("peak memory of the process: %.1f MB (target: under 64 MB)\n", PeakMegabytes());
-  g_driver.DriverUnload(&g_driver);
-  dlclose(module);
+  g_device.reset();
+  kvplat::UnloadDriver("KELVORANT");
   return 0;
 }

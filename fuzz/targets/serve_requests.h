@@ -1,5 +1,5 @@
 // The driver's side of a fuzz input that became a simulated machine: every function answers the program's
-// four requests, through the same request handling and trace formatting that KELVORANT.sys runs.
+// four requests, through the same request handling that KELVORANT.sys runs.
 #pragma once
 #include <vector>
 

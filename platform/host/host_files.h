@@ -15,7 +15,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,12 +55,6 @@ UniqueFd OpenInput(const std::string &path, uint64_t max_bytes, std::string *why
 
 // Reads a regular file of at most `max_bytes` whole.
 bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, std::string *why);
-
-// Calls on_line with every line of a regular file, without its "\n", until on_line returns false. A line
-// longer than `max_line` or a file longer than `max_bytes` is an error; so is a failed read, which never
-// passes for the end of the file.
-bool ReadInputLines(const std::string &path, size_t max_line, uint64_t max_bytes,
-                    const std::function<bool(std::string_view)> &on_line, std::string *why);
 
 // Opens an output for writing, created (mode 0666 less the umask) when it is missing and never truncated
 // here: the caller decides when its old content goes. With `append`, every write goes to its end.

@@ -3,10 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 #include "host_files.h"
 
@@ -80,56 +78,6 @@ bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, s
     }
     text->append(buffer, static_cast<size_t>(n));
   }
-}
-
-bool ReadInputLines(const std::string &path, size_t max_line, uint64_t max_bytes,
-                    const std::function<bool(std::string_view)> &on_line, std::string *why) {
-  UniqueFd fd = OpenInput(path, max_bytes, why);
-  if (!fd.valid()) return false;
-  // One buffer holds the longest line there may be and a chunk beyond it: memory does not depend on the
-  // file, only on the bound of a line.
-  constexpr size_t kChunk = size_t{64} * 1024;
-  const size_t capacity = max_line + 1 + kChunk;
-  std::unique_ptr<char[]> buffer(new char[capacity]);
-  size_t begin = 0, end = 0;  // the unread bytes
-  uint64_t total = 0;
-  uint64_t line_number = 0;
-  bool at_end = false;
-  for (;;) {
-    const char *newline = static_cast<const char *>(std::memchr(buffer.get() + begin, '\n', end - begin));
-    if (newline || (at_end && begin < end)) {
-      const size_t length = newline ? static_cast<size_t>(newline - (buffer.get() + begin)) : end - begin;
-      ++line_number;
-      if (length > max_line) break;  // reported below
-      if (!on_line(std::string_view(buffer.get() + begin, length))) return true;
-      begin += length + (newline ? 1 : 0);
-      continue;
-    }
-    if (at_end) return true;
-    if (end - begin > max_line) {
-      ++line_number;
-      break;
-    }
-    // Keep the start of the unfinished line and read on behind it.
-    std::memmove(buffer.get(), buffer.get() + begin, end - begin);
-    end -= begin;
-    begin = 0;
-    const ssize_t n = ReadSome(fd.get(), buffer.get() + end, capacity - end);
-    if (n < 0) {
-      *why = std::string("cannot read: ") + std::strerror(errno);
-      return false;
-    }
-    total += static_cast<uint64_t>(n);
-    if (total > max_bytes) {
-      *why = TooLong(max_bytes);
-      return false;
-    }
-    end += static_cast<size_t>(n);
-    at_end = n == 0;
-  }
-  *why = "line " + std::to_string(line_number) + " is longer than " + std::to_string(max_line) +
-         " bytes (is this a text file?)";
-  return false;
 }
 
 }  // namespace kvhost

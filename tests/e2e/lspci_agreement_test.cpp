@@ -61,7 +61,7 @@ TEST(LspciAgreement, DeviceListAndRegisterViewMatchLspciOnEveryCapture) {
 
   // The demo machine is built from its capture; every capture is also served as a machine of its own.
   std::vector<std::pair<std::string, fs::path>> machines = {
-      {"demo", kvtest::DataDir() / ".." / ".." / "platform" / "kelvorant_sys" / "data" / "tree-fujitsu-p8010.txt"}};
+      {"demo", kvtest::DataDir() / ".." / ".." / "kelvorant_sys" / "data" / "tree-fujitsu-p8010.txt"}};
   std::vector<fs::path> captures;
   for (const auto &entry : fs::directory_iterator(kvtest::DataDir() / "lspci"))
     if (entry.path().extension() == ".txt") captures.push_back(entry.path());

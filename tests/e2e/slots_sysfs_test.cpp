@@ -1,8 +1,8 @@
 // Save and Reload around an FPGA reload on the sysfs machine (KELVORANT_MACHINE=sysfs:DIR), with a folder laid
 // out like /sys/bus/pci/devices: the test changes the config files while the program waits between Save and
 // Reload, as the reload of an FPGA would, and compares the files afterwards. The order of the register writes
-// is the driver's own business and is pinned down by its tests (tests/driver/sysfs_test.cpp); this is the
-// whole path through the program.
+// is the driver's own business and is pinned down by its tests (tests/kelvorant_sys/hal_machine_test.cpp);
+// this is the whole path through the program.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>

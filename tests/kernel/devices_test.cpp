@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "core/kelvorant_ioctl.h"
 #include "fake_driver_codes.h"
 #include "kvplat/io_manager.h"
 #include "kvplat/machine_port.h"
@@ -107,9 +108,18 @@ TEST_F(DeviceTest, ArgumentsAndHandlesAreChecked) {
   CloseHandle(file);
 }
 
+TEST_F(DeviceTest, OpeningAndClosingAHandleReachTheDriver) {
+  const std::string started = "entry\n\\Registry\\Machine\\System\\CurrentControlSet\\Services\\FakeService\ncreate\n";
+  EXPECT_EQ(started, kvtest::ReadText(dir_ / "log"));
+  HANDLE second = OpenDevice("\\\\.\\Kelvorant");
+  ASSERT_NE(INVALID_HANDLE_VALUE, second);
+  EXPECT_TRUE(CloseHandle(second));
+  EXPECT_EQ(started + "create\ncleanup\nclose\n", kvtest::ReadText(dir_ / "log"));
+}
+
 TEST_F(DeviceTest, UnloadingDeletesTheDeviceUnderOpenHandles) {
   EXPECT_EQ(0u, kvplat::UnloadDriver(kService));
-  EXPECT_EQ("entry\n\\Registry\\Machine\\System\\CurrentControlSet\\Services\\FakeService\nunload\n",
+  EXPECT_EQ("entry\n\\Registry\\Machine\\System\\CurrentControlSet\\Services\\FakeService\ncreate\nunload\n",
             kvtest::ReadText(dir_ / "log"));
   char buffer[4] = {};
   DWORD returned = 5;
@@ -122,11 +132,18 @@ TEST_F(DeviceTest, UnloadingDeletesTheDeviceUnderOpenHandles) {
   EXPECT_EQ("no driver serves \\\\.\\Kelvorant in this process", why);
 }
 
-TEST_F(DeviceTest, MachinePortReachesTheDriver) {
+// The test port is the driver's private control code, sent by the kernel itself; from user mode it is
+// unknown, and it is not traced.
+TEST_F(DeviceTest, MachinePortReachesTheDriverFromTheKernelOnly) {
   std::string why;
   EXPECT_TRUE(kvplat::SendMachineCommand("ping", &why));
   EXPECT_FALSE(kvplat::SendMachineCommand("reset 02:00.0", &why));
   EXPECT_EQ("unknown command: reset 02:00.0", why);
+  char command[] = "ping";
+  DWORD returned = 0;
+  EXPECT_FALSE(DeviceIoControl(device_, kvsys::IOCTL_KELVORANT_TEST_PORT, command, 4, command, sizeof command,
+                               &returned, nullptr));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_FUNCTION), GetLastError());
 }
 
 // Files that are no driver, and drivers that refuse to start, are shown end to end in tests/e2e/faults_test.cpp.

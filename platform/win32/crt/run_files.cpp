@@ -8,11 +8,13 @@
 #include <optional>
 #include <vector>
 
+#include "core/machine_choice.h"
 #include "core/machine_file.h"
-#include "core/machine_source.h"
+#include "core/read_limits.h"
 #include "core/text_files.h"
 #include "host/read_limits.h"
 #include "kvplat/diag.h"
+#include "kvplat/machine_setting.h"
 
 namespace kvplat {
 
@@ -32,18 +34,21 @@ struct RunFile {
 // The files that the driver reads for the machine: a dump, or a machine file and the dump it names.
 std::vector<RunFile> MachineInputs() {
   std::vector<RunFile> inputs;
-  const kvsys::MachineSource source = kvsys::ParseMachineSource(Env("KELVORANT_MACHINE"));
-  if (source.kind == kvsys::SourceKind::kDump) inputs.push_back({source.path, "the dump", "KELVORANT_MACHINE"});
-  if (source.kind != kvsys::SourceKind::kJson) return inputs;
-  inputs.push_back({source.path, "the machine file", "KELVORANT_MACHINE"});
+  const MachineVariable machine = ParseMachineVariable(std::getenv("KELVORANT_MACHINE"));
+  kvsys::MachineChoice choice;
+  std::string why;
+  if (machine.kind != MachineVariable::Kind::kValue || !kvsys::ParseMachineValue(machine.value, &choice, &why)) return inputs;
+  if (choice.kind == kvsys::MachineKind::kDump) inputs.push_back({choice.path, "the dump", "KELVORANT_MACHINE"});
+  if (choice.kind != kvsys::MachineKind::kJson) return inputs;
+  inputs.push_back({choice.path, "the machine file", "KELVORANT_MACHINE"});
   // The dump it names, read the way the driver reads it. A file that cannot be read or parsed is left to
   // the driver, which says why.
-  std::string text, why;
+  std::string text;
   kvsys::MachineFile file;
-  if (kvhost::ReadInput(source.path, kvhost::kMaxMachineFileBytes, &text, &why) &&
+  if (kvhost::ReadInput(choice.path, kvsys::kMaxMachineFileBytes, &text, &why) &&
       kvsys::ParseMachineFile(text, &file, &why) && file.dump) {
-    inputs.push_back({kvsys::JoinPath(kvsys::FolderOf(source.path), *file.dump),
-                      "the dump that the machine file " + source.path + " names", "KELVORANT_MACHINE"});
+    inputs.push_back({kvsys::JoinPath(kvsys::FolderOf(choice.path), *file.dump),
+                      "the dump that the machine file " + choice.path + " names", "KELVORANT_MACHINE"});
   }
   return inputs;
 }

@@ -22,7 +22,13 @@ typedef unsigned char BYTE, UCHAR;
 typedef char CHAR;
 typedef unsigned short WORD, USHORT;
 typedef short SHORT;
+/* A UTF-16 unit: wchar_t where the compiler makes it 16 bits (-fshort-wchar, as a driver is built), so that
+   L"..." literals are WCHAR strings as on Windows; char16_t otherwise. */
+#if defined(__SIZEOF_WCHAR_T__) && __SIZEOF_WCHAR_T__ == 2
+typedef wchar_t WCHAR;
+#else
 typedef char16_t WCHAR;
+#endif
 typedef int INT, LONG;
 typedef unsigned int UINT, DWORD, ULONG;
 typedef long long LONGLONG;

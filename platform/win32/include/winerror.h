@@ -1,6 +1,9 @@
 /* Win32 error codes (the subset that this platform reports). */
 #pragma once
 
+/* The facility of an NTSTATUS that carries a Win32 error code in its low word. */
+#define FACILITY_NTWIN32 7
+
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
 #define ERROR_INVALID_FUNCTION 1L

@@ -8,13 +8,13 @@
 namespace kvplat {
 
 HANDLE OpenDeviceFile(const std::string &name, DWORD desiredAccess) {
-  DeviceRef device = FindDevice(name);
-  if (!device) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
+  DeviceFileRef file;
+  if (DWORD error = CreateDeviceFile(name, &file)) {
+    SetLastError(error);
     return INVALID_HANDLE_VALUE;
   }
   SetLastError(ERROR_SUCCESS);
-  return InsertHandle(std::make_shared<DeviceFileObject>(std::move(device), FileAccessFromDesired(desiredAccess)));
+  return InsertHandle(std::make_shared<DeviceFileObject>(std::move(file), FileAccessFromDesired(desiredAccess)));
 }
 
 }  // namespace kvplat
@@ -41,7 +41,7 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LP
     return FALSE;
   }
   DWORD returned = 0;
-  DWORD error = SendDeviceControl(file->device, dwIoControlCode, lpInBuffer, nInBufferSize, lpOutBuffer,
+  DWORD error = SendDeviceControl(*file->file, dwIoControlCode, lpInBuffer, nInBufferSize, lpOutBuffer,
                                   nOutBufferSize, &returned);
   if (lpBytesReturned) *lpBytesReturned = returned;
   if (error != ERROR_SUCCESS) {

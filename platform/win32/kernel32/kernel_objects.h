@@ -22,9 +22,9 @@ struct FileObject : HandleObject {
 };
 
 struct DeviceFileObject : HandleObject {
-  DeviceFileObject(DeviceRef device, FileAccess access)
-      : HandleObject(HandleType::Device), device(std::move(device)), access(access) {}
-  DeviceRef device;
+  DeviceFileObject(DeviceFileRef file, FileAccess access)
+      : HandleObject(HandleType::Device), file(std::move(file)), access(access) {}
+  DeviceFileRef file;
   FileAccess access;
 };
 

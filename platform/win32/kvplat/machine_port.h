@@ -1,5 +1,6 @@
-// The simulated hardware's test port, reached through the driver that serves \\.\Kelvorant in this process.
-// The headless front end's `machine ...` script actions use it.
+// The simulated hardware's test port: the private control code IOCTL_KELVORANT_TEST_PORT of the driver that
+// serves \\.\Kelvorant in this process, sent in an IRP of the kernel's own (never from user mode). The headless
+// front end's `machine ...` script actions use it.
 #pragma once
 #include <string>
 
@@ -7,7 +8,7 @@ namespace kvplat {
 
 // Sends one command ("reset 02:00.0", "poke 02:00.0 40 aa bb", "unplug 02:00.0", "plug 02:00.0") to the
 // running driver. Returns false with the reason in *why when no driver runs in this process, the driver has
-// no simulated machine, or the driver refuses the command.
+// no test port, or the machine refuses the command (the HAL machine refuses them all).
 bool SendMachineCommand(const std::string &command, std::string *why);
 
 }  // namespace kvplat

@@ -6,6 +6,8 @@
 #include <cerrno>
 
 #include "kernel_state.h"
+#include "kernel_strings.h"
+#include "kvplat/machine_setting.h"
 #include "kvplat/diag.h"
 #include "kvplat/errno_map.h"
 #include "module_image.h"
@@ -13,6 +15,8 @@
 namespace kvplat {
 
 namespace {
+
+constexpr char kEntryName[] = "DriverEntry";
 
 LoadedDriver *FindDriver(KernelState &kernel, const std::string &serviceKey) {
   for (auto &driver : kernel.drivers) {
@@ -28,6 +32,14 @@ void Forget(KernelState &kernel, const LoadedDriver *gone) {
       return;
     }
   }
+}
+
+// What every major function that a driver does not handle answers, as Windows' IopInvalidDeviceRequest.
+NTSTATUS InvalidDeviceRequest(PDEVICE_OBJECT, PIRP irp) {
+  irp->IoStatus.Status = STATUS_INVALID_DEVICE_REQUEST;
+  irp->IoStatus.Information = 0;
+  IoCompleteRequest(irp, IO_NO_INCREMENT);
+  return STATUS_INVALID_DEVICE_REQUEST;
 }
 
 }  // namespace
@@ -65,9 +77,9 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
       return ERROR_SERVICE_ALREADY_RUNNING;
     }
   }
-  auto entry = reinterpret_cast<KV_DRIVER_INITIALIZE>(::dlsym(module, KV_DRIVER_ENTRY_NAME));
+  auto entry = reinterpret_cast<PDRIVER_INITIALIZE>(::dlsym(module, kEntryName));
   if (entry == nullptr) {
-    Diag("%s is not a driver module: it has no %s", path.c_str(), KV_DRIVER_ENTRY_NAME);
+    Diag("%s is not a driver module: it has no %s", path.c_str(), kEntryName);
     ::dlclose(module);
     return ERROR_BAD_EXE_FORMAT;
   }
@@ -76,21 +88,28 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
   LoadedDriver *driver = owned.get();
   driver->serviceKey = key;
   driver->module = module;
-  driver->object.Size = sizeof(KV_DRIVER_OBJECT);
-  driver->object.IoCreateDevice = &KernelIoCreateDevice;
-  driver->object.DbgPrint = &KernelDbgPrint;
-  driver->object.TraceMessage = &KernelTraceMessage;
+  driver->object.Type = 4;  // IO_TYPE_DRIVER
+  driver->object.Size = sizeof(DRIVER_OBJECT);
+  for (PDRIVER_DISPATCH &routine : driver->object.MajorFunction) routine = InvalidDeviceRequest;
+  driver->registryPath = Utf16Of("\\Registry\\Machine\\System\\CurrentControlSet\\Services\\" + serviceName);
+  UNICODE_STRING registryPath;
+  registryPath.Buffer = driver->registryPath.data();
+  registryPath.Length = registryPath.MaximumLength = static_cast<USHORT>(driver->registryPath.size() * sizeof(WCHAR));
   kernel.drivers.push_back(std::move(owned));  // listed first: DriverEntry creates its devices through it
+  ApplyMachineSetting();
 
-  const std::string registryPath = "\\Registry\\Machine\\System\\CurrentControlSet\\Services\\" + serviceName;
-  const NTSTATUS status = entry(&driver->object, registryPath.c_str());
+  const NTSTATUS status = entry(&driver->object, &registryPath);
   if (!NT_SUCCESS(status)) {
-    // The driver says why on its own; its devices go, and DriverUnload is not called for a failed start.
+    // The driver says why on its own. What it created goes with it, so that no routine of an unloaded
+    // module stays reachable; DriverUnload is not called for a failed start.
     DeleteDevicesOf(*driver);
     Forget(kernel, driver);
     ::dlclose(module);
     return ERROR_GEN_FAILURE;
   }
+  // The I/O manager opens the devices made in DriverEntry for use, as Windows does when DriverEntry returns.
+  for (DEVICE_OBJECT *device = driver->object.DeviceObject; device; device = device->NextDevice)
+    device->Flags &= ~DO_DEVICE_INITIALIZING;
   return ERROR_SUCCESS;
 }
 
@@ -106,8 +125,8 @@ DWORD UnloadDriver(const std::string &serviceName) {
   LoadedDriver *driver = FindDriver(kernel, FoldCase(serviceName));
   if (driver == nullptr) return ERROR_SERVICE_NOT_ACTIVE;
   if (driver->object.DriverUnload == nullptr) return ERROR_INVALID_SERVICE_CONTROL;
-  DeleteDevicesOf(*driver);
   driver->object.DriverUnload(&driver->object);
+  DeleteDevicesOf(*driver);  // what the driver left
   void *module = driver->module;
   Forget(kernel, driver);
   ::dlclose(module);

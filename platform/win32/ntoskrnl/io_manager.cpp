@@ -1,4 +1,6 @@
-// The I/O manager's part of DeviceIoControl: one IRP per request, METHOD_BUFFERED.
+// The I/O manager: IRPs for the files of devices that user mode opens (IRP_MJ_CREATE, IRP_MJ_CLEANUP,
+// IRP_MJ_CLOSE) and for DeviceIoControl (IRP_MJ_DEVICE_CONTROL, METHOD_BUFFERED), their completion, and the
+// trace of each request.
 #include <winioctl.h>
 
 #include <algorithm>
@@ -13,6 +15,30 @@
 #endif
 
 namespace kvplat {
+
+struct DeviceFile {
+  explicit DeviceFile(DeviceRef device) : device(std::move(device)) {
+    object.Type = 5;  // IO_TYPE_FILE
+    object.Size = sizeof object;
+    object.DeviceObject = this->device->object;
+  }
+  ~DeviceFile() {
+    if (!created) return;
+    KernelState &kernel = Kernel();
+    std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+    for (UCHAR major : {UCHAR{IRP_MJ_CLEANUP}, UCHAR{IRP_MJ_CLOSE}}) {
+      if (device->object == nullptr) return;  // deleted meanwhile (its driver was unloaded)
+      KernelIrp request(major, device->object, &object, UserMode);
+      CallDriver(device->object, &request.irp);
+    }
+  }
+  DeviceFile(const DeviceFile &) = delete;
+  DeviceFile &operator=(const DeviceFile &) = delete;
+
+  DeviceRef device;
+  FILE_OBJECT object{};
+  bool created = false;  // the driver completed IRP_MJ_CREATE with success
+};
 
 namespace {
 
@@ -40,13 +66,39 @@ class PoisonedTail {
 
 }  // namespace
 
-DWORD SendDeviceControl(const DeviceRef &device, DWORD ioControlCode, const void *inBuffer, DWORD inBufferSize,
+NTSTATUS CallDriver(DEVICE_OBJECT *device, IRP *irp) {
+  const IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
+  KernelIrp *request = reinterpret_cast<KernelIrp *>(irp);
+  const NTSTATUS returned = device->DriverObject->MajorFunction[stack->MajorFunction](device, irp);
+  if (returned == STATUS_PENDING || !request->completed) {
+    ReportUnimplemented("a driver that returns from its dispatch routine before it completes the request");
+    return STATUS_NOT_SUPPORTED;
+  }
+  return irp->IoStatus.Status;
+}
+
+DWORD CreateDeviceFile(const std::string &name, DeviceFileRef *file) {
+  KernelState &kernel = Kernel();
+  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  DeviceRef device = FindDevice(name);
+  if (!device) return ERROR_FILE_NOT_FOUND;
+  if (device->object->Flags & DO_DEVICE_INITIALIZING) return ERROR_FILE_NOT_FOUND;  // not open for use yet
+  auto opened = std::make_shared<DeviceFile>(device);
+  KernelIrp request(IRP_MJ_CREATE, device->object, &opened->object, UserMode);
+  const NTSTATUS status = CallDriver(device->object, &request.irp);
+  if (!NT_SUCCESS(status)) return NtStatusToDosError(status);
+  opened->created = true;
+  *file = std::move(opened);
+  return ERROR_SUCCESS;
+}
+
+DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void *inBuffer, DWORD inBufferSize,
                         void *outBuffer, DWORD outBufferSize, DWORD *bytesReturned) {
   *bytesReturned = 0;
   KernelState &kernel = Kernel();
   std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
-  KV_DRIVER_OBJECT *driver = device->driver;
-  if (driver == nullptr) return ERROR_DEV_NOT_EXIST;  // its driver was unloaded after the handle was opened
+  DEVICE_OBJECT *device = file.device->object;
+  if (device == nullptr) return ERROR_DEV_NOT_EXIST;  // its driver was unloaded after the handle was opened
   if (METHOD_FROM_CTL_CODE(ioControlCode) != METHOD_BUFFERED) {
     ReportUnimplemented("DeviceIoControl with a control code that is not METHOD_BUFFERED");
     return ERROR_NOT_SUPPORTED;
@@ -72,25 +124,28 @@ DWORD SendDeviceControl(const DeviceRef &device, DWORD ioControlCode, const void
   if (inBufferSize != 0) std::memcpy(systemBuffer, inBuffer, inBufferSize);
   const PoisonedTail tail(page + std::min<size_t>(systemSize, sizeof page),
                           sizeof page - std::min<size_t>(systemSize, sizeof page));
-  KV_IRP irp{};
-  irp.IoControlCode = ioControlCode;
-  irp.SystemBuffer = systemSize == 0 ? nullptr : systemBuffer;
-  irp.InputBufferLength = inBufferSize;
-  irp.OutputBufferLength = outBufferSize;
-  irp.Information = 0;
-
-  const NTSTATUS status =
-      driver->DispatchDeviceControl ? driver->DispatchDeviceControl(driver, &irp) : STATUS_INVALID_DEVICE_REQUEST;
+  KernelIrp request(IRP_MJ_DEVICE_CONTROL, device, const_cast<FILE_OBJECT *>(&file.object), UserMode);
+  request.irp.AssociatedIrp.SystemBuffer = systemSize == 0 ? nullptr : systemBuffer;
+  request.stack.Parameters.DeviceIoControl.IoControlCode = ioControlCode;
+  request.stack.Parameters.DeviceIoControl.InputBufferLength = inBufferSize;
+  request.stack.Parameters.DeviceIoControl.OutputBufferLength = outBufferSize;
+  const NTSTATUS status = CallDriver(device, &request.irp);
+  const ULONG_PTR information = request.irp.IoStatus.Information;
+  TraceRequest(ioControlCode, static_cast<const unsigned char *>(inBuffer), inBufferSize, systemBuffer, systemSize,
+               status, information);
 
   // Success, informational and warning statuses carry data back (a warning such as STATUS_BUFFER_OVERFLOW
   // still fails the call); an error status returns nothing.
-  const bool isError = (static_cast<uint32_t>(status) >> 30) == 3;
-  if (!isError) {
-    const uintptr_t copied = std::min<uintptr_t>(irp.Information, outBufferSize);
+  if (!NT_ERROR(status)) {
+    const uintptr_t copied = std::min<uintptr_t>(information, outBufferSize);
     if (copied != 0) std::memcpy(outBuffer, systemBuffer, copied);
-    *bytesReturned = static_cast<DWORD>(std::min<uintptr_t>(irp.Information, 0xFFFFFFFFu));
+    *bytesReturned = static_cast<DWORD>(std::min<uintptr_t>(information, 0xFFFFFFFFu));
   }
   return NT_SUCCESS(status) ? ERROR_SUCCESS : NtStatusToDosError(status);
 }
 
 }  // namespace kvplat
+
+extern "C" void IofCompleteRequest(PIRP irp, CCHAR /*priorityBoost*/) {
+  reinterpret_cast<kvplat::KernelIrp *>(irp)->completed = true;
+}

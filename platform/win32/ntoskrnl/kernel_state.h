@@ -1,6 +1,6 @@
-// The kernel's own state: the loaded drivers and the namespace of their devices. One lock serialises
-// loading, unloading and every request, so a driver is never unloaded while one of its routines runs. It is
-// recursive because a driver calls back into the kernel (IoCreateDevice) from DriverEntry.
+// The kernel's own state: the loaded drivers and the namespace of their devices and links. One lock
+// serialises loading, unloading and every IRP, so a driver is never unloaded while one of its routines runs.
+// It is recursive because a driver calls back into the kernel (IoCreateDevice) from its routines.
 #pragma once
 #include <map>
 #include <memory>
@@ -12,15 +12,20 @@
 
 namespace kvplat {
 
+struct LoadedDriver;
+
 struct DeviceObject {
-  std::string name;                    // as the driver spelled it
-  KV_DRIVER_OBJECT *driver = nullptr;  // null once the device is deleted
+  std::string name;                    // "\Device\Name" as the driver spelled it; empty for an unnamed device
+  DEVICE_OBJECT *object = nullptr;     // null once the device is deleted
+  LoadedDriver *driver = nullptr;      // null once the device is deleted
+  std::unique_ptr<unsigned char[]> storage;  // the DEVICE_OBJECT and its extension
 };
 
 struct LoadedDriver {
   std::string serviceKey;  // the service name folded to lower case
   void *module = nullptr;  // from dlopen
-  KV_DRIVER_OBJECT object{};
+  DRIVER_OBJECT object{};
+  std::u16string registryPath;  // the buffer of the path DriverEntry was given
   std::vector<DeviceRef> devices;
 };
 
@@ -28,6 +33,7 @@ struct KernelState {
   std::recursive_mutex mutex;
   std::vector<std::unique_ptr<LoadedDriver>> drivers;
   std::map<std::string, DeviceRef> devices;  // key: the device name folded to lower case
+  std::map<std::string, std::string> links;  // \DosDevices\ name -> device name, both folded
 };
 
 // Never destroyed, so that drivers still loaded at exit stay reachable and are not torn down under a
@@ -37,12 +43,38 @@ KernelState &Kernel();
 // Object and service names compare case-insensitively, as on Windows.
 std::string FoldCase(const std::string &name);
 
-// The kernel services handed to every driver object.
-NTSTATUS KernelIoCreateDevice(KV_DRIVER_OBJECT *driverObject, const char *name);
-void KernelDbgPrint(const char *text);
-void KernelTraceMessage(const char *line);
+// The driver whose object this is, or null. Caller holds the lock.
+LoadedDriver *DriverOf(const DRIVER_OBJECT *object);
 
-// Removes the driver's devices from the namespace and cuts them off from the driver. Caller holds the lock.
+// Deletes the devices that the driver left, and the links to them. Caller holds the lock.
 void DeleteDevicesOf(LoadedDriver &driver);
+
+// An IRP with its one stack location, and whether IoCompleteRequest has been called for it.
+struct KernelIrp {
+  IRP irp{};
+  IO_STACK_LOCATION stack{};
+  bool completed = false;
+
+  KernelIrp(UCHAR majorFunction, DEVICE_OBJECT *device, FILE_OBJECT *file, KPROCESSOR_MODE mode) {
+    irp.Type = 6;  // IO_TYPE_IRP
+    irp.Size = sizeof irp;
+    irp.RequestorMode = mode;
+    irp.Tail.Overlay.CurrentStackLocation = &stack;
+    stack.MajorFunction = majorFunction;
+    stack.DeviceObject = device;
+    stack.FileObject = file;
+  }
+  KernelIrp(const KernelIrp &) = delete;
+  KernelIrp &operator=(const KernelIrp &) = delete;
+};
+
+// Sends an IRP (a KernelIrp's) to the device's driver and returns the status it was completed with. The IRP's current
+// stack location names the request. A driver that leaves it pending is not supported. Caller holds the lock.
+NTSTATUS CallDriver(DEVICE_OBJECT *device, IRP *irp);
+
+// One line of the trace session for a request that DeviceIoControl sent, from its IRP: the control code's
+// name, the address in its input, the status word in its system buffer or the error it failed with.
+void TraceRequest(DWORD ioControlCode, const unsigned char *input, DWORD inputSize, const unsigned char *systemBuffer,
+                  DWORD systemSize, NTSTATUS status, ULONG_PTR information);
 
 }  // namespace kvplat

@@ -1,38 +1,55 @@
+// The simulated hardware's test port, reached as a kernel-mode test harness reaches it: an IRP of the
+// kernel's own (RequestorMode KernelMode, as IoBuildDeviceIoControlRequest makes one) with the driver's
+// private control code IOCTL_KELVORANT_TEST_PORT, sent to the device \\.\Kelvorant of this process. It is
+// not traced.
 #include "kvplat/machine_port.h"
 
 #include <cstdio>
+#include <algorithm>
+#include <cstring>
+#include <vector>
 
+#include "core/kelvorant_ioctl.h"
 #include "kernel_state.h"
 
 namespace kvplat {
 
+namespace {
+constexpr size_t kReasonBytes = 512;  // room for the driver's answer
+}
+
 bool SendMachineCommand(const std::string &command, std::string *why) {
-  std::string reason;
-  bool done = false;
   KernelState &kernel = Kernel();
-  {
-    std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
-    DeviceRef device = FindDevice("Kelvorant");
-    KV_DRIVER_OBJECT *driver = device ? device->driver : nullptr;
-    if (driver == nullptr) {
-      reason = "no driver serves \\\\.\\Kelvorant in this process";
-    } else if (driver->MachineControl == nullptr) {
-      reason = "the driver of \\\\.\\Kelvorant has no simulated machine";
-    } else {
-      char message[512] = {};
-      const NTSTATUS status = driver->MachineControl(driver, command.c_str(), message, sizeof message);
-      message[sizeof message - 1] = '\0';
-      done = NT_SUCCESS(status);
-      if (!done) {
-        char fallback[64];
-        std::snprintf(fallback, sizeof fallback, "the driver refused the command (status 0x%08X)",
-                      static_cast<unsigned>(status));
-        reason = message[0] != '\0' ? message : fallback;
-      }
-    }
+  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  DeviceRef device = FindDevice("Kelvorant");
+  DEVICE_OBJECT *object = device ? device->object : nullptr;
+  if (object == nullptr) {
+    *why = "no driver serves \\\\.\\Kelvorant in this process";
+    return false;
   }
-  if (!done && why != nullptr) *why = reason;
-  return done;
+  std::vector<char> buffer(std::max(command.size(), kReasonBytes));
+  std::memcpy(buffer.data(), command.data(), command.size());
+  KernelIrp request(IRP_MJ_DEVICE_CONTROL, object, nullptr, KernelMode);
+  request.irp.AssociatedIrp.SystemBuffer = buffer.data();
+  request.stack.Parameters.DeviceIoControl.IoControlCode = kvsys::IOCTL_KELVORANT_TEST_PORT;
+  request.stack.Parameters.DeviceIoControl.InputBufferLength = static_cast<ULONG>(command.size());
+  request.stack.Parameters.DeviceIoControl.OutputBufferLength = kReasonBytes;
+  const NTSTATUS status = CallDriver(object, &request.irp);
+  if (status == STATUS_INVALID_DEVICE_REQUEST) {
+    *why = "the driver of \\\\.\\Kelvorant has no test port";
+    return false;
+  }
+  if (!NT_SUCCESS(status)) {
+    char text[64];
+    std::snprintf(text, sizeof text, "the driver failed the command (status 0x%08X)", static_cast<unsigned>(status));
+    *why = text;
+    return false;
+  }
+  // The answer is the reason the command was refused; none means it was done.
+  const size_t length = std::min<size_t>(request.irp.IoStatus.Information, kReasonBytes);
+  if (length == 0) return true;
+  *why = std::string(buffer.data(), length);
+  return false;
 }
 
 }  // namespace kvplat

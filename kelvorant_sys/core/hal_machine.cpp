@@ -1,0 +1,95 @@
+#include "core/hal_machine.h"
+
+#include <cstring>
+
+#include "core/pci_regs.h"
+#include "core/restore_plan.h"
+
+namespace kvsys {
+
+namespace {
+
+constexpr uint16_t kInvalidVendorId = 0xffff;  // what an empty slot answers
+constexpr uint32_t kDevicesPerBus = 32;
+
+// The bus, slot and bytes of one write being carried out.
+struct WriteRun {
+  const HalBus *bus;
+  uint32_t bus_number;
+  uint32_t slot;
+  unsigned first;  // configuration offset of data[0]
+  const uint8_t *data;
+};
+
+bool WriteRegister(void *context, const RegisterWrite &write) {
+  const WriteRun &run = *static_cast<const WriteRun *>(context);
+  const uint32_t written =
+      run.bus->set(run.bus->context, run.bus_number, run.slot, run.data + (write.offset - run.first), write.offset,
+                   write.width);
+  return written == write.width;
+}
+
+}  // namespace
+
+bool HalReachesConfigSpace(const HalBus &bus) {
+  for (uint32_t device = 0; device < kDevicesPerBus; ++device) {
+    uint16_t vendor = kInvalidVendorId;
+    const uint32_t n = bus.get(bus.context, 0, PciSlotNumber(device, 0), &vendor, kRegVendorId, sizeof vendor);
+    if (n == 0) return false;  // no bus 0 at all
+    if (n == sizeof vendor && vendor != kInvalidVendorId) return true;
+  }
+  return false;
+}
+
+HalMachine::HalMachine(const HalBus &bus) : bus_(bus), present_(std::make_unique<uint8_t[]>(kExtendedSize)) {}
+HalMachine::~HalMachine() = default;
+
+bool HalMachine::Present(uint32_t bus, uint32_t slot) {
+  uint16_t vendor = kInvalidVendorId;
+  const uint32_t n = bus_.get(bus_.context, bus, slot, &vendor, kRegVendorId, sizeof vendor);
+  return n == sizeof vendor && vendor != kInvalidVendorId;
+}
+
+uint32_t HalMachine::ReadRange(uint32_t bus, uint32_t slot, unsigned offset, unsigned length, uint8_t *out) {
+  std::memset(out, 0xff, length);
+  uint32_t n = bus_.get(bus_.context, bus, slot, out, offset, length);
+  if (n > length) n = length;
+  // Whatever the HAL left past its count is not configuration space.
+  std::memset(out + n, 0xff, length - n);
+  return n;
+}
+
+Access HalMachine::Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) {
+  std::memset(out, 0xff, length);
+  const PciAddress a = AddressOfIndex(0, fn);
+  const uint32_t slot = PciSlotNumber(a.device, a.function);
+  if (offset == kRegVendorId && length >= sizeof(uint16_t)) {
+    // The read of the header brings the vendor ID along: one call to the HAL, not two.
+    const uint32_t n = ReadRange(a.bus, slot, offset, length, out);
+    if (n >= sizeof(uint16_t) && (out[0] != 0xff || out[1] != 0xff)) return Access::kDone;
+    std::memset(out, 0xff, length);
+    return Access::kAbsent;
+  }
+  if (!Present(a.bus, slot)) return Access::kAbsent;
+  ReadRange(a.bus, slot, offset, length, out);
+  return Access::kDone;
+}
+
+Access HalMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) {
+  const PciAddress a = AddressOfIndex(0, fn);
+  const uint32_t slot = PciSlotNumber(a.device, a.function);
+  if (!Present(a.bus, slot)) return Access::kAbsent;
+  if (length > kExtendedSize) length = kExtendedSize;
+  // Only what the HAL returned is known of the device, and only that is written back.
+  const uint32_t known = ReadRange(a.bus, slot, offset, length, present_.get());
+  WriteRun run{&bus_, a.bus, slot, offset, data};
+  const bool all_written = VisitRestoreWrites(offset, length, present_.get(), known, data, WriteRegister, &run);
+  return all_written ? Access::kDone : Access::kFailed;
+}
+
+ControlResult HalMachine::Control(std::string_view, std::string *why) {
+  *why = "the HAL machine has no test port";
+  return ControlResult::kUnsupported;
+}
+
+}  // namespace kvsys

@@ -1,0 +1,53 @@
+// The machine of a computer reached through the HAL's bus-data routines (HalGetBusDataByOffset and
+// HalSetBusDataByOffset on PCIConfiguration): Windows' own HAL, or on Linux the platform's, which reads sysfs.
+// An address where nothing answers is absent, bytes the HAL does not return (extended space, on most
+// systems; all but the first 64 for an unprivileged reader of sysfs) read as 0xFF, and a write puts back
+// only the registers that differ from the device, highest first and never the identification registers
+// (the core's restore plan).
+//
+// The routines come in as function pointers so that the machine is the same code in the driver and in the
+// tests, which give it a simulated bus.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "core/machine.h"
+
+namespace kvsys {
+
+// PCI_SLOT_NUMBER as a ULONG: the device number in bits 0-4, the function number in bits 5-7.
+constexpr uint32_t PciSlotNumber(uint32_t device, uint32_t function) { return (device & 0x1f) | (function & 7) << 5; }
+
+struct HalBus {
+  // As HalGetBusDataByOffset: the number of bytes read, 0 when the bus does not exist; an empty slot reads
+  // as 2 bytes of vendor ID 0xFFFF.
+  uint32_t (*get)(void *context, uint32_t bus, uint32_t slot, void *buffer, uint32_t offset, uint32_t length);
+  // As HalSetBusDataByOffset: the number of bytes written.
+  uint32_t (*set)(void *context, uint32_t bus, uint32_t slot, const void *buffer, uint32_t offset, uint32_t length);
+  void *context;
+};
+
+// True when some device on bus 0 answers: the HAL reaches configuration space (it does not under Wine).
+bool HalReachesConfigSpace(const HalBus &bus);
+
+class HalMachine final : public Machine {
+ public:
+  explicit HalMachine(const HalBus &bus);
+  ~HalMachine() override;
+
+  Access Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) override;
+  Access Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) override;
+  ControlResult Control(std::string_view command, std::string *why) override;
+
+ private:
+  bool Present(uint32_t bus, uint32_t slot);
+  // Reads [offset, offset + length) into out; what the HAL does not return is 0xFF. Returns the byte count
+  // that the HAL returned.
+  uint32_t ReadRange(uint32_t bus, uint32_t slot, unsigned offset, unsigned length, uint8_t *out);
+
+  HalBus bus_;
+  // The device's present bytes during a write, kept off the kernel stack; requests come one at a time.
+  std::unique_ptr<uint8_t[]> present_;
+};
+
+}  // namespace kvsys

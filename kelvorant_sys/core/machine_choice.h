@@ -1,0 +1,42 @@
+// Which machine the driver serves: the string value `Machine` under its service key decides when it is
+// there (the platform fills it from KELVORANT_MACHINE on Linux):
+//   demo        the built-in demo machine, a captured laptop
+//   hal         this computer, through the HAL's bus-data routines
+//   PATH        a machine file when PATH ends in .json, else an lspci dump, read with the kernel's file routines
+// demo and PATH may end in @DDDD to serve that PCI domain instead of 0000; demo and hal are words in any
+// case. Without the value (or with an empty one) the driver serves the HAL when it reaches configuration
+// space (some device answers on bus 0) and the demo machine otherwise, as under Wine, which has no PCI
+// hardware: the program creates the service afresh at every start, so a value could not be set in between.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/hal_machine.h"
+
+namespace kvsys {
+
+enum class MachineKind { kHal, kDemo, kDump, kJson };
+
+struct MachineChoice {
+  MachineKind kind = MachineKind::kDemo;
+  std::string path;     // the file of kDump and kJson
+  uint32_t domain = 0;  // the served PCI domain
+};
+
+// Parses a Machine value. False with the reason in *why when it names no machine it can serve ("hal@0001":
+// the HAL reaches domain 0000 only).
+bool ParseMachineValue(std::string_view text, MachineChoice *out, std::string *why);
+
+struct MachineSetting {
+  bool present = false;   // the value exists under the service key
+  std::string_view text;  // its text (REG_SZ)
+};
+
+// The value's machine, or the one that fits this computer when there is none. `bus` is probed only when
+// the setting leaves the choice open. False with the reason in *why as ParseMachineValue.
+bool ChooseMachine(const MachineSetting &setting, const HalBus &bus, MachineChoice *out, std::string *why);
+
+const char *MachineKindName(MachineKind kind);
+
+}  // namespace kvsys

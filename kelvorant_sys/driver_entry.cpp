@@ -1,0 +1,170 @@
+// KELVORANT.sys: a WDM driver that creates \Device\Kelvorant with the link \DosDevices\Kelvorant and serves
+// the program's four configuration requests. The same source builds the Windows driver and the Linux one,
+// which the platform's kernel loads (see wdk.h). Everything a request does is the core's
+// HandleDeviceControl; this file is the kernel glue: the machine chosen at start (core/machine_choice.h),
+// the device, the dispatch routines and the unload.
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "core/device_control.h"
+#include "core/machine_choice.h"
+#include "core/machine_open.h"
+#include "kernel_files.h"
+#include "service_key.h"
+#include "wdk.h"
+
+namespace {
+
+const WCHAR kDeviceName[] = L"\\Device\\Kelvorant";
+const WCHAR kLinkName[] = L"\\DosDevices\\Kelvorant";
+const WCHAR kMachineValue[] = L"Machine";
+
+struct DriverState {
+  kvsys::OpenedMachine machine;
+  KMUTEX lock;  // one request at a time reaches the machine
+};
+
+uint32_t HalGet(void *, uint32_t bus, uint32_t slot, void *buffer, uint32_t offset, uint32_t length) {
+  return HalGetBusDataByOffset(PCIConfiguration, bus, slot, buffer, offset, length);
+}
+
+uint32_t HalSet(void *, uint32_t bus, uint32_t slot, const void *buffer, uint32_t offset, uint32_t length) {
+  return HalSetBusDataByOffset(PCIConfiguration, bus, slot, const_cast<void *>(buffer), offset, length);
+}
+
+const kvsys::HalBus kHalBus = {HalGet, HalSet, nullptr};
+
+// One line for whoever reads the kernel's debug output (on Linux the platform's standard error).
+void Say(const std::string &line) {
+  DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_ERROR_LEVEL, "KELVORANT.sys: %s\n", line.c_str());
+}
+
+// What the device's extension holds.
+struct DeviceExtension {
+  DriverState *state;
+};
+
+DriverState *StateOf(PDEVICE_OBJECT device) { return static_cast<DeviceExtension *>(device->DeviceExtension)->state; }
+
+NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
+  irp->IoStatus.Status = status;
+  irp->IoStatus.Information = information;
+  IoCompleteRequest(irp, IO_NO_INCREMENT);
+  return status;
+}
+
+NTSTATUS DispatchOpenClose(PDEVICE_OBJECT, PIRP irp) { return Complete(irp, STATUS_SUCCESS, 0); }
+
+NTSTATUS StatusOf(const kvsys::RequestOutcome &outcome) {
+  switch (outcome.completion) {
+    case kvsys::Completion::kDone:
+      return STATUS_SUCCESS;
+    case kvsys::Completion::kUnknownRequest:
+      return STATUS_INVALID_DEVICE_REQUEST;
+    case kvsys::Completion::kBadBuffer:
+      return STATUS_INVALID_PARAMETER;
+    case kvsys::Completion::kFailed:
+      break;
+  }
+  return NTSTATUS_FROM_WIN32(outcome.error);
+}
+
+// The test port: the command line in the buffer, and back the reason it was refused (nothing when done).
+ULONG_PTR RunTestPortCommand(kvsys::Machine &machine, char *buffer, ULONG input_length, ULONG output_length) {
+  std::string why;
+  const std::string_view command(buffer ? buffer : "", buffer ? input_length : 0);
+  if (machine.Control(command, &why) == kvsys::ControlResult::kDone) return 0;
+  if (!buffer) return 0;
+  const size_t length = why.size() < output_length ? why.size() : output_length;
+  std::copy_n(why.data(), length, buffer);
+  return length;
+}
+
+NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
+  DriverState *state = StateOf(device);
+  const IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
+  const ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
+  const ULONG input_length = stack->Parameters.DeviceIoControl.InputBufferLength;
+  const ULONG output_length = stack->Parameters.DeviceIoControl.OutputBufferLength;
+  // Only a buffered request has its data in the system buffer; the requests are all buffered, so any other
+  // method is an unknown request and its buffer is not looked at.
+  void *buffer = (code & 3) == METHOD_BUFFERED ? irp->AssociatedIrp.SystemBuffer : nullptr;
+
+  KeWaitForSingleObject(&state->lock, Executive, KernelMode, FALSE, nullptr);
+  NTSTATUS status = STATUS_SUCCESS;
+  ULONG_PTR information = 0;
+  if (code == kvsys::IOCTL_KELVORANT_TEST_PORT && irp->RequestorMode == KernelMode) {
+    information = RunTestPortCommand(*state->machine.machine, static_cast<char *>(buffer), input_length, output_length);
+  } else {
+    const kvsys::RequestOutcome outcome = kvsys::HandleDeviceControl(
+        *state->machine.machine, state->machine.faults, state->machine.domain, code, buffer, input_length, output_length);
+    status = StatusOf(outcome);
+    information = NT_SUCCESS(status) ? outcome.information : 0;
+  }
+  KeReleaseMutex(&state->lock, FALSE);
+  return Complete(irp, status, information);
+}
+
+void DriverUnload(PDRIVER_OBJECT driver) {
+  UNICODE_STRING link;
+  RtlInitUnicodeString(&link, kLinkName);
+  IoDeleteSymbolicLink(&link);
+  if (PDEVICE_OBJECT device = driver->DeviceObject) {
+    delete StateOf(device);
+    IoDeleteDevice(device);
+  }
+}
+
+// The machine that the service key asks for, or the one that fits this computer. False after saying why.
+bool OpenMachine(PUNICODE_STRING registry_path, kvsys::OpenedMachine *machine) {
+  std::string value, why;
+  kvsys::MachineSetting setting;
+  setting.present = kvsys::ReadServiceString(registry_path, kMachineValue, &value);
+  setting.text = value;
+  kvsys::MachineChoice choice;
+  if (!kvsys::ChooseMachine(setting, kHalBus, &choice, &why)) {
+    Say("the service value Machine is \"" + value + "\": " + why);
+    return false;
+  }
+  DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_INFO_LEVEL, "KELVORANT.sys: serving the %s machine\n",
+             kvsys::MachineKindName(choice.kind));
+  kvsys::KernelTextFiles files;
+  if (!kvsys::OpenMachine(choice, kHalBus, files, machine, &why, Say)) {
+    Say(why);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" DRIVER_INITIALIZE DriverEntry;
+
+extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path) {
+  auto state = std::make_unique<DriverState>();
+  if (!OpenMachine(registry_path, &state->machine)) return STATUS_DEVICE_CONFIGURATION_ERROR;
+  KeInitializeMutex(&state->lock, 0);
+
+  UNICODE_STRING name, link;
+  RtlInitUnicodeString(&name, kDeviceName);
+  RtlInitUnicodeString(&link, kLinkName);
+  PDEVICE_OBJECT device = nullptr;
+  NTSTATUS status =
+      IoCreateDevice(driver, sizeof(DeviceExtension), &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, FALSE, &device);
+  if (!NT_SUCCESS(status)) return status;
+  status = IoCreateSymbolicLink(&link, &name);
+  if (!NT_SUCCESS(status)) {
+    IoDeleteDevice(device);
+    return status;
+  }
+  static_cast<DeviceExtension *>(device->DeviceExtension)->state = state.release();
+
+  driver->MajorFunction[IRP_MJ_CREATE] = DispatchOpenClose;
+  driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchOpenClose;
+  driver->MajorFunction[IRP_MJ_CLOSE] = DispatchOpenClose;
+  driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
+  driver->DriverUnload = DriverUnload;
+  device->Flags &= ~DO_DEVICE_INITIALIZING;
+  return STATUS_SUCCESS;
+}

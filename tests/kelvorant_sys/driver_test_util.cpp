@@ -1,0 +1,71 @@
+#include "driver_test_util.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kvtest {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "kv-driver-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::string TempDir::Write(const std::string &name, const std::string &text) const {
+  const fs::path file = fs::path(path_) / name;
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << text;
+  return file.string();
+}
+
+std::string ReadFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string CapturePath(const std::string &name) { return std::string(KV_TEST_DATA_DIR) + "/lspci/" + name; }
+std::string Capture(const std::string &name) { return ReadFile(CapturePath(name)); }
+
+bool LocalFiles::ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
+                           std::string *why) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *why = "cannot open";
+    return false;
+  }
+  for (std::string line; std::getline(in, line);)
+    if (!on_line(line)) break;
+  return true;
+}
+
+std::vector<uint8_t> MakeRequest(uint32_t code, uint32_t bus, uint32_t device, uint32_t function) {
+  const kvsys::RequestInfo *info = kvsys::FindRequestByCode(code);
+  std::vector<uint8_t> request(info ? info->size : 272, 0);
+  const uint32_t address[3] = {bus, device, function};
+  std::memcpy(request.data(), address, sizeof address);
+  return request;
+}
+
+uint32_t StatusOf(const std::vector<uint8_t> &request) {
+  uint32_t status;
+  std::memcpy(&status, request.data() + request.size() - 4, 4);
+  return status;
+}
+
+const uint8_t *DataOf(const std::vector<uint8_t> &request) { return request.data() + 12; }
+uint8_t *DataOf(std::vector<uint8_t> &request) { return request.data() + 12; }
+
+}  // namespace kvtest

@@ -1,0 +1,192 @@
+// The HAL machine on a simulated bus with HalGetBusDataByOffset's answers: what it reads, what it writes
+// back and in which order. How the core's request handling turns its answers into the statuses the program
+// reads is the same for every machine and tested with the Linux driver (tests/kelvorant_sys).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "core/restore_plan.h"
+#include "core/hal_machine.h"
+
+namespace {
+
+using kvsys::Access;
+
+struct Write {
+  uint32_t offset, width;
+  bool operator==(const Write &) const = default;
+};
+
+// Configuration spaces behind HalGetBusDataByOffset. Buses past `buses` do not exist (0 bytes), an empty slot
+// answers 2 bytes of vendor ID 0xFFFF, and the HAL returns at most `reach` bytes of a function (256 on
+// most systems: no extended space).
+struct FakeHal {
+  uint32_t buses = 1;
+  uint32_t reach = 256;
+  std::map<std::pair<uint32_t, uint32_t>, std::array<uint8_t, 4096>> functions;
+  std::vector<Write> writes;
+  int fail_write_at = -1;  // the write with this index comes back short
+  int gets = 0;             // calls of Get
+
+  std::array<uint8_t, 4096> &Add(uint32_t bus, uint32_t device, uint32_t function, uint16_t vendor) {
+    auto &space = functions[{bus, kvsys::PciSlotNumber(device, function)}];
+    for (size_t i = 0; i < space.size(); ++i) space[i] = static_cast<uint8_t>(i * 7 + 1);
+    space[0] = vendor & 0xff;
+    space[1] = vendor >> 8;
+    return space;
+  }
+
+  static uint32_t Get(void *context, uint32_t bus, uint32_t slot, void *buffer, uint32_t offset, uint32_t length) {
+    auto *self = static_cast<FakeHal *>(context);
+    ++self->gets;
+    if (bus >= self->buses) return 0;
+    auto it = self->functions.find({bus, slot});
+    if (it == self->functions.end()) {
+      if (offset != 0 || length < 2) return 0;
+      std::memset(buffer, 0xff, 2);
+      return 2;
+    }
+    if (offset >= self->reach) return 0;
+    const uint32_t n = std::min(length, self->reach - offset);
+    std::memcpy(buffer, it->second.data() + offset, n);
+    return n;
+  }
+
+  static uint32_t Set(void *context, uint32_t bus, uint32_t slot, const void *buffer, uint32_t offset,
+                      uint32_t length) {
+    auto *self = static_cast<FakeHal *>(context);
+    auto it = self->functions.find({bus, slot});
+    if (it == self->functions.end() || offset + length > self->reach) return 0;
+    const int index = static_cast<int>(self->writes.size());
+    self->writes.push_back({offset, length});
+    if (index == self->fail_write_at) return 0;
+    std::memcpy(it->second.data() + offset, buffer, length);
+    return length;
+  }
+
+  kvsys::HalBus Bus() { return {Get, Set, this}; }
+};
+
+kvsys::FunctionIndex Index(uint32_t bus, uint32_t device, uint32_t function) {
+  return static_cast<kvsys::FunctionIndex>(bus << 8 | device << 3 | function);
+}
+
+TEST(HalMachine, ReadsWhatTheHalReturnsAndFfBeyond) {
+  FakeHal hal;
+  hal.buses = 2;
+  const auto &space = hal.Add(1, 2, 3, 0x8086);
+  kvsys::HalMachine machine(hal.Bus());
+
+  std::vector<uint8_t> out(256);
+  EXPECT_EQ(machine.Read(Index(1, 2, 3), 0, 256, out.data()), Access::kDone);
+  EXPECT_TRUE(std::equal(out.begin(), out.end(), space.begin()));
+  EXPECT_EQ(hal.gets, 1) << "the header's read brings its vendor ID: a bus scan asks the HAL once a function";
+
+  // Extended space that the HAL does not reach reads as 0xFF, and the request still succeeds.
+  std::vector<uint8_t> ext(3840, 0);
+  EXPECT_EQ(machine.Read(Index(1, 2, 3), 0x100, 3840, ext.data()), Access::kDone);
+  EXPECT_TRUE(std::all_of(ext.begin(), ext.end(), [](uint8_t b) { return b == 0xff; }));
+
+  // A HAL that reaches it returns it.
+  hal.reach = 4096;
+  EXPECT_EQ(machine.Read(Index(1, 2, 3), 0x100, 3840, ext.data()), Access::kDone);
+  EXPECT_TRUE(std::equal(ext.begin(), ext.end(), space.begin() + 0x100));
+
+  // A short answer: the rest is 0xFF, not whatever the buffer held.
+  hal.reach = 64;
+  std::fill(out.begin(), out.end(), 0);
+  EXPECT_EQ(machine.Read(Index(1, 2, 3), 0, 256, out.data()), Access::kDone);
+  EXPECT_TRUE(std::equal(out.begin(), out.begin() + 64, space.begin()));
+  EXPECT_TRUE(std::all_of(out.begin() + 64, out.end(), [](uint8_t b) { return b == 0xff; }));
+}
+
+TEST(HalMachine, NothingAnsweringIsAbsent) {
+  FakeHal hal;
+  hal.Add(0, 0, 0, 0x8086);
+  kvsys::HalMachine machine(hal.Bus());
+  struct Case {
+    uint32_t bus, device, function;
+  };
+  for (const Case &c : {Case{0, 1, 0}, Case{0, 0, 1}, Case{5, 0, 0}, Case{255, 31, 7}}) {
+    std::vector<uint8_t> out(256, 0);
+    EXPECT_EQ(machine.Read(Index(c.bus, c.device, c.function), 0, 256, out.data()), Access::kAbsent) << c.bus;
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xff; }));
+    std::vector<uint8_t> ext(3840, 0);
+    EXPECT_EQ(machine.Read(Index(c.bus, c.device, c.function), 0x100, 3840, ext.data()), Access::kAbsent) << c.bus;
+    EXPECT_EQ(machine.Write(Index(c.bus, c.device, c.function), 0, 256, out.data()), Access::kAbsent);
+  }
+  EXPECT_TRUE(hal.writes.empty());
+}
+
+TEST(HalMachine, WritesBackOnlyDifferingRegistersHighestFirst) {
+  FakeHal hal;
+  auto &space = hal.Add(0, 4, 0, 0x10ec);
+  space[0x0e] = 0x00;  // a device header
+  kvsys::HalMachine machine(hal.Bus());
+  std::array<uint8_t, 256> before;
+  std::copy_n(space.begin(), 256, before.begin());
+
+  std::array<uint8_t, 256> wanted = before;
+  wanted[0x00] ^= 0xff;  // vendor ID: never written
+  wanted[0x04] ^= 0x06;  // command
+  wanted[0x07] ^= 0x80;  // status: never written
+  wanted[0x10] ^= 0xf0;  // BAR0
+  wanted[0x3c] ^= 0x0b;  // interrupt line
+  wanted[0xa1] ^= 0x01;  // device-specific
+
+  ASSERT_EQ(machine.Write(Index(0, 4, 0), 0, 256, wanted.data()), Access::kDone);
+  const std::vector<Write> expected = {{0xa0, 4}, {0x3c, 4}, {0x10, 4}, {0x04, 2}};
+  EXPECT_EQ(hal.writes, expected);
+  // The same plan as the Linux driver's.
+  const auto plan = kvsys::PlanRestoreWrites(0, 256, before.data(), 256, wanted.data());
+  ASSERT_EQ(plan.size(), expected.size());
+  for (size_t i = 0; i < plan.size(); ++i) EXPECT_EQ((Write{plan[i].offset, plan[i].width}), expected[i]);
+
+  EXPECT_EQ(space[0x00], before[0x00]);
+  EXPECT_EQ(space[0x07], before[0x07]);
+  EXPECT_EQ(space[0x04], wanted[0x04]);
+  EXPECT_EQ(space[0xa1], wanted[0xa1]);
+}
+
+TEST(HalMachine, AWriteThatDoesNotGoThroughStopsTheRestore) {
+  FakeHal hal;
+  auto &space = hal.Add(0, 4, 0, 0x10ec);
+  kvsys::HalMachine machine(hal.Bus());
+  std::array<uint8_t, 256> wanted;
+  std::copy_n(space.begin(), 256, wanted.begin());
+  wanted[0x40] ^= 1;
+  wanted[0x80] ^= 1;
+  wanted[0xc0] ^= 1;
+  hal.fail_write_at = 1;  // cppcheck-suppress unreadVariable ; read through hal.Bus()
+  EXPECT_EQ(machine.Write(Index(0, 4, 0), 0, 256, wanted.data()), Access::kFailed);
+  EXPECT_EQ(hal.writes, (std::vector<Write>{{0xc0, 4}, {0x80, 4}}));
+}
+
+TEST(HalMachine, UnreachableExtendedSpaceIsNotWritten) {
+  FakeHal hal;
+  hal.Add(0, 4, 0, 0x10ec);
+  kvsys::HalMachine machine(hal.Bus());
+  std::vector<uint8_t> wanted(3840, 0x5a);
+  EXPECT_EQ(machine.Write(Index(0, 4, 0), 0x100, 3840, wanted.data()), Access::kDone);
+  EXPECT_TRUE(hal.writes.empty());
+}
+
+TEST(HalMachine, ReachesConfigSpaceWhenADeviceOnBusZeroAnswers) {
+  struct Case {
+    uint32_t buses;
+    int device;  // -1: none on bus 0
+    bool expected;
+  };
+  for (const Case &c : {Case{0, -1, false}, Case{1, -1, false}, Case{1, 0, true}, Case{1, 31, true}}) {
+    FakeHal hal;
+    hal.buses = c.buses;
+    if (c.device >= 0) hal.Add(0, static_cast<uint32_t>(c.device), 0, 0x1022);
+    EXPECT_EQ(kvsys::HalReachesConfigSpace(hal.Bus()), c.expected) << c.buses << " " << c.device;
+  }
+}
+
+}  // namespace

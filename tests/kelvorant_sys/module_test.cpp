@@ -1,0 +1,292 @@
+// KELVORANT.sys as the platform's kernel runs it: loaded as the service manager loads it, its machine named
+// by KELVORANT_MACHINE (the service key's Machine value, or the HAL's folder), its device opened and sent
+// requests, its test port reached by the kernel's own IRPs, each request traced.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "core/dump_reader.h"
+#include "core/kelvorant_ioctl.h"
+#include "driver_test_util.h"
+#include "kvplat/io_manager.h"
+#include "kvplat/machine_port.h"
+
+namespace {
+
+using kvtest::MakeRequest;
+using kvtest::StatusOf;
+namespace fs = std::filesystem;
+
+constexpr char kService[] = "KELVORANT";
+
+class Module : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    device_.reset();
+    if (running_) kvplat::UnloadDriver(kService);
+    if (trace_ >= 0) {
+      kvplat::SetTraceFile(-1, "");
+      close(trace_);
+    }
+    unsetenv("KELVORANT_MACHINE");
+  }
+
+  // Starts the driver on the machine (nullptr: KELVORANT_MACHINE unset); returns the Win32 error of the
+  // start, and in *said what the driver (and the HAL) said on standard error.
+  DWORD Start(const char *machine, std::string *said = nullptr) {
+    if (machine)
+      setenv("KELVORANT_MACHINE", machine, 1);
+    else
+      unsetenv("KELVORANT_MACHINE");
+    testing::internal::CaptureStderr();
+    const DWORD error = kvplat::LoadDriver(kService, KV_BUILD_DIR "/KELVORANT.sys");
+    running_ = error == ERROR_SUCCESS;
+    if (running_) {
+      EXPECT_EQ(kvplat::CreateDeviceFile("Kelvorant", &device_), 0u);
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    if (said) *said = err;
+    return error;
+  }
+
+  void Stop() {
+    device_.reset();
+    ASSERT_EQ(kvplat::UnloadDriver(kService), 0u);
+    running_ = false;
+  }
+
+  DWORD Send(uint32_t code, std::vector<uint8_t> &buffer, uint32_t input, uint32_t output, DWORD *returned) {
+    return kvplat::SendDeviceControl(*device_, code, buffer.data(), input, buffer.data(), output, returned);
+  }
+
+  // Reads the standard space of a function; returns its status word, or -1 when the call fails.
+  int64_t ReadStatus(uint32_t bus, uint32_t device, uint32_t function) {
+    std::vector<uint8_t> request = MakeRequest(kvsys::IOCTL_READ_CONFIG, bus, device, function);
+    DWORD returned = 0;
+    if (Send(kvsys::IOCTL_READ_CONFIG, request, 272, 272, &returned) != 0 || returned != 272) return -1;
+    return StatusOf(request);
+  }
+
+  std::string TraceTo(const std::string &path) {
+    trace_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    kvplat::SetTraceFile(trace_, path);
+    return path;
+  }
+
+  kvplat::DeviceFileRef device_;
+  bool running_ = false;
+  int trace_ = -1;
+};
+
+// A folder laid out like /sys/bus/pci/devices with two functions of the demo laptop.
+std::string FakeSysfs(const kvtest::TempDir &dir) {
+  for (const auto &f : kvsys::ParseDump(kvtest::Capture("tree-fujitsu-p8010.txt")).functions) {
+    const std::string name = kvsys::FormatAddress(f.address);
+    if (name == "00:1f.3" || name == "00:1c.0")
+      dir.Write("devices/0000:" + name + "/config", std::string(f.image.begin(), f.image.end()));
+  }
+  return dir.path() + "/devices";
+}
+
+TEST_F(Module, StartsOnEveryMachineKind) {
+  kvtest::TempDir dir;
+  const std::string data = KV_TEST_DATA_DIR;
+  const std::string sysfs = FakeSysfs(dir);
+  std::error_code error;
+  const bool live_listed = fs::is_directory("/sys/bus/pci/devices", error);
+  const bool live_any = live_listed && !fs::is_empty("/sys/bus/pci/devices", error);
+  const int64_t live_host = fs::exists("/sys/bus/pci/devices/0000:00:00.0", error) ? 1 : 0;
+  struct Case { std::optional<std::string> machine; uint32_t bus, device, function; int64_t status; } cases[] = {
+      {"demo", 0x1c, 0x03, 0, 1},
+      {"demo", 0x1c, 0x03, 1, 0},
+      {data + "/lspci/cap-rebar.txt", 0x09, 0x00, 0, 1},
+      {data + "/lspci/cap-ea-1.txt@0002", 0x01, 0x00, 0, 1},
+      {data + "/machines/fujitsu-faults.json", 0x02, 0x00, 0, 1},
+      {"sysfs:" + sysfs, 0x00, 0x1f, 3, 1},
+      {"sysfs:" + sysfs, 0x00, 0x1f, 2, 0},
+      // This machine's own 00:00.0, where there is one; the default is sysfs when it lists any function,
+      // else the demo, whose 00:00.0 is a host bridge.
+      {"sysfs", 0x00, 0x00, 0, live_host},
+      {std::nullopt, 0x00, 0x00, 0, live_any ? live_host : 1},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.machine.value_or("(unset)"));
+    if (c.machine == "sysfs" && !live_listed) continue;
+    std::string said;
+    ASSERT_EQ(Start(c.machine ? c.machine->c_str() : nullptr, &said), 0u) << said;
+    EXPECT_EQ(ReadStatus(c.bus, c.device, c.function), c.status);
+    EXPECT_EQ(said, "");
+    Stop();
+    EXPECT_FALSE(kvplat::FindDevice("Kelvorant")) << "the unload takes the device and its link";
+  }
+}
+
+// The statuses of the kernel's file routines, as the driver words them. The common ones are shown end to
+// end (tests/e2e/run_files_test.cpp, faults_test.cpp); these are the rest.
+TEST_F(Module, AMachineFileThatCannotBeReadIsNamedWithWhy) {
+  kvtest::TempDir dir;
+  const std::string socket_path = dir.path() + "/m.txt";
+  const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socket_path.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  struct Case { std::string machine, said; } cases[] = {
+      {socket_path, socket_path + ": is a socket, not a regular file"},
+      {"/etc/passwd/m.txt", "/etc/passwd/m.txt: cannot open: No such file or directory"},
+      {dir.path() + "/" + std::string(300, 'x') + ".json",
+       dir.path() + "/" + std::string(300, 'x') + ".json: cannot open: File name too long"},
+      {"hal@0001", "./hal: cannot open: No such file or directory"},  // a file of that name, here
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.machine);
+    std::string said;
+    EXPECT_EQ(Start(c.machine.c_str(), &said), static_cast<DWORD>(ERROR_GEN_FAILURE));
+    EXPECT_EQ(said, "kelvorant: KELVORANT.sys: " + c.said + "\n");
+    EXPECT_FALSE(kvplat::FindDevice("Kelvorant"));
+  }
+  close(s);
+}
+
+TEST_F(Module, BufferSizesAndUnknownCodesFailTheCall) {
+  ASSERT_EQ(Start("demo"), 0u);
+  struct Case { uint32_t code, input, output; DWORD error; } cases[] = {
+      {kvsys::IOCTL_READ_CONFIG, 272, 272, 0},
+      {kvsys::IOCTL_READ_CONFIG, 271, 272, ERROR_INVALID_PARAMETER},
+      {kvsys::IOCTL_WRITE_CONFIG, 272, 0, ERROR_INVALID_PARAMETER},
+      {kvsys::IOCTL_READ_EXT_CONFIG, 3856, 3856, 0},
+      {kvsys::IOCTL_WRITE_EXT_CONFIG, 272, 272, ERROR_INVALID_PARAMETER},
+      {kvsys::IOCTL_KELVORANT_TEST_PORT, 4, 272, ERROR_INVALID_FUNCTION},  // from user mode: unknown
+      {0x222000, 272, 272, ERROR_INVALID_FUNCTION},
+  };
+  for (const Case &c : cases) {
+    std::vector<uint8_t> buffer(3856, 0);
+    DWORD returned = 99;
+    EXPECT_EQ(Send(c.code, buffer, c.input, c.output, &returned), c.error) << std::hex << c.code;
+    EXPECT_EQ(returned, c.error ? 0u : c.input);
+  }
+}
+
+TEST_F(Module, TestPortAndTrace) {
+  kvtest::TempDir dir;
+  const std::string trace = TraceTo(dir.path() + "/trace.txt");
+  ASSERT_EQ(Start("demo@0000"), 0u);
+  struct Case { const char *command; const char *why; } cases[] = {
+      {"unplug 00:1f.3", ""},
+      {"reset 00:1f", "\"00:1f\" is not a PCI address (BB:DD.F or DDDD:BB:DD.F)"},
+      {"plug 00:03.0", "no function 00:03.0 in this machine"},
+  };
+  for (const Case &c : cases) {
+    std::string why;
+    EXPECT_EQ(kvplat::SendMachineCommand(c.command, &why), c.why[0] == 0) << c.command;
+    EXPECT_EQ(why, c.why);
+  }
+  EXPECT_EQ(ReadStatus(0x00, 0x1f, 3), 0);  // unplugged
+  std::vector<uint8_t> buffer(3856, 0);
+  DWORD returned;
+  Send(kvsys::IOCTL_WRITE_EXT_CONFIG, buffer, 3856, 272, &returned);
+  Send(0x222000, buffer, 12, 12, &returned);
+  Send(kvsys::IOCTL_READ_CONFIG, buffer, 4, 272, &returned);
+  Stop();
+  EXPECT_EQ(kvtest::ReadFile(trace), "IOCTL_READ_CONFIG 00:1f.3 status=0 returned=272\n"
+                                     "IOCTL_WRITE_EXT_CONFIG 00:00.0 error=87\n"
+                                     "0x00222000 00:00.0 error=1\n"
+                                     "IOCTL_READ_CONFIG - error=87\n")
+      << "the test port's requests are not traced";
+
+  ASSERT_EQ(Start(("sysfs:" + FakeSysfs(dir) + "@0000").c_str()), 0u);
+  std::string why;
+  EXPECT_FALSE(kvplat::SendMachineCommand("reset 00:1f.3", &why));
+  EXPECT_EQ(why, "the HAL machine has no test port");
+}
+
+TEST_F(Module, TraceLinesNameTheServedDomain) {
+  kvtest::TempDir dir;
+  const std::string trace = TraceTo(dir.path() + "/trace.txt");
+  const std::string sysfs = dir.path() + "/devices";
+  dir.Write("devices/0001:1c:03.4/config", std::string(256, '\x11'));
+  ASSERT_EQ(Start(("sysfs:" + sysfs + "@0001").c_str()), 0u);
+  EXPECT_EQ(ReadStatus(0x1c, 3, 4), 1);
+  std::vector<uint8_t> request = MakeRequest(kvsys::IOCTL_READ_EXT_CONFIG, 300, 3, 4);
+  DWORD returned;
+  Send(kvsys::IOCTL_READ_EXT_CONFIG, request, 3856, 3856, &returned);
+  Stop();
+  EXPECT_EQ(kvtest::ReadFile(trace), "IOCTL_READ_CONFIG 0001:1c:03.4 status=1 returned=272\n"
+                                     "IOCTL_READ_EXT_CONFIG 0001:12c:03.4 status=2 returned=3856\n");
+}
+
+// Save and Reload on sysfs, through the HAL: only the registers that differ are written, never the
+// identification registers or the status; what the HAL cannot write fails the request.
+TEST_F(Module, ReloadOnSysfsWritesWhatDiffersAndNothingElse) {
+  kvtest::TempDir dir;
+  const std::string sysfs = FakeSysfs(dir);
+  const std::string config = sysfs + "/0000:00:1c.0/config";
+  const std::string saved = kvtest::ReadFile(config);
+  ASSERT_EQ(Start(("sysfs:" + sysfs).c_str()), 0u);
+  std::vector<uint8_t> request = MakeRequest(kvsys::IOCTL_READ_CONFIG, 0, 0x1c, 0);
+  std::vector<uint8_t> ext = MakeRequest(kvsys::IOCTL_READ_EXT_CONFIG, 0, 0x1c, 0);
+  DWORD returned;
+  ASSERT_EQ(Send(kvsys::IOCTL_READ_CONFIG, request, 272, 272, &returned), 0u);
+  ASSERT_EQ(Send(kvsys::IOCTL_READ_EXT_CONFIG, ext, 3856, 3856, &returned), 0u);
+
+  // The function lost its settings, and its IDs, status and BIST changed (its file, as an FPGA's reload would).
+  std::string reloaded = saved;
+  for (unsigned at : {0x00u, 0x06u, 0x08u, 0x0fu, 0x1eu, 0x04u, 0x19u, 0x1cu, 0x3cu, 0x41u, 0x186u})
+    reloaded[at] = static_cast<char>(reloaded[at] ^ 0x5a);
+  std::ofstream(config, std::ios::binary) << reloaded;
+  std::vector<uint8_t> write = request, write_ext = ext;
+  ASSERT_EQ(Send(kvsys::IOCTL_WRITE_CONFIG, write, 272, 272, &returned), 0u);
+  ASSERT_EQ(Send(kvsys::IOCTL_WRITE_EXT_CONFIG, write_ext, 3856, 3856, &returned), 0u);
+  EXPECT_EQ(StatusOf(write), 1u);
+  EXPECT_EQ(StatusOf(write_ext), 0u);
+  std::string expected = saved;
+  for (unsigned at : {0x00u, 0x06u, 0x08u, 0x0fu, 0x1eu}) expected[at] = reloaded[at];
+  EXPECT_EQ(kvtest::ReadFile(config), expected);
+
+  // A file that may not be written: the request says it failed.
+  std::ofstream(config, std::ios::binary) << reloaded;
+  chmod(config.c_str(), 0444);
+  chmod(dir.path().c_str(), 0755);  // for the user nobody
+  const bool root = geteuid() == 0;
+  if (root && seteuid(65534) != 0) GTEST_SKIP() << "cannot drop privileges";
+  const DWORD sent = Send(kvsys::IOCTL_WRITE_CONFIG, write, 272, 272, &returned);
+  if (root) {
+    ASSERT_EQ(seteuid(0), 0);
+  }
+  EXPECT_EQ(sent, 0u);
+  EXPECT_EQ(StatusOf(write), 2u);
+}
+
+// What the HAL says about the folder it serves, once, in the driver's name.
+TEST_F(Module, TheHalSaysWhatItsFolderLacks) {
+  kvtest::TempDir dir;
+  dir.Write("devices/0002:00:00.0/config", std::string(64, '\x11'));
+  dir.Write("devices/0001:00:00.0/config", std::string(64, '\x11'));
+  struct Case { std::string machine, said; } cases[] = {
+      {"sysfs:" + dir.path() + "/none", "cannot list " + dir.path() + "/none: No such file or directory"},
+      {"sysfs:" + dir.path() + "/devices",
+       dir.path() + "/devices lists no PCI function of domain 0000 (it lists functions of domains 0001, 0002: add @0001 "
+                    "to the path)"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.machine);
+    ASSERT_EQ(Start(c.machine.c_str()), 0u);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ReadStatus(0, 0, 0), 0);
+    EXPECT_EQ(ReadStatus(0, 1, 0), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "kelvorant: KELVORANT.sys: " + c.said + "\n");
+    Stop();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+// The routines a driver imports from the kernel, called as a driver calls them: files, the service key's
+// value from KELVORANT_MACHINE, string conversions, mutexes, debug output.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <ddk/ntddk.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "kvplat/io_manager.h"
+#include "kvplat/machine_setting.h"
+#include "test_support.h"
+
+namespace {
+
+using Kind = kvplat::MachineVariable::Kind;
+
+UNICODE_STRING Counted(std::u16string &text) {
+  UNICODE_STRING s;
+  s.Buffer = text.data();
+  s.Length = s.MaximumLength = static_cast<USHORT>(text.size() * sizeof(char16_t));
+  return s;
+}
+
+// Opens `path` as a driver does; returns the status.
+NTSTATUS Open(const std::string &path, HANDLE *handle) {
+  std::u16string name = u"\\??\\";
+  for (char c : path) name += static_cast<char16_t>(static_cast<unsigned char>(c));
+  UNICODE_STRING object = Counted(name);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &object, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+  IO_STATUS_BLOCK io;
+  return ZwCreateFile(handle, GENERIC_READ | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                      FILE_SHARE_READ, FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+}
+
+TEST(KernelFiles, OnlyARegularFileOpensAndOthersSayWhatTheyAre) {
+  kvtest::TempDir dir;
+  kvtest::WriteText(dir / "file", "0123456789");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, (dir / "socket").c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  symlink((dir / "fifo").c_str(), (dir / "link-to-fifo").c_str());
+  struct Case { std::string path; NTSTATUS status; } cases[] = {
+      {dir / "file", STATUS_SUCCESS},
+      {dir.path() + "\\file", STATUS_SUCCESS},  // Win32 separators
+      {dir / "none", STATUS_OBJECT_NAME_NOT_FOUND},
+      {dir / "file/below", STATUS_OBJECT_PATH_NOT_FOUND},
+      {dir.path(), STATUS_FILE_IS_A_DIRECTORY},
+      {dir / "fifo", STATUS_PIPE_NOT_AVAILABLE},
+      {dir / "link-to-fifo", STATUS_PIPE_NOT_AVAILABLE},
+      {"/dev/null", STATUS_OBJECT_TYPE_MISMATCH},
+      {dir / "socket", STATUS_IO_REPARSE_TAG_NOT_HANDLED},
+  };
+  for (const Case &c : cases) {
+    HANDLE handle = nullptr;
+    EXPECT_EQ(Open(c.path, &handle), c.status) << c.path;
+    if (NT_SUCCESS(c.status)) {
+      EXPECT_EQ(ZwClose(handle), STATUS_SUCCESS);
+    }
+  }
+  close(s);
+}
+
+TEST(KernelFiles, SizeAndReadsToTheEndOrAnError) {
+  kvtest::TempDir dir;
+  kvtest::WriteText(dir / "file", "0123456789");
+  HANDLE handle = nullptr;
+  ASSERT_EQ(Open(dir / "file", &handle), STATUS_SUCCESS);
+  FILE_STANDARD_INFORMATION info;
+  IO_STATUS_BLOCK io;
+  ASSERT_EQ(ZwQueryInformationFile(handle, &io, &info, sizeof info, FileStandardInformation), STATUS_SUCCESS);
+  EXPECT_EQ(info.EndOfFile.QuadPart, 10);
+  char buffer[8];
+  LARGE_INTEGER offset;
+  offset.QuadPart = 6;
+  EXPECT_EQ(ZwReadFile(handle, nullptr, nullptr, nullptr, &io, buffer, sizeof buffer, &offset, nullptr), STATUS_SUCCESS);
+  EXPECT_EQ(std::string(buffer, io.Information), "6789");
+  EXPECT_EQ(ZwReadFile(handle, nullptr, nullptr, nullptr, &io, buffer, sizeof buffer, nullptr, nullptr),
+            STATUS_END_OF_FILE);
+  EXPECT_EQ(io.Information, 0u);
+  EXPECT_EQ(ZwClose(handle), STATUS_SUCCESS);
+  EXPECT_EQ(ZwClose(handle), STATUS_INVALID_HANDLE);
+
+  // A read that fails is an error, not the end of the file.
+  ASSERT_EQ(Open("/proc/self/mem", &handle), STATUS_SUCCESS);
+  offset.QuadPart = 0;
+  EXPECT_EQ(ZwReadFile(handle, nullptr, nullptr, nullptr, &io, buffer, sizeof buffer, &offset, nullptr),
+            STATUS_IO_DEVICE_ERROR);
+  ZwClose(handle);
+}
+
+TEST(MachineVariable, SysfsForTheHalEverythingElseForTheDriver) {
+  struct Case { const char *text; Kind kind; const char *value, *root; uint32_t domain; } cases[] = {
+      {nullptr, Kind::kDefault, "", "", 0},
+      {"@0001", Kind::kDefault, "", "", 1},
+      {"sysfs", Kind::kSysfs, "", "/sys/bus/pci/devices", 0},
+      {"sysfs:/tmp/d@0002", Kind::kSysfs, "", "/tmp/d", 2},
+      {"demo@0001", Kind::kValue, "demo@0001", "", 1},
+      {"/d/m.json", Kind::kValue, "/d/m.json", "", 0},
+      {"Demo", Kind::kValue, "./Demo", "", 0},  // files, which the driver would read as its words
+      {"hal@0003", Kind::kValue, "./hal@0003", "", 3},
+      {"sysfsdump.txt", Kind::kValue, "sysfsdump.txt", "", 0},
+  };
+  for (const auto &c : cases) {
+    const kvplat::MachineVariable machine = kvplat::ParseMachineVariable(c.text);
+    const std::string what = c.text ? c.text : "(unset)";
+    EXPECT_EQ(machine.kind, c.kind) << what;
+    EXPECT_EQ(machine.value, c.value) << what;
+    EXPECT_EQ(machine.sysfsRoot, c.root) << what;
+    EXPECT_EQ(machine.domain, c.domain) << what;
+  }
+}
+
+// The value Machine under a loaded driver's service key, as KELVORANT_MACHINE makes it; the key is there
+// while the driver is.
+TEST(Registry, TheServiceKeyHoldsTheMachineValue) {
+  kvtest::EnvOverride env;
+  kvtest::TempDir dir;
+  env.Set("KV_FAKE_LOG", dir / "log");
+  std::u16string path = u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\RegistryTest";
+  std::u16string value = u"Machine";
+  UNICODE_STRING key_name = Counted(path), value_name = Counted(value);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &key_name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+  HANDLE key = nullptr;
+  EXPECT_EQ(ZwOpenKey(&key, KEY_READ, &attributes), STATUS_OBJECT_NAME_NOT_FOUND) << "no driver of that service";
+
+  const std::pair<const char *, std::u16string> cases[] = {
+      {"sysfs:/nowhere@0001", u"hal"},
+      {"/d/m\xc3\xa9.json", u"/d/m\u00e9.json"},
+      {"demo", u"demo"},
+  };
+  for (const auto &[machine, expected] : cases) {
+    env.Set("KELVORANT_MACHINE", machine);
+    ASSERT_EQ(kvplat::LoadDriver("RegistryTest", KV_FAKE_DRIVER), 0u);
+    ASSERT_EQ(ZwOpenKey(&key, KEY_READ, &attributes), STATUS_SUCCESS);
+    // The size first: a buffer of the fixed part gets STATUS_BUFFER_OVERFLOW and the length.
+    KEY_VALUE_PARTIAL_INFORMATION header;
+    ULONG length = 0;
+    EXPECT_EQ(ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, &header, sizeof header, &length),
+              STATUS_BUFFER_OVERFLOW);
+    std::vector<unsigned char> whole(length);
+    ASSERT_EQ(ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, whole.data(), length, &length),
+              STATUS_SUCCESS);
+    const auto *info = reinterpret_cast<const KEY_VALUE_PARTIAL_INFORMATION *>(whole.data());
+    EXPECT_EQ(info->Type, static_cast<ULONG>(REG_SZ));
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(info->Data), info->DataLength / 2), expected + u'\0');
+    std::u16string other = u"Start";
+    UNICODE_STRING other_name = Counted(other);
+    EXPECT_EQ(ZwQueryValueKey(key, &other_name, KeyValuePartialInformation, whole.data(), length, &length),
+              STATUS_OBJECT_NAME_NOT_FOUND);
+    ZwClose(key);
+    EXPECT_EQ(kvplat::UnloadDriver("RegistryTest"), 0u);
+  }
+}
+
+TEST(RtlStrings, Utf8AndUtf16BothWays) {
+  struct Case { std::string utf8; std::u16string utf16; NTSTATUS status; } cases[] = {
+      {"path/m.json", u"path/m.json", STATUS_SUCCESS},
+      {"J\xc3\xb6rg \xe2\x82\xac \xf0\x9f\x98\x80", u"J\u00f6rg \u20ac \U0001F600", STATUS_SUCCESS},
+      {"bad \xff end", u"bad \ufffd end", STATUS_SOME_NOT_MAPPED},
+      {"cut \xe2\x82", u"cut \ufffd\ufffd", STATUS_SOME_NOT_MAPPED},
+      {"overlong \xc0\xaf", u"overlong \ufffd\ufffd", STATUS_SOME_NOT_MAPPED},
+  };
+  for (const Case &c : cases) {
+    ULONG bytes = 0;
+    EXPECT_EQ(RtlUTF8ToUnicodeN(nullptr, 0, &bytes, c.utf8.data(), static_cast<ULONG>(c.utf8.size())), c.status);
+    std::u16string wide(bytes / 2, u'\0');
+    EXPECT_EQ(RtlUTF8ToUnicodeN(wide.data(), bytes, &bytes, c.utf8.data(), static_cast<ULONG>(c.utf8.size())), c.status);
+    EXPECT_EQ(wide, c.utf16) << c.utf8;
+    if (c.status != STATUS_SUCCESS) continue;
+    std::string narrow(c.utf8.size(), '\0');
+    EXPECT_EQ(RtlUnicodeToUTF8N(narrow.data(), static_cast<ULONG>(narrow.size()), &bytes, wide.data(),
+                                static_cast<ULONG>(wide.size() * 2)),
+              STATUS_SUCCESS);
+    EXPECT_EQ(narrow, c.utf8);
+  }
+  char small[3];
+  ULONG bytes = 0;
+  const std::u16string text = u"abcdef";
+  EXPECT_EQ(RtlUnicodeToUTF8N(small, sizeof small, &bytes, text.data(), 12), STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(bytes, 3u);
+}
+
+TEST(KernelMutex, OwnedRecursivelyAndOneOwnerAtATime) {
+  KMUTEX mutex;
+  KeInitializeMutex(&mutex, 0);
+  ASSERT_EQ(KeWaitForSingleObject(&mutex, Executive, KernelMode, FALSE, nullptr), STATUS_SUCCESS);
+  ASSERT_EQ(KeWaitForSingleObject(&mutex, Executive, KernelMode, FALSE, nullptr), STATUS_SUCCESS);
+  bool entered = false;
+  std::thread other([&] {
+    KeWaitForSingleObject(&mutex, Executive, KernelMode, FALSE, nullptr);
+    entered = true;
+    KeReleaseMutex(&mutex, FALSE);
+  });
+  KeReleaseMutex(&mutex, FALSE);
+  EXPECT_FALSE(entered) << "still owned once";
+  KeReleaseMutex(&mutex, FALSE);
+  other.join();
+  EXPECT_TRUE(entered);
+}
+
+TEST(DbgPrintEx, ErrorLevelLinesOnly) {
+  testing::internal::CaptureStderr();
+  DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_ERROR_LEVEL, "KELVORANT.sys: %s %d\n", "shown", 1);
+  DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_INFO_LEVEL, "KELVORANT.sys: serving the %s machine\n", "demo");
+  DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_WARNING_LEVEL, "not shown\n");
+  DbgPrintEx(DPFLTR_IHVDRIVER_ID, 0x80000001, "a mask with the error bit\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "kelvorant: KELVORANT.sys: shown 1\nkelvorant: a mask with the error bit\n");
+}
+
+}  // namespace
