@@ -10,6 +10,7 @@
 #include "core/device_control.h"
 #include "core/machine_choice.h"
 #include "core/machine_open.h"
+#include "kernel_ecam.h"
 #include "kernel_files.h"
 #include "service_key.h"
 #include "wdk.h"
@@ -129,8 +130,10 @@ bool OpenMachine(PUNICODE_STRING registry_path, kvsys::OpenedMachine *machine) {
   }
   DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_INFO_LEVEL, "KELVORANT.sys: serving the %s machine\n",
              kvsys::MachineKindName(choice.kind));
+  // Only the HAL machine reaches hardware, and only it looks for ECAM.
+  const kvsys::EcamSpace ecam = choice.kind == kvsys::MachineKind::kHal ? kvsys::FindEcam(Say) : kvsys::EcamSpace{};
   kvsys::KernelTextFiles files;
-  if (!kvsys::OpenMachine(choice, kHalBus, files, machine, &why, Say)) {
+  if (!kvsys::OpenMachine(choice, kHalBus, ecam, files, machine, &why, Say)) {
     Say(why);
     return false;
   }

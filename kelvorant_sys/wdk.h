@@ -16,6 +16,18 @@
 
 #include <ddk/ntddk.h>
 
+#if defined(_WIN32)
+// The firmware table interface as documented for kernel mode, which mingw-w64's DDK declares only in part
+// (the query's structure, in ntddk.h): ZwQuerySystemInformation with SystemFirmwareTableInformation (76).
+// AuxKlibGetSystemFirmwareTable would serve too, but mingw-w64 has neither aux_klib.h nor its library.
+extern "C" {
+typedef enum _SYSTEM_INFORMATION_CLASS { SystemFirmwareTableInformation = 76 } SYSTEM_INFORMATION_CLASS;
+NTSYSAPI NTSTATUS NTAPI ZwQuerySystemInformation(SYSTEM_INFORMATION_CLASS SystemInformationClass,
+                                                 PVOID SystemInformation, ULONG SystemInformationLength,
+                                                 PULONG ReturnLength);
+}
+#endif
+
 // A Win32 error carried in an NTSTATUS, which RtlNtStatusToDosError turns back into that error.
 #ifndef FACILITY_NTWIN32
 #define FACILITY_NTWIN32 0x7
