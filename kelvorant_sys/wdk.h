@@ -1,5 +1,6 @@
-// The Windows Driver Kit by its real name, <ddk/ntddk.h>: mingw-w64's in the Windows build, the platform's
-// (platform/win32/include/ddk/ntddk.h) in the Linux build. Each build puts exactly one of them on the
+// The Windows Driver Kit by its real name, <ddk/ntifs.h> (which includes <ddk/ntddk.h>; the driver needs it
+// for security descriptors): mingw-w64's in the Windows build, the platform's
+// (platform/win32/include/ddk/) in the Linux build. Each build puts exactly one of them on the
 // driver's include path; the driver's code includes this header and nothing else of the kernel's.
 #pragma once
 
@@ -14,7 +15,7 @@
 #endif
 #endif
 
-#include <ddk/ntddk.h>
+#include <ddk/ntifs.h>
 
 #if defined(_WIN32)
 // The firmware table interface as documented for kernel mode, which mingw-w64's DDK declares only in part

@@ -293,6 +293,26 @@ TEST_F(Module, TheHalSaysWhatItsFolderLacks) {
   }
 }
 
+// The device is SYSTEM's and the Administrators' alone, and one handle at a time: another open fails as an
+// exclusive device's does on Windows, and the first handle goes on working.
+TEST_F(Module, OnlySystemAndAdministratorsOpenTheDeviceOnceAtATime) {
+  ASSERT_EQ(Start("demo"), 0u);
+  EXPECT_EQ(kvplat::DeviceSecurity("Kelvorant"), "D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SetLastError(0);
+    HANDLE second = CreateFileA("\\\\.\\Kelvorant", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(second, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadStatus(0x1c, 0x03, 0), 1) << "the first handle still works";
+  }
+  device_.reset();
+  HANDLE again = CreateFileA("\\\\.\\Kelvorant", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(again, INVALID_HANDLE_VALUE) << "closed, it opens again";
+  CloseHandle(again);
+}
+
 // ECAM: the driver finds MCFG through the firmware table interface and reads and writes extended space in
 // the windows it maps, through the platform's device memory; standard space, and every bus that no range of
 // segment group 0 holds, stay with the HAL (here the sysfs folder).

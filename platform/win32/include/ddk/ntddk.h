@@ -216,6 +216,7 @@ typedef struct _DEVICE_OBJECT {
   PVOID DeviceExtension; /* DeviceExtensionSize bytes of the driver's own, zeroed */
 } DEVICE_OBJECT, *PDEVICE_OBJECT;
 
+#define DO_EXCLUSIVE 0x00000008 /* one open file at a time: another open fails with STATUS_ACCESS_DENIED */
 #define DO_DEVICE_INITIALIZING 0x00000080
 #define FILE_DEVICE_SECURE_OPEN 0x00000100
 
@@ -289,7 +290,7 @@ DECLSPEC_IMPORT void FASTCALL IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
 #define IoCompleteRequest IofCompleteRequest
 
 /* Creates a device of the driver, named (\Device\Name) or not; it is initialising (DO_DEVICE_INITIALIZING)
-   until the driver clears the flag. */
+   until the driver clears the flag. An Exclusive device (DO_EXCLUSIVE) has one open file at most. */
 DECLSPEC_IMPORT NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG DeviceExtensionSize,
                                               PUNICODE_STRING DeviceName, DEVICE_TYPE DeviceType,
                                               ULONG DeviceCharacteristics, BOOLEAN Exclusive,
