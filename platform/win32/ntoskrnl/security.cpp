@@ -38,7 +38,7 @@ std::string SddlSid(const unsigned char *bytes, size_t available) {
   for (UCHAR b : sid->IdentifierAuthority.Value) authority = authority << 8 | b;
   std::string text = "S-1-" + std::to_string(authority);
   for (UCHAR i = 0; i < sid->SubAuthorityCount; ++i) {
-    ULONG sub;
+    ULONG sub = 0;
     std::memcpy(&sub, bytes + 8 + size_t{4} * i, 4);
     text += "-" + std::to_string(sub);
   }
