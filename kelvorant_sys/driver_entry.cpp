@@ -4,12 +4,15 @@
 // HandleDeviceControl; this file is the kernel glue: the machine chosen at start (core/machine_choice.h),
 // the device, the dispatch routines and the unload.
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "core/device_control.h"
 #include "core/machine_choice.h"
 #include "core/machine_open.h"
+#include "device_security.h"
+#include "kernel_ecam.h"
 #include "kernel_files.h"
 #include "service_key.h"
 #include "wdk.h"
@@ -129,8 +132,10 @@ bool OpenMachine(PUNICODE_STRING registry_path, kvsys::OpenedMachine *machine) {
   }
   DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_INFO_LEVEL, "KELVORANT.sys: serving the %s machine\n",
              kvsys::MachineKindName(choice.kind));
+  // Only the HAL machine reaches hardware, and only it looks for ECAM.
+  const kvsys::EcamSpace ecam = choice.kind == kvsys::MachineKind::kHal ? kvsys::FindEcam(Say) : kvsys::EcamSpace{};
   kvsys::KernelTextFiles files;
-  if (!kvsys::OpenMachine(choice, kHalBus, files, machine, &why, Say)) {
+  if (!kvsys::OpenMachine(choice, kHalBus, ecam, files, machine, &why, Say)) {
     Say(why);
     return false;
   }
@@ -150,9 +155,19 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_
   RtlInitUnicodeString(&name, kDeviceName);
   RtlInitUnicodeString(&link, kLinkName);
   PDEVICE_OBJECT device = nullptr;
+  // Exclusive: one open file at a time, as the program keeps its one handle.
   NTSTATUS status =
-      IoCreateDevice(driver, sizeof(DeviceExtension), &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, FALSE, &device);
+      IoCreateDevice(driver, sizeof(DeviceExtension), &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, TRUE, &device);
   if (!NT_SUCCESS(status)) return status;
+  status = kvsys::RestrictToAdministrators(device);
+  if (!NT_SUCCESS(status)) {
+    char text[96];
+    std::snprintf(text, sizeof text, "cannot restrict the device to SYSTEM and Administrators (status 0x%08lX)",
+                  static_cast<unsigned long>(status));
+    Say(text);
+    IoDeleteDevice(device);
+    return status;
+  }
   status = IoCreateSymbolicLink(&link, &name);
   if (!NT_SUCCESS(status)) {
     IoDeleteDevice(device);

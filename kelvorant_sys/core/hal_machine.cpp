@@ -1,6 +1,7 @@
 #include "core/hal_machine.h"
 
 #include <cstring>
+#include <utility>
 
 #include "core/pci_regs.h"
 #include "core/restore_plan.h"
@@ -41,7 +42,8 @@ bool HalReachesConfigSpace(const HalBus &bus) {
   return false;
 }
 
-HalMachine::HalMachine(const HalBus &bus) : bus_(bus), present_(std::make_unique<uint8_t[]>(kExtendedSize)) {}
+HalMachine::HalMachine(const HalBus &bus, EcamSpace ecam)
+    : bus_(bus), ecam_(std::move(ecam)), present_(std::make_unique<uint8_t[]>(kExtendedSize)) {}
 HalMachine::~HalMachine() = default;
 
 bool HalMachine::Present(uint32_t bus, uint32_t slot) {
@@ -71,6 +73,8 @@ Access HalMachine::Read(FunctionIndex fn, unsigned offset, unsigned length, uint
     return Access::kAbsent;
   }
   if (!Present(a.bus, slot)) return Access::kAbsent;
+  const uint64_t window = offset >= kStandardSize ? EcamWindowOf(ecam_.ranges, a.bus, a.device, a.function) : 0;
+  if (window) return EcamRead(ecam_.memory, window, offset, length, out);
   ReadRange(a.bus, slot, offset, length, out);
   return Access::kDone;
 }
@@ -80,6 +84,8 @@ Access HalMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, con
   const uint32_t slot = PciSlotNumber(a.device, a.function);
   if (!Present(a.bus, slot)) return Access::kAbsent;
   if (length > kExtendedSize) length = kExtendedSize;
+  const uint64_t window = offset >= kStandardSize ? EcamWindowOf(ecam_.ranges, a.bus, a.device, a.function) : 0;
+  if (window) return EcamWrite(ecam_.memory, window, offset, length, data, present_.get());
   // Only what the HAL returned is known of the device, and only that is written back.
   const uint32_t known = ReadRange(a.bus, slot, offset, length, present_.get());
   WriteRun run{&bus_, a.bus, slot, offset, data};

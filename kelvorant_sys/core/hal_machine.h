@@ -5,12 +5,21 @@
 // only the registers that differ from the device, highest first and never the identification registers
 // (the core's restore plan).
 //
+// Where the ACPI table MCFG maps the function's bus (core/ecam.h), its extended space (0x100-0xFFF) is
+// read and written through ECAM instead, which the HAL's routines do not reach on most systems; the
+// standard space stays with the HAL. It is the path both Windows and Linux take for the first 256 bytes,
+// it serialises with the system's own accesses, and it can write the command register as a 16-bit word:
+// ECAM here writes whole dwords only, and a dword at 0x04 would carry the status register's
+// write-one-to-clear bits along. The function must answer the HAL's vendor ID read (the present-check)
+// before its window is mapped.
+//
 // The routines come in as function pointers so that the machine is the same code in the driver and in the
 // tests, which give it a simulated bus.
 #pragma once
 #include <cstdint>
 #include <memory>
 
+#include "core/ecam.h"
 #include "core/machine.h"
 
 namespace kvsys {
@@ -32,7 +41,7 @@ bool HalReachesConfigSpace(const HalBus &bus);
 
 class HalMachine final : public Machine {
  public:
-  explicit HalMachine(const HalBus &bus);
+  explicit HalMachine(const HalBus &bus, EcamSpace ecam = {});
   ~HalMachine() override;
 
   Access Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) override;
@@ -46,6 +55,7 @@ class HalMachine final : public Machine {
   uint32_t ReadRange(uint32_t bus, uint32_t slot, unsigned offset, unsigned length, uint8_t *out);
 
   HalBus bus_;
+  EcamSpace ecam_;
   // The device's present bytes during a write, kept off the kernel stack; requests come one at a time.
   std::unique_ptr<uint8_t[]> present_;
 };

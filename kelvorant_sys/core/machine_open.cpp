@@ -56,13 +56,13 @@ void WarnIfEmpty(const SimMachine &machine, const MachineChoice &choice, TextFil
 
 }  // namespace
 
-bool OpenMachine(const MachineChoice &choice, const HalBus &bus, TextFiles &files, OpenedMachine *out,
-                 std::string *why, const Warn &warn) {
+bool OpenMachine(const MachineChoice &choice, const HalBus &bus, const EcamSpace &ecam, TextFiles &files,
+                 OpenedMachine *out, std::string *why, const Warn &warn) {
   FaultTable faults;
   std::unique_ptr<SimMachine> simulated;
   switch (choice.kind) {
     case MachineKind::kHal:
-      out->machine = std::make_unique<HalMachine>(bus);
+      out->machine = std::make_unique<HalMachine>(bus, ecam);
       out->domain = 0;
       return true;
     case MachineKind::kDemo:

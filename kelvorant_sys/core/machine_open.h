@@ -24,8 +24,9 @@ struct OpenedMachine {
   uint32_t domain = 0;
 };
 
-// False with one line in *why (naming the file and the line or place) when the machine cannot be built.
-bool OpenMachine(const MachineChoice &choice, const HalBus &bus, TextFiles &files, OpenedMachine *out,
-                 std::string *why, const Warn &warn);
+// False with one line in *why (naming the file and the line or place) when the machine cannot be built. The
+// HAL machine reaches extended space through `ecam` where it maps the bus.
+bool OpenMachine(const MachineChoice &choice, const HalBus &bus, const EcamSpace &ecam, TextFiles &files,
+                 OpenedMachine *out, std::string *why, const Warn &warn);
 
 }  // namespace kvsys

@@ -41,7 +41,7 @@ OpenedMachine Open(const std::string &value) {
   kvtest::LocalFiles files;
   std::string why;
   EXPECT_TRUE(ParseMachineValue(value, &choice, &why)) << value << ": " << why;
-  EXPECT_TRUE(OpenMachine(choice, kNoBuses, files, &m, &why, [](const std::string &) {})) << value << ": " << why;
+  EXPECT_TRUE(OpenMachine(choice, kNoBuses, {}, files, &m, &why, [](const std::string &) {})) << value << ": " << why;
   return m;
 }
 

@@ -59,6 +59,26 @@ std::vector<uint8_t> MakeRequest(uint32_t code, uint32_t bus, uint32_t device, u
   return request;
 }
 
+std::vector<uint8_t> MakeMcfg(const std::vector<McfgEntry> &entries) {
+  std::vector<uint8_t> table(44 + 16 * entries.size(), 0);
+  std::memcpy(table.data(), "MCFG", 4);
+  const uint32_t length = static_cast<uint32_t>(table.size());
+  std::memcpy(table.data() + 4, &length, 4);
+  table[8] = 1;
+  std::memcpy(table.data() + 10, "KVTEST", 6);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    uint8_t *e = table.data() + 44 + 16 * i;
+    std::memcpy(e, &entries[i].base, 8);
+    std::memcpy(e + 8, &entries[i].segment, 2);
+    e[10] = entries[i].start_bus;
+    e[11] = entries[i].end_bus;
+  }
+  uint8_t sum = 0;
+  for (uint8_t b : table) sum = static_cast<uint8_t>(sum + b);
+  table[9] = static_cast<uint8_t>(-sum);  // the checksum: all bytes add up to 0
+  return table;
+}
+
 uint32_t StatusOf(const std::vector<uint8_t> &request) {
   uint32_t status;
   std::memcpy(&status, request.data() + request.size() - 4, 4);

@@ -40,4 +40,12 @@ uint32_t StatusOf(const std::vector<uint8_t> &request);
 const uint8_t *DataOf(const std::vector<uint8_t> &request);
 uint8_t *DataOf(std::vector<uint8_t> &request);
 
+// An ACPI table MCFG (revision 1) with these entries, its length field the table's size.
+struct McfgEntry {
+  uint64_t base;
+  uint16_t segment;
+  uint8_t start_bus, end_bus;
+};
+std::vector<uint8_t> MakeMcfg(const std::vector<McfgEntry> &entries);
+
 }  // namespace kvtest

@@ -9,15 +9,18 @@
 
 #include <fcntl.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 
 #include "core/dump_reader.h"
 #include "core/kelvorant_ioctl.h"
 #include "driver_test_util.h"
+#include "kvplat/firmware.h"
 #include "kvplat/io_manager.h"
 #include "kvplat/machine_port.h"
 
@@ -39,6 +42,7 @@ class Module : public ::testing::Test {
       close(trace_);
     }
     unsetenv("KELVORANT_MACHINE");
+    kvplat::ResetFirmware();
   }
 
   // Starts the driver on the machine (nullptr: KELVORANT_MACHINE unset); returns the Win32 error of the
@@ -285,6 +289,202 @@ TEST_F(Module, TheHalSaysWhatItsFolderLacks) {
     EXPECT_EQ(ReadStatus(0, 0, 0), 0);
     EXPECT_EQ(ReadStatus(0, 1, 0), 0);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "kelvorant: KELVORANT.sys: " + c.said + "\n");
+    Stop();
+  }
+}
+
+// The device is SYSTEM's and the Administrators' alone, and one handle at a time: another open fails as an
+// exclusive device's does on Windows, and the first handle goes on working.
+TEST_F(Module, OnlySystemAndAdministratorsOpenTheDeviceOnceAtATime) {
+  ASSERT_EQ(Start("demo"), 0u);
+  EXPECT_EQ(kvplat::DeviceSecurity("Kelvorant"), "D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SetLastError(0);
+    HANDLE second = CreateFileA("\\\\.\\Kelvorant", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(second, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadStatus(0x1c, 0x03, 0), 1) << "the first handle still works";
+  }
+  device_.reset();
+  HANDLE again = CreateFileA("\\\\.\\Kelvorant", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(again, INVALID_HANDLE_VALUE) << "closed, it opens again";
+  CloseHandle(again);
+}
+
+// ECAM: the driver finds MCFG through the firmware table interface and reads and writes extended space in
+// the windows it maps, through the platform's device memory; standard space, and every bus that no range of
+// segment group 0 holds, stay with the HAL (here the sysfs folder).
+constexpr uint32_t kAcpiProvider = 0x41435049;  // 'ACPI'
+constexpr uint32_t kMcfgTable = 0x4746434d;     // "MCFG" in memory order
+
+// Physical memory of simulated functions: what is not set reads as all ones, as where nothing decodes, and
+// each write is logged in order.
+struct PlainMemory : kvplat::DeviceMemory {
+  std::map<uint64_t, uint32_t> dwords;
+  std::vector<std::pair<uint64_t, uint32_t>> writes;
+
+  uint32_t Read32(uint64_t physical) override {
+    auto it = dwords.find(physical);
+    return it == dwords.end() ? 0xffffffffu : it->second;
+  }
+  void Write32(uint64_t physical, uint32_t value) override {
+    writes.emplace_back(physical, value);
+    dwords[physical] = value;
+  }
+  // A function's 4 KB window whose dword at offset o holds seed << 24 | o.
+  void Fill(uint64_t window, uint32_t seed) {
+    for (uint32_t o = 0; o < 4096; o += 4) dwords[window + o] = seed << 24 | o;
+  }
+};
+
+uint64_t Window(uint64_t base, uint32_t bus, uint32_t device, uint32_t function) {
+  return base + (uint64_t{bus} << 20) + (device << 15) + (function << 12);
+}
+
+uint32_t DwordAt(const std::vector<uint8_t> &request, unsigned offset) {
+  uint32_t v;
+  std::memcpy(&v, kvtest::DataOf(request) + offset, 4);
+  return v;
+}
+
+class Ecam : public Module {
+ protected:
+  // Buses 00-0f at 0xe0000000 and 20-2f from 0xc0000000 in segment group 0; every bus of segment group 1 at
+  // 0xd0000000, which the driver must leave alone.
+  static constexpr uint64_t kLow = 0xe0000000, kHigh = 0xc0000000, kOther = 0xd0000000;
+
+  void SetUp() override {
+    memory_ = std::make_shared<PlainMemory>();
+    kvplat::AddDeviceMemory(0xc0000000, 0x30000000, memory_);
+    for (const auto &[bus, device, function] : kFunctions) {
+      char name[32];
+      std::snprintf(name, sizeof name, "devices/0000:%02x:%02x.%x/config", bus, device, function);
+      std::string config(4096, '\x5a');
+      config[0] = '\x86', config[1] = '\x80';
+      dir_.Write(name, config);
+      // Where a wrong base or a range of the wrong bus would be read: all of them seed 0x51.
+      for (uint64_t base : {kLow, kHigh, kOther}) memory_->Fill(Window(base, bus, device, function), 0x51);
+    }
+    for (const auto &[bus, device, function] : kFunctions) {
+      if (bus <= 0x0f) memory_->Fill(Window(kLow, bus, device, function), 0xec);
+      if (bus >= 0x20 && bus <= 0x2f) memory_->Fill(Window(kHigh, bus, device, function), 0xec);
+    }
+    memory_->Fill(Window(kLow, 0x05, 0, 0), 0xec);  // answers in ECAM, but not to the HAL: absent
+    sysfs_ = "sysfs:" + dir_.path() + "/devices";
+  }
+
+  std::vector<uint8_t> ReadExt(uint32_t bus, uint32_t device, uint32_t function) {
+    std::vector<uint8_t> request = MakeRequest(kvsys::IOCTL_READ_EXT_CONFIG, bus, device, function);
+    DWORD returned = 0;
+    EXPECT_EQ(Send(kvsys::IOCTL_READ_EXT_CONFIG, request, 3856, 3856, &returned), 0u);
+    return request;
+  }
+
+  static constexpr std::array<std::array<uint32_t, 3>, 7> kFunctions = {{
+      {0x00, 0x00, 0}, {0x0f, 0x1f, 7}, {0x10, 0x00, 0}, {0x1f, 0x00, 0}, {0x20, 0x02, 1}, {0x2f, 0x00, 0},
+      {0x30, 0x00, 0}}};
+  kvtest::TempDir dir_;
+  std::string sysfs_;
+  std::shared_ptr<PlainMemory> memory_;
+};
+
+TEST_F(Ecam, ExtendedSpaceOfTheBusesOfSegmentZeroRangesComesFromTheirWindows) {
+  kvplat::SetFirmwareTable(kAcpiProvider, kMcfgTable,
+                           kvtest::MakeMcfg({{kLow, 0, 0x00, 0x0f}, {kOther, 1, 0x00, 0xff}, {kHigh, 0, 0x20, 0x2f}}));
+  std::string said;
+  ASSERT_EQ(Start(sysfs_.c_str(), &said), 0u);
+  EXPECT_EQ(said, "");
+  struct Case { uint32_t bus, device, function; uint32_t status, first; unsigned maps; } cases[] = {
+      {0x00, 0x00, 0, 0, 0xec000100, 1},  // the first range's start bus
+      {0x0f, 0x1f, 7, 0, 0xec000100, 1},  // its end bus
+      {0x10, 0x00, 0, 0, 0x5a5a5a5a, 0},  // above it, below the next: the HAL's bytes
+      {0x1f, 0x00, 0, 0, 0x5a5a5a5a, 0},
+      {0x20, 0x02, 1, 0, 0xec000100, 1},  // the second range, from its own base
+      {0x2f, 0x00, 0, 0, 0xec000100, 1},
+      {0x30, 0x00, 0, 0, 0x5a5a5a5a, 0},  // above every range
+      {0x05, 0x00, 0, 2, 0xffffffff, 0},  // in a range but absent to the HAL: never mapped
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.bus << ":" << c.device << "." << c.function);
+    const unsigned maps = kvplat::DeviceMemoryMappings().maps;
+    const std::vector<uint8_t> ext = ReadExt(c.bus, c.device, c.function);
+    EXPECT_EQ(StatusOf(ext), c.status);
+    EXPECT_EQ(DwordAt(ext, 0), c.first);
+    EXPECT_EQ(DwordAt(ext, 0xefc), c.first == 0xec000100 ? 0xec000ffc : c.first);
+    EXPECT_EQ(kvplat::DeviceMemoryMappings().maps - maps, c.maps);
+    EXPECT_EQ(kvplat::DeviceMemoryMappings().unmaps, kvplat::DeviceMemoryMappings().maps) << "unmapped in the request";
+  }
+  // Standard space stays with the HAL.
+  const unsigned maps = kvplat::DeviceMemoryMappings().maps;
+  EXPECT_EQ(ReadStatus(0x00, 0x00, 0), 1);
+  EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, maps);
+  EXPECT_TRUE(memory_->writes.empty());
+  EXPECT_EQ(kvplat::DeviceMemoryMappings().refused, 0u);
+}
+
+TEST_F(Ecam, AWriteGoesToTheWindowOnlyWhereDwordsDifferHighestFirst) {
+  kvplat::SetFirmwareTable(kAcpiProvider, kMcfgTable, kvtest::MakeMcfg({{kLow, 0, 0x00, 0x0f}}));
+  ASSERT_EQ(Start(sysfs_.c_str()), 0u);
+  const uint64_t window = Window(kLow, 0x0f, 0x1f, 7);
+  std::vector<uint8_t> write = ReadExt(0x0f, 0x1f, 7);
+  for (unsigned at : {0x000u, 0x0a5u, 0x0a6u, 0xeffu}) kvtest::DataOf(write)[at] ^= 0x0f;
+  const std::string config = dir_.path() + "/devices/0000:0f:1f.7/config";
+  const std::string before = kvtest::ReadFile(config);
+  DWORD returned;
+  ASSERT_EQ(Send(kvsys::IOCTL_WRITE_EXT_CONFIG, write, 3856, 3856, &returned), 0u);
+  EXPECT_EQ(StatusOf(write), 0u);
+  const std::vector<std::pair<uint64_t, uint32_t>> expected = {
+      {window + 0xffc, 0xec000ffc ^ 0x0f000000}, {window + 0x1a4, 0xec0001a4 ^ 0x000f0f00},
+      {window + 0x100, 0xec000100 ^ 0x0f}};
+  EXPECT_EQ(memory_->writes, expected);
+  EXPECT_EQ(kvtest::ReadFile(config), before) << "nothing of it goes through the HAL";
+
+  // The same write again changes nothing: every dword is as wanted.
+  memory_->writes.clear();
+  ASSERT_EQ(Send(kvsys::IOCTL_WRITE_EXT_CONFIG, write, 3856, 3856, &returned), 0u);
+  EXPECT_TRUE(memory_->writes.empty());
+  EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, 3u);
+  EXPECT_EQ(kvplat::DeviceMemoryMappings().unmaps, 3u);
+
+  // Outside the range the write is the HAL's.
+  std::vector<uint8_t> outside = ReadExt(0x10, 0x00, 0);
+  kvtest::DataOf(outside)[0x10] = 0x11;
+  ASSERT_EQ(Send(kvsys::IOCTL_WRITE_EXT_CONFIG, outside, 3856, 3856, &returned), 0u);
+  EXPECT_EQ(kvtest::ReadFile(dir_.path() + "/devices/0000:10:00.0/config")[0x110], '\x11');
+  EXPECT_TRUE(memory_->writes.empty());
+  EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, 3u);
+}
+
+// A malformed MCFG is refused in one line, and the driver serves as without one.
+TEST_F(Ecam, AMalformedTableIsRefusedAndTheHalServes) {
+  std::vector<uint8_t> good = kvtest::MakeMcfg({{kLow, 0, 0x00, 0x0f}, {kHigh, 0, 0x20, 0x2f}});
+  std::vector<uint8_t> short_table(good.begin(), good.begin() + 40), truncated(good.begin(), good.end() - 4);
+  std::vector<uint8_t> not_whole = good, backwards = kvtest::MakeMcfg({{kLow, 0, 0x0f, 0x00}});
+  not_whole[4] = 44 + 24;
+  const std::string refused = "kelvorant: KELVORANT.sys: the ACPI table MCFG is refused (";
+  const std::string then = "): extended configuration space goes through the HAL\n";
+  struct Case { const char *name; std::vector<uint8_t> table; std::string machine, said; } cases[] = {
+      {"too short", short_table, sysfs_,
+       refused + "the firmware returned 40 bytes, less than its 44-byte header" + then},
+      {"length beyond the buffer", truncated, sysfs_,
+       refused + "its length 76 is beyond the 72 bytes the firmware returned" + then},
+      {"entries not whole", not_whole, sysfs_,
+       refused + "its length 68 leaves 24 bytes after the header, not a whole number of 16-byte entries" + then},
+      {"end bus below start bus", backwards, sysfs_, refused + "entry 0 ends at bus 00, below its start bus 0f" + then},
+      {"not the HAL's machine", backwards, "demo", ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    kvplat::SetFirmwareTable(kAcpiProvider, kMcfgTable, c.table);
+    std::string said;
+    ASSERT_EQ(Start(c.machine.c_str(), &said), 0u);
+    EXPECT_EQ(said, c.said);
+    if (c.machine == sysfs_) {
+      EXPECT_EQ(DwordAt(ReadExt(0x00, 0x00, 0), 0), 0x5a5a5a5au);
+    }
+    EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, 0u);
     Stop();
   }
 }

@@ -1,12 +1,12 @@
 // The routines a driver imports from the kernel, called as a driver calls them: files, the service key's
-// value from KELVORANT_MACHINE, string conversions, mutexes, debug output.
+// value from KELVORANT_MACHINE, string conversions, mutexes, debug output, security descriptors.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <ddk/ntddk.h>
+#include <ddk/ntifs.h>
 
 #include <cstddef>
 #include <cstring>
@@ -208,6 +208,40 @@ TEST(KernelMutex, OwnedRecursivelyAndOneOwnerAtATime) {
   KeReleaseMutex(&mutex, FALSE);
   other.join();
   EXPECT_TRUE(entered);
+}
+
+// An ACL holds the ACEs its size has room for, each laid out as the kernel's: header, mask, SID.
+TEST(RtlSecurity, AnAclHoldsWhatItsSizeHasRoomFor) {
+  const unsigned char system[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};  // S-1-5-18
+  unsigned char bad_sid[sizeof system];
+  std::memcpy(bad_sid, system, sizeof system);
+  bad_sid[0] = 2;
+  const ULONG one_ace = sizeof(ACL) + 8 + sizeof system;
+  struct Case { ULONG size, revision; const unsigned char *sid; NTSTATUS created, first, second; } cases[] = {
+      {one_ace, ACL_REVISION, system, STATUS_SUCCESS, STATUS_SUCCESS, STATUS_ALLOTTED_SPACE_EXCEEDED},
+      {one_ace + 20, ACL_REVISION, system, STATUS_SUCCESS, STATUS_SUCCESS, STATUS_SUCCESS},
+      {one_ace - 4, ACL_REVISION, system, STATUS_SUCCESS, STATUS_ALLOTTED_SPACE_EXCEEDED, STATUS_ALLOTTED_SPACE_EXCEEDED},
+      {one_ace, ACL_REVISION, bad_sid, STATUS_SUCCESS, STATUS_INVALID_SID, STATUS_INVALID_SID},
+      {sizeof(ACL) - 1, ACL_REVISION, system, STATUS_BUFFER_TOO_SMALL, 0, 0},
+      {one_ace, 1, system, STATUS_INVALID_PARAMETER, 0, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.size << " bytes, revision " << c.revision);
+    alignas(ULONG) unsigned char storage[128] = {};
+    auto *acl = reinterpret_cast<ACL *>(storage);
+    EXPECT_EQ(RtlCreateAcl(acl, c.size, c.revision), c.created);
+    if (c.created != STATUS_SUCCESS) continue;
+    PSID sid = const_cast<unsigned char *>(c.sid);
+    EXPECT_EQ(RtlAddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid), c.first);
+    EXPECT_EQ(RtlAddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid), c.second);
+    EXPECT_EQ(acl->AceCount, (c.first == STATUS_SUCCESS) + (c.second == STATUS_SUCCESS));
+    if (c.first != STATUS_SUCCESS) continue;
+    const unsigned char ace[] = {ACCESS_ALLOWED_ACE_TYPE, 0, 20, 0, 0, 0, 0, 0x10};
+    EXPECT_EQ(std::memcmp(storage + sizeof(ACL), ace, sizeof ace), 0);
+    EXPECT_EQ(std::memcmp(storage + sizeof(ACL) + sizeof ace, system, sizeof system), 0);
+  }
+  SECURITY_DESCRIPTOR sd;
+  EXPECT_EQ(RtlCreateSecurityDescriptor(&sd, 2), STATUS_UNKNOWN_REVISION);
 }
 
 TEST(DbgPrintEx, ErrorLevelLinesOnly) {

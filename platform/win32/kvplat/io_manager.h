@@ -37,13 +37,18 @@ using DeviceRef = std::shared_ptr<DeviceObject>;
 // The device that the link \DosDevices\<name> names (from "\\.\name"; case-insensitive), or null.
 DeviceRef FindDevice(const std::string &name);
 
+// The security descriptor the device's driver set on it, in SDDL ("D:P(A;;GA;;;SY)"); "" while it has the
+// default one. The kernel does not check it: this platform has one user, who runs the program.
+std::string DeviceSecurity(const std::string &name);
+
 // An open file of a device, as CreateFileA("\\.\name") makes one: IRP_MJ_CREATE when it is opened, and
 // IRP_MJ_CLEANUP and IRP_MJ_CLOSE when the last reference goes (while the device's driver is loaded).
 struct DeviceFile;
 using DeviceFileRef = std::shared_ptr<DeviceFile>;
 
 // Opens the device `name` as FindDevice looks it up. Returns 0 and the file, ERROR_FILE_NOT_FOUND when there
-// is no such device, or the Win32 error of the status the driver completed IRP_MJ_CREATE with.
+// is no such device, ERROR_ACCESS_DENIED when it is exclusive and open already, or the Win32 error of the
+// status the driver completed IRP_MJ_CREATE with.
 DWORD CreateDeviceFile(const std::string &name, DeviceFileRef *file);
 
 // One METHOD_BUFFERED request, as DeviceIoControl sends it (an IRP of RequestorMode UserMode). Returns 0 when

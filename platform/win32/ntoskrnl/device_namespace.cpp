@@ -57,6 +57,15 @@ void Delete(KernelState &kernel, DeviceObject &record) {
 
 }  // namespace
 
+DeviceRef RecordOfDevice(const DEVICE_OBJECT *object) {
+  for (const auto &driver : Kernel().drivers) {
+    for (const auto &device : driver->devices) {
+      if (device->object == object) return device;
+    }
+  }
+  return nullptr;
+}
+
 KernelState &Kernel() {
   static KernelState *state = new KernelState;
   return *state;
@@ -101,7 +110,7 @@ DeviceRef FindDevice(const std::string &name) {
 using namespace kvplat;
 
 extern "C" NTSTATUS IoCreateDevice(PDRIVER_OBJECT driverObject, ULONG extensionSize, PUNICODE_STRING deviceName,
-                                   DEVICE_TYPE deviceType, ULONG characteristics, BOOLEAN /*exclusive*/,
+                                   DEVICE_TYPE deviceType, ULONG characteristics, BOOLEAN exclusive,
                                    PDEVICE_OBJECT *deviceObject) {
   KernelState &kernel = Kernel();
   std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
@@ -124,7 +133,7 @@ extern "C" NTSTATUS IoCreateDevice(PDRIVER_OBJECT driverObject, ULONG extensionS
   object->Size = static_cast<USHORT>(objectSize + extensionSize);
   object->DriverObject = driverObject;
   object->NextDevice = driverObject->DeviceObject;
-  object->Flags = DO_DEVICE_INITIALIZING;
+  object->Flags = DO_DEVICE_INITIALIZING | (exclusive ? DO_EXCLUSIVE : 0);
   object->Characteristics = characteristics;
   object->DeviceType = deviceType;
   object->DeviceExtension = extensionSize ? record->storage.get() + objectSize : nullptr;

@@ -26,6 +26,7 @@ struct DeviceFile {
     if (!created) return;
     KernelState &kernel = Kernel();
     std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+    --device->openFiles;
     for (UCHAR major : {UCHAR{IRP_MJ_CLEANUP}, UCHAR{IRP_MJ_CLOSE}}) {
       if (device->object == nullptr) return;  // deleted meanwhile (its driver was unloaded)
       KernelIrp request(major, device->object, &object, UserMode);
@@ -83,11 +84,14 @@ DWORD CreateDeviceFile(const std::string &name, DeviceFileRef *file) {
   DeviceRef device = FindDevice(name);
   if (!device) return ERROR_FILE_NOT_FOUND;
   if (device->object->Flags & DO_DEVICE_INITIALIZING) return ERROR_FILE_NOT_FOUND;  // not open for use yet
+  // An exclusive device that has an open file refuses another before its driver hears of it.
+  if ((device->object->Flags & DO_EXCLUSIVE) && device->openFiles != 0) return NtStatusToDosError(STATUS_ACCESS_DENIED);
   auto opened = std::make_shared<DeviceFile>(device);
   KernelIrp request(IRP_MJ_CREATE, device->object, &opened->object, UserMode);
   const NTSTATUS status = CallDriver(device->object, &request.irp);
   if (!NT_SUCCESS(status)) return NtStatusToDosError(status);
   opened->created = true;
+  ++device->openFiles;
   *file = std::move(opened);
   return ERROR_SUCCESS;
 }

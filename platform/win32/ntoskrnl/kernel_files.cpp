@@ -21,7 +21,6 @@ namespace {
 
 constexpr char kDosDevices[] = "\\??\\";
 constexpr ULONG FILE_OPENED = 1;
-constexpr NTSTATUS STATUS_INFO_LENGTH_MISMATCH = static_cast<NTSTATUS>(0xC0000004L);
 constexpr ULONG kWriteAccess = 0x40000000L /* GENERIC_WRITE */ | 0x0002 /* FILE_WRITE_DATA */ | 0x0004 /* FILE_APPEND_DATA */;
 
 struct KernelFile : KernelObject {

@@ -19,6 +19,8 @@ struct DeviceObject {
   DEVICE_OBJECT *object = nullptr;     // null once the device is deleted
   LoadedDriver *driver = nullptr;      // null once the device is deleted
   std::unique_ptr<unsigned char[]> storage;  // the DEVICE_OBJECT and its extension
+  unsigned openFiles = 0;              // files opened with CreateDeviceFile and not yet closed
+  std::string security;                // the descriptor a driver set (SDDL); empty: the default one
 };
 
 struct LoadedDriver {
@@ -45,6 +47,9 @@ std::string FoldCase(const std::string &name);
 
 // The driver whose object this is, or null. Caller holds the lock.
 LoadedDriver *DriverOf(const DRIVER_OBJECT *object);
+
+// The record of a device object of a loaded driver, or null. Caller holds the lock.
+DeviceRef RecordOfDevice(const DEVICE_OBJECT *object);
 
 // Deletes the devices that the driver left, and the links to them. Caller holds the lock.
 void DeleteDevicesOf(LoadedDriver &driver);

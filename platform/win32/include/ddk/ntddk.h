@@ -50,6 +50,7 @@ typedef union _LARGE_INTEGER {
 #define STATUS_BUFFER_OVERFLOW ((NTSTATUS)0x80000005L)
 #define STATUS_UNSUCCESSFUL ((NTSTATUS)0xC0000001L)
 #define STATUS_NOT_IMPLEMENTED ((NTSTATUS)0xC0000002L)
+#define STATUS_INFO_LENGTH_MISMATCH ((NTSTATUS)0xC0000004L)
 #define STATUS_INVALID_HANDLE ((NTSTATUS)0xC0000008L)
 #define STATUS_INVALID_PARAMETER ((NTSTATUS)0xC000000DL)
 #define STATUS_INVALID_DEVICE_REQUEST ((NTSTATUS)0xC0000010L)
@@ -215,6 +216,7 @@ typedef struct _DEVICE_OBJECT {
   PVOID DeviceExtension; /* DeviceExtensionSize bytes of the driver's own, zeroed */
 } DEVICE_OBJECT, *PDEVICE_OBJECT;
 
+#define DO_EXCLUSIVE 0x00000008 /* one open file at a time: another open fails with STATUS_ACCESS_DENIED */
 #define DO_DEVICE_INITIALIZING 0x00000080
 #define FILE_DEVICE_SECURE_OPEN 0x00000100
 
@@ -288,7 +290,7 @@ DECLSPEC_IMPORT void FASTCALL IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
 #define IoCompleteRequest IofCompleteRequest
 
 /* Creates a device of the driver, named (\Device\Name) or not; it is initialising (DO_DEVICE_INITIALIZING)
-   until the driver clears the flag. */
+   until the driver clears the flag. An Exclusive device (DO_EXCLUSIVE) has one open file at most. */
 DECLSPEC_IMPORT NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG DeviceExtensionSize,
                                               PUNICODE_STRING DeviceName, DEVICE_TYPE DeviceType,
                                               ULONG DeviceCharacteristics, BOOLEAN Exclusive,
@@ -318,6 +320,45 @@ DECLSPEC_IMPORT ULONG NTAPI HalGetBusDataByOffset(BUS_DATA_TYPE BusDataType, ULO
                                                   PVOID Buffer, ULONG Offset, ULONG Length);
 DECLSPEC_IMPORT ULONG NTAPI HalSetBusDataByOffset(BUS_DATA_TYPE BusDataType, ULONG BusNumber, ULONG SlotNumber,
                                                   PVOID Buffer, ULONG Offset, ULONG Length);
+
+/* The firmware's tables, as ZwQuerySystemInformation(SystemFirmwareTableInformation) returns them: the
+   caller names the provider ('ACPI', 'RSMB', 'FIRM': the characters as a multi-character constant) and the
+   table (for 'ACPI' its signature's four bytes in memory order, e.g. 'GFCM' for MCFG) and gives
+   TableBufferLength bytes of room after the header. The kernel sets TableBufferLength to the table's size;
+   when that is more than the room, the status is STATUS_BUFFER_TOO_SMALL and nothing is copied. A table the
+   firmware does not have gives STATUS_NOT_FOUND; on this platform the firmware has only what a test installs
+   (kvplat/firmware.h). */
+#define STATUS_NOT_FOUND ((NTSTATUS)0xC0000225L)
+typedef enum _SYSTEM_INFORMATION_CLASS { SystemFirmwareTableInformation = 76 } SYSTEM_INFORMATION_CLASS;
+typedef enum _SYSTEM_FIRMWARE_TABLE_ACTION {
+  SystemFirmwareTable_Enumerate,
+  SystemFirmwareTable_Get
+} SYSTEM_FIRMWARE_TABLE_ACTION;
+typedef struct _SYSTEM_FIRMWARE_TABLE_INFORMATION {
+  ULONG ProviderSignature;
+  SYSTEM_FIRMWARE_TABLE_ACTION Action;
+  ULONG TableID;
+  ULONG TableBufferLength;
+  UCHAR TableBuffer[1];
+} SYSTEM_FIRMWARE_TABLE_INFORMATION, *PSYSTEM_FIRMWARE_TABLE_INFORMATION;
+/* Only SystemFirmwareTableInformation with SystemFirmwareTable_Get is implemented; any other class fails
+   loudly. */
+DECLSPEC_IMPORT NTSTATUS NTAPI ZwQuerySystemInformation(SYSTEM_INFORMATION_CLASS SystemInformationClass,
+                                                        PVOID SystemInformation, ULONG SystemInformationLength,
+                                                        PULONG ReturnLength);
+
+/* Device memory. MmMapIoSpace maps NumberOfBytes of physical address space and returns its address, or null
+   when no device memory is there (on this platform: outside every range a test installs); the mapping is
+   reached with READ_REGISTER_ULONG and WRITE_REGISTER_ULONG only, as device registers are, and touching it
+   any other way faults. These two are the kernel's routines here, as on 32-bit x86 Windows (x64's DDK
+   inlines them as volatile accesses), so that the platform sees every access in order. */
+typedef LARGE_INTEGER PHYSICAL_ADDRESS, *PPHYSICAL_ADDRESS;
+typedef enum _MEMORY_CACHING_TYPE { MmNonCached = 0, MmCached = 1, MmWriteCombined = 2 } MEMORY_CACHING_TYPE;
+DECLSPEC_IMPORT PVOID NTAPI MmMapIoSpace(PHYSICAL_ADDRESS PhysicalAddress, SIZE_T NumberOfBytes,
+                                         MEMORY_CACHING_TYPE CacheType);
+DECLSPEC_IMPORT void NTAPI MmUnmapIoSpace(PVOID BaseAddress, SIZE_T NumberOfBytes);
+DECLSPEC_IMPORT ULONG NTAPI READ_REGISTER_ULONG(volatile ULONG *Register);
+DECLSPEC_IMPORT void NTAPI WRITE_REGISTER_ULONG(volatile ULONG *Register, ULONG Value);
 
 /* Debug output. The platform's filter, like Windows' default one, shows DPFLTR_ERROR_LEVEL only: each such
    text goes to standard error as one line, prefixed "kelvorant: ". */
