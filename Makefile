@@ -4,8 +4,8 @@
 # and for Windows:
 #   make windows       cross-compiles kelvorant.exe and KELVORANT.sys into $(WINDOWS_BUILD)
 #   make windows-sign  test-signs them into $(WINDOWS_BUILD)/signed (a test certificate of the build folder)
-#   make windows-test  checks the signatures and runs the files under Wine (make test does too, when the
-#                      Windows packages can be installed)
+#   make windows-test  runs the driver's tests (ECAM, the device's security), checks the signatures and runs
+#                      the files under Wine (make test does too, when the Windows packages can be installed)
 # and for developers:
 #   make bench  builds in Release and runs every benchmark under bench/ (figures with their targets)
 #   make fuzz   runs every fuzz target for FUZZ_SECONDS (clang, libFuzzer)
@@ -99,8 +99,9 @@ windows-sign: windows-deps windows-signed
 windows-signed: windows-build
 	tools/windows-sign.sh $(WINDOWS_BUILD)
 
+# The driver's tests run the translation units that KELVORANT.sys is built from, so they belong here too.
 windows-test: build windows-sign
-	ctest --test-dir $(BUILD) --output-on-failure -L windows
+	ctest --test-dir $(BUILD) --output-on-failure -L 'windows|driver'
 
 # Benchmarks print figures and their targets; the target run_benchmarks runs every one that bench/ builds.
 bench: deps vm-deps
