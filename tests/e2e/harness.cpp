@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -21,13 +20,6 @@ namespace fs = std::filesystem;
 
 fs::path BuildDir() { return KV_BUILD_DIR; }
 fs::path DataDir() { return KV_TEST_DATA_DIR; }
-
-std::string ReadText(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::vector<std::string> Lines(const std::string &text) {
   std::vector<std::string> lines;
@@ -50,22 +42,9 @@ std::vector<nlohmann::ordered_json> RunResult::MessageBoxes() const {
   return boxes;
 }
 
-Sandbox::Sandbox() {
-  std::string templ = (fs::temp_directory_path() / "kelvorant-e2e-XXXXXX").string();
-  dir_ = mkdtemp(templ.data());
-  fs::copy_file(BuildDir() / "KELVORANT.sys", dir_ / "KELVORANT.sys");
-}
+Sandbox::Sandbox() { fs::copy_file(BuildDir() / "KELVORANT.sys", dir_ / "KELVORANT.sys"); }
 
-Sandbox::~Sandbox() {
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
-}
-
-fs::path Sandbox::Write(const std::string &name, const std::string &text) const {
-  fs::path path = dir_ / name;
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
+fs::path Sandbox::Write(const std::string &name, const std::string &text) const { return box_.Write(name, text); }
 
 RunResult Sandbox::Run(const std::string &machine, const std::string &script,
                        const std::map<std::string, std::string> &extraEnv,

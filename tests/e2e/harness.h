@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/test_files.h"
+
 namespace kvtest {
 
 // Standard output of a first start: the service is looked for twice, before it is installed and before the
@@ -38,7 +40,6 @@ struct RunResult {
 class Sandbox {
  public:
   Sandbox();  // a fresh folder holding KELVORANT.sys, with its own service database
-  ~Sandbox();
   Sandbox(const Sandbox &) = delete;
   Sandbox &operator=(const Sandbox &) = delete;
 
@@ -64,7 +65,8 @@ class Sandbox {
   void UseProgram(const std::filesystem::path &program) { program_ = program; }
 
  private:
-  std::filesystem::path dir_;
+  TempDir box_{"kelvorant-e2e"};
+  std::filesystem::path dir_{box_.path()};
   std::filesystem::path program_;  // empty: the built kelvorant
 };
 
@@ -85,7 +87,6 @@ std::optional<RunResult> RunAs(const Sandbox &box, std::pair<uid_t, gid_t> user,
 // The build folder (with kelvorant and KELVORANT.sys) and the test data folder.
 std::filesystem::path BuildDir();
 std::filesystem::path DataDir();
-std::string ReadText(const std::filesystem::path &path);
 
 // Lines of a text without their line ends.
 std::vector<std::string> Lines(const std::string &text);

@@ -1,43 +1,12 @@
 #include "driver_test_util.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <stdexcept>
 
 namespace kvtest {
 
-namespace fs = std::filesystem;
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "kv-driver-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-std::string TempDir::Write(const std::string &name, const std::string &text) const {
-  const fs::path file = fs::path(path_) / name;
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
-  return file.string();
-}
-
-std::string ReadFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::string CapturePath(const std::string &name) { return std::string(KV_TEST_DATA_DIR) + "/lspci/" + name; }
-std::string Capture(const std::string &name) { return ReadFile(CapturePath(name)); }
+std::string Capture(const std::string &name) { return ReadText(CapturePath(name)); }
 
 bool LocalFiles::ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
                            std::string *why) {

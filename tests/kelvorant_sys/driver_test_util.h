@@ -1,4 +1,4 @@
-// Helpers of the driver's tests: temporary folders and files, the copied lspci captures, request buffers.
+// Helpers of the driver's tests: the copied lspci captures, local files for the core, request buffers.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -6,23 +6,10 @@
 
 #include "core/kelvorant_ioctl.h"
 #include "core/text_files.h"
+#include "support/test_files.h"
 
 namespace kvtest {
 
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it at destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::string &path() const { return path_; }
-  // Writes a file (creating its folders) and returns its full path.
-  std::string Write(const std::string &name, const std::string &text) const;
-
- private:
-  std::string path_;
-};
-
-std::string ReadFile(const std::string &path);
 std::string Capture(const std::string &name);  // tests/data/lspci/<name>, as text
 std::string CapturePath(const std::string &name);
 

@@ -202,7 +202,7 @@ TEST_F(Module, TestPortAndTrace) {
   Send(0x222000, buffer, 12, 12, &returned);
   Send(kvsys::IOCTL_READ_CONFIG, buffer, 4, 272, &returned);
   Stop();
-  EXPECT_EQ(kvtest::ReadFile(trace), "IOCTL_READ_CONFIG 00:1f.3 status=0 returned=272\n"
+  EXPECT_EQ(kvtest::ReadText(trace), "IOCTL_READ_CONFIG 00:1f.3 status=0 returned=272\n"
                                      "IOCTL_WRITE_EXT_CONFIG 00:00.0 error=87\n"
                                      "0x00222000 00:00.0 error=1\n"
                                      "IOCTL_READ_CONFIG - error=87\n")
@@ -225,7 +225,7 @@ TEST_F(Module, TraceLinesNameTheServedDomain) {
   DWORD returned;
   Send(kvsys::IOCTL_READ_EXT_CONFIG, request, 3856, 3856, &returned);
   Stop();
-  EXPECT_EQ(kvtest::ReadFile(trace), "IOCTL_READ_CONFIG 0001:1c:03.4 status=1 returned=272\n"
+  EXPECT_EQ(kvtest::ReadText(trace), "IOCTL_READ_CONFIG 0001:1c:03.4 status=1 returned=272\n"
                                      "IOCTL_READ_EXT_CONFIG 0001:12c:03.4 status=2 returned=3856\n");
 }
 
@@ -235,7 +235,7 @@ TEST_F(Module, ReloadOnSysfsWritesWhatDiffersAndNothingElse) {
   kvtest::TempDir dir;
   const std::string sysfs = FakeSysfs(dir);
   const std::string config = sysfs + "/0000:00:1c.0/config";
-  const std::string saved = kvtest::ReadFile(config);
+  const std::string saved = kvtest::ReadText(config);
   ASSERT_EQ(Start(("sysfs:" + sysfs).c_str()), 0u);
   std::vector<uint8_t> request = MakeRequest(kvsys::IOCTL_READ_CONFIG, 0, 0x1c, 0);
   std::vector<uint8_t> ext = MakeRequest(kvsys::IOCTL_READ_EXT_CONFIG, 0, 0x1c, 0);
@@ -255,7 +255,7 @@ TEST_F(Module, ReloadOnSysfsWritesWhatDiffersAndNothingElse) {
   EXPECT_EQ(StatusOf(write_ext), 0u);
   std::string expected = saved;
   for (unsigned at : {0x00u, 0x06u, 0x08u, 0x0fu, 0x1eu}) expected[at] = reloaded[at];
-  EXPECT_EQ(kvtest::ReadFile(config), expected);
+  EXPECT_EQ(kvtest::ReadText(config), expected);
 
   // A file that may not be written: the request says it failed.
   std::ofstream(config, std::ios::binary) << reloaded;
@@ -431,7 +431,7 @@ TEST_F(Ecam, AWriteGoesToTheWindowOnlyWhereDwordsDifferHighestFirst) {
   std::vector<uint8_t> write = ReadExt(0x0f, 0x1f, 7);
   for (unsigned at : {0x000u, 0x0a5u, 0x0a6u, 0xeffu}) kvtest::DataOf(write)[at] ^= 0x0f;
   const std::string config = dir_.path() + "/devices/0000:0f:1f.7/config";
-  const std::string before = kvtest::ReadFile(config);
+  const std::string before = kvtest::ReadText(config);
   DWORD returned;
   ASSERT_EQ(Send(kvsys::IOCTL_WRITE_EXT_CONFIG, write, 3856, 3856, &returned), 0u);
   EXPECT_EQ(StatusOf(write), 0u);
@@ -439,7 +439,7 @@ TEST_F(Ecam, AWriteGoesToTheWindowOnlyWhereDwordsDifferHighestFirst) {
       {window + 0xffc, 0xec000ffc ^ 0x0f000000}, {window + 0x1a4, 0xec0001a4 ^ 0x000f0f00},
       {window + 0x100, 0xec000100 ^ 0x0f}};
   EXPECT_EQ(memory_->writes, expected);
-  EXPECT_EQ(kvtest::ReadFile(config), before) << "nothing of it goes through the HAL";
+  EXPECT_EQ(kvtest::ReadText(config), before) << "nothing of it goes through the HAL";
 
   // The same write again changes nothing: every dword is as wanted.
   memory_->writes.clear();
@@ -452,7 +452,7 @@ TEST_F(Ecam, AWriteGoesToTheWindowOnlyWhereDwordsDifferHighestFirst) {
   std::vector<uint8_t> outside = ReadExt(0x10, 0x00, 0);
   kvtest::DataOf(outside)[0x10] = 0x11;
   ASSERT_EQ(Send(kvsys::IOCTL_WRITE_EXT_CONFIG, outside, 3856, 3856, &returned), 0u);
-  EXPECT_EQ(kvtest::ReadFile(dir_.path() + "/devices/0000:10:00.0/config")[0x110], '\x11');
+  EXPECT_EQ(kvtest::ReadText(dir_.path() + "/devices/0000:10:00.0/config")[0x110], '\x11');
   EXPECT_TRUE(memory_->writes.empty());
   EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, 3u);
 }

@@ -6,23 +6,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace kvtest {
-
-TempDir::TempDir() {
-  const char *base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && base[0] ? base : "/tmp") + "/kvkernel-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
 
 EnvOverride::~EnvOverride() {
   for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
@@ -77,18 +63,6 @@ ChildResult RunChild(const std::vector<std::string> &argv, const ChildOptions &o
   result.out = ReadText(outPath);
   result.err = ReadText(errPath);
   return result;
-}
-
-std::string ReadText(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteText(const std::string &path, const std::string &text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
 }
 
 void CopyFile(const std::string &from, const std::string &to) {

@@ -1,25 +1,13 @@
-// Helpers of the kernel tests: temporary folders, environment overrides and child processes.
+// Helpers of the kernel tests: environment overrides and child processes.
 #pragma once
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "support/test_files.h"
+
 namespace kvtest {
-
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it at the end of the test.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir &) = delete;
-  TempDir &operator=(const TempDir &) = delete;
-  const std::string &path() const { return path_; }
-  std::string operator/(const std::string &name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // Sets environment variables for the life of the object and restores them after.
 class EnvOverride {
@@ -48,8 +36,6 @@ struct ChildResult {
 // Runs argv[0] with its arguments and waits for it. A child that cannot exec exits with 126.
 ChildResult RunChild(const std::vector<std::string> &argv, const ChildOptions &options);
 
-std::string ReadText(const std::string &path);
-void WriteText(const std::string &path, const std::string &text);
 void CopyFile(const std::string &from, const std::string &to);
 
 // Replaces every "<DIR>" in `text` with `dir`.
