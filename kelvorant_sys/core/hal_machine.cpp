@@ -61,6 +61,10 @@ uint32_t HalMachine::ReadRange(uint32_t bus, uint32_t slot, unsigned offset, uns
   return n;
 }
 
+uint64_t HalMachine::EcamWindow(const PciAddress &a, unsigned offset) const {
+  return offset >= kStandardSize ? EcamWindowOf(ecam_.ranges, a.bus, a.device, a.function) : 0;
+}
+
 Access HalMachine::Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) {
   std::memset(out, 0xff, length);
   const PciAddress a = AddressOfIndex(0, fn);
@@ -73,7 +77,7 @@ Access HalMachine::Read(FunctionIndex fn, unsigned offset, unsigned length, uint
     return Access::kAbsent;
   }
   if (!Present(a.bus, slot)) return Access::kAbsent;
-  const uint64_t window = offset >= kStandardSize ? EcamWindowOf(ecam_.ranges, a.bus, a.device, a.function) : 0;
+  const uint64_t window = EcamWindow(a, offset);
   if (window) return EcamRead(ecam_.memory, window, offset, length, out);
   ReadRange(a.bus, slot, offset, length, out);
   return Access::kDone;
@@ -84,7 +88,7 @@ Access HalMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, con
   const uint32_t slot = PciSlotNumber(a.device, a.function);
   if (!Present(a.bus, slot)) return Access::kAbsent;
   if (length > kExtendedSize) length = kExtendedSize;
-  const uint64_t window = offset >= kStandardSize ? EcamWindowOf(ecam_.ranges, a.bus, a.device, a.function) : 0;
+  const uint64_t window = EcamWindow(a, offset);
   if (window) return EcamWrite(ecam_.memory, window, offset, length, data, present_.get());
   // Only what the HAL returned is known of the device, and only that is written back.
   const uint32_t known = ReadRange(a.bus, slot, offset, length, present_.get());

@@ -53,6 +53,9 @@ class HalMachine final : public Machine {
   // Reads [offset, offset + length) into out; what the HAL does not return is 0xFF. Returns the byte count
   // that the HAL returned.
   uint32_t ReadRange(uint32_t bus, uint32_t slot, unsigned offset, unsigned length, uint8_t *out);
+  // The physical address of the function's ECAM window when the request is for extended space on a bus
+  // that MCFG maps, else 0 (the HAL serves it).
+  uint64_t EcamWindow(const PciAddress &a, unsigned offset) const;
 
   HalBus bus_;
   EcamSpace ecam_;

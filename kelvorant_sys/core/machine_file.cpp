@@ -180,6 +180,20 @@ std::string DescribeSyntaxError(std::string_view text) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
 }
 
+// The entries of the array `list` (when the file has it), each parsed by `parse` at its place "list[i]".
+template <class Item>
+bool ParseList(Checker &c, const json &root, const char *list,
+               bool (*parse)(Checker &, const json &, const std::string &, Item *), std::vector<Item> *out) {
+  if (!root.contains(list)) return true;
+  const json &entries = root[list];
+  for (size_t i = 0; i < entries.size(); ++i) {
+    Item item;
+    if (!parse(c, entries[i], std::string(list) + "[" + std::to_string(i) + "]", &item)) return false;
+    out->push_back(std::move(item));
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseHexBytes(std::string_view text, std::vector<uint8_t> *out, std::string *why) {
@@ -218,22 +232,9 @@ bool ParseMachineFile(std::string_view text, MachineFile *out, std::string *why)
   for (const char *list : {"functions", "faults"}) {
     if (root.contains(list) && !root[list].is_array()) return c.Fail(list, "an array expected");
   }
-  if (root.contains("functions")) {
-    const json &functions = root["functions"];
-    for (size_t i = 0; i < functions.size(); ++i) {
-      MachineFileFunction f;
-      if (!ParseFunction(c, functions[i], "functions[" + std::to_string(i) + "]", &f)) return false;
-      file.functions.push_back(std::move(f));
-    }
-  }
-  if (root.contains("faults")) {
-    const json &faults = root["faults"];
-    for (size_t i = 0; i < faults.size(); ++i) {
-      FaultRule rule;
-      if (!ParseFault(c, faults[i], "faults[" + std::to_string(i) + "]", &rule)) return false;
-      file.faults.push_back(std::move(rule));
-    }
-  }
+  if (!ParseList(c, root, "functions", ParseFunction, &file.functions) ||
+      !ParseList(c, root, "faults", ParseFault, &file.faults))
+    return false;
   *out = std::move(file);
   return true;
 }
