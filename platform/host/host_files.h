@@ -12,6 +12,7 @@
 //    belonging to this process's user or root, which no other user may write, in such a folder.
 // A reason given in *why is the part of a message after the path: "is a FIFO, not a regular file".
 #pragma once
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -50,9 +51,17 @@ std::string DescribeFileType(mode_t mode);
 // "user 65534 (nobody)"
 std::string DescribeUser(uid_t uid);
 
+// Opens an existing regular file for reading. Its type is known before the open (opening a device can
+// itself act, a FIFO waits for a writer) and checked again after it. *st is what the name is; on a failure
+// it is zero when errno says why, else it is no regular file and st_mode says what.
+UniqueFd OpenRegularFile(const std::string &path, struct stat *st);
 // Opens a regular file of at most `max_bytes` for reading.
 UniqueFd OpenInput(const std::string &path, uint64_t max_bytes, std::string *why);
 
+// Reads an open file to its end, at most `max_bytes`: kFailed with errno set when a read fails, kTooLong
+// when there is more.
+enum class ReadEnd { kDone, kFailed, kTooLong };
+ReadEnd ReadAll(int fd, uint64_t max_bytes, std::string *text);
 // Reads a regular file of at most `max_bytes` whole.
 bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, std::string *why);
 

@@ -95,15 +95,15 @@ std::optional<std::string> ReadRecordText(int folder, const std::string &file) {
   struct stat st;
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) throw std::runtime_error("it is not a regular file");
   std::string text;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw std::runtime_error(std::strerror(errno));
-    if (n == 0) return text;
-    if (text.size() + static_cast<size_t>(n) > kvhost::kMaxServiceRecordBytes) throw std::runtime_error("it is too long");
-    text.append(buffer, static_cast<size_t>(n));
+  switch (kvhost::ReadAll(fd.get(), kvhost::kMaxServiceRecordBytes, &text)) {
+    case kvhost::ReadEnd::kDone:
+      return text;
+    case kvhost::ReadEnd::kFailed:
+      throw std::runtime_error(std::strerror(errno));
+    case kvhost::ReadEnd::kTooLong:
+      break;
   }
+  throw std::runtime_error("it is too long");
 }
 
 // "process 1234 (kelvorant)", from the kernel's table of locks; "another process" when it is not there.

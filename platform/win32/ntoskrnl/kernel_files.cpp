@@ -2,7 +2,6 @@
 // its bytes. They follow the host's rules for a run's inputs (platform/host): only a regular file is opened,
 // what the name is being known before it is opened (opening a FIFO waits for a writer, opening a device can
 // act), and a failed read is an error, never the end of the file.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,15 +87,9 @@ extern "C" NTSTATUS ZwCreateFile(PHANDLE fileHandle, ACCESS_MASK desiredAccess, 
     return STATUS_OBJECT_PATH_NOT_FOUND;
   }
   const std::string path = LinuxPath(name.c_str() + sizeof kDosDevices - 1);
-  struct stat before;
-  if (::stat(path.c_str(), &before) != 0) return Done(io, StatusFromErrno(errno), 0);
-  if (NTSTATUS type = StatusOfType(before.st_mode); !NT_SUCCESS(type)) return Done(io, type, 0);
-  // O_NONBLOCK: should the name have become a FIFO since, the open does not wait.
-  kvhost::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  struct stat after;
-  if (!fd.valid() || ::fstat(fd.get(), &after) != 0) return Done(io, StatusFromErrno(errno), 0);
-  if (NTSTATUS type = StatusOfType(after.st_mode); !NT_SUCCESS(type)) return Done(io, type, 0);
-  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  struct stat st;
+  kvhost::UniqueFd fd = kvhost::OpenRegularFile(path, &st);
+  if (!fd.valid()) return Done(io, st.st_mode ? StatusOfType(st.st_mode) : StatusFromErrno(errno), 0);
   *fileHandle = InsertKernelHandle(std::make_unique<KernelFile>(fd.release()));
   return Done(io, STATUS_SUCCESS, FILE_OPENED);
 }
