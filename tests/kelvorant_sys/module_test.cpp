@@ -162,70 +162,54 @@ TEST_F(Module, AMachineFileThatCannotBeReadIsNamedWithWhy) {
   close(s);
 }
 
-TEST_F(Module, BufferSizesAndUnknownCodesFailTheCall) {
-  ASSERT_EQ(Start("demo"), 0u);
-  struct Case { uint32_t code, input, output; DWORD error; } cases[] = {
-      {kvsys::IOCTL_READ_CONFIG, 272, 272, 0},
-      {kvsys::IOCTL_READ_CONFIG, 271, 272, ERROR_INVALID_PARAMETER},
-      {kvsys::IOCTL_WRITE_CONFIG, 272, 0, ERROR_INVALID_PARAMETER},
-      {kvsys::IOCTL_READ_EXT_CONFIG, 3856, 3856, 0},
-      {kvsys::IOCTL_WRITE_EXT_CONFIG, 272, 272, ERROR_INVALID_PARAMETER},
-      {kvsys::IOCTL_KELVORANT_TEST_PORT, 4, 272, ERROR_INVALID_FUNCTION},  // from user mode: unknown
-      {0x222000, 272, 272, ERROR_INVALID_FUNCTION},
-  };
-  for (const Case &c : cases) {
-    std::vector<uint8_t> buffer(3856, 0);
-    DWORD returned = 99;
-    EXPECT_EQ(Send(c.code, buffer, c.input, c.output, &returned), c.error) << std::hex << c.code;
-    EXPECT_EQ(returned, c.error ? 0u : c.input);
-  }
-}
-
-TEST_F(Module, TestPortAndTrace) {
+// The test port's commands, which the kernel sends, are not traced; a request the driver refuses (the test
+// port's code from user mode among them) fails the call with nothing returned and is traced with its error.
+// Each trace line names the domain served.
+TEST_F(Module, TestPortRefusedRequestsAndTrace) {
   kvtest::TempDir dir;
-  const std::string trace = TraceTo(dir.path() + "/trace.txt");
+  const std::string trace = TraceTo(dir / "trace.txt");
   ASSERT_EQ(Start("demo@0000"), 0u);
-  struct Case { const char *command; const char *why; } cases[] = {
+  struct Command { const char *command; const char *why; } commands[] = {
       {"unplug 00:1f.3", ""},
       {"reset 00:1f", "\"00:1f\" is not a PCI address (BB:DD.F or DDDD:BB:DD.F)"},
       {"plug 00:03.0", "no function 00:03.0 in this machine"},
   };
-  for (const Case &c : cases) {
+  for (const Command &c : commands) {
     std::string why;
     EXPECT_EQ(kvplat::SendMachineCommand(c.command, &why), c.why[0] == 0) << c.command;
     EXPECT_EQ(why, c.why);
   }
   EXPECT_EQ(ReadStatus(0x00, 0x1f, 3), 0);  // unplugged
-  std::vector<uint8_t> buffer(3856, 0);
-  DWORD returned;
-  Send(kvsys::IOCTL_WRITE_EXT_CONFIG, buffer, 3856, 272, &returned);
-  Send(0x222000, buffer, 12, 12, &returned);
-  Send(kvsys::IOCTL_READ_CONFIG, buffer, 4, 272, &returned);
+  struct Refused { uint32_t code, input, output; DWORD error; } refused[] = {
+      {kvsys::IOCTL_WRITE_EXT_CONFIG, 3856, 272, ERROR_INVALID_PARAMETER},
+      {0x222000, 12, 12, ERROR_INVALID_FUNCTION},
+      {kvsys::IOCTL_READ_CONFIG, 4, 272, ERROR_INVALID_PARAMETER},
+      {kvsys::IOCTL_KELVORANT_TEST_PORT, 4, 272, ERROR_INVALID_FUNCTION},
+  };
+  for (const Refused &r : refused) {
+    std::vector<uint8_t> buffer(3856, 0);
+    DWORD returned = 99;
+    EXPECT_EQ(Send(r.code, buffer, r.input, r.output, &returned), r.error) << std::hex << r.code;
+    EXPECT_EQ(returned, 0u) << std::hex << r.code;
+  }
   Stop();
-  EXPECT_EQ(kvtest::ReadText(trace), "IOCTL_READ_CONFIG 00:1f.3 status=0 returned=272\n"
-                                     "IOCTL_WRITE_EXT_CONFIG 00:00.0 error=87\n"
-                                     "0x00222000 00:00.0 error=1\n"
-                                     "IOCTL_READ_CONFIG - error=87\n")
-      << "the test port's requests are not traced";
 
-  ASSERT_EQ(Start(("sysfs:" + FakeSysfs(dir) + "@0000").c_str()), 0u);
+  dir.Write("devices/0001:1c:03.4/config", std::string(256, '\x11'));
+  ASSERT_EQ(Start(("sysfs:" + dir / "devices" + "@0001").c_str()), 0u);
   std::string why;
   EXPECT_FALSE(kvplat::SendMachineCommand("reset 00:1f.3", &why));
   EXPECT_EQ(why, "the HAL machine has no test port");
-}
-
-TEST_F(Module, TraceLinesNameTheServedDomain) {
-  kvtest::TempDir dir;
-  const std::string trace = TraceTo(dir.path() + "/trace.txt");
-  const std::string sysfs = dir.path() + "/devices";
-  dir.Write("devices/0001:1c:03.4/config", std::string(256, '\x11'));
-  ASSERT_EQ(Start(("sysfs:" + sysfs + "@0001").c_str()), 0u);
   EXPECT_EQ(ReadStatus(0x1c, 3, 4), 1);
   std::vector<uint8_t> request = MakeRequest(kvsys::IOCTL_READ_EXT_CONFIG, 300, 3, 4);
   DWORD returned;
   Send(kvsys::IOCTL_READ_EXT_CONFIG, request, 3856, 3856, &returned);
   Stop();
-  EXPECT_EQ(kvtest::ReadText(trace), "IOCTL_READ_CONFIG 0001:1c:03.4 status=1 returned=272\n"
+  EXPECT_EQ(kvtest::ReadText(trace), "IOCTL_READ_CONFIG 00:1f.3 status=0 returned=272\n"
+                                     "IOCTL_WRITE_EXT_CONFIG 00:00.0 error=87\n"
+                                     "0x00222000 00:00.0 error=1\n"
+                                     "IOCTL_READ_CONFIG - error=87\n"
+                                     "0x002227c0 - error=1\n"  // from user mode, an unknown code
+                                     "IOCTL_READ_CONFIG 0001:1c:03.4 status=1 returned=272\n"
                                      "IOCTL_READ_EXT_CONFIG 0001:12c:03.4 status=2 returned=3856\n");
 }
 
@@ -298,17 +282,18 @@ TEST_F(Module, TheHalSaysWhatItsFolderLacks) {
 TEST_F(Module, OnlySystemAndAdministratorsOpenTheDeviceOnceAtATime) {
   ASSERT_EQ(Start("demo"), 0u);
   EXPECT_EQ(kvplat::DeviceSecurity("Kelvorant"), "D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+  auto open_device = [] {
+    return CreateFileA("\\\\.\\Kelvorant", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
   for (int attempt = 0; attempt < 2; ++attempt) {
     SetLastError(0);
-    HANDLE second = CreateFileA("\\\\.\\Kelvorant", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_EQ(second, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open_device(), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(ReadStatus(0x1c, 0x03, 0), 1) << "the first handle still works";
   }
   device_.reset();
-  HANDLE again = CreateFileA("\\\\.\\Kelvorant", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE again = open_device();
   EXPECT_NE(again, INVALID_HANDLE_VALUE) << "closed, it opens again";
   CloseHandle(again);
 }
@@ -379,6 +364,7 @@ class Ecam : public Module {
     std::vector<uint8_t> request = MakeRequest(kvsys::IOCTL_READ_EXT_CONFIG, bus, device, function);
     DWORD returned = 0;
     EXPECT_EQ(Send(kvsys::IOCTL_READ_EXT_CONFIG, request, 3856, 3856, &returned), 0u);
+    EXPECT_EQ(returned, 3856u);
     return request;
   }
 
@@ -457,12 +443,12 @@ TEST_F(Ecam, AWriteGoesToTheWindowOnlyWhereDwordsDifferHighestFirst) {
   EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, 3u);
 }
 
-// A malformed MCFG is refused in one line, and the driver serves as without one.
+// A malformed MCFG is refused in one line, and the driver serves as without one. Every reason is shown on the
+// table itself (ecam_test.cpp); these are the two that depend on the size the firmware returns.
 TEST_F(Ecam, AMalformedTableIsRefusedAndTheHalServes) {
   std::vector<uint8_t> good = kvtest::MakeMcfg({{kLow, 0, 0x00, 0x0f}, {kHigh, 0, 0x20, 0x2f}});
   std::vector<uint8_t> short_table(good.begin(), good.begin() + 40), truncated(good.begin(), good.end() - 4);
-  std::vector<uint8_t> not_whole = good, backwards = kvtest::MakeMcfg({{kLow, 0, 0x0f, 0x00}});
-  not_whole[4] = 44 + 24;
+  std::vector<uint8_t> backwards = kvtest::MakeMcfg({{kLow, 0, 0x0f, 0x00}});
   const std::string refused = "kelvorant: KELVORANT.sys: the ACPI table MCFG is refused (";
   const std::string then = "): extended configuration space goes through the HAL\n";
   struct Case { const char *name; std::vector<uint8_t> table; std::string machine, said; } cases[] = {
@@ -470,9 +456,6 @@ TEST_F(Ecam, AMalformedTableIsRefusedAndTheHalServes) {
        refused + "the firmware returned 40 bytes, less than its 44-byte header" + then},
       {"length beyond the buffer", truncated, sysfs_,
        refused + "its length 76 is beyond the 72 bytes the firmware returned" + then},
-      {"entries not whole", not_whole, sysfs_,
-       refused + "its length 68 leaves 24 bytes after the header, not a whole number of 16-byte entries" + then},
-      {"end bus below start bus", backwards, sysfs_, refused + "entry 0 ends at bus 00, below its start bus 0f" + then},
       {"not the HAL's machine", backwards, "demo", ""},
   };
   for (const Case &c : cases) {

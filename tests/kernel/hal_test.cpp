@@ -32,17 +32,15 @@ std::pair<ULONG, std::vector<unsigned char>> Get(ULONG bus, ULONG slot, ULONG of
 class HalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(devices_);
     Put("0000:00:00.0", std::string(256, '\x11'));
     Put("0000:00:02.0", std::string(64, '\x22'));  // what an unprivileged reader gets
     Put("0000:03:00.0", std::string(4096, '\x33'));
     Put("0001:00:1f.3", std::string(256, '\x44'));  // another domain
     // The kernel's entries are links to the devices' folders: a function's folder may be one.
-    fs::create_directories(dir_ / "pci0000:00/0000:00:05.0");
-    kvtest::WriteText(dir_ / "pci0000:00/0000:00:05.0/config", std::string(256, '\x55'));
+    dir_.Write("pci0000:00/0000:00:05.0/config", std::string(256, '\x55'));
     fs::create_directory_symlink(dir_ / "pci0000:00/0000:00:05.0", devices_ + "/0000:00:05.0");
     // Its config file may not be a link, nor a FIFO.
-    kvtest::WriteText(dir_ / "victim", std::string(256, '\x66'));
+    dir_.Write("victim", std::string(256, '\x66'));
     fs::create_directories(devices_ + "/0000:00:06.0");
     fs::create_symlink(dir_ / "victim", devices_ + "/0000:00:06.0/config");
     fs::create_directories(devices_ + "/0000:00:07.0");
@@ -52,8 +50,7 @@ class HalTest : public ::testing::Test {
   void TearDown() override { kvplat::ConfigureHalBuses("", 0); }
 
   void Put(const std::string &name, const std::string &bytes) const {
-    fs::create_directories(devices_ + "/" + name);
-    kvtest::WriteText(devices_ + "/" + name + "/config", bytes);
+    dir_.Write("devices/" + name + "/config", bytes);
   }
 
   kvtest::TempDir dir_;
