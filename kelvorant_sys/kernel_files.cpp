@@ -49,6 +49,8 @@ std::string Reason(NTSTATUS status) {
       return "Invalid file name";
     case STATUS_INSUFFICIENT_RESOURCES:
       return "Cannot allocate memory";
+    case STATUS_TOO_MANY_OPENED_FILES:
+      return "Too many open files";
     default:
       break;
   }

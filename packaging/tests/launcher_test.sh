@@ -57,7 +57,7 @@ run() {
   shift
   rm -f "$work/caller/dump.jsonl" "$work/caller/pkexec.log"
   mkdir -p "$work/scm-$name"
-  chmod 777 "$work/caller"
+  chmod 1777 "$work/caller"  # sticky, as /tmp: root and the user each write files of their own there
   chmod 1777 "$work/scm-$name"  # sticky, as /tmp: a database below may be trusted
   local prefix=()
   [ "$who" = user ] && prefix=(as_user)

@@ -10,8 +10,10 @@ namespace kvplat {
 
 // `script` is the script's text (empty: close the dialog as by its close box once it is shown); the JSON
 // lines go to `out`, which the front end does not close. Should a line fail to reach `out` (named `outName`
-// in the message), the run ends as after the last action.
+// in the message), the run ends as after the last action. With `emptyFirst`, `out` (a file of old lines)
+// is emptied before the first line, or when the front end goes without one: not before, so that a run that
+// ends at once, because an input turned out to be this file, leaves it as it was.
 std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out,
-                                               const std::string &outName);
+                                               const std::string &outName, bool emptyFirst);
 
 }  // namespace kvplat

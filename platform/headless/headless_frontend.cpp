@@ -1,5 +1,8 @@
 // The headless front end: runs the script's actions against the dialog, one a line, and writes JSON lines
 // for `dump` actions and for every message box.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -23,8 +26,9 @@ namespace {
 
 class HeadlessFrontEnd : public FrontEnd {
  public:
-  HeadlessFrontEnd(const std::string &script, std::FILE *out, std::string outName)
-      : actions_(script::Parse(script)), out_(out), outName_(std::move(outName)) {}
+  HeadlessFrontEnd(const std::string &script, std::FILE *out, std::string outName, bool emptyFirst)
+      : actions_(script::Parse(script)), out_(out), outName_(std::move(outName)), emptyFirst_(emptyFirst) {}
+  ~HeadlessFrontEnd() override { EmptyOutputOnce(); }
 
   int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * kHeadlessCharWidth; }
   int BaseUnitX() override { return kHeadlessCharWidth; }
@@ -61,7 +65,19 @@ class HeadlessFrontEnd : public FrontEnd {
   }
 
  private:
+  // The old lines of the output go at the first line of this run, or at its end.
+  void EmptyOutputOnce() {
+    if (!emptyFirst_) return;
+    emptyFirst_ = false;
+    struct stat st;
+    if (::fstat(::fileno(out_), &st) != 0 || !S_ISREG(st.st_mode)) return;  // a device or a FIFO keeps nothing
+    if (std::fflush(out_) != 0 || ::ftruncate(::fileno(out_), 0) != 0) {
+      ReportOutputFailure("the JSON dump", outName_.c_str(), errno);
+    }
+  }
+
   void WriteLine(const std::string &json) {
+    EmptyOutputOnce();
     const std::string line = json + "\n";
     if (std::fputs(line.c_str(), out_) == EOF || std::fflush(out_) != 0) {
       ReportOutputFailure("the JSON dump", outName_.c_str(), errno);
@@ -138,14 +154,15 @@ class HeadlessFrontEnd : public FrontEnd {
   size_t next_ = 0;
   std::FILE *out_;
   std::string outName_;
+  bool emptyFirst_;
   bool failed_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out,
-                                               const std::string &outName) {
-  return std::make_unique<HeadlessFrontEnd>(script, out, outName);
+                                               const std::string &outName, bool emptyFirst) {
+  return std::make_unique<HeadlessFrontEnd>(script, out, outName, emptyFirst);
 }
 
 }  // namespace kvplat

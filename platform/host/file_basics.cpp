@@ -1,5 +1,4 @@
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,12 +37,6 @@ std::string DescribeUser(uid_t uid) {
   // getpwuid may read /etc/passwd; a name is only a help to the reader.
   if (const passwd *entry = ::getpwuid(uid); entry && entry->pw_name) text += std::string(" (") + entry->pw_name + ")";
   return text;
-}
-
-std::optional<FileId> IdOfPath(const std::string &path) {
-  struct stat st;
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileId{st.st_dev, st.st_ino};
 }
 
 bool WriteAll(int fd, std::string_view data) {

@@ -1,12 +1,11 @@
 // Reading the files a run is given: regular files only, within bounds, every failed read an error.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "host_files.h"
+#include "opener.h"
 
 namespace kvhost {
 
@@ -27,33 +26,12 @@ ssize_t ReadSome(int fd, char *buffer, size_t size) {
 
 }  // namespace
 
-UniqueFd OpenRegularFile(const std::string &path, struct stat *st) {
-  *st = {};
-  struct stat before;
-  if (::stat(path.c_str(), &before) != 0) return UniqueFd();
-  if (!S_ISREG(before.st_mode)) {
-    *st = before;
-    return UniqueFd();
-  }
-  // O_NONBLOCK: should the name have become a FIFO since, the open does not wait.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  struct stat after;
-  if (!fd.valid() || ::fstat(fd.get(), &after) != 0) return UniqueFd();
-  if (!S_ISREG(after.st_mode)) {
-    *st = after;
-    return UniqueFd();
-  }
-  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-  *st = after;
-  return fd;
-}
-
-UniqueFd OpenInput(const std::string &path, uint64_t max_bytes, std::string *why) {
+UniqueFd OpenInput(const std::string &path, uint64_t max_bytes, std::string *why, struct stat *opened) {
+  OpenFailure failure;
   struct stat st;
-  UniqueFd fd = OpenRegularFile(path, &st);
+  UniqueFd fd = OpenPath(path, OpenFor::kInput, &failure, &st);
   if (!fd.valid()) {
-    *why = st.st_mode ? "is " + DescribeFileType(st.st_mode) + ", not a regular file"
-                      : std::string("cannot open: ") + std::strerror(errno);
+    *why = failure.why;
     return UniqueFd();
   }
   if (static_cast<uint64_t>(st.st_size) > max_bytes) {
@@ -61,6 +39,7 @@ UniqueFd OpenInput(const std::string &path, uint64_t max_bytes, std::string *why
            " bytes that are read from such a file";
     return UniqueFd();
   }
+  if (opened) *opened = st;
   return fd;
 }
 
@@ -77,8 +56,8 @@ ReadEnd ReadAll(int fd, uint64_t max_bytes, std::string *text) {
   }
 }
 
-bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, std::string *why) {
-  UniqueFd fd = OpenInput(path, max_bytes, why);
+bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, std::string *why, struct stat *st) {
+  UniqueFd fd = OpenInput(path, max_bytes, why, st);
   if (!fd.valid()) return false;
   switch (ReadAll(fd.get(), max_bytes, text)) {
     case ReadEnd::kDone:

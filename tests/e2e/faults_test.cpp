@@ -227,9 +227,9 @@ TEST(Faults, AServiceDatabaseThatCannotBeWrittenDeniesEveryServiceCall) {
     const char *why;
     bool asNobody = false;
   } cases[] = {
-      {"a database folder below a file", "file/scm", "it cannot be created: Not a directory"},
+      {"a database folder below a file", "file/scm", "it cannot be opened: Not a directory"},
       {"a file where the database folder should be", "file", "it is a regular file, not a folder"},
-      {"another user's database", "scm", "this process may not write it", true},
+      {"root's database, for another user", "scm", "it cannot be opened: Permission denied", true},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);

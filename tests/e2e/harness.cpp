@@ -73,8 +73,10 @@ int Sandbox::Start(const std::string &machine, const std::string &script,
 
   pid_t pid = fork();
   if (pid == 0) {
+    // A test run as root under sudo would otherwise run every kelvorant as the user who called sudo.
     for (const char *name : {"KELVORANT_UI", "KELVORANT_MACHINE", "KELVORANT_TRACE", "KELVORANT_UI_SCRIPT",
-                             "KELVORANT_UI_DUMP", "KELVORANT_SCM_DIR", "DISPLAY"})
+                             "KELVORANT_UI_DUMP", "KELVORANT_SCM_DIR", "DISPLAY", "SUDO_UID", "SUDO_GID",
+                             "PKEXEC_UID"})
       unsetenv(name);
     for (const auto &[name, value] : env)
       if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);

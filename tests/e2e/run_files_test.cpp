@@ -107,12 +107,16 @@ TEST(RunFiles, AScriptThatIsNoRegularFileStopsTheStart) {
 }
 
 TEST(RunFiles, AFileThatTheRunWritesIsNeverOneOfItsInputs) {
+  // The script and the machine's own file are compared with the outputs before the program starts; the
+  // dump that a machine file names, and the driver module, when they are opened: then the run ends at once,
+  // leaving no record behind.
   const std::string kNever = ": a file that the run writes is never one of its inputs\n";
   const struct {
     const char *what;
     const char *machine;  // in the sandbox
     std::map<std::string, std::string> env;  // paths in the sandbox
     const char *said;  // <DIR> is the sandbox
+    bool late = false;
   } cases[] = {
       {"the JSON dump as the machine file", "m.json", {{"KELVORANT_UI_DUMP", "m.json"}},
        "KELVORANT_UI_DUMP names <DIR>/m.json, which is the machine file (KELVORANT_MACHINE)"},
@@ -121,8 +125,11 @@ TEST(RunFiles, AFileThatTheRunWritesIsNeverOneOfItsInputs) {
       {"the JSON dump as the dump, by another name", "d.txt@0000", {{"KELVORANT_UI_DUMP", "hard-link.txt"}},
        "KELVORANT_UI_DUMP names <DIR>/hard-link.txt, which is the dump (KELVORANT_MACHINE)"},
       {"the trace as the dump that the machine file names", "m.json", {{"KELVORANT_TRACE", "d.txt"}},
-       "KELVORANT_TRACE names <DIR>/d.txt, which is the dump that the machine file <DIR>/m.json names "
-       "(KELVORANT_MACHINE)"},
+       "KELVORANT.sys: <DIR>/d.txt is the trace (KELVORANT_TRACE)", true},
+      {"the JSON dump as the dump that the machine file names", "m.json", {{"KELVORANT_UI_DUMP", "d.txt"}},
+       "KELVORANT.sys: <DIR>/d.txt is the JSON dump (KELVORANT_UI_DUMP)", true},
+      {"the JSON dump as the driver module", "m.json", {{"KELVORANT_UI_DUMP", "KELVORANT.sys"}},
+       "<DIR>/KELVORANT.sys is the JSON dump (KELVORANT_UI_DUMP)", true},
       {"the JSON dump as the script", "m.json", {{"KELVORANT_UI_DUMP", "script.txt"}},
        "KELVORANT_UI_DUMP names <DIR>/script.txt, which is the script (KELVORANT_UI_SCRIPT)"},
       {"the trace as the script, through a link", "m.json", {{"KELVORANT_TRACE", "script-link.txt"}},
@@ -139,10 +146,13 @@ TEST(RunFiles, AFileThatTheRunWritesIsNeverOneOfItsInputs) {
     const std::string script = "dump\n";
     box.Write("script.txt", script);
     fs::create_symlink(box.Dir() / "script.txt", box.Dir() / "script-link.txt");
+    const std::string driver = kvtest::ReadText(box.Dir() / "KELVORANT.sys");
     const RunResult result = box.Run((box.Dir() / c.machine).string(), script, env);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.err, "kelvorant: " + Replace(c.said, "<DIR>", box.Dir().string()) + kNever);
-    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.out, c.late ? kNoService : "");
+    EXPECT_FALSE(box.ServiceInstalled());
+    EXPECT_EQ(kvtest::ReadText(box.Dir() / "KELVORANT.sys"), driver);
     EXPECT_EQ(kvtest::ReadText(box.Dir() / "d.txt"), kDemoDump);
     EXPECT_EQ(kvtest::ReadText(box.Dir() / "m.json"), R"({ "dump": "d.txt" })");
     EXPECT_EQ(kvtest::ReadText(box.Dir() / "script.txt"), script);
@@ -169,7 +179,7 @@ TEST(RunFiles, AnOutputThatCannotBeOpenedStopsTheStart) {
       {"a FIFO that no process reads", "KELVORANT_TRACE", "t.fifo", [](const Sandbox &b) { Fifo(b.Dir() / "t.fifo"); },
        "is a FIFO that no process reads"},
       {"a folder", "KELVORANT_UI_DUMP", "folder", [](const Sandbox &b) { fs::create_directory(b.Dir() / "folder"); },
-       "cannot open: Is a directory"},
+       "is a folder, not a file to write"},
       {"another user's link", "KELVORANT_TRACE", "t.txt",
        [&](const Sandbox &b) {
          b.Write("victim.txt", "root's file\n");

@@ -62,10 +62,10 @@ TEST(ServiceDatabase, ADatabaseThatAnotherUserCouldWriteIsRefusedAndNothingOfItL
        "it may be written by other users (mode 1777)"},
       {"root's database in another user's folder", "theirs/scm",
        {{"theirs", {true, 0755}}, {"theirs/scm", {false, 0700}}},
-       "the folder <DIR>/theirs above it belongs to <THEM>, not to this process's user or root"},
+       "it lies under <DIR>/theirs, which belongs to <THEM>, not to this process's user or root"},
       {"root's database in a folder that every user may write", "shared/scm",
        {{"shared", {false, 0777}}, {"shared/scm", {false, 0700}}},
-       "the folder <DIR>/shared above it may be written by other users (mode 0777)"},
+       "it lies under <DIR>/shared, which may be written by other users (mode 0777)"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);

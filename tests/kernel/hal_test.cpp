@@ -93,8 +93,12 @@ TEST_F(HalTest, ListsTheFolderOnceAndWritesWhatItIsGiven) {
   Get(0, Slot(0, 0), 0, 2);
   Put("0000:00:04.0", std::string(256, '\x77'));  // after the listing: not seen
   EXPECT_EQ(Get(0, Slot(4, 0), 0, 256).first, 2u);
-  fs::remove_all(devices_ + "/0000:00:02.0");  // gone since the listing: nothing answers
-  EXPECT_EQ(Get(0, Slot(2, 0), 0, 256).first, 0u);
+  // Every config file is opened at the listing and kept open: another file put in its place is not read.
+  fs::remove_all(devices_ + "/0000:00:02.0");
+  Put("0000:00:02.0", std::string(256, '\x88'));
+  const auto replaced = Get(0, Slot(2, 0), 0, 256);
+  EXPECT_EQ(replaced.first, 64u);
+  EXPECT_EQ(replaced.second[63], 0x22);
 
   unsigned char bytes[4] = {1, 2, 3, 4};
   EXPECT_EQ(HalSetBusDataByOffset(PCIConfiguration, 3, Slot(0, 0), bytes, 0x104, 4), 4u);

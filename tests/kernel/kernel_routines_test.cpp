@@ -99,25 +99,36 @@ TEST(KernelFiles, SizeAndReadsToTheEndOrAnError) {
   ZwClose(handle);
 }
 
-TEST(MachineVariable, SysfsForTheHalEverythingElseForTheDriver) {
-  struct Case { const char *text; Kind kind; const char *value, *root; uint32_t domain; } cases[] = {
-      {nullptr, Kind::kDefault, "", "", 0},
-      {"@0001", Kind::kDefault, "", "", 1},
-      {"sysfs", Kind::kSysfs, "", "/sys/bus/pci/devices", 0},
-      {"sysfs:/tmp/d@0002", Kind::kSysfs, "", "/tmp/d", 2},
-      {"demo@0001", Kind::kValue, "demo@0001", "", 1},
-      {"/d/m.json", Kind::kValue, "/d/m.json", "", 0},
-      {"Demo", Kind::kValue, "./Demo", "", 0},  // files, which the driver would read as its words
-      {"hal@0003", Kind::kValue, "./hal@0003", "", 3},
-      {"sysfsdump.txt", Kind::kValue, "sysfsdump.txt", "", 0},
+TEST(MachineVariable, SysfsForTheHalEverythingElseForTheDriverAndNothingThatNamesNoMachine) {
+  struct Case { const char *text; Kind kind; const char *value, *root, *file; uint32_t domain; } cases[] = {
+      {nullptr, Kind::kDefault, "", "", "", 0},
+      {"sysfs", Kind::kSysfs, "", "/sys/bus/pci/devices", "", 0},
+      {"sysfs:/tmp/d@0002", Kind::kSysfs, "", "/tmp/d", "", 2},
+      {"demo@0001", Kind::kValue, "demo@0001", "", "", 1},
+      {"/d/m.json", Kind::kValue, "/d/m.json", "", "/d/m.json", 0},
+      {"/d/x@1.txt@10000", Kind::kValue, "/d/x@1.txt@10000", "", "/d/x@1.txt", 0x10000},
+      {"Demo", Kind::kValue, "./Demo", "", "./Demo", 0},  // files, which the driver would read as its words
+      {"hal@0003", Kind::kValue, "./hal@0003", "", "./hal", 3},
+      {"sysfsdump.txt", Kind::kValue, "sysfsdump.txt", "", "sysfsdump.txt", 0},
   };
   for (const auto &c : cases) {
-    const kvplat::MachineVariable machine = kvplat::ParseMachineVariable(c.text);
+    kvplat::MachineVariable machine;
+    std::string why;
     const std::string what = c.text ? c.text : "(unset)";
+    ASSERT_TRUE(kvplat::ParseMachineVariable(c.text, &machine, &why)) << what;
     EXPECT_EQ(machine.kind, c.kind) << what;
     EXPECT_EQ(machine.value, c.value) << what;
     EXPECT_EQ(machine.sysfsRoot, c.root) << what;
+    EXPECT_EQ(machine.file, c.file) << what;
     EXPECT_EQ(machine.domain, c.domain) << what;
+  }
+  // A domain without a machine, a sysfs without its folder: taken for "unset", they would serve this
+  // computer's hardware.
+  for (const char *text : {"", "@0000", "@0001", "@10000", "sysfs:", "sysfs:@0001"}) {
+    kvplat::MachineVariable machine;
+    std::string why;
+    EXPECT_FALSE(kvplat::ParseMachineVariable(text, &machine, &why)) << text;
+    EXPECT_NE(why.find("KELVORANT_MACHINE"), std::string::npos) << why;
   }
 }
 

@@ -273,7 +273,7 @@ TEST_F(ScmTest, ARecordReachedThroughALinkIsNotRead) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), Start());
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
             "kelvorant: the service record " + (dir_ / "scm") +
-                "/kelvorant.service is damaged and is ignored: it is a symbolic link\n");
+                "/kelvorant.service is damaged and is ignored: it is a symbolic link, and is not followed\n");
   EXPECT_EQ(0u, Create()) << "a new record replaces the link, not the file it names";
   EXPECT_EQ(kvtest::ReadText(dir_ / "elsewhere.service").find("\"running\""), std::string::npos);
 }

@@ -2,17 +2,17 @@
 
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
+
+#include "host/host_files.h"
 
 namespace kvplat {
 
 uint64_t ProcessStartTime(int pid) {
   if (pid <= 0) return 0;
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(in, line)) return 0;
+  std::string line, why;
+  if (!kvhost::ReadInput("/proc/" + std::to_string(pid) + "/stat", 4096, &line, &why)) return 0;
   // "PID (COMM) STATE PPID ..." where COMM may hold spaces and parentheses: fields count from the last ')'.
   const std::string::size_type close = line.rfind(')');
   if (close == std::string::npos) return 0;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "host/opener.h"
 #include "kvplat/diag.h"
 #include "scm_store.h"
 
@@ -16,30 +17,34 @@ namespace kvplat {
 
 namespace {
 
-// Opens the folder at `path` once it and the folders above it have passed the trust test and this process
-// may reach it with `access` (R_OK, W_OK, X_OK).
-kvhost::UniqueFd OpenTrustedFolder(const std::string &path, int access, std::string *why) {
-  if (!kvhost::IsTrustedFolder(path, false, why)) return kvhost::UniqueFd();
-  if (::faccessat(AT_FDCWD, path.c_str(), access, AT_EACCESS) != 0) {
-    *why = (access & W_OK) ? "this process may not write it" : "this process may not read it";
-    return kvhost::UniqueFd();
-  }
-  char *resolved = ::realpath(path.c_str(), nullptr);
-  const std::string target = resolved ? resolved : path;
-  std::free(resolved);
-  // O_NOFOLLOW: the resolved path has no link left, unless one was put there since; then this fails. The
-  // folder opened is checked once more, in case it was replaced after the test.
-  kvhost::UniqueFd fd(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+// Whether this process may use the folder with `access` (R_OK, W_OK, X_OK): root may, and so may its owner
+// by the owner's bits. Others are never let in: a trusted folder belongs to this process's user or root and
+// no other user may write it.
+bool MayUse(const struct stat &st, int access) {
+  if (::geteuid() == 0) return true;
+  if (st.st_uid != ::geteuid()) return false;
+  return (!(access & R_OK) || (st.st_mode & S_IRUSR)) && (!(access & W_OK) || (st.st_mode & S_IWUSR)) &&
+         (!(access & X_OK) || (st.st_mode & S_IXUSR));
+}
+
+// Opens the folder through the host's one opener (made, mode 0700, when `create` and it is missing), when
+// this process may reach it with `access`.
+kvhost::UniqueFd OpenTrustedFolder(const std::string &path, bool create, int access, kvhost::OpenFailure *failure) {
   struct stat st;
-  if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
-    *why = std::string("it cannot be opened: ") + std::strerror(errno);
-    return kvhost::UniqueFd();
-  }
-  if ((st.st_uid != ::geteuid() && st.st_uid != 0) || (st.st_mode & (S_IWGRP | S_IWOTH))) {
-    *why = "it was replaced while it was opened";
+  kvhost::UniqueFd fd = kvhost::OpenPath(path, create ? kvhost::OpenFor::kNewFolder : kvhost::OpenFor::kFolder,
+                                         failure, &st);
+  if (fd.valid() && !MayUse(st, access)) {
+    failure->why = (access & W_OK) ? "this process may not write it" : "this process may not read it";
     return kvhost::UniqueFd();
   }
   return fd;
+}
+
+// The reason in a line that speaks of the folder: "it may be written by other users (mode 0777)".
+std::string Reason(const kvhost::OpenFailure &failure) {
+  constexpr std::string_view kFailedOpen = "cannot open: ";
+  if (failure.why.starts_with(kFailedOpen)) return "it cannot be opened: " + failure.why.substr(kFailedOpen.size());
+  return "it " + failure.why;
 }
 
 }  // namespace
@@ -71,22 +76,25 @@ std::shared_ptr<const ScmDatabase> OpenScmDatabase(bool forChanges, DWORD *error
     return nullptr;
   };
 
+  kvhost::OpenFailure failure;
   if (forChanges) {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-      why = std::string("it cannot be created: ") + std::strerror(errno);
+    database->folder = OpenTrustedFolder(path, true, R_OK | W_OK | X_OK, &failure);
+    if (!database->folder.valid()) {
+      why = Reason(failure);
       return refuse("opened for changes");
     }
-    database->folder = OpenTrustedFolder(path, R_OK | W_OK | X_OK, &why);
-    if (!database->folder.valid()) return refuse("opened for changes");
     database->writable = true;
     return database;
   }
 
+  database->folder = OpenTrustedFolder(path, false, R_OK | X_OK, &failure);
+  if (!database->folder.valid()) {
+    if (failure.error == ENOENT || failure.missingFolder) return database;  // reads as empty
+    why = Reason(failure);
+    return refuse("read");
+  }
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return database;  // reads as empty
-  database->folder = OpenTrustedFolder(path, R_OK | X_OK, &why);
-  if (!database->folder.valid()) return refuse("read");
-  database->writable = ::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK | X_OK, AT_EACCESS) == 0;
+  database->writable = ::fstat(database->folder.get(), &st) == 0 && MayUse(st, R_OK | W_OK | X_OK);
   return database;
 }
 

@@ -54,6 +54,11 @@ enum class RunState {
   RunningElsewhere,  // started by another process that still runs
 };
 
+// A service that this process created or started: its record is removed should the run end at once
+// (kvplat/run_end.h) before the program removes it.
+void RememberServiceOfThisProcess(const std::shared_ptr<const ScmDatabase> &database, const std::string &name,
+                                  const std::string &id);
+
 // A record whose starter has ended, or whose driver this process no longer holds, is not running.
 RunState RunStateOf(const ServiceRecord &record);
 

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "host/opener.h"
 #include "host/read_limits.h"
 #include "kvplat/diag.h"
 #include "kvplat/errno_map.h"
@@ -84,22 +85,27 @@ ServiceRecord FromJson(const nlohmann::json &j) {
   return r;
 }
 
-// The text of a record file, read without following a link and within its bound. Nothing when there is
-// no such file; an exception when it is not a record.
+// The text of a record file, opened through the host's one opener (not following a link) and read within
+// its bound. Nothing when there is no such file; an exception when it is not a record, or a RecordUnreadable
+// when this process cannot read it (no descriptor left, an I/O error): that says nothing of the record.
+struct RecordUnreadable : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 std::optional<std::string> ReadRecordText(int folder, const std::string &file) {
-  kvhost::UniqueFd fd(::openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  kvhost::OpenFailure failure;
+  kvhost::UniqueFd fd = kvhost::OpenInFolder(folder, file, kvhost::OpenFor::kInput, &failure);
   if (!fd.valid()) {
-    if (errno == ENOENT) return std::nullopt;
-    throw std::runtime_error(errno == ELOOP ? "it is a symbolic link" : std::strerror(errno));
+    if (failure.error == ENOENT) return std::nullopt;
+    if (failure.error && !failure.type && !failure.untrusted) throw RecordUnreadable(failure.why);
+    throw std::runtime_error("it " + failure.why);
   }
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) throw std::runtime_error("it is not a regular file");
   std::string text;
   switch (kvhost::ReadAll(fd.get(), kvhost::kMaxServiceRecordBytes, &text)) {
     case kvhost::ReadEnd::kDone:
       return text;
     case kvhost::ReadEnd::kFailed:
-      throw std::runtime_error(std::strerror(errno));
+      throw RecordUnreadable("cannot read: " + kvhost::ErrnoReason(errno));
     case kvhost::ReadEnd::kTooLong:
       break;
   }
@@ -139,11 +145,12 @@ ScmSession::ScmSession(std::shared_ptr<const ScmDatabase> database) : database_(
   const int folder = database_->folder.get();
   if (folder < 0) return;  // no database yet: nothing to lock, nothing to read
   bool exclusive = database_->writable;
-  lockFd_ = exclusive ? ::openat(folder, kLockFile, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
+  kvhost::OpenFailure failure;
+  if (exclusive) lockFd_ = kvhost::OpenInFolder(folder, kLockFile, kvhost::OpenFor::kOutput, &failure).release();
   if (lockFd_ < 0) {
     // A reader without write access still waits for writers through a shared lock.
     exclusive = false;
-    lockFd_ = ::openat(folder, kLockFile, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    lockFd_ = kvhost::OpenInFolder(folder, kLockFile, kvhost::OpenFor::kInput, &failure).release();
   }
   if (lockFd_ >= 0) Lock(exclusive);
 }
@@ -186,6 +193,12 @@ std::optional<ServiceRecord> ScmSession::Read(const std::string &name) const {
     std::optional<std::string> text = ReadRecordText(folder, file);
     if (!text) return std::nullopt;
     return FromJson(nlohmann::json::parse(*text));
+  } catch (const RecordUnreadable &failure) {
+    Diag("the service record %s/%s cannot be read and is ignored: %s", database_->path.c_str(), file.c_str(),
+         failure.what());
+    return std::nullopt;
+  } catch (const std::bad_alloc &) {
+    throw;  // no memory says nothing of the record
   } catch (const std::exception &damage) {
     Diag("the service record %s/%s is damaged and is ignored: %s", database_->path.c_str(), file.c_str(),
          damage.what());

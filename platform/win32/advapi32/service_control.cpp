@@ -94,6 +94,7 @@ extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD /*dwNumServiceArg
   record.exitCode = ERROR_SUCCESS;
   if (DWORD error = call.session->Write(record)) return Fail(error);
   call.session.reset();
+  RememberServiceOfThisProcess(call.handle->database, record.name, record.id);
 
   DWORD error = LoadDriver(name, path);
   // ERROR_SERVICE_ALREADY_RUNNING: this process kept the driver after another process recorded the service

@@ -79,6 +79,7 @@ extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServic
   record.errorControl = dwErrorControl;
   record.binaryPath = lpBinaryPathName;
   if (DWORD error = session.Write(record)) return Fail(error);
+  RememberServiceOfThisProcess(manager->database, record.name, record.id);
   SetLastError(ERROR_SUCCESS);
   return ToScHandle(InsertHandle(std::make_shared<ServiceObject>(manager->database, record.name, record.id, access)));
 }

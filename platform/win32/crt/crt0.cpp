@@ -1,7 +1,7 @@
-// The process entry point. It registers the executable's resources, chooses the front end from
-// KELVORANT_UI (the window front end from its library beside the program, kvplat/window_library.h), opens
-// the run's files (run_files.h) and calls the application's WinMain, like the C runtime start-up of a
-// Windows program.
+// The process entry point. It does with root what needs root and gives it up (rights.h), registers the
+// executable's resources, chooses the front end from KELVORANT_UI (the window front end from its library
+// beside the program, kvplat/window_library.h), opens the run's files (run_files.h) and calls the
+// application's WinMain, like the C runtime start-up of a Windows program.
 #include <windows.h>
 
 #include <cerrno>
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "command_line.h"
@@ -17,17 +18,18 @@
 #include "kvplat/frontend.h"
 #include "kvplat/io_manager.h"
 #include "kvplat/resources.h"
+#include "kvplat/run_end.h"
 #include "kvplat/window_library.h"
+#include "rights.h"
 #include "run_files.h"
 
 extern const kvplat::EmbeddedFile kv_embedded_resources[];
 
 namespace {
 
-// Exit statuses of the platform's own (the program's entry point returns 0 on both of its paths).
-constexpr int kExitPlatformFailure = 2;  // the platform cannot start: a bad variable, no display
-constexpr int kExitScriptError = 3;      // an action of the automation script could not be done
-constexpr int kExitOutputFailure = 4;    // the JSON dump or the trace could not be written
+using kvplat::kExitOutputFailure;
+using kvplat::kExitPlatformFailure;
+using kvplat::kExitScriptError;
 
 std::string Env(const char *name) {
   const char *value = std::getenv(name);
@@ -61,13 +63,10 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(kvplat::RunFiles *files, std::F
     files->dump.release();  // the stream owns it now
     dumpName = files->dumpPath;
   }
-  return kvplat::MakeHeadlessFrontEnd(files->script, *dumpFile, dumpName);
+  return kvplat::MakeHeadlessFrontEnd(files->script, *dumpFile, dumpName, *dumpFile != stderr);
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-  kvplat::TakeCommandLineVariables(&argc, argv);
+int Run(int argc, char **argv) {
   kvplat::RegisterModuleResources(kv_embedded_resources);
 
   kvplat::RunFiles files;
@@ -95,4 +94,18 @@ int main(int argc, char **argv) {
   kvplat::SetTraceFile(-1, "");
   if (kvplat::OutputFailed()) status = kExitOutputFailure;
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  kvplat::TakeCommandLineVariables(&argc, argv);
+  if (!kvplat::PrepareRights()) return kExitPlatformFailure;
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc &) {
+    // Memory ran out: the run ends at once, leaving no record of a driver that runs nowhere.
+    kvplat::Diag("not enough memory %s", kvplat::WhatRanOutOfMemory().c_str());
+    kvplat::EndRunNow(kExitPlatformFailure);
+  }
 }

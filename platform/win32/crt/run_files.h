@@ -1,8 +1,9 @@
-// The files a run is given through its environment. Read: the automation script (KELVORANT_UI_SCRIPT) and
-// the machine (KELVORANT_MACHINE, and the dump that a machine file names). Written: the JSON dump
-// (KELVORANT_UI_DUMP) and the trace (KELVORANT_TRACE). They are checked together before anything is read or
-// written: a file that the run writes is never one of its inputs (a JSON dump named like the machine file
-// would empty it before the driver reads it), and the two outputs are two files.
+// The files a run is given through its environment. Read: the automation script (KELVORANT_UI_SCRIPT), and
+// by the driver the machine (KELVORANT_MACHINE, and the dump that a machine file names). Written: the JSON
+// dump (KELVORANT_UI_DUMP) and the trace (KELVORANT_TRACE). A file that the run writes is never one of its
+// inputs, and the two outputs are two files: the script and the machine's own file are compared with the
+// outputs here, before the program starts; every later input (the dump a machine file names, the driver
+// module) where it is opened, by the host's one opener, which knows the outputs.
 #pragma once
 #include <string>
 

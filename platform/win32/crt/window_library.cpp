@@ -1,13 +1,16 @@
-// Loading the window front end's library from the program's folder (kvplat/window_library.h). The program
-// runs as root, so the library is looked for nowhere else (not through LD_LIBRARY_PATH or the library search
-// path, not in the current directory) and loaded only when no other user can have written it.
+// Loading the window front end's library from the program's folder (kvplat/window_library.h). It is code of
+// this process, so it is looked for nowhere else (not through LD_LIBRARY_PATH or the library search path,
+// not in the current directory), opened through the host's one opener (no other user can have changed it
+// or a folder above it) and handed to the dynamic loader by that descriptor.
 #include <windows.h>
 #include <dlfcn.h>
 #include <limits.h>
 
+#include <cerrno>
+
 #include <string>
 
-#include "host/host_files.h"
+#include "host/opener.h"
 #include "kvplat/window_library.h"
 #include "ntoskrnl/module_image.h"
 
@@ -37,24 +40,25 @@ std::unique_ptr<FrontEnd> LoadWindowFrontEnd(std::string *error) {
   const std::string path = (folder == "/" ? "" : folder) + "/" + kWindowLibraryName;
   const std::string named = "the window library " + path;
 
-  std::string why;
-  {
-    const kvhost::UniqueFd file = kvhost::OpenTrustedFile(path, &why);
-    if (!file.valid()) {
-      *error = named + " " + why;
-      return nullptr;
-    }
-    // A cut-off library would map, and kill the process at the first touch of a page past its end.
-    if (!ModuleImageIsWhole(file.get(), &why)) {
-      *error = named + " cannot be loaded: " + why;
-      return nullptr;
-    }
+  kvhost::OpenFailure failure;
+  const kvhost::UniqueFd file = kvhost::OpenPath(path, kvhost::OpenFor::kInput, &failure);
+  if (!file.valid()) {
+    *error = named + " " + (failure.error == ENOENT ? std::string("is missing") : failure.why);
+    return nullptr;
   }
-  // A path with a slash: the dynamic loader searches nowhere.
-  void *library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // A cut-off library would map, and kill the process at the first touch of a page past its end.
+  std::string why;
+  if (!ModuleImageIsWhole(file.get(), &why)) {
+    *error = named + " cannot be loaded: " + why;
+    return nullptr;
+  }
+  // The loader opens the descriptor's file again through /proc: the file checked is the file loaded.
+  const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file.get());
+  void *library = ::dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
-    const char *reason = ::dlerror();
-    *error = named + " cannot be loaded: " + (reason ? reason : "the dynamic loader refuses it");
+    std::string reason = ::dlerror() ?: "the dynamic loader refuses it";
+    if (reason.compare(0, byDescriptor.size(), byDescriptor) == 0) reason.replace(0, byDescriptor.size(), path);
+    *error = named + " cannot be loaded: " + reason;
     return nullptr;
   }
   auto entry = reinterpret_cast<WindowLibraryEntry>(::dlsym(library, kWindowLibraryEntryName));

@@ -1,17 +1,23 @@
 // The HAL's PCI configuration space on Linux: HalGetBusDataByOffset and HalSetBusDataByOffset over a folder
-// laid out like /sys/bus/pci/devices, one PCI domain of it (kvplat/hal.h). The folder is listed once: a
-// function that appears later is not seen. A bus exists when the listing holds a function on it; an empty
-// slot answers 2 bytes of vendor ID 0xFFFF; a function's bytes are what its config file gives (64 for an
-// unprivileged reader, 256 without extended space).
+// laid out like /sys/bus/pci/devices, one PCI domain of it (kvplat/hal.h). The folder is listed once, and
+// every function's config file is opened then, through the host's one opener, and kept open: this is what
+// lets a process that started as root open them and go on as the user it runs for. A function that appears
+// later is not seen; one that the kernel removes later answers as absent (its open file says ENODEV). A
+// bus exists when the listing holds a function on it; an empty slot answers 2 bytes of vendor ID 0xFFFF; a
+// function's bytes are what its config file gives (64 for an unprivileged reader, 256 without extended
+// space).
 //
 // A function's folder may be a link, as every entry of the kernel's own /sys/bus/pci/devices is, but its
-// config file must be the regular file that sysfs gives: a link in its place would send reads and writes of
-// configuration space to whatever file it names, and a FIFO would never answer. Such a file is neither read
-// nor written (0 bytes), after one line for each function.
+// config file must be the regular file that sysfs gives, in folders no other user can change: a link in its
+// place would send reads and writes of configuration space to whatever file it names, and a FIFO would
+// never answer. Such a file is neither read nor written (0 bytes), after one line for each function.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/select.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,29 +26,47 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <ddk/ntddk.h>
 
 #include "core/pci_address.h"
-#include "host/host_files.h"
+#include "host/opener.h"
 #include "kvplat/diag.h"
 #include "kvplat/hal.h"
+#include "kvplat/module_names.h"
 
 namespace kvplat {
 
 namespace {
 
 constexpr unsigned kBuses = 256;
+constexpr long kSysfsMagic = 0x62656572;  // SYSFS_MAGIC, linux/magic.h
+// Descriptors the rest of the process may need besides the functions' (outputs, the service database, the
+// driver, the window library and the display).
+constexpr rlim_t kOtherDescriptors = 64;
+
+enum class Function : uint8_t { kAbsent, kOpen, kRefused, kGone };
 
 struct PciBuses {
   std::mutex mutex;
   std::string root;  // "": no PCI buses
   uint32_t domain = 0;
   bool listed = false;
-  std::vector<bool> present = std::vector<bool>(kvsys::kFunctionCount);  // by function index
-  std::vector<bool> refused = std::vector<bool>(kvsys::kFunctionCount);  // said once
+  std::vector<int> config = std::vector<int>(kvsys::kFunctionCount, -1);  // by function index
+  std::vector<Function> state = std::vector<Function>(kvsys::kFunctionCount, Function::kAbsent);
   std::vector<bool> buses = std::vector<bool>(kBuses);
+  std::vector<std::string> pending;  // lines of the listing, said at the first call of a driver
+
+  void Close() {
+    for (int &fd : config)
+      if (fd >= 0) ::close(std::exchange(fd, -1));
+    std::fill(state.begin(), state.end(), Function::kAbsent);
+    std::fill(buses.begin(), buses.end(), false);
+    pending.clear();
+    listed = false;
+  }
 };
 
 PciBuses &Buses() {
@@ -56,58 +80,126 @@ std::string Domain(uint32_t domain) {
   return text;
 }
 
-// The image name of the driver whose code called the HAL (at `returnAddress`), which the HAL's lines begin
-// with: "KELVORANT.sys".
-std::string CallerName(const void *returnAddress) {
-  Dl_info info{};
-  if (!::dladdr(returnAddress, &info) || !info.dli_fname) return "hal.dll";
-  const char *slash = std::strrchr(info.dli_fname, '/');
-  return slash ? slash + 1 : info.dli_fname;
+std::string FunctionName(const kvsys::PciAddress &a) {
+  char name[24];
+  std::snprintf(name, sizeof name, "%04x:%02x:%02x.%x", a.domain, a.bus, a.device, a.function);
+  return name;
 }
 
-// Calls visit with every function of the folder ("DDDD:BB:DD.F"); false with the reason when it cannot be
-// listed.
-template <typename Visit>
-bool ListFunctions(const std::string &root, Visit visit, std::string *why) {
-  DIR *dir = ::opendir(root.c_str());
+// The functions of the folder ("DDDD:BB:DD.F"), in the order the folder lists them.
+bool ListFunctions(const std::string &root, bool mustBeSysfs, std::vector<kvsys::PciAddress> *functions,
+                   std::string *why) {
+  kvhost::OpenFailure failure;
+  kvhost::UniqueFd folder = kvhost::OpenPath(root, kvhost::OpenFor::kFolder, &failure);
+  if (!folder.valid()) {
+    const bool plainError = failure.error && !failure.untrusted && !failure.type;
+    *why = "cannot list " + root + ": " + (plainError ? kvhost::ErrnoReason(failure.error) : "it " + failure.why);
+    return false;
+  }
+  struct statfs fs;
+  if (mustBeSysfs && (::fstatfs(folder.get(), &fs) != 0 || fs.f_type != kSysfsMagic)) {
+    *why = root + " is not on the kernel's sysfs: this computer's configuration space is not served from it";
+    return false;
+  }
+  DIR *dir = ::fdopendir(folder.release());
   if (!dir) {
-    *why = "cannot list " + root + ": " + std::strerror(errno);
+    *why = "cannot list " + root + ": " + kvhost::ErrnoReason(errno);
     return false;
   }
   while (const dirent *entry = ::readdir(dir)) {
     kvsys::PciAddress address;
     std::string ignored;
-    if (kvsys::ParsePciAddress(entry->d_name, &address, &ignored) && address.has_domain && !visit(address)) break;
+    if (kvsys::ParsePciAddress(entry->d_name, &address, &ignored) && address.has_domain) functions->push_back(address);
   }
   ::closedir(dir);
+  // In address order, whatever order the folder keeps: the lines about them come in that order.
+  std::sort(functions->begin(), functions->end(), [](const kvsys::PciAddress &a, const kvsys::PciAddress &b) {
+    return a.domain != b.domain ? a.domain < b.domain : a.Index() < b.Index();
+  });
   return true;
 }
 
-// Lists the folder the first time a routine needs it; says what is missing when it holds no function of
-// the served domain.
-void List(PciBuses &buses, const void *caller) {
-  if (buses.listed) return;
-  buses.listed = true;
-  if (buses.root.empty()) return;
-  std::vector<uint32_t> others;
-  std::string why;
-  const bool listed = ListFunctions(
-      buses.root,
-      [&](const kvsys::PciAddress &a) {
-        if (a.domain == buses.domain) {
-          buses.present[a.Index()] = true;
-          buses.buses[a.bus] = true;
-        } else if (std::find(others.begin(), others.end(), a.domain) == others.end()) {
-          others.push_back(a.domain);
-        }
-        return true;
-      },
-      &why);
-  if (!listed) {
-    Diag("%s: %s", CallerName(caller).c_str(), why.c_str());
-    return;
+// Room for `count` open config files besides the rest of the process, asked of the kernel; a process that
+// runs as root may raise its hard limit too. The descriptors are moved above FD_SETSIZE where the room is
+// there, so that a library that waits with select() (the display's connection) keeps low numbers. False
+// when the room cannot be had.
+bool MakeRoomForDescriptors(size_t count, int *lowest, std::string *why) {
+  struct rlimit limit;
+  ::getrlimit(RLIMIT_NOFILE, &limit);
+  const rlim_t needed = count + kOtherDescriptors, high = FD_SETSIZE + needed;
+  for (const rlim_t want : {high, needed}) {
+    if (limit.rlim_cur >= want) break;
+    struct rlimit raised = limit;
+    raised.rlim_cur = want;
+    if (raised.rlim_max < want) raised.rlim_max = want;  // only root may
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
   }
-  if (std::find(buses.buses.begin(), buses.buses.end(), true) != buses.buses.end()) return;
+  if (limit.rlim_cur < needed) {
+    *why = "it lists " + std::to_string(count) + " functions, but this process may have only " +
+           std::to_string(limit.rlim_cur) + " files open (ulimit -n), and needs " + std::to_string(needed);
+    return false;
+  }
+  *lowest = limit.rlim_cur >= high ? FD_SETSIZE : 0;
+  return true;
+}
+
+// Lists the folder and opens every function of the served domain; says what is missing when it holds no
+// function of that domain. A folder that cannot be listed serves no function.
+bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
+  buses.listed = true;
+  if (buses.root.empty()) return true;
+  std::vector<kvsys::PciAddress> functions;
+  if (!ListFunctions(buses.root, mustBeSysfs, &functions, why)) {
+    buses.pending.push_back(*why);
+    return false;
+  }
+  std::vector<uint32_t> others;
+  size_t served = 0;
+  for (const kvsys::PciAddress &a : functions) {
+    if (a.domain == buses.domain) {
+      ++served;
+    } else if (std::find(others.begin(), others.end(), a.domain) == others.end()) {
+      others.push_back(a.domain);
+    }
+  }
+  int lowest = 0;
+  if (!MakeRoomForDescriptors(served, &lowest, why)) {
+    *why = buses.root + " " + *why;
+    buses.pending.push_back(*why);
+    return false;
+  }
+  for (const kvsys::PciAddress &a : functions) {
+    if (a.domain != buses.domain) continue;
+    const std::string path = buses.root + "/" + FunctionName(a) + "/config";
+    kvhost::OpenFailure failure;
+    kvhost::UniqueFd fd = kvhost::OpenPath(path, kvhost::OpenFor::kConfig, &failure);
+    buses.buses[a.bus] = true;
+    if (!fd.valid()) {
+      if (failure.error == EMFILE || failure.error == ENFILE) {
+        *why = path + ": " + failure.why;
+        buses.pending.push_back(*why);
+        return false;
+      }
+      // A function gone between the listing and the open is absent; anything else is said.
+      if (failure.error == ENOENT && !failure.missingFolder) continue;
+      buses.state[a.Index()] = Function::kRefused;
+      const std::string what = failure.type ? "is " + kvhost::DescribeFileType(failure.type) + ", not the regular file that sysfs gives"
+                                            : failure.why;
+      buses.pending.push_back(path + " " + what + "; it is neither read nor written");
+      continue;
+    }
+    int kept = fd.release();
+    if (lowest > 0) {
+      const int moved = ::fcntl(kept, F_DUPFD_CLOEXEC, lowest);
+      if (moved >= 0) {
+        ::close(kept);
+        kept = moved;
+      }
+    }
+    buses.config[a.Index()] = kept;
+    buses.state[a.Index()] = Function::kOpen;
+  }
+  if (std::find(buses.buses.begin(), buses.buses.end(), true) != buses.buses.end()) return true;
   std::string line = buses.root + " lists no PCI function of domain " + Domain(buses.domain);
   if (!others.empty()) {
     std::sort(others.begin(), others.end());
@@ -116,42 +208,36 @@ void List(PciBuses &buses, const void *caller) {
     line += std::string(" (it lists functions of domain") + (others.size() > 1 ? "s " : " ") + list + ": add @" +
             Domain(others[0]) + " to the path)";
   }
-  Diag("%s: %s", CallerName(caller).c_str(), line.c_str());
+  buses.pending.push_back(line);
+  return true;
 }
 
-// A function's config file, opened without following a link and checked to be regular; -1 otherwise, after
-// the line that says so (once for each function).
-int OpenConfig(PciBuses &buses, uint16_t index, int access, const void *caller) {
-  const kvsys::PciAddress a = kvsys::AddressOfIndex(buses.domain, index);
-  char name[48];
-  std::snprintf(name, sizeof name, "/%04x:%02x:%02x.%x/config", a.domain, a.bus, a.device, a.function);
-  const std::string path = buses.root + name;
-  const int fd = ::open(path.c_str(), access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  struct stat st;
-  if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
-  if (fd >= 0) ::close(fd);
-  // What is there, when it is there (a function gone since the listing is just absent).
-  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !buses.refused[index]) {
-    buses.refused[index] = true;
-    Diag("%s: %s is %s, not the regular file that sysfs gives; it is neither read nor written", CallerName(caller).c_str(),
-         path.c_str(), kvhost::DescribeFileType(st.st_mode).c_str());
-  }
-  return -1;
-}
-
-// What both routines do first, under the lock: the folder listed, and the function at bus and slot, when
-// the listing holds it. False for a bus that does not exist (or is not PCI's).
+// What both routines do first, under the lock: the folder listed, what the listing found said, and the
+// function at bus and slot. False for a bus that does not exist (or is not PCI's).
 bool Locate(PciBuses &buses, BUS_DATA_TYPE type, const char *routine, const void *caller, ULONG bus, ULONG slot,
-            uint16_t *index, bool *present) {
+            uint16_t *index) {
   if (type != PCIConfiguration) {
     ReportUnimplemented((std::string(routine) + " of another bus than PCI").c_str());
     return false;
   }
-  List(buses, caller);
+  std::string ignored;
+  if (!buses.listed) List(buses, false, &ignored);
+  for (const std::string &line : buses.pending) Diag("%s: %s", ModuleNameAt(caller).c_str(), line.c_str());
+  buses.pending.clear();
   if (bus >= kBuses || !buses.buses[bus]) return false;
   *index = static_cast<uint16_t>(bus << 8 | (slot & 0x1f) << 3 | (slot >> 5 & 7));
-  *present = buses.present[*index];
   return true;
+}
+
+// A function whose file says ENODEV was removed by the kernel: from now on it answers as absent, after one
+// line.
+void Gone(PciBuses &buses, uint16_t index, const void *caller) {
+  buses.state[index] = Function::kGone;
+  ::close(std::exchange(buses.config[index], -1));
+  Diag("%s: %s was removed from %s after kelvorant started, and answers as absent; start kelvorant again to see "
+       "the functions as they are now",
+       ModuleNameAt(caller).c_str(), FunctionName(kvsys::AddressOfIndex(buses.domain, index)).c_str(),
+       buses.root.c_str());
 }
 
 }  // namespace
@@ -160,25 +246,24 @@ void ConfigureHalBuses(const std::string &root, uint32_t domain) {
   PciBuses &buses = Buses();
   std::lock_guard<std::mutex> lock(buses.mutex);
   if (buses.listed && buses.root == root && buses.domain == domain) return;  // listed once
+  buses.Close();
   buses.root = root;
   buses.domain = domain;
-  buses.listed = false;
-  std::fill(buses.present.begin(), buses.present.end(), false);
-  std::fill(buses.refused.begin(), buses.refused.end(), false);
-  std::fill(buses.buses.begin(), buses.buses.end(), false);
+}
+
+bool OpenHalBuses(const std::string &root, uint32_t domain, bool mustBeSysfs, std::string *why) {
+  PciBuses &buses = Buses();
+  std::lock_guard<std::mutex> lock(buses.mutex);
+  buses.Close();
+  buses.root = root;
+  buses.domain = domain;
+  return List(buses, mustBeSysfs, why);
 }
 
 bool SysfsListsAnyFunction(const std::string &root) {
-  bool any = false;
+  std::vector<kvsys::PciAddress> functions;
   std::string ignored;
-  ListFunctions(
-      root,
-      [&any](const kvsys::PciAddress &) {
-        any = true;
-        return false;
-      },
-      &ignored);
-  return any;
+  return ListFunctions(root, false, &functions, &ignored) && !functions.empty();
 }
 
 }  // namespace kvplat
@@ -191,27 +276,25 @@ extern "C" ULONG HalGetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
   std::lock_guard<std::mutex> lock(buses.mutex);
   const void *caller = __builtin_return_address(0);
   uint16_t index = 0;
-  bool present = false;
-  if (!Locate(buses, busDataType, "HalGetBusDataByOffset", caller, busNumber, slotNumber, &index, &present)) return 0;
+  if (!Locate(buses, busDataType, "HalGetBusDataByOffset", caller, busNumber, slotNumber, &index)) return 0;
   auto *out = static_cast<unsigned char *>(buffer);
-  if (!present) {
-    // An empty slot: the vendor ID reads 0xFFFF.
-    const ULONG end = std::min<ULONG>(offset + length, 2);
-    if (offset >= end) return 0;
-    std::memset(out, 0xff, end - offset);
-    return end - offset;
-  }
-  const int fd = OpenConfig(buses, index, O_RDONLY, caller);
-  if (fd < 0) return 0;
   ULONG done = 0;
-  while (done < length) {
-    const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset) + done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<ULONG>(n);
+  if (buses.state[index] == Function::kOpen) {
+    while (done < length) {
+      const ssize_t n = ::pread(buses.config[index], out + done, length - done, static_cast<off_t>(offset) + done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == ENODEV) Gone(buses, index, caller);
+      if (n <= 0) break;
+      done += static_cast<ULONG>(n);
+    }
+    if (buses.state[index] == Function::kOpen || done > 0) return done;
   }
-  ::close(fd);
-  return done;
+  if (buses.state[index] == Function::kRefused) return 0;
+  // An empty slot: the vendor ID reads 0xFFFF.
+  const ULONG end = std::min<ULONG>(offset + length, 2);
+  if (offset >= end) return 0;
+  std::memset(out, 0xff, end - offset);
+  return end - offset;
 }
 
 extern "C" ULONG HalSetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumber, ULONG slotNumber, PVOID buffer,
@@ -220,13 +303,14 @@ extern "C" ULONG HalSetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
   std::lock_guard<std::mutex> lock(buses.mutex);
   const void *caller = __builtin_return_address(0);
   uint16_t index = 0;
-  bool present = false;
-  if (!Locate(buses, busDataType, "HalSetBusDataByOffset", caller, busNumber, slotNumber, &index, &present) || !present)
+  if (!Locate(buses, busDataType, "HalSetBusDataByOffset", caller, busNumber, slotNumber, &index) ||
+      buses.state[index] != Function::kOpen)
     return 0;
-  const int fd = OpenConfig(buses, index, O_WRONLY, caller);
-  if (fd < 0) return 0;
   // One write: the kernel writes a register as a whole when it is given whole.
-  const ssize_t n = ::pwrite(fd, buffer, length, offset);
-  ::close(fd);
+  ssize_t n;
+  do {
+    n = ::pwrite(buses.config[index], buffer, length, offset);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0 && errno == ENODEV) Gone(buses, index, caller);
   return n > 0 ? static_cast<ULONG>(n) : 0;
 }

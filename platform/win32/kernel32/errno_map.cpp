@@ -32,12 +32,4 @@ DWORD Win32ErrorFromErrno(int error) {
   }
 }
 
-std::string LinuxPath(const char *win32Path) {
-  std::string path = win32Path ? win32Path : "";
-  for (char &c : path) {
-    if (c == '\\') c = '/';
-  }
-  return path;
-}
-
 }  // namespace kvplat

@@ -1,4 +1,7 @@
-// CreateFileA, ReadFile, WriteFile and CloseHandle over Linux files; "\\.\Name" opens a device instead.
+// CreateFileA, ReadFile, WriteFile and CloseHandle over Linux files; "\\.\Name" opens a device instead. A file
+// is opened through the host's one opener (platform/host/opener.h): a path that another user could have
+// changed is refused with ERROR_ACCESS_DENIED, and a line on standard error says why, since Windows' answer
+// says no more.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,8 +10,11 @@
 #include <cerrno>
 #include <string>
 
+#include "host/opener.h"
 #include "kernel_objects.h"
+#include "kvplat/diag.h"
 #include "kvplat/errno_map.h"
+#include "kvplat/run_end.h"
 
 namespace kvplat {
 
@@ -18,28 +24,27 @@ namespace {
 constexpr DWORD kFileReadData = 0x0001;
 constexpr DWORD kFileWriteData = 0x0002;
 constexpr DWORD kFileAppendData = 0x0004;
-constexpr DWORD kFileFlagBackupSemantics = 0x02000000;
 
 HANDLE Fail(DWORD error) {
   SetLastError(error);
   return INVALID_HANDLE_VALUE;
 }
 
-// Windows tells a missing file (2) from a missing directory on the way to it (3).
-DWORD OpenErrorFor(const std::string &path, int error) {
-  if (error == ENOENT) {
-    std::string::size_type slash = path.find_last_of('/');
-    std::string parent = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-    struct stat st;
-    if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
+// The Win32 error of a failed open, after the line that says why when Windows would not have refused it.
+DWORD OpenError(const std::string &path, const kvhost::OpenFailure &failure) {
+  if (failure.isOutput) {
+    Diag("%s %s: a file that the run writes is never one of its inputs", path.c_str(), failure.why.c_str());
+    EndRunNow(kExitPlatformFailure);
   }
-  return Win32ErrorFromErrno(error);
-}
-
-int OpenFlags(FileAccess access) {
-  if (access.read && access.write) return O_RDWR;
-  if (access.write) return O_WRONLY;
-  return O_RDONLY;
+  if (failure.type == S_IFDIR) return ERROR_ACCESS_DENIED;  // Windows refuses a directory opened as a file
+  if (failure.type || failure.untrusted || failure.error == EMFILE || failure.error == ENFILE) {
+    Diag("%s is not opened: it %s", path.c_str(), failure.why.c_str());
+    if (!failure.type && !failure.untrusted) return Win32ErrorFromErrno(failure.error);
+    return ERROR_ACCESS_DENIED;
+  }
+  // Windows tells a missing file (2) from a missing directory on the way to it (3).
+  if (failure.missingFolder) return ERROR_PATH_NOT_FOUND;
+  return Win32ErrorFromErrno(failure.error);
 }
 
 }  // namespace
@@ -57,7 +62,7 @@ using namespace kvplat;
 
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
                                      LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
-                                     DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
+                                     DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/) {
   // Sharing modes are not enforced: nothing else in this process opens the same files.
   if (lpFileName == nullptr || lpFileName[0] == '\0') return Fail(ERROR_PATH_NOT_FOUND);
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
@@ -68,41 +73,23 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
 
   const FileAccess access = FileAccessFromDesired(dwDesiredAccess);
   if (dwCreationDisposition == TRUNCATE_EXISTING && !access.write) return Fail(ERROR_INVALID_PARAMETER);
-
-  const int base = OpenFlags(access) | O_CLOEXEC;
-  const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-  bool existed = false;
-  int fd = -1;
-  switch (dwCreationDisposition) {
-    case CREATE_NEW:
-      fd = ::open(path.c_str(), base | O_CREAT | O_EXCL, mode);
-      break;
-    case CREATE_ALWAYS:
-    case OPEN_ALWAYS: {
-      // Create first, so that "did it exist" is answered by the same call that opens it.
-      fd = ::open(path.c_str(), base | O_CREAT | O_EXCL, mode);
-      if (fd < 0 && errno == EEXIST) {
-        existed = true;
-        fd = ::open(path.c_str(), base | (dwCreationDisposition == CREATE_ALWAYS ? O_TRUNC : 0));
-      }
-      break;
-    }
-    case OPEN_EXISTING:
-      fd = ::open(path.c_str(), base);
-      break;
-    case TRUNCATE_EXISTING:
-      fd = ::open(path.c_str(), base | O_TRUNC);
-      break;
+  // A file is read as it is, or written from its start (created when the disposition allows).
+  const bool creates = dwCreationDisposition != OPEN_EXISTING && dwCreationDisposition != TRUNCATE_EXISTING;
+  if (access.read == access.write || access.read == creates) {
+    ReportUnimplemented("CreateFileA of a file but to read an existing one or to write one it may create");
+    return Fail(ERROR_NOT_SUPPORTED);
   }
-  if (fd < 0) return Fail(OpenErrorFor(path, errno));
-
+  kvhost::OpenFailure failure;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || (S_ISDIR(st.st_mode) && !(dwFlagsAndAttributes & kFileFlagBackupSemantics))) {
-    ::close(fd);
-    return Fail(ERROR_ACCESS_DENIED);
-  }
+  kvhost::UniqueFd fd = kvhost::OpenPath(path, access.write ? kvhost::OpenFor::kOutput : kvhost::OpenFor::kInput,
+                                         &failure, &st);
+  if (!fd.valid()) return Fail(OpenError(path, failure));
+  const bool existed = access.write && !failure.created;
+  if (dwCreationDisposition == CREATE_NEW && existed) return Fail(ERROR_FILE_EXISTS);
+  if (dwCreationDisposition == CREATE_ALWAYS && S_ISREG(st.st_mode) && ::ftruncate(fd.get(), 0) != 0)
+    return Fail(Win32ErrorFromErrno(errno));
   SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-  return InsertHandle(std::make_shared<FileObject>(fd, access));
+  return InsertHandle(std::make_shared<FileObject>(fd.release(), access));
 }
 
 namespace {

@@ -1,10 +1,14 @@
-// The process id, sleeping, and MulDiv.
+// The process id, sleeping, MulDiv, and the end of a run cut short.
 #include <time.h>
 #include <unistd.h>
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "kvplat/run_end.h"
 
 extern "C" DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(::getpid()); }
 
@@ -34,3 +38,13 @@ extern "C" int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
   if (result > 2147483647LL || result < -2147483647LL) return -1;
   return static_cast<int>(result);
 }
+
+namespace kvplat {
+
+void EndRunNow(int status) {
+  std::fflush(stdout);
+  // The at_quick_exit handlers are the platform's clean-ups for a run cut short (the service manager's).
+  std::quick_exit(status);
+}
+
+}  // namespace kvplat

@@ -12,7 +12,14 @@ namespace kvplat {
 DWORD Win32ErrorFromErrno(int error);
 
 // A Win32 path as a Linux path: `\` and `/` are both separators, so "<directory>\KELVORANT.sys" names the
-// file KELVORANT.sys in that directory.
+// file KELVORANT.sys in that directory. A Linux name may hold a backslash, though, and Windows code that
+// was handed such a path (the current directory, the machine's file) joins it with "\" and may split it
+// again at every separator: a path that begins with one of those, written either way, names the file in
+// that Linux folder, whatever its name holds.
 std::string LinuxPath(const char *win32Path);
+
+// A Linux path (a file or a folder) that the platform hands to Windows code; the current directory is
+// known without this.
+void RememberLinuxPath(const std::string &path);
 
 }  // namespace kvplat

@@ -5,6 +5,8 @@
 //                                               domain DDDD
 //   demo, a dump or machine file [@DDDD]       Machine = the text as it is
 //   unset                                      sysfs when /sys/bus/pci/devices lists a function, else demo
+// A value that names no machine (empty, "@DDDD" alone, "sysfs:" without a folder) is refused: it is a
+// mistake, and taking it for "unset" would serve this computer's hardware.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -17,13 +19,19 @@ struct MachineVariable {
   enum class Kind { kDefault, kSysfs, kValue };
   Kind kind = Kind::kDefault;
   std::string value;      // kValue: the Machine value
+  std::string file;       // kValue: its file (the value without @DDDD), unless it is the demo machine
   std::string sysfsRoot;  // kSysfs: the folder
   uint32_t domain = 0;    // the served domain
 };
 
-// Never fails: anything that is not sysfs is the driver's to judge. A text that the driver would read as
-// a word of its own but that names a file here ("Demo", "hal") is handed over as ./TEXT.
-MachineVariable ParseMachineVariable(const char *text);
+// Reads KELVORANT_MACHINE's text (null: unset). False with the reason when it names no machine; anything
+// else that is not sysfs is the driver's to judge. A text that the driver would read as a word of its own
+// but that names a file here ("Demo", "hal") is handed over as ./TEXT.
+bool ParseMachineVariable(const char *text, MachineVariable *machine, std::string *why);
+
+// The machine that an unset variable stands for: this computer's sysfs when it lists a function, else
+// the demo machine, in the variable's domain.
+void ChooseDefaultMachine(MachineVariable *machine);
 
 // Reads KELVORANT_MACHINE and sets what the driver will find: the Machine value, the HAL's folder and
 // domain (none but sysfs: no bus), the domain that trace lines show. The loader calls it before each

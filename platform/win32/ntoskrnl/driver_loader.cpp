@@ -1,15 +1,22 @@
-// Loading a driver module as StartServiceA does for a kernel driver, and unloading it at its stop.
+// Loading a driver module as StartServiceA does for a kernel driver, and unloading it at its stop. The
+// module is code that runs in this process, so its file is opened through the host's one opener (a regular
+// file that no other user can have changed, reached through folders no other user can change, never
+// waited for) and the dynamic loader is given that very file, by its descriptor.
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <map>
+#include <mutex>
 
+#include "host/opener.h"
 #include "kernel_state.h"
 #include "kernel_strings.h"
-#include "kvplat/machine_setting.h"
 #include "kvplat/diag.h"
 #include "kvplat/errno_map.h"
+#include "kvplat/machine_setting.h"
+#include "kvplat/module_names.h"
+#include "kvplat/run_end.h"
 #include "module_image.h"
 
 namespace kvplat {
@@ -42,7 +49,84 @@ NTSTATUS InvalidDeviceRequest(PDEVICE_OBJECT, PIRP irp) {
   return STATUS_INVALID_DEVICE_REQUEST;
 }
 
+struct ModuleNames {
+  std::mutex mutex;
+  std::map<const void *, std::string> byBase;  // a loaded module's base address -> its image's file name
+};
+
+ModuleNames &Names() {
+  static auto *names = new ModuleNames;  // asked until the process ends
+  return *names;
+}
+
+std::string FileNameOf(const std::string &path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The module that `address` lies in, by its base address.
+const void *ModuleBase(const void *address, std::string *fileName) {
+  Dl_info info{};
+  if (!::dladdr(address, &info)) return nullptr;
+  if (fileName && info.dli_fname) *fileName = FileNameOf(info.dli_fname);
+  return info.dli_fbase;
+}
+
+// The image whose DriverEntry runs now, for a line should memory run out meanwhile.
+std::string &Loading() {
+  static auto *loading = new std::string;  // read until the process ends
+  return *loading;
+}
+
+// Names the module at `base` from now on; "" forgets it.
+void NameModule(const void *base, const std::string &name) {
+  ModuleNames &names = Names();
+  std::lock_guard<std::mutex> lock(names.mutex);
+  if (name.empty()) {
+    names.byBase.erase(base);
+  } else {
+    names.byBase[base] = name;
+  }
+}
+
+// Opens the module's file for loading; an error code of StartServiceA when it cannot be had, after a line
+// that says why (a missing file is the caller's to report).
+DWORD OpenModule(const std::string &path, kvhost::UniqueFd *fd) {
+  kvhost::OpenFailure failure;
+  *fd = kvhost::OpenPath(path, kvhost::OpenFor::kInput, &failure);
+  if (fd->valid()) return ERROR_SUCCESS;
+  if (failure.isOutput) {
+    Diag("the driver module %s %s: a file that the run writes is never one of its inputs", path.c_str(),
+         failure.why.c_str());
+    EndRunNow(kExitPlatformFailure);
+  }
+  if (failure.error == ENOENT) return ERROR_FILE_NOT_FOUND;
+  if (failure.type) {
+    Diag("%s is not a driver module: %s", path.c_str(), failure.why.c_str());
+    return ERROR_BAD_EXE_FORMAT;
+  }
+  Diag("the driver module %s is not loaded: it %s", path.c_str(), failure.why.c_str());
+  if (failure.untrusted) return ERROR_ACCESS_DENIED;
+  return failure.error ? Win32ErrorFromErrno(failure.error) : ERROR_ACCESS_DENIED;
+}
+
 }  // namespace
+
+std::string WhatRanOutOfMemory() {
+  const std::string &loading = Loading();
+  if (loading.empty()) return "for the run";
+  const std::string input = LastKernelInput();
+  return "while " + loading + " started" + (input.empty() ? "" : ", reading " + input);
+}
+
+std::string ModuleNameAt(const void *address) {
+  std::string fileName = "?";
+  const void *base = ModuleBase(address, &fileName);
+  ModuleNames &names = Names();
+  std::lock_guard<std::mutex> lock(names.mutex);
+  const auto it = names.byBase.find(base);
+  return it == names.byBase.end() ? fileName : it->second;
+}
 
 DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
   KernelState &kernel = Kernel();
@@ -50,25 +134,24 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
   const std::string key = FoldCase(serviceName);
   if (FindDriver(kernel, key) != nullptr) return ERROR_SERVICE_ALREADY_RUNNING;
 
-  std::string path = LinuxPath(imagePath.c_str());
-  if (path.find('/') == std::string::npos) path = "./" + path;  // a bare name must not search the library path
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    const int error = errno;
-    return error == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(error);
-  }
+  const std::string path = LinuxPath(imagePath.c_str());
+  kvhost::UniqueFd file;
+  if (const DWORD error = OpenModule(path, &file)) return error;
   std::string broken;
-  const bool whole = ModuleImageIsWhole(fd, &broken);
-  ::close(fd);
-  if (!whole) {
+  if (!ModuleImageIsWhole(file.get(), &broken)) {
     Diag("%s is not a driver module: %s", path.c_str(), broken.c_str());
     return ERROR_BAD_EXE_FORMAT;
   }
 
-  void *module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // The loader opens the descriptor's file again through /proc: the file checked is the file loaded, and no
+  // search path is looked at.
+  const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file.get());
+  void *module = ::dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
-    const char *why = ::dlerror();
-    Diag("%s is not a driver module: %s", path.c_str(), why ? why : "it cannot be loaded");
+    // The loader names the file as it was given it: the path it was checked under is the one to say.
+    std::string why = ::dlerror() ?: "it cannot be loaded";
+    if (why.compare(0, byDescriptor.size(), byDescriptor) == 0) why.replace(0, byDescriptor.size(), path);
+    Diag("%s is not a driver module: %s", path.c_str(), why.c_str());
     return ERROR_BAD_EXE_FORMAT;
   }
   for (auto &driver : kernel.drivers) {
@@ -84,6 +167,8 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
     return ERROR_BAD_EXE_FORMAT;
   }
 
+  NameModule(ModuleBase(reinterpret_cast<const void *>(entry), nullptr), FileNameOf(path));
+
   auto owned = std::make_unique<LoadedDriver>();
   LoadedDriver *driver = owned.get();
   driver->serviceKey = key;
@@ -98,12 +183,15 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
   kernel.drivers.push_back(std::move(owned));  // listed first: DriverEntry creates its devices through it
   ApplyMachineSetting();
 
+  Loading() = FileNameOf(path);
   const NTSTATUS status = entry(&driver->object, &registryPath);
+  Loading().clear();
   if (!NT_SUCCESS(status)) {
     // The driver says why on its own. What it created goes with it, so that no routine of an unloaded
     // module stays reachable; DriverUnload is not called for a failed start.
     DeleteDevicesOf(*driver);
     Forget(kernel, driver);
+    NameModule(ModuleBase(reinterpret_cast<const void *>(entry), nullptr), "");
     ::dlclose(module);
     return ERROR_GEN_FAILURE;
   }
@@ -129,6 +217,7 @@ DWORD UnloadDriver(const std::string &serviceName) {
   DeleteDevicesOf(*driver);  // what the driver left
   void *module = driver->module;
   Forget(kernel, driver);
+  NameModule(ModuleBase(::dlsym(module, kEntryName), nullptr), "");
   ::dlclose(module);
   return ERROR_SUCCESS;
 }

@@ -1,18 +1,21 @@
 // The kernel's file routines, as far as a driver reads a file: ZwCreateFile for an existing file, its size,
-// its bytes. They follow the host's rules for a run's inputs (platform/host): only a regular file is opened,
-// what the name is being known before it is opened (opening a FIFO waits for a writer, opening a device can
-// act), and a failed read is an error, never the end of the file.
+// its bytes. A file is opened through the host's one opener (platform/host/opener.h): only a regular file
+// that no other user can have changed, what the name is being known before it is opened (opening a FIFO
+// waits for a writer, opening a device can act), and never one of the run's outputs; a failed read is an
+// error, never the end of the file.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "host/host_files.h"
+#include "host/opener.h"
 #include "kernel_handles.h"
 #include "kernel_strings.h"
 #include "kvplat/diag.h"
 #include "kvplat/errno_map.h"
+#include "kvplat/module_names.h"
+#include "kvplat/run_end.h"
 
 namespace kvplat {
 
@@ -41,6 +44,8 @@ NTSTATUS StatusFromErrno(int error) {
     case ENAMETOOLONG: return STATUS_NAME_TOO_LONG;
     case ENOMEM: return STATUS_INSUFFICIENT_RESOURCES;
     case EIO: return STATUS_IO_DEVICE_ERROR;
+    case EMFILE:
+    case ENFILE: return STATUS_TOO_MANY_OPENED_FILES;
     default: return STATUS_UNSUCCESSFUL;
   }
 }
@@ -57,6 +62,11 @@ NTSTATUS StatusOfType(mode_t mode) {
   }
 }
 
+std::string &LastInput() {
+  static auto *last = new std::string;  // read when memory runs out, until the process ends
+  return *last;
+}
+
 NTSTATUS Done(PIO_STATUS_BLOCK io, NTSTATUS status, ULONG_PTR information) {
   if (io) {
     io->Status = status;
@@ -66,6 +76,8 @@ NTSTATUS Done(PIO_STATUS_BLOCK io, NTSTATUS status, ULONG_PTR information) {
 }
 
 }  // namespace
+
+std::string LastKernelInput() { return LastInput(); }
 
 }  // namespace kvplat
 
@@ -87,9 +99,25 @@ extern "C" NTSTATUS ZwCreateFile(PHANDLE fileHandle, ACCESS_MASK desiredAccess, 
     return STATUS_OBJECT_PATH_NOT_FOUND;
   }
   const std::string path = LinuxPath(name.c_str() + sizeof kDosDevices - 1);
-  struct stat st;
-  kvhost::UniqueFd fd = kvhost::OpenRegularFile(path, &st);
-  if (!fd.valid()) return Done(io, st.st_mode ? StatusOfType(st.st_mode) : StatusFromErrno(errno), 0);
+  kvhost::OpenFailure failure;
+  kvhost::UniqueFd fd = kvhost::OpenPath(path, kvhost::OpenFor::kInput, &failure);
+  if (!fd.valid()) {
+    const std::string driver = ModuleNameAt(__builtin_return_address(0));
+    if (failure.isOutput) {
+      Diag("%s: %s %s: a file that the run writes is never one of its inputs", driver.c_str(), path.c_str(),
+           failure.why.c_str());
+      EndRunNow(kExitPlatformFailure);
+    }
+    if (failure.type) return Done(io, StatusOfType(failure.type), 0);
+    // The kernel's file routines say no more than a status; why another user's file is refused is said here.
+    if (failure.untrusted) {
+      Diag("%s: %s is not opened: it %s", driver.c_str(), path.c_str(), failure.why.c_str());
+      return Done(io, STATUS_ACCESS_DENIED, 0);
+    }
+    if (failure.error == EMFILE || failure.error == ENFILE) Diag("%s: %s: %s", driver.c_str(), path.c_str(), failure.why.c_str());
+    return Done(io, StatusFromErrno(failure.error), 0);
+  }
+  LastInput() = path;
   *fileHandle = InsertKernelHandle(std::make_unique<KernelFile>(fd.release()));
   return Done(io, STATUS_SUCCESS, FILE_OPENED);
 }

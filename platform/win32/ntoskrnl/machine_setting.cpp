@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/pci_address.h"
+#include "kvplat/errno_map.h"
 #include "kvplat/hal.h"
 
 namespace kvplat {
@@ -32,10 +33,19 @@ bool SameWordIgnoringCase(std::string_view text, std::string_view word) {
 
 }  // namespace
 
-MachineVariable ParseMachineVariable(const char *text) {
+bool ParseMachineVariable(const char *text, MachineVariable *out, std::string *why) {
   MachineVariable machine;
-  const std::string whole = text ? text : "";
+  if (!text) {
+    *out = machine;
+    return true;
+  }
+  const std::string whole = text;
   std::string_view base = whole;
+  if (base.empty()) {
+    *why = "KELVORANT_MACHINE is set but empty: unset it to serve this computer (or the demo machine where it "
+           "has no PCI function), or name sysfs, sysfs:DIR, demo or a file";
+    return false;
+  }
   // "@DDDD" at the end selects the domain; an '@' followed by anything else is part of a file name.
   const size_t at = base.rfind('@');
   uint32_t domain = 0;
@@ -44,38 +54,64 @@ MachineVariable ParseMachineVariable(const char *text) {
     base = base.substr(0, at);
   }
   if (base.empty()) {
-    machine.kind = MachineVariable::Kind::kDefault;
-  } else if (base == "sysfs") {
+    *why = "KELVORANT_MACHINE is \"" + whole + "\", a domain without a machine: name sysfs, sysfs:DIR, demo or a "
+           "file before the @ (" + "sysfs" + whole + " for this computer)";
+    return false;
+  }
+  if (base == "sysfs") {
     machine.kind = MachineVariable::Kind::kSysfs;
     machine.sysfsRoot = kLiveSysfsRoot;
   } else if (base.starts_with("sysfs:")) {
     machine.kind = MachineVariable::Kind::kSysfs;
     machine.sysfsRoot = std::string(base.substr(6));
+    if (machine.sysfsRoot.empty()) {
+      *why = "KELVORANT_MACHINE is \"" + whole + "\", which names no folder after sysfs: (sysfs:DIR serves a "
+             "folder laid out like /sys/bus/pci/devices; sysfs alone serves this computer)";
+      return false;
+    }
   } else {
     machine.kind = MachineVariable::Kind::kValue;
     const bool fileNamedLikeAWord = base != "demo" && (SameWordIgnoringCase(base, "demo") || SameWordIgnoringCase(base, "hal"));
     machine.value = (fileNamedLikeAWord ? "./" : "") + whole;
+    if (base != "demo") machine.file = (fileNamedLikeAWord ? "./" : "") + std::string(base);
   }
-  return machine;
+  *out = machine;
+  return true;
+}
+
+void ChooseDefaultMachine(MachineVariable *machine) {
+  if (machine->kind != MachineVariable::Kind::kDefault) return;
+  if (SysfsListsAnyFunction(kLiveSysfsRoot)) {
+    machine->kind = MachineVariable::Kind::kSysfs;
+    machine->sysfsRoot = kLiveSysfsRoot;
+  } else {
+    machine->kind = MachineVariable::Kind::kValue;
+    char demo[16];
+    std::snprintf(demo, sizeof demo, "demo@%04x", machine->domain);
+    machine->value = demo;
+  }
 }
 
 void ApplyMachineSetting() {
-  MachineVariable machine = ParseMachineVariable(std::getenv("KELVORANT_MACHINE"));
-  if (machine.kind == MachineVariable::Kind::kDefault) {
-    if (SysfsListsAnyFunction(kLiveSysfsRoot)) {
-      machine.kind = MachineVariable::Kind::kSysfs;
-      machine.sysfsRoot = kLiveSysfsRoot;
-    } else {
-      machine.kind = MachineVariable::Kind::kValue;
-      char demo[16];
-      std::snprintf(demo, sizeof demo, "demo@%04x", machine.domain);
-      machine.value = demo;
-    }
+  MachineVariable machine;
+  std::string why;
+  const char *text = std::getenv("KELVORANT_MACHINE");
+  if (!ParseMachineVariable(text, &machine, &why)) {
+    // Start-up refuses such a value; a driver loaded without it gets the text, and says it names nothing.
+    machine.kind = MachineVariable::Kind::kValue;
+    machine.value = text;
   }
+  ChooseDefaultMachine(&machine);
   const bool sysfs = machine.kind == MachineVariable::Kind::kSysfs;
   ConfigureHalBuses(sysfs ? machine.sysfsRoot : "", machine.domain);
   Applied().value = sysfs ? "hal" : machine.value;
   Applied().domain = machine.domain;
+  // The file handed to the driver, whose names it builds the Windows way from the file's.
+  if (!machine.file.empty()) {
+    RememberLinuxPath(machine.file);
+    const size_t slash = machine.file.find_last_of('/');
+    if (slash != std::string::npos) RememberLinuxPath(machine.file.substr(0, slash + 1));
+  }
 }
 
 const std::string &MachineValue() { return Applied().value; }

@@ -1,0 +1,307 @@
+// The one opener (opener.h): a path resolved a component at a time from folder descriptors, each component
+// examined through an O_PATH descriptor before anything is opened for use.
+#include "opener.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+namespace kvhost {
+
+namespace {
+
+constexpr int kMaxLinks = 40;      // as the kernel's MAXSYMLINKS
+constexpr int kMaxRetries = 8;     // an entry that keeps appearing and vanishing while it is created
+constexpr int kCommonFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+struct Output {
+  dev_t device;
+  ino_t inode;
+  std::string what;
+};
+
+std::vector<Output> &Outputs() {
+  static auto *outputs = new std::vector<Output>;  // read until the process ends
+  return *outputs;
+}
+
+std::string Octal(mode_t mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
+
+bool OwnedByUs(const struct stat &st) { return st.st_uid == 0 || st.st_uid == ::geteuid(); }
+bool OthersMayWrite(const struct stat &st) { return (st.st_mode & (S_IWGRP | S_IWOTH)) != 0; }
+
+std::string NotOurs(const struct stat &st) {
+  return "belongs to " + DescribeUser(st.st_uid) + ", not to this process's user or root";
+}
+
+// The components of a path, in order; "" and "." left out.
+void PrependComponents(const std::string &path, std::deque<std::string> *names) {
+  std::vector<std::string> parts;
+  for (size_t at = 0; at <= path.size();) {
+    const size_t slash = std::min(path.find('/', at), path.size());
+    if (slash > at) parts.push_back(path.substr(at, slash - at));
+    at = slash + 1;
+  }
+  for (auto it = parts.rbegin(); it != parts.rend(); ++it)
+    if (*it != ".") names->push_front(*it);
+}
+
+bool IsFolderPurpose(OpenFor purpose) { return purpose == OpenFor::kFolder || purpose == OpenFor::kNewFolder; }
+bool IsWritePurpose(OpenFor purpose) { return purpose == OpenFor::kOutput || purpose == OpenFor::kAppend; }
+
+// What the object must be, checked on its O_PATH descriptor; empty when it fits.
+std::string WrongType(OpenFor purpose, mode_t mode) {
+  if (IsFolderPurpose(purpose)) return S_ISDIR(mode) ? "" : "is " + DescribeFileType(mode) + ", not a folder";
+  if (IsWritePurpose(purpose))
+    return S_ISREG(mode) || S_ISCHR(mode) || S_ISFIFO(mode) ? "" : "is " + DescribeFileType(mode) + ", not a file to write";
+  return S_ISREG(mode) ? "" : "is " + DescribeFileType(mode) + ", not a regular file";
+}
+
+int AccessFlags(OpenFor purpose) {
+  switch (purpose) {
+    case OpenFor::kInput: return O_RDONLY;
+    case OpenFor::kOutput: return O_WRONLY;
+    case OpenFor::kAppend: return O_WRONLY | O_APPEND;
+    case OpenFor::kConfig: return O_RDWR;
+    case OpenFor::kFolder:
+    case OpenFor::kNewFolder: break;
+  }
+  return O_RDONLY | O_DIRECTORY;
+}
+
+class Walk {
+ public:
+  Walk(OpenFor purpose, OpenFailure *failure) : purpose_(purpose), failure_(failure) {}
+
+  UniqueFd FromRoot(const std::string &path, struct stat *st) {
+    std::deque<std::string> names;
+    std::string absolute = path;
+    if (path.empty()) return Fail(ENOENT, false);
+    if (path[0] != '/') {
+      char *cwd = ::getcwd(nullptr, 0);
+      if (!cwd) {
+        failure_->why = "cannot be found: the current folder has no name (" + ErrnoReason(errno) + ")";
+        failure_->error = errno;
+        return UniqueFd();
+      }
+      absolute = std::string(cwd) + "/" + path;
+      std::free(cwd);
+    }
+    PrependComponents(absolute, &names);
+    UniqueFd root(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat rootSt;
+    if (!root.valid() || ::fstat(root.get(), &rootSt) != 0) return Fail(errno, true);
+    if (names.empty()) return Finish(std::move(root), rootSt, -1, "/", st);
+    if (!TrustFolderOnTheWay(rootSt, "/")) return UniqueFd();
+    folders_.push_back({std::move(root), ""});
+    // The kernel's sysfs never puts a link where a function's config file is: one there is refused.
+    return Resolve(std::move(names), purpose_ != OpenFor::kConfig, st);
+  }
+
+  UniqueFd InFolder(int folder, const std::string &name, struct stat *st) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return Fail(EINVAL, false);
+    folders_.push_back({UniqueFd(::dup(folder)), ""});
+    if (!folders_.back().fd.valid()) return Fail(errno, true);
+    return Resolve(std::deque<std::string>{name}, false, st);
+  }
+
+ private:
+  struct Folder {
+    UniqueFd fd;
+    std::string path;  // as resolved, for messages; "" for the root
+  };
+
+  UniqueFd Fail(int error, bool onTheWay) {
+    failure_->error = error;
+    failure_->missingFolder = onTheWay && (error == ENOENT || error == ENOTDIR);
+    failure_->why = "cannot open: " + ErrnoReason(error);
+    return UniqueFd();
+  }
+
+  UniqueFd Refuse(std::string why, bool untrusted = true) {
+    failure_->why = std::move(why);
+    failure_->untrusted = untrusted;
+    return UniqueFd();
+  }
+
+  bool TrustFolderOnTheWay(const struct stat &st, const std::string &path) {
+    if (!OwnedByUs(st)) {
+      Refuse("lies under " + path + ", which " + NotOurs(st));
+      return false;
+    }
+    // A sticky folder may be written by others: there only an entry's owner removes or renames it, and every
+    // entry below is checked for its own owner.
+    if (OthersMayWrite(st) && !(st.st_mode & S_ISVTX)) {
+      Refuse("lies under " + path + ", which may be written by other users (mode " + Octal(st.st_mode) + ")");
+      return false;
+    }
+    return true;
+  }
+
+  UniqueFd Resolve(std::deque<std::string> names, bool followLast, struct stat *st) {
+    int links = 0, retries = 0;
+    while (!names.empty()) {
+      const std::string name = names.front();
+      names.pop_front();
+      if (name == "..") {
+        if (folders_.size() > 1) folders_.pop_back();
+        continue;
+      }
+      const bool last = names.empty();
+      Folder &here = folders_.back();
+      const std::string path = here.path + "/" + name;
+      UniqueFd fd(::openat(here.fd.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+      if (!fd.valid()) {
+        const int error = errno;
+        if (last && error == ENOENT && Create(here.fd.get(), name) && ++retries < kMaxRetries) {
+          names.push_front(name);
+          continue;
+        }
+        if (failure_->error || !failure_->why.empty()) return UniqueFd();  // the creation said why
+        return Fail(error, !last);
+      }
+      struct stat object;
+      if (::fstat(fd.get(), &object) != 0) return Fail(errno, !last);
+      if (S_ISLNK(object.st_mode)) {
+        if (!OwnedByUs(object)) {
+          return Refuse(last ? "is a symbolic link that belongs to " + DescribeUser(object.st_uid) + ", and is not followed"
+                             : "is reached through the link " + path + ", which belongs to " +
+                                   DescribeUser(object.st_uid) + ", and is not followed");
+        }
+        if (last && !followLast) {
+          failure_->type = S_IFLNK;
+          return Refuse("is a symbolic link, and is not followed", false);
+        }
+        if (++links > kMaxLinks) return Fail(ELOOP, !last);
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlinkat(fd.get(), "", target.data(), target.size());
+        if (n <= 0 || static_cast<size_t>(n) >= target.size()) return Fail(n < 0 ? errno : ENAMETOOLONG, !last);
+        target.resize(static_cast<size_t>(n));
+        if (target[0] == '/') folders_.resize(1);
+        PrependComponents(target, &names);
+        continue;
+      }
+      if (!last) {
+        if (!S_ISDIR(object.st_mode)) return Fail(ENOTDIR, true);
+        if (!TrustFolderOnTheWay(object, path)) return UniqueFd();
+        // The descriptor examined is the folder the walk goes on from.
+        folders_.push_back({std::move(fd), path});
+        continue;
+      }
+      return Finish(std::move(fd), object, here.fd.get(), name, st);
+    }
+    // The path ends in a folder reached through ".." or a link to one: the folder itself is the object.
+    Folder &end = folders_.back();
+    struct stat object;
+    if (::fstat(end.fd.get(), &object) != 0) return Fail(errno, false);
+    return Finish(UniqueFd(::dup(end.fd.get())), object, -1, end.path.empty() ? "/" : end.path, st);
+  }
+
+  // Makes a missing object where the purpose asks for it; false when nothing was made (after saying why,
+  // when the making failed).
+  bool Create(int folder, const std::string &name) {
+    bool made = false;
+    if (purpose_ == OpenFor::kNewFolder) {
+      made = ::mkdirat(folder, name.c_str(), 0700) == 0;
+    } else if (IsWritePurpose(purpose_)) {
+      // A new file is this process's, and no other user writes it (a umask may take more away).
+      made = UniqueFd(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | kCommonFlags, 0644)).valid();
+    } else {
+      return false;
+    }
+    if (made || errno == EEXIST) {  // EEXIST: made by another meanwhile, and examined as any other
+      failure_->created = failure_->created || made;
+      return true;
+    }
+    failure_->error = errno;
+    failure_->why = "cannot be made: " + ErrnoReason(errno);
+    return false;
+  }
+
+  // The object at the end, examined through `pathFd`; `folder` and `name` open it for use (folder -1: reopen
+  // the folder descriptor itself).
+  UniqueFd Finish(UniqueFd pathFd, const struct stat &object, int folder, const std::string &name, struct stat *st) {
+    if (const std::string wrong = WrongType(purpose_, object.st_mode); !wrong.empty()) {
+      failure_->type = object.st_mode & S_IFMT;
+      return Refuse(wrong, false);
+    }
+    if (!OwnedByUs(object)) return Refuse(NotOurs(object));
+    // A device's mode says who may use it, not who may change what the name is.
+    if (OthersMayWrite(object) && !S_ISCHR(object.st_mode))
+      return Refuse("may be written by other users (mode " + Octal(object.st_mode) + ")");
+
+    const int access = AccessFlags(purpose_);
+    UniqueFd fd;
+    if (folder < 0) {
+      fd = UniqueFd(::openat(pathFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    } else {
+      fd = UniqueFd(::openat(folder, name.c_str(), access | kCommonFlags));
+      if (!fd.valid() && purpose_ == OpenFor::kConfig && (errno == EACCES || errno == EPERM || errno == EROFS))
+        fd = UniqueFd(::openat(folder, name.c_str(), O_RDONLY | kCommonFlags));
+    }
+    if (!fd.valid()) {
+      if (errno == ENXIO && S_ISFIFO(object.st_mode)) return Refuse("is a FIFO that no process reads", false);
+      if (errno == ELOOP) return Refuse("became a symbolic link while it was opened, and is not followed");
+      return Fail(errno, false);
+    }
+    struct stat opened;
+    if (::fstat(fd.get(), &opened) != 0) return Fail(errno, false);
+    if (opened.st_dev != object.st_dev || opened.st_ino != object.st_ino) return Refuse("was replaced while it was opened");
+    if (!IsFolderPurpose(purpose_)) ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    if (!IsWritePurpose(purpose_) && !IsFolderPurpose(purpose_)) {
+      for (const Output &out : Outputs()) {
+        if (out.device != opened.st_dev || out.inode != opened.st_ino) continue;
+        failure_->isOutput = true;
+        return Refuse("is " + out.what, false);
+      }
+    }
+    if (st) *st = opened;
+    return fd;
+  }
+
+  OpenFor purpose_;
+  OpenFailure *failure_;
+  std::vector<Folder> folders_;
+};
+
+}  // namespace
+
+UniqueFd OpenPath(const std::string &path, OpenFor purpose, OpenFailure *failure, struct stat *st) {
+  *failure = OpenFailure{};
+  return Walk(purpose, failure).FromRoot(path, st);
+}
+
+UniqueFd OpenInFolder(int folder, const std::string &name, OpenFor purpose, OpenFailure *failure, struct stat *st) {
+  *failure = OpenFailure{};
+  return Walk(purpose, failure).InFolder(folder, name, st);
+}
+
+void RegisterOutput(const struct stat &st, const std::string &what) {
+  Outputs().push_back({st.st_dev, st.st_ino, what});
+}
+
+std::string ErrnoReason(int error) {
+  if (error == EMFILE) {
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    return "this process has no file descriptor left (it may have " + std::to_string(limit.rlim_cur) +
+           " open: ulimit -n)";
+  }
+  if (error == ENFILE) return "the system has no file descriptor left (fs.file-max)";
+  return std::strerror(error);
+}
+
+}  // namespace kvhost

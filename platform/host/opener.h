@@ -1,0 +1,66 @@
+// The one way the platform opens a file or folder by name. kelvorant starts as root, and every path it is
+// given (a variable, a service record, the current directory) may have been prepared by another user, so a
+// path is trusted only when no other user can have changed any part of it:
+//  - it is resolved a component at a time, each from the descriptor of the folder before it, never
+//    following a link by itself; a link is followed only when it belongs to root or to this process's
+//    user, and its target is resolved the same way;
+//  - every component (the folders on the way, the links and the object at the end) belongs to root or to
+//    this process's user, and no other user may write it; a folder on the way may be written by others when
+//    it is sticky, as /tmp is: there only an entry's owner may remove or replace it;
+//  - the object checked is the object opened: its identity is taken before the open and compared after;
+//  - what the object must be is checked before it is opened (opening a FIFO waits, opening a device can
+//    act), and every open is non-blocking.
+// A relative path is taken from the current directory, whose folders are checked as every other.
+#pragma once
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+
+#include "host_files.h"
+
+namespace kvhost {
+
+// What a path is opened for.
+enum class OpenFor {
+  kInput,      // an existing regular file, read (a dump, a machine file, a script, a driver module, a library)
+  kOutput,     // written from its start; created when missing; a regular file, a character device or a FIFO
+               // that a process reads; it is not truncated here
+  kAppend,     // the same, every write at the end
+  kConfig,     // an existing regular file, read and written where this process may write it, else read only;
+               // a link in its place is not followed (a function's config file in sysfs)
+  kFolder,     // an existing folder, for listing it and opening what is in it
+  kNewFolder,  // the same, made (mode 0700) when it is missing
+};
+
+// Why an open failed. `why` is the part of a message that follows the path: "is a FIFO, not a regular
+// file", "cannot be trusted: the folder /tmp/x above it belongs to user 1000 (ann), not to this process's
+// user or root".
+struct OpenFailure {
+  bool created = false;      // (also on success) the object did not exist and was made
+  std::string why;
+  int error = 0;             // the errno of a failed call, when one failed (ENOENT, EACCES, EMFILE, ...)
+  bool missingFolder = false;  // ENOENT or ENOTDIR came from a folder on the way, not from the object
+  mode_t type = 0;           // what the object is, when it is not what OpenFor asks for
+  bool untrusted = false;    // another user could have changed it (an owner, a mode, a link)
+  bool isOutput = false;     // an input that is one of the run's outputs (RegisterOutput)
+};
+
+// Opens `path` for `purpose`. Invalid, with *failure filled, when it cannot be opened or trusted; *st is
+// what was opened.
+UniqueFd OpenPath(const std::string &path, OpenFor purpose, OpenFailure *failure, struct stat *st = nullptr);
+
+// Opens one entry of a folder that OpenPath opened (kFolder), by the same rules; a link is not followed.
+UniqueFd OpenInFolder(int folder, const std::string &name, OpenFor purpose, OpenFailure *failure,
+                      struct stat *st = nullptr);
+
+// The run's outputs, registered once they are open: an input never is one of them, by any name. Opening
+// one for input (or for kConfig) fails with isOutput, and `why` names the output: "is the trace
+// (KELVORANT_TRACE)".
+void RegisterOutput(const struct stat &st, const std::string &what);
+
+// A reason for an errno, in the words of strerror, except where a plainer one helps: an exhausted
+// descriptor limit names the limit.
+std::string ErrnoReason(int error);
+
+}  // namespace kvhost
