@@ -80,9 +80,9 @@ int Sandbox::Start(const std::string &machine, const std::string &script,
       unsetenv(name);
     for (const auto &[name, value] : env)
       if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
-    if (chdir(dir_.c_str()) != 0) _exit(126);
-    int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (chdir((folder_.empty() ? dir_ : folder_).c_str()) != 0) _exit(126);
+    int out = open((dir_ / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open((dir_ / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, 1);
     dup2(err, 2);
     execv(program.c_str(), argv.data());

@@ -63,11 +63,14 @@ class Sandbox {
 
   // Runs this program from now on in place of the built kelvorant (a copy of it in another folder).
   void UseProgram(const std::filesystem::path &program) { program_ = program; }
+  // Starts it in this folder from now on, in place of the sandbox's own (which keeps what it writes).
+  void UseFolder(const std::filesystem::path &folder) { folder_ = folder; }
 
  private:
   TempDir box_{"kelvorant-e2e"};
   std::filesystem::path dir_{box_.path()};
   std::filesystem::path program_;  // empty: the built kelvorant
+  std::filesystem::path folder_;   // empty: the sandbox
 };
 
 // The failure path of start-up: exit status 0, one message box and no dialog, no request sent, no service

@@ -3,6 +3,7 @@
 // machines that hold no function. Each is refused at once (nothing hangs, nothing grows, no input is
 // touched) with a line that names the file and why, or served with a line that says what is missing.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -273,18 +274,98 @@ TEST(RunFiles, AMachineWithoutAFunctionIsServedWithALineThatSaysWhy) {
   }
 }
 
-TEST(RunFiles, AnEmptyMachineVariableStopsTheStart) {
+TEST(RunFiles, AMachineVariableThatNamesNoMachineStopsTheStart) {
+  // Taken for "unset", each of these would serve this computer's hardware.
+  const struct {
+    const char *value;
+    const char *said;
+  } cases[] = {
+      {"", "KELVORANT_MACHINE is set but empty: unset it to serve this computer (or the demo machine where it has no "
+           "PCI function), or name sysfs, sysfs:DIR, demo or a file"},
+      {"@0000", "KELVORANT_MACHINE is \"@0000\", a domain without a machine: name sysfs, sysfs:DIR, demo or a file "
+                "before the @ (sysfs@0000 for this computer)"},
+      {"sysfs:", "KELVORANT_MACHINE is \"sysfs:\", which names no folder after sysfs: (sysfs:DIR serves a folder laid "
+                 "out like /sys/bus/pci/devices; sysfs alone serves this computer)"},
+      {"sysfs:@0001", "KELVORANT_MACHINE is \"sysfs:@0001\", which names no folder after sysfs: (sysfs:DIR serves a "
+                      "folder laid out like /sys/bus/pci/devices; sysfs alone serves this computer)"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.value);
+    Sandbox box;
+    // The harness leaves out a variable whose value is empty: this one is set through a shell.
+    const std::string command = "cd " + box.Dir().string() + " && KELVORANT_MACHINE='" + c.value +
+                                "' KELVORANT_UI=headless KELVORANT_SCM_DIR=" + (box.Dir() / "scm").string() + " " +
+                                (kvtest::BuildDir() / "kelvorant").string() + " >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(kvtest::ReadText(box.Dir() / "err.txt"), "kelvorant: " + std::string(c.said) + "\n");
+    EXPECT_EQ(kvtest::ReadText(box.Dir() / "out.txt"), "");
+  }
+}
+
+TEST(RunFiles, TheMachineFileAndItsDumpAreEachReadOnce) {
   Sandbox box;
-  // The harness leaves out a variable whose value is empty: set it through a shell.
-  const std::string command = "cd " + box.Dir().string() + " && KELVORANT_MACHINE= KELVORANT_UI=headless KELVORANT_SCM_DIR=" +
-                              (box.Dir() / "scm").string() + " " + (kvtest::BuildDir() / "kelvorant").string() +
-                              " >out.txt 2>err.txt";
-  const int status = std::system(command.c_str());
-  EXPECT_EQ(WEXITSTATUS(status), 2);
-  EXPECT_EQ(kvtest::ReadText(box.Dir() / "err.txt"),
-            "kelvorant: KELVORANT_MACHINE is set but empty: unset it to serve this computer (or the demo machine "
-            "where it has no PCI function), or name sysfs, sysfs:DIR, demo or a file\n");
-  EXPECT_EQ(kvtest::ReadText(box.Dir() / "out.txt"), "");
+  box.Write("d.txt", kDemoDump);
+  box.Write("m.json", R"({ "dump": "d.txt" })");
+  const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watcher, 0);
+  const int machine = ::inotify_add_watch(watcher, (box.Dir() / "m.json").c_str(), IN_OPEN);
+  const int dump = ::inotify_add_watch(watcher, (box.Dir() / "d.txt").c_str(), IN_OPEN);
+  const RunResult result = box.Run((box.Dir() / "m.json").string(), "dump\n");
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  std::map<int, int> opens;
+  alignas(inotify_event) char buffer[4096];
+  for (ssize_t n; (n = ::read(watcher, buffer, sizeof buffer)) > 0;) {
+    for (char *at = buffer; at < buffer + n; at += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(at)->len)
+      ++opens[reinterpret_cast<inotify_event *>(at)->wd];
+  }
+  ::close(watcher);
+  EXPECT_EQ(opens[machine], 1) << "the machine file is read by the driver alone";
+  EXPECT_EQ(opens[dump], 1);
+}
+
+// Starts the built kelvorant from a shell that set `limit` first (ulimit's words).
+void RunLimited(Sandbox &box, const std::string &limit) {
+  box.Write("limited.sh", "#!/bin/sh\nulimit " + limit + " && exec " + (kvtest::BuildDir() / "kelvorant").string() + "\n");
+  fs::permissions(box.Dir() / "limited.sh", fs::perms(0755));
+  box.UseProgram(box.Dir() / "limited.sh");
+}
+
+TEST(RunFiles, ADescriptorLimitTooLowIsSaidAsSuch) {
+  // Never as a driver that is not there, nor as a service record that cannot be read.
+  for (const char *limit : {"-n 6", "-n 16"}) {
+    SCOPED_TRACE(limit);
+    Sandbox box;
+    RunLimited(box, limit);
+    const RunResult result = box.Run("demo", "dump\n");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "kelvorant: this process may have only " + std::string(limit + 3) +
+                              " files open (ulimit -n), and kelvorant needs at least 32\n");
+    EXPECT_EQ(result.out, "");
+  }
+}
+
+TEST(RunFiles, RunningOutOfMemoryIsALineThatNamesTheInput) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+  // A machine file of 200,000 functions, within its bound, whose reading takes some 100 MB.
+  Sandbox box;
+  std::string functions;
+  for (int i = 0; i < 200000; ++i) {
+    char function[64];
+    std::snprintf(function, sizeof function, R"(%s{"address":"%02x:%02x.%x","config":"00"})", i ? "," : "",
+                  (i >> 8) & 0xff, (i >> 3) & 0x1f, i & 7);
+    functions += function;
+  }
+  const fs::path machine = box.Write("m.json", R"({"functions":[)" + functions + "]}");
+  RunLimited(box, "-v 65536");
+  const RunResult result = box.Run(machine.string(), "dump\n");
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.err, "kelvorant: not enough memory while KELVORANT.sys started, reading " + machine.string() + "\n");
+  EXPECT_EQ(result.out, kNoService);
+  EXPECT_FALSE(box.ServiceInstalled()) << "nothing is left behind";
+  EXPECT_TRUE(result.lines.empty());
 }
 
 }  // namespace

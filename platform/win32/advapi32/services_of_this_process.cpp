@@ -32,13 +32,17 @@ void RemoveServicesOfThisProcess() {
   Services &services = OfThisProcess();
   std::lock_guard<std::mutex> lock(services.mutex);
   for (const Remembered &service : services.list) {
-    ScmSession session(service.database);
-    if (session.error()) continue;
-    const std::optional<ServiceRecord> record = session.Read(service.name);
-    // Another process's record of the same name, or one that another process started since, stays.
-    if (!record || record->id != service.id) continue;
-    if (record->running && !(record->starter == CurrentProcessIdentity())) continue;
-    session.Remove(service.name);
+    try {
+      ScmSession session(service.database);
+      if (session.error()) continue;
+      const std::optional<ServiceRecord> record = session.Read(service.name);
+      // Another process's record of the same name, or one that another process started since, stays.
+      if (!record || record->id != service.id) continue;
+      if (record->running && !(record->starter == CurrentProcessIdentity())) continue;
+      session.Remove(service.name);
+    } catch (const std::exception &) {
+      // Nothing more can be done at the end; the next start removes a record whose process has ended.
+    }
   }
 }
 

@@ -105,6 +105,7 @@ int main(int argc, char **argv) {
     return Run(argc, argv);
   } catch (const std::bad_alloc &) {
     // Memory ran out: the run ends at once, leaving no record of a driver that runs nowhere.
+    kvplat::ReleaseMemoryReserve();
     kvplat::Diag("not enough memory %s", kvplat::WhatRanOutOfMemory().c_str());
     kvplat::EndRunNow(kExitPlatformFailure);
   }

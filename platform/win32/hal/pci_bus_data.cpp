@@ -135,7 +135,7 @@ bool MakeRoomForDescriptors(size_t count, int *lowest, std::string *why) {
     if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
   }
   if (limit.rlim_cur < needed) {
-    *why = "it lists " + std::to_string(count) + " functions, but this process may have only " +
+    *why = "lists " + std::to_string(count) + " functions, but this process may have only " +
            std::to_string(limit.rlim_cur) + " files open (ulimit -n), and needs " + std::to_string(needed);
     return false;
   }

@@ -41,7 +41,22 @@ extern "C" int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
 
 namespace kvplat {
 
+namespace {
+
+// Memory held back from the start, so that a run whose memory ran out can still say so and remove its
+// records: the frames that the exception left (a driver has no destructors to run) keep theirs.
+constexpr size_t kReserveBytes = size_t{1} << 20;
+char *g_reserve = new char[kReserveBytes];
+
+}  // namespace
+
+void ReleaseMemoryReserve() {
+  delete[] g_reserve;
+  g_reserve = nullptr;
+}
+
 void EndRunNow(int status) {
+  ReleaseMemoryReserve();
   std::fflush(stdout);
   // The at_quick_exit handlers are the platform's clean-ups for a run cut short (the service manager's).
   std::quick_exit(status);

@@ -15,6 +15,9 @@ constexpr int kExitOutputFailure = 4;    // the JSON dump or the trace could not
 // and no output is written further (the JSON dump keeps what it held). No destructor runs.
 [[noreturn]] void EndRunNow(int status);
 
+// Gives back the memory held for a run whose memory ran out: first thing, before anything allocates.
+void ReleaseMemoryReserve();
+
 // What the process was doing when memory ran out, naming the file a driver was reading when it was:
 // "while KELVORANT.sys started, reading /d/m.json".
 std::string WhatRanOutOfMemory();
