@@ -85,6 +85,7 @@ int Sandbox::Start(const std::string &machine, const std::string &script,
     int err = open((dir_ / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, 1);
     dup2(err, 2);
+    ::close_range(3, ~0U, 0);  // what the test runner left open is not the program's
     execv(program.c_str(), argv.data());
     _exit(127);
   }
