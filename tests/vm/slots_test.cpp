@@ -121,6 +121,37 @@ std::string Offsets(const std::vector<int> &offsets) {
   return text;
 }
 
+// The run was started by root for the user kv, as sudo starts it: it ran as kv, with no capability, with
+// the config files that root opened (the register view shows all 4096 bytes of a PCI Express function,
+// which kv could not read), under a descriptor limit that root raised for them, and wrote as kv.
+TEST(VmSlots, RanAsTheUserOfSudoWithTheFunctionsRootOpened) {
+  KV_REQUIRE_GUEST();
+  const Step step = ReadStep();
+  std::map<std::string, std::string> status;
+  for (const std::string &line : kvtest::Lines(kvvm::StepFile("slots", "status.txt"))) {
+    const size_t colon = line.find(':');
+    if (colon != std::string::npos) status[line.substr(0, colon)] = line.substr(line.find_first_not_of(" \t", colon + 1));
+  }
+  for (const auto &[field, value] : std::map<std::string, std::string>{
+           {"Uid", "1000\t1000\t1000\t1000"}, {"Gid", "1000\t1000\t1000\t1000"}, {"Groups", "1000 "},
+           {"CapInh", "0000000000000000"}, {"CapPrm", "0000000000000000"}, {"CapEff", "0000000000000000"},
+           {"CapBnd", "0000000000000000"}, {"CapAmb", "0000000000000000"}, {"NoNewPrivs", "1"}})
+    EXPECT_EQ(status[field], value) << field;
+  EXPECT_EQ(kvvm::StepFile("slots", "owners.txt"), "dump.jsonl kv\ntrace.txt kv\n/tmp/kelvorant-scm-1000 kv\n");
+  std::smatch limit;
+  const std::string limits = kvvm::StepFile("slots", "limits.txt");
+  ASSERT_TRUE(std::regex_search(limits, limit, std::regex("Max open files +([0-9]+)"))) << limits;
+  EXPECT_GT(std::stoi(limit[1]), 20) << "the limit of 20 that the step set was not raised for the functions";
+
+  // The register view at the first dump shows the last function saved, the root port.
+  const Saved &port = SavedFunctions().back();
+  ASSERT_TRUE(IsRootPort(port));
+  const LspciFunction *atSave = kvvm::Find(step.saved, port.address);
+  ASSERT_TRUE(atSave && !step.dumps.empty());
+  ASSERT_EQ(kvvm::Printed(*atSave).size(), 4096u) << "lspci as root printed the whole extended space";
+  EXPECT_EQ(kvtest::Shown(step.dumps[0]), kvtest::ExpectedView(*atSave));
+}
+
 TEST(VmSlots, ReloadGivesEveryFunctionItsSavedImageBack) {
   KV_REQUIRE_GUEST();
   const Step step = ReadStep();

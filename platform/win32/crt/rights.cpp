@@ -24,12 +24,17 @@ constexpr rlim_t kLeastDescriptors = 32;
 bool EnoughDescriptors() {
   struct rlimit limit;
   if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return true;
-  // A soft limit below the hard one is only a default: take what may be had.
+  // A soft limit below the hard one is only a default: take what may be had. Root may raise the hard limit
+  // too, before it is given up.
   if (limit.rlim_cur < limit.rlim_max) {
     limit.rlim_cur = limit.rlim_max;
     ::setrlimit(RLIMIT_NOFILE, &limit);
-    ::getrlimit(RLIMIT_NOFILE, &limit);
   }
+  if (limit.rlim_cur < kLeastDescriptors) {
+    const struct rlimit least = {kLeastDescriptors, kLeastDescriptors};
+    ::setrlimit(RLIMIT_NOFILE, &least);
+  }
+  ::getrlimit(RLIMIT_NOFILE, &limit);
   if (limit.rlim_cur >= kLeastDescriptors) return true;
   Diag("this process may have only %llu files open (ulimit -n), and kelvorant needs at least %llu",
        static_cast<unsigned long long>(limit.rlim_cur), static_cast<unsigned long long>(kLeastDescriptors));

@@ -52,6 +52,31 @@ kelvorant_in() {
     echo $? >"$1/exit-status.txt")
 }
 
+# kelvorant as sudo starts it for the user kv (root, with SUDO_UID and SUDO_GID), in the folder of its
+# driver, under a descriptor limit lower than this computer's functions need (root raises it before it
+# becomes the user). The script, the dump, the trace and the service database (the user's default) are the
+# user's: the folder USER (script.txt must be there) belongs to kv.
+kelvorant_for_user() {
+  (cd "$KV_BUILD" && ulimit -n 20 &&
+    SUDO_UID=1000 SUDO_GID=1000 KELVORANT_UI=headless KELVORANT_UI_SCRIPT="$1/script.txt" \
+      KELVORANT_UI_DUMP="$1/dump.jsonl" KELVORANT_TRACE="$1/trace.txt" ./kelvorant >"$1/stdout.txt" 2>"$1/stderr.txt"
+    echo $? >"$1/exit-status.txt")
+}
+
+# A folder of the user kv for a step's run.
+user_folder() {
+  mkdir -p "/home/kv/$1"
+  chown 1000:1000 "/home/kv/$1"
+  echo "/home/kv/$1"
+}
+
+# What a running kelvorant is (its ids, capabilities and limits), into OUT.
+identity_of_kelvorant() {
+  pid=$(pidof kelvorant)
+  cat /proc/$pid/status >"$1/status.txt"
+  cat /proc/$pid/limits >"$1/limits.txt"
+}
+
 # Waits until FILE holds at least N lines; false when the process PID has ended first.
 wait_lines() {
   while [ "$(cat "$1" 2>/dev/null | wc -l)" -lt "$2" ]; do

@@ -1,5 +1,5 @@
 # Save, the settings lost, Reload, in one kelvorant process whose script sleeps between its Saves and its
-# Reloads. Five functions are saved into the five slots; then, while the program sleeps, they lose their
+# Reloads, started by root for the user kv as sudo does (it opens the functions as root and runs as kv). Five functions are saved into the five slots; then, while the program sleeps, they lose their
 # settings:
 #   - the e1000e and the NVMe controller by a secondary bus reset from their root ports, the e1000e's AER
 #     correctable mask and uncorrectable severity besides by setpci;
@@ -13,6 +13,7 @@
 # configuration writes frame the Reloads.
 . /vm/guest.sh
 out=$1
+user=$(user_folder slots)
 e1000e=$(function_of 8086 10d3)
 nvme=$(function_of 1b36 0010)
 virtio=$(function_of 1af4 1044)
@@ -41,7 +42,8 @@ END
     echo "click $((1007 + slot))"
     echo "dump"
   done
-} >$out/script.txt
+} >$user/script.txt
+cp $user/script.txt $out/
 
 bars() {
   while read -r fn _ bar offset; do
@@ -55,8 +57,9 @@ for fn in $e1000e $nvme $virtio $edu; do
 done
 
 dmesg -r >$out/dmesg-before.txt
-kelvorant_in $out &
-wait_lines $out/dump.jsonl 1 $! || { echo "kelvorant did not dump its Saves"; exit 1; }
+kelvorant_for_user $user &
+wait_lines $user/dump.jsonl 1 $! || { echo "kelvorant did not dump its Saves:"; cat $user/stderr.txt; exit 1; }
+identity_of_kelvorant $out
 lspci_all $out/lspci-saved.txt
 bars >$out/bars-saved.txt
 
@@ -78,9 +81,11 @@ bars >$out/bars-cut.txt
 trace_mark 0xa1
 read -r ended _ </proc/uptime
 echo "$started $ended" >$out/loss-uptime.txt
-[ "$(wc -l <$out/dump.jsonl)" -eq 1 ] || echo "the loss outlasted the script's sleep" >$out/late.txt
+[ "$(wc -l <$user/dump.jsonl)" -eq 1 ] || echo "the loss outlasted the script's sleep" >$out/late.txt
 
 wait
+cp $user/dump.jsonl $user/trace.txt $user/stdout.txt $user/stderr.txt $user/exit-status.txt $out/
+stat -c '%n %U' $user/dump.jsonl $user/trace.txt /tmp/kelvorant-scm-1000 | sed "s|$user/||" >$out/owners.txt
 trace_mark 0xa2
 lspci_all $out/lspci-restored.txt
 bars >$out/bars-restored.txt
