@@ -2,10 +2,12 @@
 // laid out like /sys/bus/pci/devices, one PCI domain of it (kvplat/hal.h). The folder is listed once, and
 // every function's config file is opened then, through the host's one opener, and kept open: this is what
 // lets a process that started as root open them and go on as the user it runs for. A function that appears
-// later is not seen; one that the kernel removes later answers as absent (its open file says ENODEV). A
-// bus exists when the listing holds a function on it; an empty slot answers 2 bytes of vendor ID 0xFFFF; a
-// function's bytes are what its config file gives (64 for an unprivileged reader, 256 without extended
-// space).
+// later is not seen. One that the kernel removes later (its open file says ENODEV) answers as absent; a
+// process that still has the rights it opened the files with opens the function's file again at each
+// request, so that a function the kernel adds back (an FPGA's hot-plug slot) answers again, while one that
+// gave root up cannot, and says so. A bus exists when the listing holds a function on it; an empty slot
+// answers 2 bytes of vendor ID 0xFFFF; a function's bytes are what its config file gives (64 for an
+// unprivileged reader, 256 without extended space).
 //
 // A function's folder may be a link, as every entry of the kernel's own /sys/bus/pci/devices is, but its
 // config file must be the regular file that sysfs gives, in folders no other user can change: a link in its
@@ -56,8 +58,10 @@ struct PciBuses {
   bool listed = false;
   std::vector<int> config = std::vector<int>(kvsys::kFunctionCount, -1);  // by function index
   std::vector<Function> state = std::vector<Function>(kvsys::kFunctionCount, Function::kAbsent);
+  std::vector<bool> said = std::vector<bool>(kvsys::kFunctionCount);  // its removal, since it was last open
   std::vector<bool> buses = std::vector<bool>(kBuses);
   std::vector<std::string> pending;  // lines of the listing, said at the first call of a driver
+  uid_t listedAs = 0;                 // the effective user that opened the files
 
   void Close() {
     for (int &fd : config)
@@ -84,6 +88,10 @@ std::string FunctionName(const kvsys::PciAddress &a) {
   char name[24];
   std::snprintf(name, sizeof name, "%04x:%02x:%02x.%x", a.domain, a.bus, a.device, a.function);
   return name;
+}
+
+std::string ConfigPath(const PciBuses &buses, uint16_t index) {
+  return buses.root + "/" + FunctionName(kvsys::AddressOfIndex(buses.domain, index)) + "/config";
 }
 
 // The functions of the folder ("DDDD:BB:DD.F"), in the order the folder lists them.
@@ -147,6 +155,7 @@ bool MakeRoomForDescriptors(size_t count, int *lowest, std::string *why) {
 // function of that domain. A folder that cannot be listed serves no function.
 bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
   buses.listed = true;
+  buses.listedAs = ::geteuid();
   if (buses.root.empty()) return true;
   std::vector<kvsys::PciAddress> functions;
   if (!ListFunctions(buses.root, mustBeSysfs, &functions, why)) {
@@ -170,7 +179,7 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
   }
   for (const kvsys::PciAddress &a : functions) {
     if (a.domain != buses.domain) continue;
-    const std::string path = buses.root + "/" + FunctionName(a) + "/config";
+    const std::string path = ConfigPath(buses, a.Index());
     kvhost::OpenFailure failure;
     kvhost::UniqueFd fd = kvhost::OpenPath(path, kvhost::OpenFor::kConfig, &failure);
     buses.buses[a.bus] = true;
@@ -229,15 +238,37 @@ bool Locate(PciBuses &buses, BUS_DATA_TYPE type, const char *routine, const void
   return true;
 }
 
-// A function whose file says ENODEV was removed by the kernel: from now on it answers as absent, after one
-// line.
-void Gone(PciBuses &buses, uint16_t index, const void *caller) {
-  buses.state[index] = Function::kGone;
-  ::close(std::exchange(buses.config[index], -1));
-  Diag("%s: %s was removed from %s after kelvorant started, and answers as absent; start kelvorant again to see "
-       "the functions as they are now",
-       ModuleNameAt(caller).c_str(), FunctionName(kvsys::AddressOfIndex(buses.domain, index)).c_str(),
-       buses.root.c_str());
+// A function whose file said ENODEV (or that did before): the kernel removed it. Its file is opened again
+// where the process may, in case the kernel added it back; false, after one line, while it answers as absent.
+bool Recovered(PciBuses &buses, uint16_t index, const void *caller) {
+  if (buses.state[index] == Function::kOpen) {
+    ::close(std::exchange(buses.config[index], -1));
+    buses.state[index] = Function::kGone;
+    buses.said[index] = false;
+  }
+  const bool reopens = ::geteuid() == buses.listedAs;
+  if (reopens) {
+    kvhost::OpenFailure failure;
+    kvhost::UniqueFd fd = kvhost::OpenPath(ConfigPath(buses, index), kvhost::OpenFor::kConfig, &failure);
+    if (fd.valid()) {
+      buses.config[index] = fd.release();
+      buses.state[index] = Function::kOpen;
+      return true;
+    }
+  }
+  if (!buses.said[index]) {
+    buses.said[index] = true;
+    Diag("%s: %s was removed from %s after kelvorant started, and answers as absent%s", ModuleNameAt(caller).c_str(),
+         FunctionName(kvsys::AddressOfIndex(buses.domain, index)).c_str(), buses.root.c_str(),
+         reopens ? " until the kernel adds it again" : "; start kelvorant again to see the functions as they are now");
+  }
+  return false;
+}
+
+// The function's file, opened again first when the kernel removed it since; -1 when it has none.
+int FileOf(PciBuses &buses, uint16_t index, const void *caller) {
+  if (buses.state[index] == Function::kGone && !Recovered(buses, index, caller)) return -1;
+  return buses.state[index] == Function::kOpen ? buses.config[index] : -1;
 }
 
 }  // namespace
@@ -279,16 +310,18 @@ extern "C" ULONG HalGetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
   if (!Locate(buses, busDataType, "HalGetBusDataByOffset", caller, busNumber, slotNumber, &index)) return 0;
   auto *out = static_cast<unsigned char *>(buffer);
   ULONG done = 0;
-  if (buses.state[index] == Function::kOpen) {
-    while (done < length) {
-      const ssize_t n = ::pread(buses.config[index], out + done, length - done, static_cast<off_t>(offset) + done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno == ENODEV) Gone(buses, index, caller);
-      if (n <= 0) break;
-      done += static_cast<ULONG>(n);
+  bool retried = false;  // once, with the file the kernel added back
+  for (int fd = FileOf(buses, index, caller); fd >= 0 && done < length;) {
+    const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset) + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == ENODEV) {
+      fd = done == 0 && !std::exchange(retried, true) && Recovered(buses, index, caller) ? buses.config[index] : -1;
+      continue;
     }
-    if (buses.state[index] == Function::kOpen || done > 0) return done;
+    if (n <= 0) break;
+    done += static_cast<ULONG>(n);
   }
+  if (buses.state[index] == Function::kOpen || done > 0) return done;
   if (buses.state[index] == Function::kRefused) return 0;
   // An empty slot: the vendor ID reads 0xFFFF.
   const ULONG end = std::min<ULONG>(offset + length, 2);
@@ -303,14 +336,15 @@ extern "C" ULONG HalSetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
   std::lock_guard<std::mutex> lock(buses.mutex);
   const void *caller = __builtin_return_address(0);
   uint16_t index = 0;
-  if (!Locate(buses, busDataType, "HalSetBusDataByOffset", caller, busNumber, slotNumber, &index) ||
-      buses.state[index] != Function::kOpen)
-    return 0;
+  if (!Locate(buses, busDataType, "HalSetBusDataByOffset", caller, busNumber, slotNumber, &index)) return 0;
   // One write: the kernel writes a register as a whole when it is given whole.
-  ssize_t n;
-  do {
-    n = ::pwrite(buses.config[index], buffer, length, offset);
-  } while (n < 0 && errno == EINTR);
-  if (n < 0 && errno == ENODEV) Gone(buses, index, caller);
+  ssize_t n = -1;
+  bool retried = false;  // once, with the file the kernel added back
+  for (int fd = FileOf(buses, index, caller); fd >= 0;) {
+    n = ::pwrite(fd, buffer, length, offset);
+    if (n >= 0) break;
+    if (errno == EINTR) continue;
+    fd = errno == ENODEV && !std::exchange(retried, true) && Recovered(buses, index, caller) ? buses.config[index] : -1;
+  }
   return n > 0 ? static_cast<ULONG>(n) : 0;
 }
