@@ -1,7 +1,7 @@
 // kelvorant on this computer, headless, as a whole process: start, bus scan through the driver's sysfs
 // machine, first register view, shut-down (the script only closes the dialog, so nothing is written).
 // Compared side by side with `lspci -xxx` and with the floor, a program that only reads 256 bytes of every
-// function's config file. Needs root: an unprivileged process reads 64 bytes of each function, which
+// function's config file, and with the same run started for a user, as sudo starts it. Needs root: an unprivileged process reads 64 bytes of each function, which
 // would compare less work with more.
 //   kv_sysfs_bench [ROUNDS]
 #include <unistd.h>
@@ -70,11 +70,19 @@ int main(int argc, char **argv) {
   // The empty folder's run says that it lists no function, every round: that line is expected here.
   kvbench::ChildCommand noFunction = folder.Command("sysfs:" + empty.string());
   noFunction.err = "/dev/null";
+  // The same run as sudo starts it for a user (nobody): the functions opened as root, the rest as the user,
+  // whose own service database and standard error take the place of the folder's files.
+  kvbench::ChildCommand forUser = folder.Command("sysfs");
+  forUser.env["SUDO_UID"] = forUser.env["SUDO_GID"] = "65534";
+  for (const char *name : {"KELVORANT_UI_SCRIPT", "KELVORANT_UI_DUMP", "KELVORANT_SCM_DIR"}) forUser.env[name] = "";
+  forUser.err = "/dev/null";
+  fs::permissions(folder.Dir(), fs::perms(0755));
   std::vector<kvbench::Contender> contenders = {
       {"kelvorant", folder.Command("sysfs"), {}},
       {"lspci -xxx", {{"lspci", "-xxx"}, "", {}, "/dev/null", "/dev/null"}, {}},
       {"floor", {{KV_CONFIG_FLOOR}, "", {}, "/dev/null", ""}, {}},
       {"kelvorant, no function", noFunction, {}},
+      {"kelvorant for a user", forUser, {}},
   };
   if (!kvbench::RunInterleaved(contenders, rounds)) return 1;
   kvbench::PrintTable(contenders);
@@ -89,6 +97,8 @@ int main(int argc, char **argv) {
   std::printf("  of kelvorant's %.1f ms, %.1f ms are start, scan of %ld absent addresses and exit (no function),\n"
               "  %.1f ms reading its functions (one read more than the floor: the first register view)\n",
               kelvorant * 1e3, bare * 1e3, folder.Requests("sysfs:" + empty.string()), (kelvorant - bare) * 1e3);
+  std::printf("  kelvorant for a user (sudo, SUDO_UID of nobody) / kelvorant as root: %.2f\n",
+              kvbench::Summarize(contenders[4]).medianWall / kelvorant);
   std::printf("  %s\n", kvbench::MachineLoad().c_str());
   return 0;
 }

@@ -84,21 +84,39 @@ TEST(Trust, RootRunsNoOtherUsersDriver) {
 }
 
 TEST(Trust, AFolderNameWithABackslashNamesThatFolder) {
-  // The program asks for its current folder and appends "\KELVORANT.sys": the driver is the one in the
-  // folder "a\b", not in a/b.
-  Sandbox box;
-  const fs::path cwd = box.Dir() / "a\\b";
-  fs::create_directories(cwd);
-  fs::copy_file(box.Dir() / "KELVORANT.sys", cwd / "KELVORANT.sys");
-  fs::create_directories(box.Dir() / "a" / "b");
-  fs::copy_file(KV_PLANTED_MODULE, box.Dir() / "a" / "b" / "KELVORANT.sys");
-  box.UseFolder(cwd);
-  const RunResult result = box.Run("demo", "dump\n");
-  EXPECT_FALSE(fs::exists(box.Dir() / "a" / "b" / "planted-code-ran"));
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, kvtest::kNoService);
-  ASSERT_EQ(result.Dumps().size(), 1u);
-  EXPECT_FALSE(result.Dumps()[0]["lists"]["1000"]["rows"].empty());
+  // Windows code joins a folder and a name with "\\": the program its current folder and KELVORANT.sys, the
+  // driver a machine file's folder and the dump it names. The files are the ones in the folder "a\\b", not
+  // in a/b, where another driver and another dump lie.
+  const std::string other = "00:1f.0 ISA bridge\n00: 86 80 00 11 00 00 00 00 00 00 01 06 00 00 00 00\n";
+  const struct {
+    const char *what;
+    bool inFolder;  // the program runs in a\b; else the machine file lies there
+  } cases[] = {{"the current folder", true}, {"the machine file's folder", false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    Sandbox box;
+    const fs::path named = box.Dir() / "a\\b", decoy = box.Dir() / "a" / "b";
+    fs::create_directories(named);
+    fs::create_directories(decoy);
+    fs::copy_file(box.Dir() / "KELVORANT.sys", named / "KELVORANT.sys");
+    fs::copy_file(KV_PLANTED_MODULE, decoy / "KELVORANT.sys");
+    kvtest::WriteText(named / "m.json", R"({ "dump": "d.txt" })");
+    kvtest::WriteText(named / "d.txt", "00:00.0 Host bridge\n00: 86 80 00 2a 06 01 90 20 0c 00 00 06 00 00 00 00\n");
+    kvtest::WriteText(decoy / "m.json", R"({ "dump": "d.txt" })");
+    kvtest::WriteText(decoy / "d.txt", other);
+    if (c.inFolder) box.UseFolder(named);
+    const RunResult result = box.Run(c.inFolder ? "demo" : (named / "m.json").string(), "dump\n");
+    EXPECT_FALSE(fs::exists(decoy / "planted-code-ran"));
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    ASSERT_EQ(result.Dumps().size(), 1u);
+    const auto rows = result.Dumps()[0]["lists"]["1000"]["rows"];
+    ASSERT_FALSE(rows.empty());
+    if (!c.inFolder) {
+      ASSERT_EQ(rows.size(), 1u);
+      EXPECT_EQ(rows[0]["cells"][6], "2A00") << "the host bridge of the folder's own dump, not a/b's";
+    }
+  }
 }
 
 // Runs the script "Save the first row, dump, wait, Reload" and calls `change` once the dump line is there,
