@@ -72,7 +72,8 @@ std::string WrongType(OpenFor purpose, mode_t mode) {
 
 int AccessFlags(OpenFor purpose) {
   switch (purpose) {
-    case OpenFor::kInput: return O_RDONLY;
+    case OpenFor::kInput:
+    case OpenFor::kIdentity: return O_RDONLY;
     case OpenFor::kOutput: return O_WRONLY;
     case OpenFor::kAppend: return O_WRONLY | O_APPEND;
     case OpenFor::kConfig: return O_RDWR;
@@ -243,6 +244,10 @@ class Walk {
     if (OthersMayWrite(object) && !S_ISCHR(object.st_mode))
       return Refuse("may be written by other users (mode " + Octal(object.st_mode) + ")");
 
+    if (purpose_ == OpenFor::kIdentity) {
+      if (st) *st = object;
+      return pathFd;
+    }
     const int access = AccessFlags(purpose_);
     UniqueFd fd;
     if (folder < 0) {

@@ -29,6 +29,8 @@ enum class OpenFor {
   kAppend,     // the same, every write at the end
   kConfig,     // an existing regular file, read and written where this process may write it, else read only;
                // a link in its place is not followed (a function's config file in sysfs)
+  kIdentity,   // an existing regular file whose identity is wanted, not its content: examined as an input is,
+               // but only reached (O_PATH), so it is neither opened nor read
   kFolder,     // an existing folder, for listing it and opening what is in it
   kNewFolder,  // the same, made (mode 0700) when it is missing
 };

@@ -31,15 +31,15 @@ struct RunFile {
   bool Is(const RunFile &other) const { return st.st_dev == other.st.st_dev && st.st_ino == other.st.st_ino; }
 };
 
-// The machine's own file, when it names one that can be opened: what it is, not its content, which the
-// driver reads. One that cannot be opened is the driver's to report.
+// The machine's own file, when it names one: what it is, not its content, which the driver alone reads. One
+// that cannot be reached is the driver's to report.
 std::optional<RunFile> MachineFile() {
   MachineVariable machine;
   std::string why;
   if (!ParseMachineVariable(std::getenv("KELVORANT_MACHINE"), &machine, &why) || machine.file.empty()) return std::nullopt;
   RunFile file{machine.file, machine.file.ends_with(".json") ? "the machine file" : "the dump", "KELVORANT_MACHINE"};
   kvhost::OpenFailure failure;
-  if (!kvhost::OpenPath(file.path, kvhost::OpenFor::kInput, &failure, &file.st).valid()) return std::nullopt;
+  if (!kvhost::OpenPath(file.path, kvhost::OpenFor::kIdentity, &failure, &file.st).valid()) return std::nullopt;
   return file;
 }
 
