@@ -225,8 +225,12 @@ extern "C" ULONG HalSetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
     return 0;
   const int fd = OpenConfig(buses, index, O_WRONLY, caller);
   if (fd < 0) return 0;
-  // One write: the kernel writes a register as a whole when it is given whole.
-  const ssize_t n = ::pwrite(fd, buffer, length, offset);
+  // One write: the kernel writes a register as a whole when it is given whole. A write that a signal cut
+  // before it wrote anything is made again, or a restore would lose the register without a word.
+  ssize_t n = 0;
+  do {
+    n = ::pwrite(fd, buffer, length, offset);
+  } while (n < 0 && errno == EINTR);
   ::close(fd);
   return n > 0 ? static_cast<ULONG>(n) : 0;
 }
