@@ -17,6 +17,7 @@
 #include "kvplat/frontend.h"
 #include "kvplat/io_manager.h"
 #include "kvplat/resources.h"
+#include "kvplat/termination.h"
 #include "kvplat/window_library.h"
 #include "run_files.h"
 
@@ -67,6 +68,7 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(kvplat::RunFiles *files, std::F
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (!kvplat::CatchTerminationSignals()) return kExitPlatformFailure;
   kvplat::TakeCommandLineVariables(&argc, argv);
   kvplat::RegisterModuleResources(kv_embedded_resources);
 
@@ -94,5 +96,6 @@ int main(int argc, char **argv) {
   }
   kvplat::SetTraceFile(-1, "");
   if (kvplat::OutputFailed()) status = kExitOutputFailure;
+  kvplat::EndByTerminationSignal();  // a signal ended the run: the process ends by it, for its parent to see
   return status;
 }
