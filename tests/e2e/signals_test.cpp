@@ -1,6 +1,7 @@
 // The signals that end a run (SIGTERM, SIGINT, SIGHUP) end kelvorant as its close box does: its own
 // shut-down removes the driver's service, and the process then ends by the signal for its parent to see. A
-// signal never cuts a restore in half, and a reader that goes away is a reported write failure.
+// signal never cuts a restore in half, a reader that goes away is a reported write failure, and a run killed
+// outright leaves nothing that the next start does not clear.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -8,6 +9,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
 
 #include "harness.h"
 
@@ -135,6 +139,40 @@ TEST(Signals, AJsonDumpWhoseReaderHasGoneIsAReportedWriteFailure) {
             "kelvorant: cannot write the JSON dump " + (box.Dir() / "ui.fifo").string() + ": Broken pipe\n");
   EXPECT_EQ(result.out, kNoService);
   EXPECT_FALSE(box.ServiceInstalled());
+}
+
+// Field 22 of /proc/PID/stat, which the service database keeps to tell a process from a later one of its pid.
+std::string StartTime(pid_t pid) {
+  const std::string stat = kvtest::ReadText("/proc/" + std::to_string(pid) + "/stat");
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  for (int i = 3; i <= 22; ++i) fields >> field;
+  return field;
+}
+
+// SIGKILL cannot be caught: the record stays, marked running, and the next start removes it, with every
+// temporary record file of a writer that has ended (killed between its write and its rename).
+TEST(Signals, WhatAKilledRunLeavesIsGoneAfterTheNextStart) {
+  Sandbox box;
+  AtFirstDump killed(box, "demo", "dump\nsleep 60000\n");
+  EXPECT_EQ(killed.End(SIGKILL).exitCode, 128 + SIGKILL);
+  ASSERT_TRUE(box.ServiceInstalled());
+
+  const fs::path scm = box.Dir() / "scm";
+  const std::string us = std::to_string(getpid()), them = std::to_string(killed.pid);
+  const std::string live = "kelvorant.service.tmp" + us + "-" + StartTime(getpid());  // this test: it runs
+  for (const std::string &name : {"kelvorant.service.tmp" + them + "-1",  // the killed run
+                                  "kelvorant.service.tmp" + us + "-1",    // a writer whose pid is this test's now
+                                  "kelvorant.service.tmp" + them,         // a name without its start time
+                                  live})
+    std::ofstream(scm / name) << "{";
+
+  const RunResult second = box.Run("demo", "");
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_FALSE(box.ServiceInstalled());
+  std::set<std::string> left;
+  for (const auto &entry : fs::directory_iterator(scm)) left.insert(entry.path().filename());
+  EXPECT_EQ(left, (std::set<std::string>{".lock", live}));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "kvplat/diag.h"
 #include "scm_store.h"
+#include "scm_temporaries.h"
 
 namespace kvplat {
 
@@ -79,6 +80,7 @@ std::shared_ptr<const ScmDatabase> OpenScmDatabase(bool forChanges, DWORD *error
     database->folder = OpenTrustedFolder(path, R_OK | W_OK | X_OK, &why);
     if (!database->folder.valid()) return refuse("opened for changes");
     database->writable = true;
+    RemoveEndedWritersTemporaries(database->folder.get(), path);
     return database;
   }
 
