@@ -4,18 +4,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <thread>
 
 #include <commctrl.h>
 
 #include "headless.h"
+#include "host/termination.h"
 #include "kvplat/diag.h"
 #include "kvplat/dialog.h"
 #include "kvplat/input.h"
 #include "kvplat/listview.h"
 #include "kvplat/machine_port.h"
 #include "kvplat/msgbox.h"
+#include "kvplat/termination.h"
 #include "kvplat/window.h"
 #include "script.h"
 #include "state_json.h"
@@ -37,8 +37,14 @@ class HeadlessFrontEnd : public FrontEnd {
   void RunModalLoop(HWND dialog) override {
     SendMessageA(dialog, WM_PAINT, 0, 0);
     // An output that cannot be written (the JSON dump, the trace) ends the run: what it should have
-    // recorded is lost, so the actions after it would be done for nothing.
-    while (!IsDialogEnded(dialog) && next_ < actions_.size() && !OutputFailed()) {
+    // recorded is lost, so the actions after it would be done for nothing. A termination signal ends it
+    // too, looked for before every action: an action is done whole or not at all.
+    while (!IsDialogEnded(dialog)) {
+      if (TerminationRequested()) {
+        signalled_ = true;
+        break;
+      }
+      if (next_ >= actions_.size() || OutputFailed()) break;
       const script::Action &action = actions_[next_++];
       std::string why;
       if (!Perform(dialog, action, &why)) {
@@ -57,7 +63,7 @@ class HeadlessFrontEnd : public FrontEnd {
   }
 
   bool Failed() override {
-    if (!failed_ && next_ < actions_.size() && !OutputFailed()) {
+    if (!failed_ && !signalled_ && next_ < actions_.size() && !OutputFailed()) {
       Diag("script line %d: the dialog has closed before this action", actions_[next_].line);
       failed_ = true;
     }
@@ -139,7 +145,7 @@ class HeadlessFrontEnd : public FrontEnd {
         input::CloseBox(dialog);
         return true;
       case script::Verb::Sleep:
-        std::this_thread::sleep_for(std::chrono::milliseconds(action.milliseconds));
+        kvhost::SleepUnlessSignalled(action.milliseconds);  // cut short by a signal, seen before the next action
         return true;
       case script::Verb::Machine:
         return SendMachineCommand(action.machine, why);
@@ -156,6 +162,7 @@ class HeadlessFrontEnd : public FrontEnd {
   std::string outName_;
   bool emptyFirst_;
   bool failed_ = false;
+  bool signalled_ = false;  // the actions ended for a termination signal
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "draw3d.h"
 #include "kvplat/frontend.h"
 #include "kvplat/msgbox.h"
+#include "kvplat/termination.h"
 #include "message_box_icon.h"
 #include "message_box_rules.h"
 #include "palette.h"
@@ -209,8 +210,16 @@ int RunMessageBox(Fl_Window *owner, const std::string &text, const std::string &
     box.position(sx + (sw - box.w()) / 2, sy + (sh - box.h()) / 2);
   }
   box.show();
-  while (!box.Answered() && box.shown()) Fl::wait();
-  int answer = box.Answered() ? box.Answer() : (box.EscapeAnswer() ? box.EscapeAnswer() : MessageBoxDefaultButton(type));
+  // A termination signal answers the box with its default button, as the headless front end answers every
+  // box, so that the dialog behind it can close.
+  bool signalled = false;
+  while (!box.Answered() && box.shown() && !(signalled = TerminationRequested())) Fl::wait();
+  int answer = MessageBoxDefaultButton(type);
+  if (box.Answered()) {
+    answer = box.Answer();
+  } else if (!signalled && box.EscapeAnswer()) {
+    answer = box.EscapeAnswer();  // closed by the window manager
+  }
   box.hide();
   return answer;
 }

@@ -11,7 +11,10 @@
 #include "dialog_window.h"
 #include "display.h"
 #include "draw3d.h"
+#include "host/termination.h"
 #include "kvplat/dialog.h"
+#include "kvplat/input.h"
+#include "kvplat/termination.h"
 #include "message_box.h"
 
 namespace kvplat {
@@ -35,7 +38,11 @@ class WindowFrontEnd : public FrontEnd {
     }));
     window::SelectDialogFont();
     units_ = window::ComputeBaseUnits(MeasureInDialogFont, fl_height());
+    // A termination signal wakes Fl::wait through its pipe; the loops below then see it.
+    if (kvhost::TerminationFd() >= 0) Fl::add_fd(kvhost::TerminationFd(), FL_READ, StopWatchingSignals);
   }
+
+  ~WindowFrontEnd() override { StopWatchingSignals(kvhost::TerminationFd(), nullptr); }
 
   int TextWidth(std::string_view text) override { return widths_.Width(text); }
   int BaseUnitX() override { return units_.x; }
@@ -51,7 +58,18 @@ class WindowFrontEnd : public FrontEnd {
     if (!windows_.empty()) window->set_modal();
     windows_.push_back(window.get());
     window->show();
-    while (!IsDialogEnded(dialog)) Fl::wait();
+    // A termination signal (even one that came while the dialog was being made) closes the dialog as its
+    // close box does, so that the program's own shut-down runs. Should the dialog refuse to close, it stays
+    // in the person's hands.
+    bool closing = false;
+    while (!IsDialogEnded(dialog)) {
+      if (!closing && TerminationRequested()) {
+        closing = true;
+        input::CloseBox(dialog);
+        continue;
+      }
+      Fl::wait();
+    }
     windows_.erase(std::remove(windows_.begin(), windows_.end(), window.get()), windows_.end());
     window->Close();
   }
@@ -84,6 +102,11 @@ class WindowFrontEnd : public FrontEnd {
     int sx, sy, sw, sh;
     Fl::screen_work_area(sx, sy, sw, sh);
     window->position(sx + std::max(0, (sw - window->w()) / 2), sy + std::max(0, (sh - window->h()) / 2));
+  }
+
+  // The pipe stays readable once a signal has come: it woke the loop once, and is not watched any more.
+  static void StopWatchingSignals(FL_SOCKET fd, void *) {
+    if (fd >= 0) Fl::remove_fd(fd);
   }
 
   window::TextWidthCache widths_;

@@ -4,13 +4,16 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <thread>
 
@@ -80,6 +83,8 @@ int Sandbox::Start(const std::string &machine, const std::string &script,
       unsetenv(name);
     for (const auto &[name, value] : env)
       if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
+    // As a shell with job control starts it: a signal that this test was started ignoring is not passed on.
+    for (int number : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) ::signal(number, SIG_DFL);
     if (chdir((folder_.empty() ? dir_ : folder_).c_str()) != 0) _exit(126);
     int out = open((dir_ / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = open((dir_ / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -127,6 +132,50 @@ bool Sandbox::ServiceInstalled() const {
 }  // namespace kvtest
 
 namespace kvtest {
+
+DumpPipe::DumpPipe(const fs::path &path) {
+  EXPECT_EQ(mkfifo(path.c_str(), 0600), 0) << std::strerror(errno);
+  // Close-on-exec: a program started now must not hold the pipe open itself.
+  read_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  EXPECT_EQ(fcntl(read_, F_SETPIPE_SZ, kPipeSize), kPipeSize);
+  // With a writer of our own always there, an empty pipe means "wait", not "the end".
+  hold_ = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+}
+
+DumpPipe::~DumpPipe() { Close(); }
+
+bool DumpPipe::ReadLines(size_t count) {
+  const size_t want = lines_.size() + count;
+  while (lines_.size() < want)
+    if (!Fill()) return false;
+  return true;
+}
+
+void DumpPipe::ReadToEnd() {
+  if (hold_ >= 0) close(hold_);
+  hold_ = -1;
+  while (Fill()) {
+  }
+}
+
+void DumpPipe::Close() {
+  for (int *fd : {&hold_, &read_}) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+  }
+}
+
+bool DumpPipe::Fill() {
+  pollfd p{read_, POLLIN, 0};
+  if (poll(&p, 1, 60000) <= 0) return false;
+  char buffer[kPipeSize];
+  const ssize_t n = read(read_, buffer, sizeof buffer);
+  if (n <= 0) return false;
+  pending_.append(buffer, static_cast<size_t>(n));
+  for (size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1))
+    lines_.push_back(pending_.substr(0, end));
+  return true;
+}
 
 std::string RefusedStart(int error) {
   return std::string(kNoService) + "StartService failure! Error = " + std::to_string(error) + " \n" +

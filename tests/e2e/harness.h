@@ -73,6 +73,36 @@ class Sandbox {
   std::filesystem::path folder_;   // empty: the sandbox
 };
 
+// The headless front end's JSON lines through a FIFO whose pipe holds one page, for a test that acts while
+// the program is at a known place of its script. The program goes on to its next action only when a line
+// is through the pipe, so a few large `dump` lines after the one the test waits for keep the program inside
+// the script until the test reads on: the test can change files at that point.
+class DumpPipe {
+ public:
+  static constexpr int kPipeSize = 4096;
+
+  explicit DumpPipe(const std::filesystem::path &path);  // makes the FIFO
+  ~DumpPipe();
+  DumpPipe(const DumpPipe &) = delete;
+  DumpPipe &operator=(const DumpPipe &) = delete;
+
+  // Reads until `count` more lines have come; false when they did not come within a minute.
+  bool ReadLines(size_t count);
+  // Reads what is left, up to the program's exit.
+  void ReadToEnd();
+  // Stops reading: the program's next write to the pipe fails (EPIPE).
+  void Close();
+
+  const std::vector<std::string> &lines() const { return lines_; }
+
+ private:
+  bool Fill();
+
+  int read_ = -1, hold_ = -1;
+  std::string pending_;
+  std::vector<std::string> lines_;
+};
+
 // The failure path of start-up: exit status 0, one message box and no dialog, no request sent, no service
 // left.
 void ExpectFailedStart(const RunResult &result, const Sandbox &box);

@@ -5,7 +5,6 @@
 // this is the whole path through the program.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -13,7 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -27,62 +25,8 @@ using Json = nlohmann::ordered_json;
 using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
 
+using kvtest::DumpPipe;
 using kvtest::kNoService;
-
-// The headless front end's JSON lines through a FIFO whose pipe holds one page. The program goes on to its
-// next action only when a line is through the pipe, so a few large `dump` lines after the one the test waits
-// for keep the program inside the script until the test reads on: the test can change files at that point.
-class DumpPipe {
- public:
-  static constexpr int kPipeSize = 4096;
-
-  explicit DumpPipe(const fs::path &path) {
-    EXPECT_EQ(mkfifo(path.c_str(), 0600), 0) << std::strerror(errno);
-    read_ = open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    EXPECT_EQ(fcntl(read_, F_SETPIPE_SZ, kPipeSize), kPipeSize);
-    // With a writer of our own always there, an empty pipe means "wait", not "the end".
-    hold_ = open(path.c_str(), O_WRONLY);
-  }
-  ~DumpPipe() {
-    if (hold_ >= 0) close(hold_);
-    close(read_);
-  }
-
-  // Reads until `count` more lines have come; false when they did not come within a minute.
-  bool ReadLines(size_t count) {
-    const size_t want = lines_.size() + count;
-    while (lines_.size() < want)
-      if (!Fill()) return false;
-    return true;
-  }
-
-  // Reads what is left, up to the program's exit.
-  void ReadToEnd() {
-    close(hold_);
-    hold_ = -1;
-    while (Fill()) {
-    }
-  }
-
-  const Lines &lines() const { return lines_; }
-
- private:
-  bool Fill() {
-    pollfd p{read_, POLLIN, 0};
-    if (poll(&p, 1, 60000) <= 0) return false;
-    char buffer[kPipeSize];
-    const ssize_t n = read(read_, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    pending_.append(buffer, static_cast<size_t>(n));
-    for (size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1))
-      lines_.push_back(pending_.substr(0, end));
-    return true;
-  }
-
-  int read_ = -1, hold_ = -1;
-  std::string pending_;
-  Lines lines_;
-};
 
 // The image of a function of slots-machine.json, with zeros up to `size` bytes.
 Bytes ImageOf(const std::string &address, size_t size) {

@@ -1,6 +1,8 @@
 #!/bin/sh
 # Shows the program on the demo machine in a real window under a virtual X server, photographs it, clicks
-# "Exit" and checks that it ends and removes its driver service.
+# "Exit" and checks that it ends and removes its driver service. Then ends two more runs with SIGTERM, as a
+# session's end would: one at the dialog, one at a message box in front of everything (a start whose
+# machine the driver refuses); each closes as by its close box and the process ends by the signal.
 #
 #   smoke.sh KELVORANT OUTDIR
 #
@@ -48,3 +50,21 @@ wait_for_exit
 left=$(ls "$scm" 2>/dev/null | grep -i '^kelvorant')
 [ -z "$left" ] || fail "the service record is still there: $left"
 echo "PASS: the program ended with status 0 after a click on Exit at $exit_x,$exit_y"
+
+# SIGTERM: the box takes its default button, the dialog closes, the service goes, and the exit status is the
+# signal's (128 + 15).
+echo '{' >"$work/refused.json"
+for at in "kelvorant:demo" "Error:$work/refused.json"; do
+  title=${at%%:*} machine=${at#*:} scm="$work/scm-$title"
+  start_program "$binary" "$scm" "$machine"
+  wait_for_window "$title"
+  kill -TERM "$app_pid"
+  wait_for_exit
+  [ -n "$status" ] || fail "still running 20 s after SIGTERM at the window $title"
+  [ "$status" -eq 143 ] || fail "exit status $status after SIGTERM at the window $title; stderr: $(cat "$work/stderr")"
+  grep -qx 'kelvorant: SIGTERM: the dialog closes as by its close box' "$work/stderr" ||
+    fail "SIGTERM at the window $title was not said; stderr: $(cat "$work/stderr")"
+  left=$(ls "$scm" 2>/dev/null | grep -i '^kelvorant')
+  [ -z "$left" ] || fail "the service record is still there after SIGTERM at the window $title: $left"
+  echo "PASS: SIGTERM at the window $title closed it, and the program ended by the signal"
+done

@@ -40,19 +40,22 @@ run_folder() {
   echo "$work/run"
 }
 
-# start_program BINARY SCM: the program in a window on the demo machine, its service database in SCM.
+# start_program BINARY SCM [MACHINE]: the program in a window on MACHINE (default: the demo machine), its
+# service database in SCM.
 start_program() {
   local run
   run=$(run_folder "$1")
-  (cd "$run" && KELVORANT_UI=window KELVORANT_MACHINE=demo KELVORANT_SCM_DIR="$2" \
+  (cd "$run" && KELVORANT_UI=window KELVORANT_MACHINE="${3:-demo}" KELVORANT_SCM_DIR="$2" \
      exec "$1" >"$work/stdout" 2>"$work/stderr") &
   app_pid=$!
 }
 
-# wait_for_window: sets window, WIDTH and HEIGHT.
+# wait_for_window [TITLE]: the window titled TITLE (default: kelvorant, the dialog's caption); sets window,
+# WIDTH and HEIGHT.
 wait_for_window() {
-  window=$(timeout 30 xdotool search --sync --name '^kelvorant$' 2>/dev/null | head -n 1)
-  [ -n "$window" ] || fail "no window named kelvorant appeared; stderr: $(cat "$work/stderr")"
+  local title=${1:-kelvorant}
+  window=$(timeout 30 xdotool search --sync --name "^$title\$" 2>/dev/null | head -n 1)
+  [ -n "$window" ] || fail "no window named $title appeared; stderr: $(cat "$work/stderr")"
   eval "$(xdotool getwindowgeometry --shell "$window")"
 }
 

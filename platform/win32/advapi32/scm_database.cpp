@@ -12,6 +12,7 @@
 #include "host/opener.h"
 #include "kvplat/diag.h"
 #include "scm_store.h"
+#include "scm_temporaries.h"
 
 namespace kvplat {
 
@@ -84,6 +85,7 @@ std::shared_ptr<const ScmDatabase> OpenScmDatabase(bool forChanges, DWORD *error
       return refuse("opened for changes");
     }
     database->writable = true;
+    RemoveEndedWritersTemporaries(database->folder.get(), path);
     return database;
   }
 

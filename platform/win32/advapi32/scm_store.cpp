@@ -21,6 +21,7 @@
 #include "host/read_limits.h"
 #include "kvplat/diag.h"
 #include "kvplat/errno_map.h"
+#include "scm_temporaries.h"
 
 namespace kvplat {
 
@@ -211,10 +212,8 @@ DWORD ScmSession::Write(const ServiceRecord &record) const {
   if (error_) return error_;
   if (folder < 0 || !database_->writable) return ERROR_ACCESS_DENIED;
   const std::string file = RecordFileName(record.name);
-  const std::string temporary = file + ".tmp" + std::to_string(::getpid());
+  const std::string temporary = TemporaryRecordName(file);  // whose it is, should this process be killed
   const std::string text = ToJson(record).dump(2) + "\n";
-  // A temporary file of a process that died with this pid is old: it goes.
-  ::unlinkat(folder, temporary.c_str(), 0);
   kvhost::UniqueFd fd(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!fd.valid()) return Win32ErrorFromErrno(errno);
   if (!kvhost::WriteAll(fd.get(), text) || ::close(fd.release()) != 0) {

@@ -19,6 +19,7 @@
 #include "kvplat/io_manager.h"
 #include "kvplat/resources.h"
 #include "kvplat/run_end.h"
+#include "kvplat/termination.h"
 #include "kvplat/window_library.h"
 #include "rights.h"
 #include "run_files.h"
@@ -93,12 +94,14 @@ int Run(int argc, char **argv) {
   }
   kvplat::SetTraceFile(-1, "");
   if (kvplat::OutputFailed()) status = kExitOutputFailure;
+  kvplat::EndByTerminationSignal();  // a signal ended the run: the process ends by it, for its parent to see
   return status;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (!kvplat::CatchTerminationSignals()) return kExitPlatformFailure;
   kvplat::TakeCommandLineVariables(&argc, argv);
   if (!kvplat::PrepareRights()) return kExitPlatformFailure;
   try {

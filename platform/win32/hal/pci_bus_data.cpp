@@ -337,7 +337,8 @@ extern "C" ULONG HalSetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
   const void *caller = __builtin_return_address(0);
   uint16_t index = 0;
   if (!Locate(buses, busDataType, "HalSetBusDataByOffset", caller, busNumber, slotNumber, &index)) return 0;
-  // One write: the kernel writes a register as a whole when it is given whole.
+  // One write: the kernel writes a register as a whole when it is given whole. A write that a signal cut
+  // before it wrote anything is made again, or a restore would lose the register without a word.
   ssize_t n = -1;
   bool retried = false;  // once, with the file the kernel added back
   for (int fd = FileOf(buses, index, caller); fd >= 0;) {
