@@ -335,9 +335,13 @@ void RunLimited(Sandbox &box, const std::string &limit) {
 }
 
 TEST(RunFiles, ADescriptorLimitTooLowIsSaidAsSuch) {
-  // Never as a driver that is not there, nor as a service record that cannot be read.
-  for (const char *limit : {"-n 6", "-n 16"}) {
+  // Never as a driver that is not there, nor as a service record that cannot be read (what a limit of 5 used
+  // to be said as).
+  for (const char *limit : {"-n 5", "-n 16"}) {
     SCOPED_TRACE(limit);
+#if defined(__SANITIZE_ADDRESS__)
+    if (std::string(limit) == "-n 5") continue;  // the sanitizers' own files need more
+#endif
     Sandbox box;
     RunLimited(box, limit);
     const RunResult result = box.Run("demo", "dump\n");
