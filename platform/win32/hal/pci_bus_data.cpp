@@ -23,11 +23,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -49,25 +51,30 @@ constexpr long kSysfsMagic = 0x62656572;  // SYSFS_MAGIC, linux/magic.h
 // driver, the window library and the display).
 constexpr rlim_t kOtherDescriptors = 64;
 
-enum class Function : uint8_t { kAbsent, kOpen, kRefused, kGone };
+enum class Function : uint8_t { kOpen, kRefused, kGone };
+
+// A function that the listing holds.
+struct FunctionFile {
+  int fd = -1;
+  Function state = Function::kOpen;
+  bool said = false;  // its removal, since it was last open
+};
 
 struct PciBuses {
   std::mutex mutex;
   std::string root;  // "": no PCI buses
   uint32_t domain = 0;
   bool listed = false;
-  std::vector<int> config = std::vector<int>(kvsys::kFunctionCount, -1);  // by function index
-  std::vector<Function> state = std::vector<Function>(kvsys::kFunctionCount, Function::kAbsent);
-  std::vector<bool> said = std::vector<bool>(kvsys::kFunctionCount);  // its removal, since it was last open
-  std::vector<bool> buses = std::vector<bool>(kBuses);
+  std::unordered_map<uint16_t, FunctionFile> functions;  // by function index: a machine has few of its 65,536
+  std::bitset<kBuses> buses;
   std::vector<std::string> pending;  // lines of the listing, said at the first call of a driver
   uid_t listedAs = 0;                 // the effective user that opened the files
 
   void Close() {
-    for (int &fd : config)
-      if (fd >= 0) ::close(std::exchange(fd, -1));
-    std::fill(state.begin(), state.end(), Function::kAbsent);
-    std::fill(buses.begin(), buses.end(), false);
+    for (const auto &[index, file] : functions)
+      if (file.fd >= 0) ::close(file.fd);
+    functions.clear();
+    buses.reset();
     pending.clear();
     listed = false;
   }
@@ -191,7 +198,7 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
       }
       // A function gone between the listing and the open is absent; anything else is said.
       if (failure.error == ENOENT && !failure.missingFolder) continue;
-      buses.state[a.Index()] = Function::kRefused;
+      buses.functions[a.Index()] = {-1, Function::kRefused};
       const std::string what = failure.type ? "is " + kvhost::DescribeFileType(failure.type) + ", not the regular file that sysfs gives"
                                             : failure.why;
       buses.pending.push_back(path + " " + what + "; it is neither read nor written");
@@ -205,10 +212,9 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
         kept = moved;
       }
     }
-    buses.config[a.Index()] = kept;
-    buses.state[a.Index()] = Function::kOpen;
+    buses.functions[a.Index()] = {kept, Function::kOpen};
   }
-  if (std::find(buses.buses.begin(), buses.buses.end(), true) != buses.buses.end()) return true;
+  if (buses.buses.any()) return true;
   std::string line = buses.root + " lists no PCI function of domain " + Domain(buses.domain);
   if (!others.empty()) {
     std::sort(others.begin(), others.end());
@@ -240,24 +246,22 @@ bool Locate(PciBuses &buses, BUS_DATA_TYPE type, const char *routine, const void
 
 // A function whose file said ENODEV (or that did before): the kernel removed it. Its file is opened again
 // where the process may, in case the kernel added it back; false, after one line, while it answers as absent.
-bool Recovered(PciBuses &buses, uint16_t index, const void *caller) {
-  if (buses.state[index] == Function::kOpen) {
-    ::close(std::exchange(buses.config[index], -1));
-    buses.state[index] = Function::kGone;
-    buses.said[index] = false;
+bool Recovered(PciBuses &buses, uint16_t index, FunctionFile &file, const void *caller) {
+  if (file.state == Function::kOpen) {
+    ::close(std::exchange(file.fd, -1));
+    file.state = Function::kGone;
+    file.said = false;
   }
   const bool reopens = ::geteuid() == buses.listedAs;
   if (reopens) {
     kvhost::OpenFailure failure;
     kvhost::UniqueFd fd = kvhost::OpenPath(ConfigPath(buses, index), kvhost::OpenFor::kConfig, &failure);
     if (fd.valid()) {
-      buses.config[index] = fd.release();
-      buses.state[index] = Function::kOpen;
+      file = {fd.release(), Function::kOpen};
       return true;
     }
   }
-  if (!buses.said[index]) {
-    buses.said[index] = true;
+  if (!std::exchange(file.said, true)) {
     Diag("%s: %s was removed from %s after kelvorant started, and answers as absent%s", ModuleNameAt(caller).c_str(),
          FunctionName(kvsys::AddressOfIndex(buses.domain, index)).c_str(), buses.root.c_str(),
          reopens ? " until the kernel adds it again" : "; start kelvorant again to see the functions as they are now");
@@ -266,9 +270,9 @@ bool Recovered(PciBuses &buses, uint16_t index, const void *caller) {
 }
 
 // The function's file, opened again first when the kernel removed it since; -1 when it has none.
-int FileOf(PciBuses &buses, uint16_t index, const void *caller) {
-  if (buses.state[index] == Function::kGone && !Recovered(buses, index, caller)) return -1;
-  return buses.state[index] == Function::kOpen ? buses.config[index] : -1;
+int FileOf(PciBuses &buses, uint16_t index, FunctionFile &file, const void *caller) {
+  if (file.state == Function::kGone && !Recovered(buses, index, file, caller)) return -1;
+  return file.state == Function::kOpen ? file.fd : -1;
 }
 
 }  // namespace
@@ -310,19 +314,23 @@ extern "C" ULONG HalGetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
   if (!Locate(buses, busDataType, "HalGetBusDataByOffset", caller, busNumber, slotNumber, &index)) return 0;
   auto *out = static_cast<unsigned char *>(buffer);
   ULONG done = 0;
-  bool retried = false;  // once, with the file the kernel added back
-  for (int fd = FileOf(buses, index, caller); fd >= 0 && done < length;) {
-    const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset) + done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == ENODEV) {
-      fd = done == 0 && !std::exchange(retried, true) && Recovered(buses, index, caller) ? buses.config[index] : -1;
-      continue;
+  const auto listed = buses.functions.find(index);
+  if (listed != buses.functions.end()) {
+    FunctionFile &file = listed->second;
+    bool retried = false;  // once, with the file the kernel added back
+    for (int fd = FileOf(buses, index, file, caller); fd >= 0 && done < length;) {
+      const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset) + done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == ENODEV) {
+        fd = done == 0 && !std::exchange(retried, true) && Recovered(buses, index, file, caller) ? file.fd : -1;
+        continue;
+      }
+      if (n <= 0) break;
+      done += static_cast<ULONG>(n);
     }
-    if (n <= 0) break;
-    done += static_cast<ULONG>(n);
+    if (file.state == Function::kOpen || done > 0) return done;
+    if (file.state == Function::kRefused) return 0;
   }
-  if (buses.state[index] == Function::kOpen || done > 0) return done;
-  if (buses.state[index] == Function::kRefused) return 0;
   // An empty slot: the vendor ID reads 0xFFFF.
   const ULONG end = std::min<ULONG>(offset + length, 2);
   if (offset >= end) return 0;
@@ -339,13 +347,16 @@ extern "C" ULONG HalSetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
   if (!Locate(buses, busDataType, "HalSetBusDataByOffset", caller, busNumber, slotNumber, &index)) return 0;
   // One write: the kernel writes a register as a whole when it is given whole. A write that a signal cut
   // before it wrote anything is made again, or a restore would lose the register without a word.
+  const auto listed = buses.functions.find(index);
+  if (listed == buses.functions.end()) return 0;
+  FunctionFile &file = listed->second;
   ssize_t n = -1;
   bool retried = false;  // once, with the file the kernel added back
-  for (int fd = FileOf(buses, index, caller); fd >= 0;) {
+  for (int fd = FileOf(buses, index, file, caller); fd >= 0;) {
     n = ::pwrite(fd, buffer, length, offset);
     if (n >= 0) break;
     if (errno == EINTR) continue;
-    fd = errno == ENODEV && !std::exchange(retried, true) && Recovered(buses, index, caller) ? buses.config[index] : -1;
+    fd = errno == ENODEV && !std::exchange(retried, true) && Recovered(buses, index, file, caller) ? file.fd : -1;
   }
   return n > 0 ? static_cast<ULONG>(n) : 0;
 }
