@@ -83,9 +83,44 @@ int AccessFlags(OpenFor purpose) {
   return O_RDONLY | O_DIRECTORY;
 }
 
+}  // namespace
+
+// A folder of a walk: held open by the walk, or borrowed from its caller.
+struct WalkFolder {
+  UniqueFd owned;
+  int fd = -1;
+  std::string path;  // as resolved, for messages; "" for the root
+};
+
+namespace {
+
 class Walk {
  public:
   Walk(OpenFor purpose, OpenFailure *failure) : purpose_(purpose), failure_(failure) {}
+
+  // Walks to a folder and keeps it, with the folders above it, in *chain.
+  bool ChainTo(const std::string &path, std::vector<WalkFolder> *chain) {
+    struct stat st;
+    UniqueFd end = FromRoot(path, &st);
+    if (!end.valid()) return false;
+    chain->clear();
+    for (WalkFolder &folder : folders_) {
+      if (!folder.owned.valid()) folder.owned = UniqueFd(::dup(folder.fd));  // a folder reached through ".."
+      chain->push_back({std::move(folder.owned), folder.fd, folder.path});
+    }
+    const int fd = end.get();
+    chain->push_back({std::move(end), fd, objectPath_});
+    return true;
+  }
+
+  // Resolves a path below the last folder of a chain, which it borrows.
+  UniqueFd Below(const std::vector<WalkFolder> &chain, const std::string &relative, struct stat *st) {
+    for (const WalkFolder &folder : chain) folders_.push_back({UniqueFd(), folder.fd, folder.path});
+    std::deque<std::string> names;
+    PrependComponents(relative, &names);
+    if (names.empty() || relative[0] == '/') return Fail(EINVAL, false);
+    return Resolve(std::move(names), purpose_ != OpenFor::kConfig, st);
+  }
 
   UniqueFd FromRoot(const std::string &path, struct stat *st) {
     std::deque<std::string> names;
@@ -107,24 +142,19 @@ class Walk {
     if (!root.valid() || ::fstat(root.get(), &rootSt) != 0) return Fail(errno, true);
     if (names.empty()) return Finish(std::move(root), rootSt, -1, "/", st);
     if (!TrustFolderOnTheWay(rootSt, "/")) return UniqueFd();
-    folders_.push_back({std::move(root), ""});
+    const int rootFd = root.get();
+    folders_.push_back({std::move(root), rootFd, ""});
     // The kernel's sysfs never puts a link where a function's config file is: one there is refused.
     return Resolve(std::move(names), purpose_ != OpenFor::kConfig, st);
   }
 
   UniqueFd InFolder(int folder, const std::string &name, struct stat *st) {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return Fail(EINVAL, false);
-    folders_.push_back({UniqueFd(::dup(folder)), ""});
-    if (!folders_.back().fd.valid()) return Fail(errno, true);
+    folders_.push_back({UniqueFd(), folder, ""});
     return Resolve(std::deque<std::string>{name}, false, st);
   }
 
  private:
-  struct Folder {
-    UniqueFd fd;
-    std::string path;  // as resolved, for messages; "" for the root
-  };
-
   UniqueFd Fail(int error, bool onTheWay) {
     failure_->error = error;
     failure_->missingFolder = onTheWay && (error == ENOENT || error == ENOTDIR);
@@ -162,12 +192,12 @@ class Walk {
         continue;
       }
       const bool last = names.empty();
-      Folder &here = folders_.back();
+      WalkFolder &here = folders_.back();
       const std::string path = here.path + "/" + name;
-      UniqueFd fd(::openat(here.fd.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+      UniqueFd fd(::openat(here.fd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
       if (!fd.valid()) {
         const int error = errno;
-        if (last && error == ENOENT && Create(here.fd.get(), name) && ++retries < kMaxRetries) {
+        if (last && error == ENOENT && Create(here.fd, name) && ++retries < kMaxRetries) {
           names.push_front(name);
           continue;
         }
@@ -199,16 +229,19 @@ class Walk {
         if (!S_ISDIR(object.st_mode)) return Fail(ENOTDIR, true);
         if (!TrustFolderOnTheWay(object, path)) return UniqueFd();
         // The descriptor examined is the folder the walk goes on from.
-        folders_.push_back({std::move(fd), path});
+        const int folderFd = fd.get();
+        folders_.push_back({std::move(fd), folderFd, path});
         continue;
       }
-      return Finish(std::move(fd), object, here.fd.get(), name, st);
+      objectPath_ = path;
+      return Finish(std::move(fd), object, here.fd, name, st);
     }
     // The path ends in a folder reached through ".." or a link to one: the folder itself is the object.
-    Folder &end = folders_.back();
+    WalkFolder &end = folders_.back();
     struct stat object;
-    if (::fstat(end.fd.get(), &object) != 0) return Fail(errno, false);
-    return Finish(UniqueFd(::dup(end.fd.get())), object, -1, end.path.empty() ? "/" : end.path, st);
+    if (::fstat(end.fd, &object) != 0) return Fail(errno, false);
+    objectPath_ = end.path;
+    return Finish(UniqueFd(::dup(end.fd)), object, -1, end.path.empty() ? "/" : end.path, st);
   }
 
   // Makes a missing object where the purpose asks for it; false when nothing was made (after saying why,
@@ -265,7 +298,8 @@ class Walk {
     struct stat opened;
     if (::fstat(fd.get(), &opened) != 0) return Fail(errno, false);
     if (opened.st_dev != object.st_dev || opened.st_ino != object.st_ino) return Refuse("was replaced while it was opened");
-    if (!IsFolderPurpose(purpose_)) ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    // Only a FIFO heeds O_NONBLOCK once it is open: its writes wait for the reader again.
+    if (S_ISFIFO(opened.st_mode)) ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     if (!IsWritePurpose(purpose_) && !IsFolderPurpose(purpose_)) {
       for (const Output &out : Outputs()) {
         if (out.device != opened.st_dev || out.inode != opened.st_ino) continue;
@@ -279,7 +313,8 @@ class Walk {
 
   OpenFor purpose_;
   OpenFailure *failure_;
-  std::vector<Folder> folders_;
+  std::vector<WalkFolder> folders_;
+  std::string objectPath_;  // the object's path as resolved ("" for the root)
 };
 
 }  // namespace
@@ -292,6 +327,27 @@ UniqueFd OpenPath(const std::string &path, OpenFor purpose, OpenFailure *failure
 UniqueFd OpenInFolder(int folder, const std::string &name, OpenFor purpose, OpenFailure *failure, struct stat *st) {
   *failure = OpenFailure{};
   return Walk(purpose, failure).InFolder(folder, name, st);
+}
+
+ResolvedFolder::ResolvedFolder() = default;
+ResolvedFolder::~ResolvedFolder() = default;
+
+bool ResolvedFolder::Open(const std::string &path, OpenFailure *failure) {
+  *failure = OpenFailure{};
+  return Walk(OpenFor::kFolder, failure).ChainTo(path, &chain_);
+}
+
+int ResolvedFolder::fd() const { return chain_.empty() ? -1 : chain_.back().fd; }
+
+UniqueFd ResolvedFolder::OpenBelow(const std::string &relative, OpenFor purpose, OpenFailure *failure,
+                                   struct stat *st) const {
+  *failure = OpenFailure{};
+  if (chain_.empty()) {
+    failure->error = EBADF;
+    failure->why = "cannot open: " + ErrnoReason(EBADF);
+    return UniqueFd();
+  }
+  return Walk(purpose, failure).Below(chain_, relative, st);
 }
 
 void RegisterOutput(const struct stat &st, const std::string &what) {

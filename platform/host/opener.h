@@ -16,6 +16,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include "host_files.h"
 
@@ -55,6 +56,27 @@ UniqueFd OpenPath(const std::string &path, OpenFor purpose, OpenFailure *failure
 // Opens one entry of a folder that OpenPath opened (kFolder), by the same rules; a link is not followed.
 UniqueFd OpenInFolder(int folder, const std::string &name, OpenFor purpose, OpenFailure *failure,
                       struct stat *st = nullptr);
+
+struct WalkFolder;
+
+// A folder that the opener reached (as kFolder), held open with the folders above it, so that paths below
+// it are resolved from it, by the same rules, without a walk from the root each time (the functions of a
+// sysfs folder); ".." and links may lead above it.
+class ResolvedFolder {
+ public:
+  ResolvedFolder();
+  ~ResolvedFolder();
+  ResolvedFolder(const ResolvedFolder &) = delete;
+  ResolvedFolder &operator=(const ResolvedFolder &) = delete;
+
+  bool Open(const std::string &path, OpenFailure *failure);
+  int fd() const;  // the folder, opened for reading; -1 before Open succeeds
+  UniqueFd OpenBelow(const std::string &relative, OpenFor purpose, OpenFailure *failure,
+                     struct stat *st = nullptr) const;
+
+ private:
+  std::vector<WalkFolder> chain_;
+};
 
 // The run's outputs, registered once they are open: an input never is one of them, by any name. Opening
 // one for input (or for kConfig) fails with isOutput, and `why` names the output: "is the trace

@@ -28,10 +28,10 @@ uint64_t ProcessStartTime(int pid) {
 }
 
 ProcessIdentity CurrentProcessIdentity() {
-  // Computed for every call: a child made by fork() is another process with its own start time.
-  ProcessIdentity self;
-  self.pid = static_cast<int>(::getpid());
-  self.startTime = ProcessStartTime(self.pid);
+  // Kept for the pid it was read for: a child made by fork() is another process with its own start time.
+  static ProcessIdentity self;
+  const int pid = static_cast<int>(::getpid());
+  if (self.pid != pid || self.startTime == 0) self = ProcessIdentity{pid, ProcessStartTime(pid)};
   return self;
 }
 

@@ -101,22 +101,22 @@ std::string ConfigPath(const PciBuses &buses, uint16_t index) {
   return buses.root + "/" + FunctionName(kvsys::AddressOfIndex(buses.domain, index)) + "/config";
 }
 
-// The functions of the folder ("DDDD:BB:DD.F"), in the order the folder lists them.
-bool ListFunctions(const std::string &root, bool mustBeSysfs, std::vector<kvsys::PciAddress> *functions,
-                   std::string *why) {
+// The functions of the folder ("DDDD:BB:DD.F"), in address order; the folder stays open in *folder, for
+// the functions' files to be opened from it.
+bool ListFunctions(const std::string &root, bool mustBeSysfs, kvhost::ResolvedFolder *folder,
+                   std::vector<kvsys::PciAddress> *functions, std::string *why) {
   kvhost::OpenFailure failure;
-  kvhost::UniqueFd folder = kvhost::OpenPath(root, kvhost::OpenFor::kFolder, &failure);
-  if (!folder.valid()) {
+  if (!folder->Open(root, &failure)) {
     const bool plainError = failure.error && !failure.untrusted && !failure.type;
     *why = "cannot list " + root + ": " + (plainError ? kvhost::ErrnoReason(failure.error) : "it " + failure.why);
     return false;
   }
   struct statfs fs;
-  if (mustBeSysfs && (::fstatfs(folder.get(), &fs) != 0 || fs.f_type != kSysfsMagic)) {
+  if (mustBeSysfs && (::fstatfs(folder->fd(), &fs) != 0 || fs.f_type != kSysfsMagic)) {
     *why = root + " is not on the kernel's sysfs: this computer's configuration space is not served from it";
     return false;
   }
-  DIR *dir = ::fdopendir(folder.release());
+  DIR *dir = ::fdopendir(::dup(folder->fd()));
   if (!dir) {
     *why = "cannot list " + root + ": " + kvhost::ErrnoReason(errno);
     return false;
@@ -165,7 +165,8 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
   buses.listedAs = ::geteuid();
   if (buses.root.empty()) return true;
   std::vector<kvsys::PciAddress> functions;
-  if (!ListFunctions(buses.root, mustBeSysfs, &functions, why)) {
+  kvhost::ResolvedFolder folder;
+  if (!ListFunctions(buses.root, mustBeSysfs, &folder, &functions, why)) {
     buses.pending.push_back(*why);
     return false;
   }
@@ -188,7 +189,7 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
     if (a.domain != buses.domain) continue;
     const std::string path = ConfigPath(buses, a.Index());
     kvhost::OpenFailure failure;
-    kvhost::UniqueFd fd = kvhost::OpenPath(path, kvhost::OpenFor::kConfig, &failure);
+    kvhost::UniqueFd fd = folder.OpenBelow(FunctionName(a) + "/config", kvhost::OpenFor::kConfig, &failure);
     buses.buses[a.bus] = true;
     if (!fd.valid()) {
       if (failure.error == EMFILE || failure.error == ENFILE) {
@@ -297,8 +298,9 @@ bool OpenHalBuses(const std::string &root, uint32_t domain, bool mustBeSysfs, st
 
 bool SysfsListsAnyFunction(const std::string &root) {
   std::vector<kvsys::PciAddress> functions;
+  kvhost::ResolvedFolder folder;
   std::string ignored;
-  return ListFunctions(root, false, &functions, &ignored) && !functions.empty();
+  return ListFunctions(root, false, &folder, &functions, &ignored) && !functions.empty();
 }
 
 }  // namespace kvplat
