@@ -54,7 +54,10 @@ class HeadlessFrontEnd : public FrontEnd {
 
   bool Failed() override {
     if (!failed_ && next_ < actions_.size() && !OutputFailed()) {
-      Diag("script line %d: the dialog has closed before this action", actions_[next_].line);
+      // A line that is no action says why, whether the dialog is there or not.
+      const script::Action &action = actions_[next_];
+      const bool invalid = action.verb == script::Verb::Invalid;
+      Diag("script line %d: %s", action.line, invalid ? action.error.c_str() : "the dialog has closed before this action");
       failed_ = true;
     }
     return failed_;
