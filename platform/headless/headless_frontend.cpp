@@ -23,8 +23,8 @@ namespace {
 
 class HeadlessFrontEnd : public FrontEnd {
  public:
-  HeadlessFrontEnd(const std::string &script, std::FILE *out, std::string outName)
-      : actions_(script::Parse(script)), out_(out), outName_(std::move(outName)) {}
+  HeadlessFrontEnd(const std::string &script, std::FILE *out, std::string outName, ScriptSurroundings surroundings)
+      : actions_(script::Parse(script)), out_(out), outName_(std::move(outName)), surroundings_(std::move(surroundings)) {}
 
   int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * kHeadlessCharWidth; }
   int BaseUnitX() override { return kHeadlessCharWidth; }
@@ -126,10 +126,10 @@ class HeadlessFrontEnd : public FrontEnd {
         input::CloseBox(dialog);
         return true;
       case script::Verb::Sleep:
-        std::this_thread::sleep_for(std::chrono::milliseconds(action.milliseconds));
+        surroundings_.sleep(action.milliseconds);
         return true;
       case script::Verb::Machine:
-        return SendMachineCommand(action.machine, why);
+        return surroundings_.machine(action.machine, why);
       case script::Verb::Dump:
         WriteLine(DialogStateJson(dialog));
         return true;
@@ -141,14 +141,20 @@ class HeadlessFrontEnd : public FrontEnd {
   size_t next_ = 0;
   std::FILE *out_;
   std::string outName_;
+  ScriptSurroundings surroundings_;
   bool failed_ = false;
 };
 
 }  // namespace
 
+ScriptSurroundings RealScriptSurroundings() {
+  return {[](int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); },
+          SendMachineCommand};
+}
+
 std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out,
-                                               const std::string &outName) {
-  return std::make_unique<HeadlessFrontEnd>(script, out, outName);
+                                               const std::string &outName, ScriptSurroundings surroundings) {
+  return std::make_unique<HeadlessFrontEnd>(script, out, outName, std::move(surroundings));
 }
 
 }  // namespace kvplat
