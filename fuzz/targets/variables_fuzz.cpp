@@ -8,20 +8,28 @@
 #include <vector>
 
 #include "command_line.h"
+#include "core/machine_choice.h"
 #include "fuzz_check.h"
 #include "kvplat/machine_setting.h"
 
 namespace {
 
-// KELVORANT_MACHINE: sysfs and its folder for the HAL, anything else the driver's Machine value.
+// KELVORANT_MACHINE: sysfs and its folder for the HAL, anything else the driver's Machine value, read by the
+// driver's parser as the service key hands it over.
 void CheckMachineVariable(const char *text) {
   using Kind = kvplat::MachineVariable::Kind;
   const kvplat::MachineVariable machine = kvplat::ParseMachineVariable(text);
   FUZZ_CHECK(machine.domain <= 0xFFFFF);
   FUZZ_CHECK((machine.kind == Kind::kValue) != machine.value.empty());
   FUZZ_CHECK(machine.kind == Kind::kSysfs || machine.sysfsRoot.empty());
-  // The value is the text itself, or ./TEXT where the driver would read the text as a word of its own.
-  if (machine.kind == Kind::kValue) FUZZ_CHECK(std::string_view(machine.value).ends_with(text));
+  if (machine.kind != Kind::kValue) return;
+  // The value is the text itself, or ./TEXT where the driver would read the text as a word of its own; the
+  // driver serves this computer only for sysfs, never for a value, and the domain the platform shows.
+  FUZZ_CHECK(std::string_view(machine.value).ends_with(text));
+  kvsys::MachineChoice choice;
+  std::string why;
+  if (!kvsys::ParseMachineValue(machine.value, &choice, &why)) return;
+  FUZZ_CHECK(choice.kind != kvsys::MachineKind::kHal && choice.domain == machine.domain);
 }
 
 // One parser of a variable's text, with what must hold for any text. A parser of another variable goes
