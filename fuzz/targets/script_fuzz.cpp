@@ -26,7 +26,7 @@ namespace {
 
 constexpr int kScriptDialog = 220;
 enum : int { kRows = 1000, kEmptyList = 1001, kEdit = 1002, kReadOnly = 1003, kBox = 1004, kRefill = 1005,
-             kDisabled = 1006, kHidden = 1007 };
+             kDisabled = 1006, kHidden = 1007, kTooShort = 1009 };
 
 void FillList(HWND list, int rows) {
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
@@ -56,7 +56,9 @@ INT_PTR CALLBACK ScriptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       refills = 0;
       AddColumn(GetDlgItem(dialog, kRows), "Row");
       AddColumn(GetDlgItem(dialog, kEmptyList), "Nothing");
+      AddColumn(GetDlgItem(dialog, kTooShort), "Hidden rows");
       FillList(GetDlgItem(dialog, kRows), 30);
+      FillList(GetDlgItem(dialog, kTooShort), 3);
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
@@ -103,9 +105,11 @@ INT_PTR CALLBACK ScriptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 void CheckActions(const std::vector<kvplat::script::Action> &actions) {
   using kvplat::script::Verb;
   int line = 0;
+  long long slept = 0;
   for (const auto &a : actions) {
     FUZZ_CHECK(a.line > line);
     line = a.line;
+    if (a.verb == Verb::Sleep) FUZZ_CHECK((slept += a.milliseconds) <= 600000);
     FUZZ_CHECK((a.verb == Verb::Invalid) == !a.error.empty());
     FUZZ_CHECK(a.id >= 0 && a.id <= 0xFFFF && a.row >= 0 && a.milliseconds >= 0 && a.milliseconds <= 600000);
     if (a.verb == Verb::Key) FUZZ_CHECK(a.key != 0);

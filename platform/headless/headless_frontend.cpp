@@ -101,20 +101,23 @@ class HeadlessFrontEnd : public FrontEnd {
         return false;
       case script::Verb::Click:
         if (!FindControl(dialog, action.id, &control, why) || !Usable(control, action.id, why)) return false;
-        input::Click(control);
-        return true;
+        if (input::Click(control)) return true;
+        *why = "control " + std::to_string(action.id) + " has no area to click";
+        return false;
       case script::Verb::ClickRow:
         if (!FindList(dialog, action.id, &control, &list, why) || !Usable(control, action.id, why)) return false;
         if (action.row < 0 || static_cast<size_t>(action.row) >= list->items.size()) {
           *why = "list " + std::to_string(action.id) + " has no row " + std::to_string(action.row);
           return false;
         }
-        input::ClickListRow(control, action.row, 0);
-        return true;
+        if (input::ClickListRow(control, action.row, 0)) return true;
+        *why = "list " + std::to_string(action.id) + " cannot show row " + std::to_string(action.row);
+        return false;
       case script::Verb::ClickEmpty:
         if (!FindList(dialog, action.id, &control, &list, why) || !Usable(control, action.id, why)) return false;
-        input::ClickListEmpty(control);
-        return true;
+        if (input::ClickListEmpty(control)) return true;
+        *why = "list " + std::to_string(action.id) + " shows no space below its last row";
+        return false;
       case script::Verb::Key:
         input::Key(dialog, action.key);
         return true;

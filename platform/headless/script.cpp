@@ -10,7 +10,7 @@ namespace {
 
 // A line of a script is bounded as a line of a dump is: nothing longer is an action.
 constexpr size_t kMaxLineBytes = size_t{64} * 1024;
-// The longest wait a script may ask for: a run that waits longer is taken for one that hangs.
+// The longest a script may wait, in one line and in all: a run that waits longer is taken for one that hangs.
 constexpr int kMaxSleepMilliseconds = 10 * 60 * 1000;
 // A control id as WM_COMMAND reports it (its low word).
 constexpr int kMaxControlId = 0xFFFF;
@@ -177,11 +177,18 @@ std::vector<Action> Parse(const std::string &text) {
   std::string_view rest = text;
   // A byte-order mark, as some editors begin a UTF-8 file with, is not part of the first line.
   if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
+  long long slept = 0;
   for (int lineNumber = 1; !rest.empty(); ++lineNumber) {
     const size_t end = rest.find('\n');
     const std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-    if (std::optional<Action> action = ParseLine(line, lineNumber)) actions.push_back(std::move(*action));
+    std::optional<Action> action = ParseLine(line, lineNumber);
+    if (!action) continue;
+    if (action->verb == Verb::Sleep && (slept += action->milliseconds) > kMaxSleepMilliseconds) {
+      action->verb = Verb::Invalid;
+      action->error = "the script's sleeps come to more than " + std::to_string(kMaxSleepMilliseconds) + " milliseconds";
+    }
+    actions.push_back(std::move(*action));
   }
   return actions;
 }

@@ -17,7 +17,7 @@ struct Action {
   int id = 0;           // control id: click, click-row, click-empty, focus
   int row = 0;          // click-row
   UINT key = 0;         // key: the virtual-key code
-  int milliseconds = 0; // sleep: at most ten minutes
+  int milliseconds = 0; // sleep: at most ten minutes, the script's sleeps too
   std::string machine;  // machine: the command after "machine", its words separated by one space
   std::string error;    // invalid: why the line is not an action
 };
