@@ -10,7 +10,7 @@ build="$1"
 seconds="$2"
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(dump machine_file resource_section icon dialog_template register_view)
+[ ${#targets[@]} -gt 0 ] || targets=(dump machine_file resource_section icon dialog_template register_view script variables service_record)
 
 scratch="${FUZZ_CORPUS:-$build/fuzz-corpus}"
 failed=()

@@ -26,8 +26,13 @@ namespace {
 
 class HeadlessFrontEnd : public FrontEnd {
  public:
-  HeadlessFrontEnd(const std::string &script, std::FILE *out, std::string outName, bool emptyFirst)
-      : actions_(script::Parse(script)), out_(out), outName_(std::move(outName)), emptyFirst_(emptyFirst) {}
+  HeadlessFrontEnd(const std::string &script, std::FILE *out, std::string outName, bool emptyFirst,
+                   ScriptSurroundings surroundings)
+      : actions_(script::Parse(script)),
+        out_(out),
+        outName_(std::move(outName)),
+        emptyFirst_(emptyFirst),
+        surroundings_(std::move(surroundings)) {}
   ~HeadlessFrontEnd() override { EmptyOutputOnce(); }
 
   int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * kHeadlessCharWidth; }
@@ -64,7 +69,10 @@ class HeadlessFrontEnd : public FrontEnd {
 
   bool Failed() override {
     if (!failed_ && !signalled_ && next_ < actions_.size() && !OutputFailed()) {
-      Diag("script line %d: the dialog has closed before this action", actions_[next_].line);
+      // A line that is no action says why, whether the dialog is there or not.
+      const script::Action &action = actions_[next_];
+      const bool invalid = action.verb == script::Verb::Invalid;
+      Diag("script line %d: %s", action.line, invalid ? action.error.c_str() : "the dialog has closed before this action");
       failed_ = true;
     }
     return failed_;
@@ -120,20 +128,23 @@ class HeadlessFrontEnd : public FrontEnd {
         return false;
       case script::Verb::Click:
         if (!FindControl(dialog, action.id, &control, why) || !Usable(control, action.id, why)) return false;
-        input::Click(control);
-        return true;
+        if (input::Click(control)) return true;
+        *why = "control " + std::to_string(action.id) + " has no area to click";
+        return false;
       case script::Verb::ClickRow:
         if (!FindList(dialog, action.id, &control, &list, why) || !Usable(control, action.id, why)) return false;
         if (action.row < 0 || static_cast<size_t>(action.row) >= list->items.size()) {
           *why = "list " + std::to_string(action.id) + " has no row " + std::to_string(action.row);
           return false;
         }
-        input::ClickListRow(control, action.row, 0);
-        return true;
+        if (input::ClickListRow(control, action.row, 0)) return true;
+        *why = "list " + std::to_string(action.id) + " cannot show row " + std::to_string(action.row);
+        return false;
       case script::Verb::ClickEmpty:
         if (!FindList(dialog, action.id, &control, &list, why) || !Usable(control, action.id, why)) return false;
-        input::ClickListEmpty(control);
-        return true;
+        if (input::ClickListEmpty(control)) return true;
+        *why = "list " + std::to_string(action.id) + " shows no space below its last row";
+        return false;
       case script::Verb::Key:
         input::Key(dialog, action.key);
         return true;
@@ -145,10 +156,10 @@ class HeadlessFrontEnd : public FrontEnd {
         input::CloseBox(dialog);
         return true;
       case script::Verb::Sleep:
-        kvhost::SleepUnlessSignalled(action.milliseconds);  // cut short by a signal, seen before the next action
+        surroundings_.sleep(action.milliseconds);  // cut short by a signal, seen before the next action
         return true;
       case script::Verb::Machine:
-        return SendMachineCommand(action.machine, why);
+        return surroundings_.machine(action.machine, why);
       case script::Verb::Dump:
         WriteLine(DialogStateJson(dialog));
         return true;
@@ -161,15 +172,21 @@ class HeadlessFrontEnd : public FrontEnd {
   std::FILE *out_;
   std::string outName_;
   bool emptyFirst_;
+  ScriptSurroundings surroundings_;
   bool failed_ = false;
   bool signalled_ = false;  // the actions ended for a termination signal
 };
 
 }  // namespace
 
+ScriptSurroundings RealScriptSurroundings() {
+  return {[](int milliseconds) { kvhost::SleepUnlessSignalled(milliseconds); }, SendMachineCommand};
+}
+
 std::unique_ptr<FrontEnd> MakeHeadlessFrontEnd(const std::string &script, std::FILE *out,
-                                               const std::string &outName, bool emptyFirst) {
-  return std::make_unique<HeadlessFrontEnd>(script, out, outName, emptyFirst);
+                                               const std::string &outName, bool emptyFirst,
+                                               ScriptSurroundings surroundings) {
+  return std::make_unique<HeadlessFrontEnd>(script, out, outName, emptyFirst, std::move(surroundings));
 }
 
 }  // namespace kvplat

@@ -1,11 +1,20 @@
 #include "script.h"
 
-#include <charconv>
-#include <sstream>
+#include <cstdio>
+#include <optional>
+#include <string_view>
 
 namespace kvplat::script {
 
 namespace {
+
+// A line of a script is bounded as a line of a dump is: nothing longer is an action.
+constexpr size_t kMaxLineBytes = size_t{64} * 1024;
+// The longest a script may wait, in one line and in all: a run that waits longer is taken for one that hangs.
+constexpr int kMaxSleepMilliseconds = 10 * 60 * 1000;
+// A control id as WM_COMMAND reports it (its low word).
+constexpr int kMaxControlId = 0xFFFF;
+constexpr int kMaxRow = 0x7FFFFFFF;
 
 struct KeyName {
   const char *name;
@@ -15,54 +24,92 @@ const KeyName kKeys[] = {{"Enter", VK_RETURN}, {"Escape", VK_ESCAPE}, {"Up", VK_
                          {"Home", VK_HOME},    {"End", VK_END},       {"Tab", VK_TAB},   {"Space", VK_SPACE},
                          {"PageUp", VK_PRIOR}, {"PageDown", VK_NEXT}, {"Left", VK_LEFT}, {"Right", VK_RIGHT}};
 
-bool ParseInt(const std::string &word, int *value) {
-  if (word.empty()) return false;
-  const char *begin = word.data(), *end = word.data() + word.size();
-  int base = 10;
+// Words are separated by spaces and tabs, and by nothing else.
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::vector<std::string_view> SplitWords(std::string_view line) {
+  std::vector<std::string_view> words;
+  size_t at = 0;
+  while (at < line.size()) {
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    size_t end = at;
+    while (end < line.size() && !IsBlank(line[end])) ++end;
+    if (end > at) words.push_back(line.substr(at, end - at));
+    at = end;
+  }
+  return words;
+}
+
+// The first control character of a line (C0 but the tab, or DEL): none belongs to an action, and one would
+// split or hide words differently for a reader than for the parser.
+size_t FindControlCharacter(std::string_view line) {
+  for (size_t i = 0; i < line.size(); ++i) {
+    const auto c = static_cast<unsigned char>(line[i]);
+    if ((c < 0x20 && c != '\t') || c == 0x7F) return i;
+  }
+  return std::string_view::npos;
+}
+
+// The one form of a number: decimal digits, or 0x and hex digits; no sign, no blank, at most `max`.
+bool ParseNumber(std::string_view word, int max, int *value) {
+  unsigned base = 10;
   if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
-    begin += 2;
+    word.remove_prefix(2);
     base = 16;
   }
-  auto [ptr, ec] = std::from_chars(begin, end, *value, base);
-  return ec == std::errc() && ptr == end;
+  if (word.empty()) return false;
+  long long v = 0;
+  for (char c : word) {
+    unsigned digit;
+    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+    else return false;
+    v = v * base + digit;
+    if (v > max) return false;
+  }
+  *value = static_cast<int>(v);
+  return true;
 }
 
-std::string Trim(const std::string &s) {
-  size_t b = s.find_first_not_of(" \t\r"), e = s.find_last_not_of(" \t\r");
-  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+std::string Join(const std::vector<std::string_view> &words, size_t from) {
+  std::string text;
+  for (size_t i = from; i < words.size(); ++i) {
+    if (i > from) text += ' ';
+    text += words[i];
+  }
+  return text;
 }
 
-// One line's action, or an error text.
-bool ParseLine(const std::string &line, Action *action, std::string *why) {
-  std::istringstream in(line);
-  std::vector<std::string> words;
-  for (std::string w; in >> w;) words.push_back(w);
-  const std::string &verb = words[0];
+// The action of a line's words (at least one), or false with the reason in *why.
+bool ParseWords(const std::vector<std::string_view> &words, Action *action, std::string *why) {
+  const std::string_view verb = words[0];
   auto needs = [&](size_t n, const char *usage) {
     if (words.size() == n) return true;
     *why = std::string("usage: ") + usage;
     return false;
   };
-  auto number = [&](size_t i, int *value, const char *what) {
-    if (ParseInt(words[i], value)) return true;
-    *why = std::string("not a ") + what + ": " + words[i];
+  auto number = [&](size_t i, int max, int *value, const char *what) {
+    if (ParseNumber(words[i], max, value)) return true;
+    *why = std::string("not a ") + what + " (0 to " + std::to_string(max) + "): " + std::string(words[i]);
     return false;
   };
   if (verb == "click") {
     action->verb = Verb::Click;
-    return needs(2, "click ID") && number(1, &action->id, "control id");
+    return needs(2, "click ID") && number(1, kMaxControlId, &action->id, "control id");
   }
   if (verb == "click-row") {
     action->verb = Verb::ClickRow;
-    return needs(3, "click-row ID ROW") && number(1, &action->id, "control id") && number(2, &action->row, "row");
+    return needs(3, "click-row ID ROW") && number(1, kMaxControlId, &action->id, "control id") &&
+           number(2, kMaxRow, &action->row, "row");
   }
   if (verb == "click-empty") {
     action->verb = Verb::ClickEmpty;
-    return needs(2, "click-empty ID") && number(1, &action->id, "control id");
+    return needs(2, "click-empty ID") && number(1, kMaxControlId, &action->id, "control id");
   }
   if (verb == "focus") {
     action->verb = Verb::Focus;
-    return needs(2, "focus ID") && number(1, &action->id, "control id");
+    return needs(2, "focus ID") && number(1, kMaxControlId, &action->id, "control id");
   }
   if (verb == "key") {
     action->verb = Verb::Key;
@@ -72,7 +119,7 @@ bool ParseLine(const std::string &line, Action *action, std::string *why) {
         action->key = k.vk;
         return true;
       }
-    *why = "unknown key: " + words[1];
+    *why = "unknown key: " + std::string(words[1]);
     return false;
   }
   if (verb == "close") {
@@ -85,10 +132,7 @@ bool ParseLine(const std::string &line, Action *action, std::string *why) {
   }
   if (verb == "sleep") {
     action->verb = Verb::Sleep;
-    if (!needs(2, "sleep MS") || !number(1, &action->milliseconds, "number of milliseconds")) return false;
-    if (action->milliseconds >= 0) return true;
-    *why = "negative sleep";
-    return false;
+    return needs(2, "sleep MS") && number(1, kMaxSleepMilliseconds, &action->milliseconds, "number of milliseconds");
   }
   if (verb == "machine") {
     action->verb = Verb::Machine;
@@ -96,29 +140,55 @@ bool ParseLine(const std::string &line, Action *action, std::string *why) {
       *why = "usage: machine reset|poke|unplug|plug BB:DD.F ...";
       return false;
     }
-    std::string rest = Trim(line);
-    action->machine = Trim(rest.substr(rest.find(' ')));
+    action->machine = Join(words, 1);
     return true;
   }
-  *why = "unknown action: " + verb;
+  *why = "unknown action: " + std::string(verb);
   return false;
+}
+
+// The action of one line, or nothing for a line without one (blank, or a comment alone).
+std::optional<Action> ParseLine(std::string_view line, int lineNumber) {
+  Action action;
+  action.line = lineNumber;
+  action.verb = Verb::Invalid;
+  if (line.ends_with('\r')) line.remove_suffix(1);  // a line end written as CR LF
+  if (line.size() > kMaxLineBytes) {  // refused whole, its comment included
+    action.error = "longer than " + std::to_string(kMaxLineBytes) + " bytes";
+    return action;
+  }
+  line = line.substr(0, line.find('#'));
+  if (const size_t at = FindControlCharacter(line); at != std::string_view::npos) {
+    char text[64];
+    std::snprintf(text, sizeof text, "control character 0x%02x at byte %zu", static_cast<unsigned char>(line[at]), at + 1);
+    action.error = text;
+    return action;
+  }
+  const std::vector<std::string_view> words = SplitWords(line);
+  if (words.empty()) return std::nullopt;
+  if (!ParseWords(words, &action, &action.error)) action.verb = Verb::Invalid;
+  return action;
 }
 
 }  // namespace
 
 std::vector<Action> Parse(const std::string &text) {
   std::vector<Action> actions;
-  std::istringstream in(text);
-  int lineNumber = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++lineNumber;
-    if (size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-    line = Trim(line);
-    if (line.empty()) continue;
-    Action action;
-    action.line = lineNumber;
-    if (!ParseLine(line, &action, &action.error)) action.verb = Verb::Invalid;
-    actions.push_back(action);
+  std::string_view rest = text;
+  // A byte-order mark, as some editors begin a UTF-8 file with, is not part of the first line.
+  if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
+  long long slept = 0;
+  for (int lineNumber = 1; !rest.empty(); ++lineNumber) {
+    const size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    std::optional<Action> action = ParseLine(line, lineNumber);
+    if (!action) continue;
+    if (action->verb == Verb::Sleep && (slept += action->milliseconds) > kMaxSleepMilliseconds) {
+      action->verb = Verb::Invalid;
+      action->error = "the script's sleeps come to more than " + std::to_string(kMaxSleepMilliseconds) + " milliseconds";
+    }
+    actions.push_back(std::move(*action));
   }
   return actions;
 }

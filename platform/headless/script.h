@@ -1,4 +1,6 @@
-// The automation script: one action a line, `#` starts a comment.
+// The automation script: one action a line, `#` starts a comment. Words are separated by spaces and tabs; a
+// number is decimal or 0x and hex, never signed. A line holding another control character, or longer than a
+// line of a dump may be (64 KiB), is no action, whatever it says.
 #pragma once
 #include <windows.h>
 
@@ -15,8 +17,8 @@ struct Action {
   int id = 0;           // control id: click, click-row, click-empty, focus
   int row = 0;          // click-row
   UINT key = 0;         // key: the virtual-key code
-  int milliseconds = 0; // sleep
-  std::string machine;  // machine: the command after "machine "
+  int milliseconds = 0; // sleep: at most ten minutes, the script's sleeps too
+  std::string machine;  // machine: the command after "machine", its words separated by one space
   std::string error;    // invalid: why the line is not an action
 };
 

@@ -2,9 +2,12 @@
 // file includes no Windows header.
 #include "display.h"
 
+#include <FL/Fl.H>
 #include <FL/x.H>
 #include <X11/Xresource.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
@@ -13,7 +16,37 @@
 
 namespace kvplat::window {
 
+namespace {
+
+// FLTK's warnings and errors (an X error, say) are the platform's diagnostics too: through Diag, as every
+// line the platform writes to standard error, rather than FLTK's own fprintf.
+void SayForFltk(const char *format, va_list args) {
+  char text[1024];
+  std::vsnprintf(text, sizeof text, format, args);
+  Diag("%s", text);
+}
+
+void FltkWarning(const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  SayForFltk(format, args);
+  va_end(args);
+}
+
+[[noreturn]] void FltkFatal(const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  SayForFltk(format, args);
+  va_end(args);
+  std::exit(1);  // as FLTK's own fatal handler ends the program
+}
+
+}  // namespace
+
 bool OpenDisplay(std::string *error) {
+  Fl::warning = FltkWarning;
+  Fl::error = FltkWarning;
+  Fl::fatal = FltkFatal;
   const char *name = std::getenv("DISPLAY");
   if (!name || !*name) {
     *error = "DISPLAY is not set";

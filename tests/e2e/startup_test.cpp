@@ -100,20 +100,6 @@ TEST(Startup, ServiceLeftByAKilledRunIsRemovedAtTheNextStart) {
   EXPECT_FALSE(box.ServiceInstalled());
 }
 
-TEST(Startup, ScriptErrorsCloseTheDialogAndExitWithThree) {
-  const char *scripts[] = {"click 4242\n", "click-row 1000 999\n", "frobnicate\n", "machine unplug 07:00.0\n"};
-  for (const char *script : scripts) {
-    SCOPED_TRACE(script);
-    Sandbox box;
-    auto result = box.Run("demo", std::string(script) + "dump\n");
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_NE(result.err.find("kelvorant: script line 1: "), std::string::npos) << result.err;
-    EXPECT_TRUE(result.Dumps().empty()) << "nothing after the failed line runs";
-    EXPECT_EQ(result.out, kNoService) << "the program still takes its driver down";
-    EXPECT_FALSE(box.ServiceInstalled());
-  }
-}
-
 // What pkexec's launcher does: the platform's variables as KELVORANT_NAME=VALUE arguments, in an environment
 // that has none. They reach the platform as the environment would, and override it; other arguments and
 // other names are left alone, as the program takes nothing from its command line.

@@ -1,5 +1,6 @@
 // The routines a driver imports from the kernel, called as a driver calls them: files, the service key's
-// value from KELVORANT_MACHINE, string conversions, mutexes, debug output, security descriptors.
+// value from KELVORANT_MACHINE, string conversions, mutexes, debug output and the platform's diagnostics it
+// goes to, security descriptors.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 
 #include "kvplat/io_manager.h"
 #include "kvplat/machine_setting.h"
+#include "kvplat/terminal_text.h"
 #include "test_support.h"
 
 namespace {
@@ -255,13 +257,37 @@ TEST(RtlSecurity, AnAclHoldsWhatItsSizeHasRoomFor) {
   EXPECT_EQ(RtlCreateSecurityDescriptor(&sd, 2), STATUS_UNKNOWN_REVISION);
 }
 
-TEST(DbgPrintEx, ErrorLevelLinesOnly) {
+TEST(DbgPrintEx, ErrorLevelLinesOnlyEscaped) {
   testing::internal::CaptureStderr();
   DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_ERROR_LEVEL, "KELVORANT.sys: %s %d\n", "shown", 1);
   DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_INFO_LEVEL, "KELVORANT.sys: serving the %s machine\n", "demo");
   DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_WARNING_LEVEL, "not shown\n");
   DbgPrintEx(DPFLTR_IHVDRIVER_ID, 0x80000001, "a mask with the error bit\n");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "kelvorant: KELVORANT.sys: shown 1\nkelvorant: a mask with the error bit\n");
+  DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_ERROR_LEVEL, "KELVORANT.sys: m.json: %s: unknown key\n", "\x1b]2;owned\x07");
+  OutputDebugStringA("DDX_Control: \x1b[2J\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "kelvorant: KELVORANT.sys: shown 1\nkelvorant: a mask with the error bit\n"
+            "kelvorant: KELVORANT.sys: m.json: \\x1b]2;owned\\x07: unknown key\n"
+            "kelvorant: DDX_Control: \\x1b[2J\n");
+}
+
+// What a diagnostic quotes reaches a terminal with no control in it: C0, DEL, C1 (as UTF-8) and every byte
+// outside well-formed UTF-8 as \xNN; printable text, in any script, as it is.
+TEST(Diag, ControlsAndMalformedUtf8AreEscaped) {
+  const struct {
+    std::string text, shown;
+  } cases[] = {
+      {"plain ~ text, a back\\slash", "plain ~ text, a back\\slash"},
+      {std::string("\0\t\n\r\x1b\x7f", 6), "\\x00\\x09\\x0a\\x0d\\x1b\\x7f"},
+      {"\xc2\x9b" "2J \xc2\x80 \xc2\x9f", "\\xc2\\x9b2J \\xc2\\x80 \\xc2\\x9f"},  // C1: CSI and the range's ends
+      {"\xc2\xa0\xc2\xb5 \xe2\x82\xac \xe6\x97\xa5 \xf0\x9d\x84\x9e \xf4\x8f\xbf\xbf",
+       "\xc2\xa0\xc2\xb5 \xe2\x82\xac \xe6\x97\xa5 \xf0\x9d\x84\x9e \xf4\x8f\xbf\xbf"},  // up to U+10FFFF
+      {"\x80 \xff\xfe \xc0\xaf", "\\x80 \\xff\\xfe \\xc0\\xaf"},  // a lone continuation, no lead, overlong
+      {"\xe0\x80\xaf \xed\xa0\x80 \xf4\x90\x80\x80",  // overlong, a surrogate, above U+10FFFF
+       "\\xe0\\x80\\xaf \\xed\\xa0\\x80 \\xf4\\x90\\x80\\x80"},
+      {"\xe2\x82" "A \xe2\x82", "\\xe2\\x82A \\xe2\\x82"},  // cut short, within and at the end
+  };
+  for (const auto &c : cases) EXPECT_EQ(kvplat::EscapeForTerminal(c.text), c.shown) << testing::PrintToString(c.text);
 }
 
 }  // namespace

@@ -278,6 +278,32 @@ TEST_F(ScmTest, ARecordReachedThroughALinkIsNotRead) {
   EXPECT_EQ(kvtest::ReadText(dir_ / "elsewhere.service").find("\"running\""), std::string::npos);
 }
 
+// A record that another writer damaged is ignored with a line that says what is wrong, quoted text escaped;
+// a number is never cast into a field that cannot hold it.
+TEST_F(ScmTest, ADamagedRecordIsIgnoredWithItsReason) {
+  const struct {
+    const char *field, *damaged, *why;
+  } cases[] = {
+      {"\"errorControl\": 1", "\"errorControl\": 1e27", "errorControl is not a whole number from 0 to 4294967295"},
+      {"\"exitCode\": 1077", "\"exitCode\": -1", "exitCode is not a whole number from 0 to 4294967295"},
+      {"\"state\": \"stopped\"", "\"state\": \"\\u001b[2J\"", "unknown state \"\\x1b[2J\""},
+  };
+  const std::string record = dir_ / "scm/kelvorant.service";
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.damaged);
+    ASSERT_EQ(0u, Create());
+    std::string text = kvtest::ReadText(record);
+    const size_t at = text.find(c.field);
+    ASSERT_NE(at, std::string::npos) << text;
+    kvtest::WriteText(record, text.replace(at, std::string_view(c.field).size(), c.damaged));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST), Start());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "kelvorant: the service record " + (dir_ / "scm") +
+                                                            "/kelvorant.service is damaged and is ignored: " + c.why + "\n");
+    ASSERT_EQ(0, ::unlink(record.c_str()));
+  }
+}
+
 TEST_F(ScmTest, ADatabaseHeldTooLongFailsTheCallWith1055) {
   ASSERT_EQ(0, ::mkdir((dir_ / "scm").c_str(), 0700));
   int ready[2], release[2];

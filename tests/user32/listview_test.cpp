@@ -7,6 +7,7 @@
 #include "kvplat/frontend.h"
 #include "kvplat/input.h"
 #include "kvplat/listview.h"
+#include "kvplat/window.h"
 #include "message_log.h"
 
 namespace {
@@ -142,6 +143,19 @@ TEST_F(ListViewTest, NotificationSequences) {
        {"ITEMCHANGING 1 old=3 new=1 changed=8 data=101", "ITEMCHANGED 1 old=3 new=1 changed=8 data=101 mark=1",
         "CLICK -1 sub=0 data=0"},
        1},
+      {"no click where the list shows no such row or no space below its rows: nothing is sent",
+       [](ListViewTest &t) {
+         kvplat::Window *w = kvplat::FindWindowState(t.list);
+         w->rect.bottom = w->rect.top + 12;  // shorter than its header
+       },
+       [](ListViewTest &t) {
+         EXPECT_FALSE(kvplat::input::ClickListRow(t.list, 0, 0));
+         EXPECT_FALSE(kvplat::input::ClickListRow(t.list, 3, 0));
+         EXPECT_FALSE(kvplat::input::ClickListRow(t.list, 0, 2));
+         EXPECT_FALSE(kvplat::input::ClickListEmpty(t.list));
+       },
+       {},
+       -1},
       {"arrow down selects the next row as a click does",
        [](ListViewTest &t) { kvplat::input::ClickListRow(t.list, 0, 0); },
        [](ListViewTest &t) { SendMessageA(t.list, WM_KEYDOWN, VK_DOWN, 0); },

@@ -58,7 +58,9 @@ void AFXAPI DDX_Control(CDataExchange *pDX, int nIDC, CWnd &rControl) {
   HWND hWndCtrl = nullptr;
   pDX->m_pDlgWnd->GetDlgItem(nIDC, &hWndCtrl);
   if (!hWndCtrl || !rControl.SubclassWindow(hWndCtrl)) {
-    std::fprintf(stderr, "DDX_Control: the dialog has no control %d\n", nIDC);
+    char text[64];
+    std::snprintf(text, sizeof text, "DDX_Control: the dialog has no control %d\n", nIDC);
+    ::OutputDebugStringA(text);  // MFC's TRACE
     std::abort();
   }
 }

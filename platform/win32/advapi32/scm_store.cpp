@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
@@ -50,40 +49,6 @@ std::string RecordFileName(const std::string &name) {
     }
   }
   return file + kRecordSuffix;
-}
-
-nlohmann::json ToJson(const ServiceRecord &r) {
-  return nlohmann::json{{"id", r.id},
-                        {"name", r.name},
-                        {"displayName", r.displayName},
-                        {"serviceType", r.serviceType},
-                        {"startType", r.startType},
-                        {"errorControl", r.errorControl},
-                        {"binaryPath", r.binaryPath},
-                        {"state", r.running ? "running" : "stopped"},
-                        {"starterPid", r.starter.pid},
-                        {"starterStartTime", r.starter.startTime},
-                        {"exitCode", r.exitCode},
-                        {"markedForDelete", r.markedForDelete}};
-}
-
-ServiceRecord FromJson(const nlohmann::json &j) {
-  ServiceRecord r;
-  r.id = j.at("id").get<std::string>();
-  r.name = j.at("name").get<std::string>();
-  r.displayName = j.at("displayName").get<std::string>();
-  r.serviceType = j.at("serviceType").get<DWORD>();
-  r.startType = j.at("startType").get<DWORD>();
-  r.errorControl = j.at("errorControl").get<DWORD>();
-  r.binaryPath = j.at("binaryPath").get<std::string>();
-  const std::string state = j.at("state").get<std::string>();
-  if (state != "running" && state != "stopped") throw std::runtime_error("unknown state \"" + state + "\"");
-  r.running = state == "running";
-  r.starter.pid = j.at("starterPid").get<int>();
-  r.starter.startTime = j.at("starterStartTime").get<uint64_t>();
-  r.exitCode = j.at("exitCode").get<DWORD>();
-  r.markedForDelete = j.at("markedForDelete").get<bool>();
-  return r;
 }
 
 // The text of a record file, opened through the host's one opener (not following a link) and read within
@@ -193,7 +158,7 @@ std::optional<ServiceRecord> ScmSession::Read(const std::string &name) const {
   try {
     std::optional<std::string> text = ReadRecordText(folder, file);
     if (!text) return std::nullopt;
-    return FromJson(nlohmann::json::parse(*text));
+    return ParseServiceRecord(*text);
   } catch (const RecordUnreadable &failure) {
     Diag("the service record %s/%s cannot be read and is ignored: %s", database_->path.c_str(), file.c_str(),
          failure.what());
@@ -213,7 +178,7 @@ DWORD ScmSession::Write(const ServiceRecord &record) const {
   if (folder < 0 || !database_->writable) return ERROR_ACCESS_DENIED;
   const std::string file = RecordFileName(record.name);
   const std::string temporary = TemporaryRecordName(file);  // whose it is, should this process be killed
-  const std::string text = ToJson(record).dump(2) + "\n";
+  const std::string text = ServiceRecordText(record);
   kvhost::UniqueFd fd(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!fd.valid()) return Win32ErrorFromErrno(errno);
   if (!kvhost::WriteAll(fd.get(), text) || ::close(fd.release()) != 0) {

@@ -16,23 +16,9 @@
 #include <string>
 
 #include "host/host_files.h"
-#include "process_identity.h"
+#include "service_record.h"
 
 namespace kvplat {
-
-struct ServiceRecord {
-  std::string id;           // set at creation: tells a re-created service from the one a handle was opened on
-  std::string name;         // as given to CreateServiceA
-  std::string displayName;
-  DWORD serviceType = 0;
-  DWORD startType = 0;
-  DWORD errorControl = 0;
-  std::string binaryPath;
-  bool running = false;     // as recorded; whether it still runs depends on `starter` (see service_state.h)
-  ProcessIdentity starter;  // the process that started it
-  DWORD exitCode = ERROR_SERVICE_NEVER_STARTED;
-  bool markedForDelete = false;
-};
 
 // KELVORANT_SCM_DIR; else, for root, /run/kelvorant-scm; else $XDG_RUNTIME_DIR/kelvorant-scm; else
 // /tmp/kelvorant-scm-UID.

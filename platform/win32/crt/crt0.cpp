@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string>
@@ -67,6 +68,21 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(kvplat::RunFiles *files, std::F
   return kvplat::MakeHeadlessFrontEnd(files->script, *dumpFile, dumpName, *dumpFile != stderr);
 }
 
+// An exception that nothing caught is a fault of the program or the platform. Its text may quote an input,
+// so it is said as every line of the platform is, through Diag, before the process aborts as
+// std::terminate's own handler would (which writes the text raw).
+[[noreturn]] void SayUncaughtAndAbort() {
+  try {
+    if (std::exception_ptr uncaught = std::current_exception()) std::rethrow_exception(uncaught);
+    kvplat::Diag("terminated without an exception");
+  } catch (const std::exception &e) {
+    kvplat::Diag("uncaught exception: %s", e.what());
+  } catch (...) {
+    kvplat::Diag("uncaught exception");
+  }
+  std::abort();
+}
+
 int Run(int argc, char **argv) {
   kvplat::RegisterModuleResources(kv_embedded_resources);
 
@@ -101,6 +117,7 @@ int Run(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  std::set_terminate(SayUncaughtAndAbort);
   if (!kvplat::CatchTerminationSignals()) return kExitPlatformFailure;
   kvplat::TakeCommandLineVariables(&argc, argv);
   if (!kvplat::PrepareRights()) return kExitPlatformFailure;

@@ -66,6 +66,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 DWORD WINAPI GetCurrentProcessId(void);
 void WINAPI Sleep(DWORD dwMilliseconds);
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
+void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
 HRSRC WINAPI FindResourceExA(HMODULE hModule, LPCSTR lpType, LPCSTR lpName, WORD wLanguage);

@@ -6,12 +6,14 @@
 namespace kvplat::input {
 
 // A mouse click on a control that is not a list view: the control takes the focus; a push button then
-// reports BN_CLICKED to its parent.
-void Click(HWND control);
+// reports BN_CLICKED to its parent. False, with nothing sent, when the control has no area to click.
+bool Click(HWND control);
 
-// A mouse click on row `row` (column `column`) of a list view, or below its last row.
-void ClickListRow(HWND list, int row, int column);
-void ClickListEmpty(HWND list);
+// A mouse click on row `row` (column `column`) of a list view, scrolled into view first, or below its last
+// row, scrolled to the end first. False, with nothing sent, when there is no such point: no such row or
+// column, a list too short to show a row, no space below the rows.
+bool ClickListRow(HWND list, int row, int column);
+bool ClickListEmpty(HWND list);
 
 // A key pressed while `dialog` is active: the dialog manager decides (Tab, Enter, Escape), the focused
 // control gets the rest.

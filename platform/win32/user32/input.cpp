@@ -40,26 +40,30 @@ void PressButton(HWND dialog, int id) {
 
 }  // namespace
 
-void Click(HWND control) {
+bool Click(HWND control) {
   RECT client;
-  if (!GetClientRect(control, &client)) return;
+  if (!GetClientRect(control, &client) || client.right <= 0 || client.bottom <= 0) return false;
   MouseClickAt(control, POINT{client.right / 2, client.bottom / 2});
+  return true;
 }
 
-void ClickListRow(HWND list, int row, int column) {
+bool ClickListRow(HWND list, int row, int column) {
   ListViewEnsureVisible(list, row);
   POINT pt;
-  if (ListViewCellPoint(list, row, column, &pt)) MouseClickAt(list, pt);
+  if (!ListViewCellPoint(list, row, column, &pt)) return false;
+  MouseClickAt(list, pt);
+  return true;
 }
 
-void ClickListEmpty(HWND list) {
+bool ClickListEmpty(HWND list) {
   POINT pt;
   if (!ListViewEmptyPoint(list, &pt)) {
     // The rows fill the view: scroll to the end, where the space below the last row shows.
     ListViewEnsureVisible(list, 1 << 30);
-    if (!ListViewEmptyPoint(list, &pt)) return;
+    if (!ListViewEmptyPoint(list, &pt)) return false;
   }
   MouseClickAt(list, pt);
+  return true;
 }
 
 void Key(HWND dialog, UINT vk) {
