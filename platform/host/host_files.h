@@ -40,7 +40,7 @@ std::string DescribeFileType(mode_t mode);
 std::string DescribeUser(uid_t uid);
 
 // Opens a regular file of at most `max_bytes` for reading (through OpenPath).
-UniqueFd OpenInput(const std::string &path, uint64_t max_bytes, std::string *why, struct stat *st = nullptr);
+UniqueFd OpenInput(const std::string &path, uint64_t max_bytes, std::string *why, struct stat *opened = nullptr);
 
 // Reads an open file to its end, at most `max_bytes`: kFailed with errno set when a read fails, kTooLong
 // when there is more.

@@ -10,7 +10,7 @@ namespace {
 using kvtest::Sandbox;
 
 TEST(ScriptLines, EachIsDoneOrAScriptErrorThatSaysWhy) {
-  const std::string kLong(64 * 1024, ' ');
+  const std::string kLong(size_t{64} * 1024, ' ');
   const struct {
     std::string script;  // a dump follows it
     const char *why;     // "N: why" after "kelvorant: script line ", or null when every line is done

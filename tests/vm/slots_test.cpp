@@ -144,7 +144,7 @@ TEST(VmSlots, RanAsTheUserOfSudoWithTheFunctionsRootOpened) {
   EXPECT_GT(std::stoi(limit[1]), 20) << "the limit of 20 that the step set was not raised for the functions";
 
   // The register view at the first dump shows the last function saved, the root port.
-  const Saved &port = SavedFunctions().back();
+  const Saved port = SavedFunctions().back();
   ASSERT_TRUE(IsRootPort(port));
   const LspciFunction *atSave = kvvm::Find(step.saved, port.address);
   ASSERT_TRUE(atSave && !step.dumps.empty());

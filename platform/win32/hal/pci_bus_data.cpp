@@ -315,10 +315,10 @@ extern "C" ULONG HalGetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumbe
   uint16_t index = 0;
   if (!Locate(buses, busDataType, "HalGetBusDataByOffset", caller, busNumber, slotNumber, &index)) return 0;
   auto *out = static_cast<unsigned char *>(buffer);
-  ULONG done = 0;
   const auto listed = buses.functions.find(index);
   if (listed != buses.functions.end()) {
     FunctionFile &file = listed->second;
+    ULONG done = 0;
     bool retried = false;  // once, with the file the kernel added back
     for (int fd = FileOf(buses, index, file, caller); fd >= 0 && done < length;) {
       const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset) + done);

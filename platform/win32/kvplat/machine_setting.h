@@ -27,7 +27,7 @@ struct MachineVariable {
 // Reads KELVORANT_MACHINE's text (null: unset). False with the reason when it names no machine; anything
 // else that is not sysfs is the driver's to judge. A text that the driver would read as a word of its own
 // but that names a file here ("Demo", "hal") is handed over as ./TEXT.
-bool ParseMachineVariable(const char *text, MachineVariable *machine, std::string *why);
+bool ParseMachineVariable(const char *text, MachineVariable *out, std::string *why);
 
 // The machine that an unset variable stands for: this computer's sysfs when it lists a function, else
 // the demo machine, in the variable's domain.
