@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/machine_open.h"
 #include "core/pci_address.h"
 
 namespace kvsys {
@@ -17,7 +18,34 @@ bool SameWord(std::string_view text, std::string_view word) {
   return true;
 }
 
-bool EndsWithJson(std::string_view path) { return path.size() >= 5 && SameWord(path.substr(path.size() - 5), ".json"); }
+bool IsHal(std::string_view text) { return SameWord(text, "hal"); }
+bool IsDemo(std::string_view text) { return SameWord(text, "demo"); }
+bool IsMachineFile(std::string_view text) { return text.size() >= 5 && SameWord(text.substr(text.size() - 5), ".json"); }
+bool IsAnyPath(std::string_view text) { return !text.empty(); }
+
+// The machine kinds, as pciutils lists its access methods: the first whose test the value passes is the
+// value's kind (a word before a file name, a machine file before a dump).
+struct MachineKindEntry {
+  MachineKind kind;
+  const char *name;                      // for the driver's lines
+  bool (*names)(std::string_view text);  // the value, without its @DDDD
+  bool is_file;                          // the value is the path of the file it is read from
+  bool any_domain;                       // false: it serves domain 0000 only
+  OpenMachineKind open;
+};
+
+constexpr MachineKindEntry kMachineKinds[] = {
+    {MachineKind::kHal, "HAL", IsHal, false, false, OpenHalKind},
+    {MachineKind::kDemo, "demo", IsDemo, false, true, OpenDemoKind},
+    {MachineKind::kJson, "machine file", IsMachineFile, true, true, OpenJsonKind},
+    {MachineKind::kDump, "lspci dump", IsAnyPath, true, true, OpenDumpKind},
+};
+
+const MachineKindEntry &EntryOf(MachineKind kind) {
+  for (const MachineKindEntry &entry : kMachineKinds)
+    if (entry.kind == kind) return entry;
+  return kMachineKinds[0];
+}
 
 }  // namespace
 
@@ -30,25 +58,21 @@ bool ParseMachineValue(std::string_view text, MachineChoice *out, std::string *w
     choice.domain = domain;
     text = text.substr(0, at);
   }
-  if (SameWord(text, "hal")) {
-    if (choice.domain != 0) {
+  for (const MachineKindEntry &entry : kMachineKinds) {
+    if (!entry.names(text)) continue;
+    if (!entry.any_domain && choice.domain != 0) {
       char domain_text[12];
       std::snprintf(domain_text, sizeof domain_text, "%04x", choice.domain);
-      *why = std::string("the HAL reaches PCI domain 0000 only, not ") + domain_text;
+      *why = std::string("the ") + entry.name + " reaches PCI domain 0000 only, not " + domain_text;
       return false;
     }
-    choice.kind = MachineKind::kHal;
-  } else if (SameWord(text, "demo")) {
-    choice.kind = MachineKind::kDemo;
-  } else if (text.empty()) {
-    *why = "no machine before the @";
-    return false;
-  } else {
-    choice.kind = EndsWithJson(text) ? MachineKind::kJson : MachineKind::kDump;
-    choice.path = std::string(text);
+    choice.kind = entry.kind;
+    if (entry.is_file) choice.path = std::string(text);
+    *out = std::move(choice);
+    return true;
   }
-  *out = std::move(choice);
-  return true;
+  *why = "no machine before the @";
+  return false;
 }
 
 bool ChooseMachine(const MachineSetting &setting, const HalBus &bus, MachineChoice *out, std::string *why) {
@@ -58,18 +82,12 @@ bool ChooseMachine(const MachineSetting &setting, const HalBus &bus, MachineChoi
   return true;
 }
 
-const char *MachineKindName(MachineKind kind) {
-  switch (kind) {
-    case MachineKind::kHal:
-      return "HAL";
-    case MachineKind::kDemo:
-      return "demo";
-    case MachineKind::kDump:
-      return "lspci dump";
-    case MachineKind::kJson:
-      break;
-  }
-  return "machine file";
+const char *MachineKindName(MachineKind kind) { return EntryOf(kind).name; }
+
+bool OpenMachine(const MachineChoice &choice, const MachineSources &sources, OpenedMachine *out, std::string *why,
+                 const Warn &warn) {
+  out->domain = choice.domain;
+  return EntryOf(choice.kind).open(choice, sources, out, why, warn);
 }
 
 }  // namespace kvsys

@@ -1,5 +1,6 @@
-// Which machine the driver serves: the string value `Machine` under its service key decides when it is
-// there (the platform fills it from KELVORANT_MACHINE on Linux):
+// Which machine the driver serves, and building it: one table of machine kinds (machine_choice.cpp), each
+// with its name, how a value names it and how it is opened. The string value `Machine` under the driver's
+// service key decides when it is there (the platform fills it from KELVORANT_MACHINE on Linux):
 //   demo        the built-in demo machine, a captured laptop
 //   hal         this computer, through the HAL's bus-data routines
 //   PATH        a machine file when PATH ends in .json, else an lspci dump, read with the kernel's file routines
@@ -9,10 +10,15 @@
 // hardware: the program creates the service afresh at every start, so a value could not be set in between.
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "core/faults.h"
 #include "core/hal_machine.h"
+#include "core/machine.h"
+#include "core/text_files.h"
 
 namespace kvsys {
 
@@ -38,5 +44,31 @@ struct MachineSetting {
 bool ChooseMachine(const MachineSetting &setting, const HalBus &bus, MachineChoice *out, std::string *why);
 
 const char *MachineKindName(MachineKind kind);
+
+// Says one line about a machine that is served all the same: a file without a function of the served
+// domain, the demo machine in another domain.
+using Warn = std::function<void(const std::string &line)>;
+
+struct OpenedMachine {
+  std::unique_ptr<Machine> machine;
+  FaultTable faults;
+  uint32_t domain = 0;
+};
+
+// What a machine is built from: the HAL (with ECAM where MCFG maps a bus) and the files it reads.
+struct MachineSources {
+  const HalBus &bus;
+  const EcamSpace &ecam;
+  TextFiles &files;
+};
+
+// Builds the chosen machine. False with one line in *why (naming the file and the line or place) when it
+// cannot be built.
+bool OpenMachine(const MachineChoice &choice, const MachineSources &sources, OpenedMachine *out, std::string *why,
+                 const Warn &warn);
+inline bool OpenMachine(const MachineChoice &choice, const HalBus &bus, const EcamSpace &ecam, TextFiles &files,
+                        OpenedMachine *out, std::string *why, const Warn &warn) {
+  return OpenMachine(choice, MachineSources{bus, ecam, files}, out, why, warn);
+}
 
 }  // namespace kvsys

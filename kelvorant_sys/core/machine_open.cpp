@@ -56,33 +56,37 @@ void WarnIfEmpty(const SimMachine &machine, const MachineChoice &choice, TextFil
 
 }  // namespace
 
-bool OpenMachine(const MachineChoice &choice, const HalBus &bus, const EcamSpace &ecam, TextFiles &files,
-                 OpenedMachine *out, std::string *why, const Warn &warn) {
-  FaultTable faults;
-  std::unique_ptr<SimMachine> simulated;
-  switch (choice.kind) {
-    case MachineKind::kHal:
-      out->machine = std::make_unique<HalMachine>(bus, ecam);
-      out->domain = 0;
-      return true;
-    case MachineKind::kDemo:
-      simulated = LoadDemoMachine(choice.domain);
-      if (simulated->function_count() == 0)
-        warn("the demo machine has no PCI function of domain " + Domain(choice.domain) + " (only of domain 0000)");
-      break;
-    case MachineKind::kDump:
-      simulated = LoadDumpMachine(choice.path, choice.domain, files, why);
-      if (simulated) WarnIfEmpty(*simulated, choice, files, warn);
-      break;
-    case MachineKind::kJson:
-      simulated = LoadJsonMachine(choice.path, choice.domain, files, &faults, why);
-      if (simulated) WarnIfEmpty(*simulated, choice, files, warn);
-      break;
-  }
-  if (!simulated) return false;
-  out->machine = std::move(simulated);
-  out->faults = std::move(faults);
-  out->domain = choice.domain;
+bool OpenHalKind(const MachineChoice &, const MachineSources &sources, OpenedMachine *out, std::string *,
+                 const Warn &) {
+  out->machine = std::make_unique<HalMachine>(sources.bus, sources.ecam);
+  out->domain = 0;
+  return true;
+}
+
+bool OpenDemoKind(const MachineChoice &choice, const MachineSources &, OpenedMachine *out, std::string *,
+                  const Warn &warn) {
+  std::unique_ptr<SimMachine> machine = LoadDemoMachine(choice.domain);
+  if (machine->function_count() == 0)
+    warn("the demo machine has no PCI function of domain " + Domain(choice.domain) + " (only of domain 0000)");
+  out->machine = std::move(machine);
+  return true;
+}
+
+bool OpenDumpKind(const MachineChoice &choice, const MachineSources &sources, OpenedMachine *out, std::string *why,
+                  const Warn &warn) {
+  std::unique_ptr<SimMachine> machine = LoadDumpMachine(choice.path, choice.domain, sources.files, why);
+  if (!machine) return false;
+  WarnIfEmpty(*machine, choice, sources.files, warn);
+  out->machine = std::move(machine);
+  return true;
+}
+
+bool OpenJsonKind(const MachineChoice &choice, const MachineSources &sources, OpenedMachine *out, std::string *why,
+                  const Warn &warn) {
+  std::unique_ptr<SimMachine> machine = LoadJsonMachine(choice.path, choice.domain, sources.files, &out->faults, why);
+  if (!machine) return false;
+  WarnIfEmpty(*machine, choice, sources.files, warn);
+  out->machine = std::move(machine);
   return true;
 }
 

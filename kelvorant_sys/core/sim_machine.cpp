@@ -5,14 +5,42 @@
 
 #include "core/default_masks.h"
 #include "core/pci_regs.h"
+#include "core/restore_plan.h"
 #include "core/test_port.h"
 #include "core/write_rule.h"
 
 namespace kvsys {
 
+namespace {
+
+constexpr size_t kMaxLoggedWrites = 4096;  // a whole extended space restored a register at a time, and more
+
+// One write of the restore plan into a simulated function: the write rule over the register's bytes.
+struct RegisterRun {
+  uint8_t *image;
+  size_t size;
+  const uint8_t *writable;
+  const uint8_t *w1c;
+  unsigned first;  // configuration offset of data[0]
+  const uint8_t *data;
+  std::deque<std::pair<FunctionIndex, RegisterWrite>> *log;
+  FunctionIndex fn;
+};
+
+bool WriteSimRegister(void *context, const RegisterWrite &write) {
+  const RegisterRun &run = *static_cast<const RegisterRun *>(context);
+  ApplyWrite(run.image, run.size, run.writable, run.w1c, write.offset, run.data + (write.offset - run.first),
+             write.width);
+  if (run.log->size() == kMaxLoggedWrites) run.log->pop_front();
+  run.log->emplace_back(run.fn, write);
+  return true;
+}
+
+}  // namespace
+
 SimMachine::SimMachine(uint32_t domain)
     : domain_(domain),
-      mask_scratch_(std::make_unique<uint8_t[]>(std::size_t{2} * kExtendedSize)),
+      scratch_(std::make_unique<uint8_t[]>(std::size_t{3} * kExtendedSize)),
       index_(kFunctionCount, -1) {}
 SimMachine::~SimMachine() = default;
 
@@ -100,7 +128,7 @@ std::vector<FunctionIndex> SimMachine::Functions() const {
 void SimMachine::Reset(FunctionIndex fn) {
   Function *f = Find(fn);
   if (!f) return;
-  uint8_t *writable = mask_scratch_.get(), *w1c = writable + kExtendedSize;
+  uint8_t *writable = scratch_.get(), *w1c = writable + kExtendedSize;
   MasksOf(*f, writable, w1c);
   for (size_t i = 0; i < f->size; ++i) f->image[i] &= static_cast<uint8_t>(~(writable[i] | w1c[i]));
 }
@@ -133,10 +161,29 @@ Access SimMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, con
   Function *f = Find(fn);
   if (!f || !f->plugged) return Access::kAbsent;
   if (offset >= f->size) return Access::kDone;  // nothing there to keep the bytes
-  uint8_t *writable = mask_scratch_.get(), *w1c = writable + kExtendedSize;
+  uint8_t *writable = scratch_.get(), *w1c = writable + kExtendedSize, *present = w1c + kExtendedSize;
   MasksOf(*f, writable, w1c);
-  ApplyWrite(f->image.get(), f->size, writable, w1c, offset, data, length);
+  // The restore plan, as the HAL machine writes hardware: the registers that differ from the function's
+  // present bytes, highest first, each through the write rule.
+  length = std::min<unsigned>(length, kExtendedSize);
+  const unsigned known = std::min<unsigned>(length, f->size - offset);
+  std::memcpy(present, f->image.get() + offset, known);
+  RegisterRun run{f->image.get(), f->size, writable, w1c, offset, data, &writes_, fn};
+  VisitRestoreWrites(offset, length, present, known, data, WriteSimRegister, &run);
   return Access::kDone;
+}
+
+std::vector<RegisterWrite> SimMachine::TakeWrites(FunctionIndex fn) {
+  std::vector<RegisterWrite> taken;
+  for (auto it = writes_.begin(); it != writes_.end();) {
+    if (it->first != fn) {
+      ++it;
+      continue;
+    }
+    taken.push_back(it->second);
+    it = writes_.erase(it);
+  }
+  return taken;
 }
 
 ControlResult SimMachine::Control(std::string_view command, std::string *why) {

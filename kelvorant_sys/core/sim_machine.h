@@ -1,8 +1,11 @@
 // The simulated machine: per function a configuration image of 0 to 4096 bytes (as captured or given; bytes
 // beyond it read as 0xFF and drop writes, as on the bus), optional explicit masks, and a plugged state.
-// Lookup is one index into a 65,536-entry table.
+// Lookup is one index into a 65,536-entry table. A write puts an image back as hardware gets it, through the
+// restore plan (core/restore_plan.h) a register at a time, and the registers written are kept for the test
+// port to tell.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -10,6 +13,7 @@
 
 #include "core/machine.h"
 #include "core/pci_address.h"
+#include "core/restore_plan.h"
 
 namespace kvsys {
 
@@ -47,6 +51,9 @@ class SimMachine final : public Machine {
   bool Poke(FunctionIndex fn, unsigned offset, std::span<const uint8_t> bytes);
   void SetPlugged(FunctionIndex fn, bool plugged);
   bool Plugged(FunctionIndex fn) const;
+  // The registers that writes to the function wrote, in order, since they were last taken (the last 4096
+  // writes of the machine at most); they are forgotten here.
+  std::vector<RegisterWrite> TakeWrites(FunctionIndex fn);
 
   Access Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) override;
   Access Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) override;
@@ -69,9 +76,10 @@ class SimMachine final : public Machine {
   void MasksOf(const Function &f, uint8_t *writable, uint8_t *w1c) const;
 
   uint32_t domain_;
-  // Room for the two masks of one write or reset, kept here rather than on the stack (8 KiB is too much
-  // for a kernel stack). Requests reach a machine one at a time.
-  std::unique_ptr<uint8_t[]> mask_scratch_;
+  // Room for the two masks and the present bytes of one write or reset, kept here rather than on the stack
+  // (12 KiB is too much for a kernel stack). Requests reach a machine one at a time.
+  std::unique_ptr<uint8_t[]> scratch_;
+  std::deque<std::pair<FunctionIndex, RegisterWrite>> writes_;
   std::vector<int32_t> index_;  // kFunctionCount entries: a position in functions_, or -1
   std::vector<Function> functions_;
   std::vector<uint32_t> other_domains_;

@@ -1,4 +1,5 @@
-// The write rule with the default masks it runs with, and with explicit masks, at every access width.
+// The write rule with the default masks it runs with, and with explicit masks, at every access width; and a
+// simulated function's writes, which put an image back through the restore plan a register at a time.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,6 +7,7 @@
 #include "core/default_masks.h"
 #include "core/dump_reader.h"
 #include "core/sim_machine.h"
+#include "core/write_rule.h"
 #include "driver_test_util.h"
 
 namespace {
@@ -19,6 +21,15 @@ std::vector<uint8_t> Header() {
   std::memcpy(h.data(), start, sizeof start);
   h[0x3d] = 0x01;  // interrupt pin A
   return h;
+}
+
+// The function's image after one access of `width` bytes at `offset`, with the masks the machine has for it.
+std::vector<uint8_t> AfterAccess(const kvsys::SimMachine &m, kvsys::FunctionIndex fn, unsigned offset,
+                                 unsigned width, const uint8_t *value) {
+  std::vector<uint8_t> image(m.Image(fn).begin(), m.Image(fn).end()), writable, w1c;
+  EXPECT_TRUE(m.Masks(fn, &writable, &w1c));
+  kvsys::ApplyWrite(image.data(), image.size(), writable.data(), w1c.data(), offset, value, width);
+  return image;
 }
 
 TEST(WriteRule, EveryWidthOnDefaultMasks) {
@@ -43,11 +54,11 @@ TEST(WriteRule, EveryWidthOnDefaultMasks) {
     m.Put(1, Header());
     uint8_t value[4];
     std::memcpy(value, &c.value, 4);
-    ASSERT_EQ(m.Write(1, c.offset, c.width, value), kvsys::Access::kDone);
+    const std::vector<uint8_t> image = AfterAccess(m, 1, c.offset, c.width, value);
     uint32_t dword = 0;
-    std::memcpy(&dword, m.Image(1).data() + c.dword, 4);
+    std::memcpy(&dword, image.data() + c.dword, 4);
     EXPECT_EQ(dword, c.expected) << "write of " << c.width << " at 0x" << std::hex << c.offset;
-    EXPECT_EQ(m.Image(1).size(), 64u);
+    EXPECT_EQ(image.size(), 64u);
   }
 }
 
@@ -57,11 +68,35 @@ TEST(WriteRule, ExplicitMasksReplaceDefaultsAndEndInZeros) {
   m.SetWritableMask(8, std::vector<uint8_t>{0xff, 0xff});   // only the vendor ID, nothing past it
   m.SetClearOnWriteMask(8, std::vector<uint8_t>(8, 0x01));  // bit 0 of the first eight bytes
   std::vector<uint8_t> ones(64, 0xff);
-  m.Write(8, 0, 64, ones.data());
   std::vector<uint8_t> expected = Header();
   expected[0] = expected[1] = 0xfe;  // written, then bit 0 cleared
   for (int i = 2; i < 8; ++i) expected[i] &= 0xfe;
-  EXPECT_EQ(std::vector<uint8_t>(m.Image(8).begin(), m.Image(8).end()), expected);
+  EXPECT_EQ(AfterAccess(m, 8, 0, 64, ones.data()), expected);
+}
+
+// A write request puts the saved image back as the HAL machine writes hardware: only the registers that
+// differ, from the highest offset down, the command register as a word after the base addresses, never the
+// identification registers, the header type or the status.
+TEST(SimulatedWrite, GoesThroughTheRestorePlanARegisterAtATime) {
+  kvsys::SimMachine m(0);
+  m.Put(1, Header());
+  std::vector<uint8_t> saved = Header();
+  saved[0x00] = 0x11;                          // vendor ID: never written
+  saved[0x04] = 0x06;                          // command
+  saved[0x07] = 0x00;                          // status: never written (its error bits stay)
+  saved[0x10] = 0x81;                          // the I/O BAR
+  saved[0x3c] = 0x0b;                          // interrupt line
+  ASSERT_EQ(m.Write(1, 0, 64, saved.data()), kvsys::Access::kDone);
+  const std::vector<kvsys::RegisterWrite> expected = {{0x3c, 4}, {0x10, 4}, {0x04, 2}};
+  EXPECT_EQ(m.TakeWrites(1), expected);
+  EXPECT_TRUE(m.TakeWrites(1).empty()) << "taken once";
+  std::vector<uint8_t> image(m.Image(1).begin(), m.Image(1).end()), want = Header();
+  want[0x04] = 0x06;
+  want[0x10] = 0x81;
+  want[0x3c] = 0x0b;
+  EXPECT_EQ(image, want);
+  ASSERT_EQ(m.Write(1, 0, 64, saved.data()), kvsys::Access::kDone);
+  EXPECT_TRUE(m.TakeWrites(1).empty()) << "nothing differs any more";
 }
 
 // Default masks of real functions of every header type, register by register.
