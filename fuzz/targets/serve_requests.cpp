@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/device_control.h"
-#include "core/kelvorant_ioctl.h"
+#include "core/requests.h"
 #include "fuzz_check.h"
 
 namespace kvfuzz {

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "core/faults.h"
-#include "core/kelvorant_ioctl.h"
 #include "core/machine.h"
+#include "core/requests.h"
 
 namespace kvsys {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "core/kelvorant_ioctl.h"
 #include "core/pci_address.h"
+#include "core/requests.h"
 
 namespace kvsys {
 

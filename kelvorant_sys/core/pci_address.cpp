@@ -18,17 +18,6 @@ std::string Quoted(std::string_view text) {
 
 }  // namespace
 
-bool ParseHex(std::string_view text, unsigned max_digits, uint32_t *value) {
-  if (text.empty() || text.size() > max_digits || max_digits > 8) return false;
-  uint32_t v = 0;
-  for (char c : text) {
-    if (!IsHexDigit(c)) return false;
-    v = v << 4 | HexValue(c);
-  }
-  *value = v;
-  return true;
-}
-
 PciAddress AddressOfIndex(uint32_t domain, FunctionIndex index) {
   PciAddress a;
   a.domain = domain;

@@ -36,14 +36,25 @@ bool ParsePciAddress(std::string_view text, PciAddress *out, std::string *why);
 std::string FormatBdf(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function);
 inline std::string FormatAddress(const PciAddress &a) { return FormatBdf(a.domain, a.bus, a.device, a.function); }
 
-// Parses 1 to max_digits hex digits making up the whole of text.
-bool ParseHex(std::string_view text, unsigned max_digits, uint32_t *value);
-// Inline: a dump of a whole machine asks them for every one of its millions of digits.
+// Inline: a dump of a whole machine asks them for every one of its millions of digits, and ParseHex for the
+// offset of each of its lines.
 inline bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 inline unsigned HexValue(char c) {  // for a hex digit
   if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
   if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
   return static_cast<unsigned>(c - 'A' + 10);
+}
+
+// Parses 1 to max_digits hex digits making up the whole of text.
+inline bool ParseHex(std::string_view text, unsigned max_digits, uint32_t *value) {
+  if (text.empty() || text.size() > max_digits || max_digits > 8) return false;
+  uint32_t v = 0;
+  for (char c : text) {
+    if (!IsHexDigit(c)) return false;
+    v = v << 4 | HexValue(c);
+  }
+  *value = v;
+  return true;
 }
 
 }  // namespace kvsys

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/kelvorant_ioctl.h"
+#include "core/requests.h"
 #include "core/text_files.h"
 #include "support/test_files.h"
 

@@ -18,8 +18,8 @@
 #include <optional>
 
 #include "core/dump_reader.h"
-#include "core/kelvorant_ioctl.h"
 #include "driver_test_util.h"
+#include "kelvorant_ioctl.h"
 #include "kvplat/firmware.h"
 #include "kvplat/hal.h"
 #include "kvplat/io_manager.h"

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "core/kelvorant_ioctl.h"
 #include "fake_driver_codes.h"
+#include "kelvorant_ioctl.h"
 #include "kvplat/io_manager.h"
 #include "kvplat/machine_port.h"
 #include "test_support.h"

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/kelvorant_ioctl.h"
 #include "fake_driver_codes.h"
+#include "kelvorant_ioctl.h"
 
 namespace {
 

@@ -36,6 +36,9 @@ class HalTest : public ::testing::Test {
     Put("0000:00:02.0", std::string(64, '\x22'));  // what an unprivileged reader gets
     Put("0000:03:00.0", std::string(4096, '\x33'));
     Put("0001:00:1f.3", std::string(256, '\x44'));  // another domain
+    // Entries that name no function, all on bus 4: device 20, function 8, capitals, no domain.
+    for (const char *name : {"0000:04:20.0", "0000:04:00.8", "0000:04:0A.0", "04:01.0"})
+      Put(name, std::string(256, '\x99'));
     // The kernel's entries are links to the devices' folders: a function's folder may be one.
     dir_.Write("pci0000:00/0000:00:05.0/config", std::string(256, '\x55'));
     fs::create_directory_symlink(dir_ / "pci0000:00/0000:00:05.0", devices_ + "/0000:00:05.0");
@@ -67,6 +70,7 @@ TEST_F(HalTest, AnswersAsAHalDoes) {
       {0, Slot(1, 0), 1, 4, 1, 0xff},
       {0, Slot(1, 0), 4, 4, 0, 0xee},
       {1, Slot(0, 0), 0, 256, 0, 0xee},        // no function on bus 1: no such bus
+      {4, Slot(0, 0), 0, 256, 0, 0xee},        // nor on bus 4
       {3, Slot(0, 0), 0x100, 3840, 3840, 0x33},
       {0, Slot(0x1f, 3), 0, 256, 2, 0xff},     // of domain 0001 only
       {0, Slot(5, 0), 0, 256, 256, 0x55},      // its folder is a link

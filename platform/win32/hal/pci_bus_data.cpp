@@ -25,17 +25,18 @@
 #include <algorithm>
 #include <bitset>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include <ddk/ntddk.h>
 
-#include "core/pci_address.h"
 #include "host/opener.h"
 #include "kvplat/diag.h"
 #include "kvplat/hal.h"
@@ -91,20 +92,42 @@ std::string Domain(uint32_t domain) {
   return text;
 }
 
-std::string FunctionName(const kvsys::PciAddress &a) {
+// A function that the folder lists: its domain, and bus << 8 | device << 3 | function.
+struct ListedFunction {
+  uint32_t domain;
+  uint16_t index;
+};
+
+std::string FunctionName(uint32_t domain, uint16_t index) {
   char name[24];
-  std::snprintf(name, sizeof name, "%04x:%02x:%02x.%x", a.domain, a.bus, a.device, a.function);
+  std::snprintf(name, sizeof name, "%04x:%02x:%02x.%x", domain, index >> 8, index >> 3 & 0x1f, index & 7);
   return name;
 }
 
+// A function's folder is named as FunctionName names it, as Linux does ("0000:00:1f.3"; a domain above ffff
+// has a fifth digit); any other entry is no function.
+bool ParseFunctionName(std::string_view name, ListedFunction *out) {
+  uint32_t fields[4] = {};  // domain, bus, device, function
+  const char *at = name.data(), *end = at + name.size();
+  for (size_t i = 0; i < 4; ++i) {
+    const auto [next, error] = std::from_chars(at, end, fields[i], 16);
+    if (error != std::errc()) return false;
+    at = next;
+    if (i < 3 && (at == end || *at++ != "::."[i])) return false;
+  }
+  if (fields[1] > 0xff || fields[2] > 0x1f || fields[3] > 7) return false;
+  *out = {fields[0], static_cast<uint16_t>(fields[1] << 8 | fields[2] << 3 | fields[3])};
+  return FunctionName(out->domain, out->index) == name;  // Linux's spelling only: its widths, lower case
+}
+
 std::string ConfigPath(const PciBuses &buses, uint16_t index) {
-  return buses.root + "/" + FunctionName(kvsys::AddressOfIndex(buses.domain, index)) + "/config";
+  return buses.root + "/" + FunctionName(buses.domain, index) + "/config";
 }
 
 // The functions of the folder ("DDDD:BB:DD.F"), in address order; the folder stays open in *folder, for
 // the functions' files to be opened from it.
 bool ListFunctions(const std::string &root, bool mustBeSysfs, kvhost::ResolvedFolder *folder,
-                   std::vector<kvsys::PciAddress> *functions, std::string *why) {
+                   std::vector<ListedFunction> *functions, std::string *why) {
   kvhost::OpenFailure failure;
   if (!folder->Open(root, &failure)) {
     const bool plainError = failure.error && !failure.untrusted && !failure.type;
@@ -122,14 +145,13 @@ bool ListFunctions(const std::string &root, bool mustBeSysfs, kvhost::ResolvedFo
     return false;
   }
   while (const dirent *entry = ::readdir(dir)) {
-    kvsys::PciAddress address;
-    std::string ignored;
-    if (kvsys::ParsePciAddress(entry->d_name, &address, &ignored) && address.has_domain) functions->push_back(address);
+    ListedFunction function;
+    if (ParseFunctionName(entry->d_name, &function)) functions->push_back(function);
   }
   ::closedir(dir);
   // In address order, whatever order the folder keeps: the lines about them come in that order.
-  std::sort(functions->begin(), functions->end(), [](const kvsys::PciAddress &a, const kvsys::PciAddress &b) {
-    return a.domain != b.domain ? a.domain < b.domain : a.Index() < b.Index();
+  std::sort(functions->begin(), functions->end(), [](const ListedFunction &a, const ListedFunction &b) {
+    return a.domain != b.domain ? a.domain < b.domain : a.index < b.index;
   });
   return true;
 }
@@ -164,7 +186,7 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
   buses.listed = true;
   buses.listedAs = ::geteuid();
   if (buses.root.empty()) return true;
-  std::vector<kvsys::PciAddress> functions;
+  std::vector<ListedFunction> functions;
   kvhost::ResolvedFolder folder;
   if (!ListFunctions(buses.root, mustBeSysfs, &folder, &functions, why)) {
     buses.pending.push_back(*why);
@@ -172,7 +194,7 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
   }
   std::vector<uint32_t> others;
   size_t served = 0;
-  for (const kvsys::PciAddress &a : functions) {
+  for (const ListedFunction &a : functions) {
     if (a.domain == buses.domain) {
       ++served;
     } else if (std::find(others.begin(), others.end(), a.domain) == others.end()) {
@@ -185,12 +207,13 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
     buses.pending.push_back(*why);
     return false;
   }
-  for (const kvsys::PciAddress &a : functions) {
+  for (const ListedFunction &a : functions) {
     if (a.domain != buses.domain) continue;
-    const std::string path = ConfigPath(buses, a.Index());
+    const std::string path = ConfigPath(buses, a.index);
     kvhost::OpenFailure failure;
-    kvhost::UniqueFd fd = folder.OpenBelow(FunctionName(a) + "/config", kvhost::OpenFor::kConfig, &failure);
-    buses.buses[a.bus] = true;
+    kvhost::UniqueFd fd =
+        folder.OpenBelow(FunctionName(a.domain, a.index) + "/config", kvhost::OpenFor::kConfig, &failure);
+    buses.buses[a.index >> 8] = true;
     if (!fd.valid()) {
       if (failure.error == EMFILE || failure.error == ENFILE) {
         *why = path + ": " + failure.why;
@@ -199,7 +222,7 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
       }
       // A function gone between the listing and the open is absent; anything else is said.
       if (failure.error == ENOENT && !failure.missingFolder) continue;
-      buses.functions[a.Index()] = {-1, Function::kRefused};
+      buses.functions[a.index] = {-1, Function::kRefused};
       const std::string what = failure.type ? "is " + kvhost::DescribeFileType(failure.type) + ", not the regular file that sysfs gives"
                                             : failure.why;
       buses.pending.push_back(path + " " + what + "; it is neither read nor written");
@@ -213,7 +236,7 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
         kept = moved;
       }
     }
-    buses.functions[a.Index()] = {kept, Function::kOpen};
+    buses.functions[a.index] = {kept, Function::kOpen};
   }
   if (buses.buses.any()) return true;
   std::string line = buses.root + " lists no PCI function of domain " + Domain(buses.domain);
@@ -264,7 +287,7 @@ bool Recovered(PciBuses &buses, uint16_t index, FunctionFile &file, const void *
   }
   if (!std::exchange(file.said, true)) {
     Diag("%s: %s was removed from %s after kelvorant started, and answers as absent%s", ModuleNameAt(caller).c_str(),
-         FunctionName(kvsys::AddressOfIndex(buses.domain, index)).c_str(), buses.root.c_str(),
+         FunctionName(buses.domain, index).c_str(), buses.root.c_str(),
          reopens ? " until the kernel adds it again" : "; start kelvorant again to see the functions as they are now");
   }
   return false;
@@ -297,7 +320,7 @@ bool OpenHalBuses(const std::string &root, uint32_t domain, bool mustBeSysfs, st
 }
 
 bool SysfsListsAnyFunction(const std::string &root) {
-  std::vector<kvsys::PciAddress> functions;
+  std::vector<ListedFunction> functions;
   kvhost::ResolvedFolder folder;
   std::string ignored;
   return ListFunctions(root, false, &folder, &functions, &ignored) && !functions.empty();

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/kelvorant_ioctl.h"
+#include "kelvorant_ioctl.h"
 #include "kernel_state.h"
 
 namespace kvplat {

@@ -2,7 +2,7 @@
 // to the run's trace file:
 //   IOCTL_READ_CONFIG 00:1f.3 status=1 returned=272
 //   IOCTL_WRITE_EXT_CONFIG 01:00.0 error=31
-// The requests are KELVORANT.sys's (kelvorant_sys/core/kelvorant_ioctl.h): the name of the control code,
+// The requests are KELVORANT.sys's (kelvorant_sys/core/requests.h): the name of the control code,
 // bus, device and function from the input as lspci writes them (with a "dddd:" prefix when the served domain
 // is not 0000; "-" for an input too short to hold them), then the status word that the driver left in the
 // system buffer and the byte count, or the Win32 error the call failed with. Any other control code is
@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/kelvorant_ioctl.h"
 #include "core/pci_address.h"
+#include "core/requests.h"
 #include "host/host_files.h"
 #include "kernel_state.h"
 #include "kvplat/diag.h"

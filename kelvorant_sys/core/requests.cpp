@@ -1,4 +1,4 @@
-#include "core/kelvorant_ioctl.h"
+#include "core/requests.h"
 
 #include <cstring>
 

@@ -1,6 +1,7 @@
-// The device interface of KELVORANT.sys: four buffered control codes and their two request buffers. This is
-// the driver's own copy of its public interface; a program talking to \\.\Kelvorant must agree with it byte
-// for byte.
+// The device interface of KELVORANT.sys, as any client of \\.\Kelvorant may know it: four buffered control
+// codes and their two request buffers, the completion words, and the private control code of the simulated
+// hardware's test port. A program talking to the device must agree with it byte for byte; the driver's core
+// builds on it (core/requests.h).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -17,10 +18,10 @@ constexpr uint32_t IOCTL_WRITE_EXT_CONFIG = KvCtlCode(0x905);
 static_assert(IOCTL_READ_CONFIG == 0x222400 && IOCTL_WRITE_CONFIG == 0x222404);
 static_assert(IOCTL_READ_EXT_CONFIG == 0x222410 && IOCTL_WRITE_EXT_CONFIG == 0x222414);
 
-// The simulated hardware's test port (test_port.h): a command line in, the reason it was refused out (no
-// bytes when it was done). Only the kernel's own requests reach it (RequestorMode KernelMode): on this
-// platform the headless front end's `machine ...` script actions, which a kernel-mode test harness sends
-// the way IoBuildDeviceIoControlRequest does. From user mode it is an unknown request.
+// The simulated hardware's test port: a command line in ("reset 02:00.0", "poke 02:00.0 40 aa bb",
+// "unplug 02:00.0", "plug 02:00.0"), the reason it was refused out (no bytes when it was done). Only the
+// kernel's own requests reach it (RequestorMode KernelMode), as a kernel-mode test harness sends them with
+// IoBuildDeviceIoControlRequest; from user mode it is an unknown request.
 constexpr uint32_t IOCTL_KELVORANT_TEST_PORT = KvCtlCode(0x9f0);
 
 // Completion words.
@@ -60,28 +61,8 @@ static_assert(offsetof(ExtConfigRequest, bus) == 0 && offsetof(ExtConfigRequest,
               offsetof(ExtConfigRequest, function) == 8 && offsetof(ExtConfigRequest, data) == 12 &&
               offsetof(ExtConfigRequest, status) == 3852);
 
-// The four requests, in a form that tables can index.
-enum class RequestKind { kReadConfig, kWriteConfig, kReadExtConfig, kWriteExtConfig };
-
-struct RequestInfo {
-  RequestKind kind;
-  uint32_t code;
-  const char *name;
-  uint32_t size;          // the buffer size, input and output alike
-  uint32_t data_length;   // bytes of configuration space in data
-  uint32_t status_at;     // offset of the status word in the buffer
-  unsigned first_byte;    // configuration offset of data[0]
-  bool write;
-  bool extended;
-};
-
 // Both buffers start with bus, device and function, then data.
 constexpr size_t kRequestAddressBytes = offsetof(ConfigRequest, data);
 static_assert(offsetof(ExtConfigRequest, data) == kRequestAddressBytes);
-
-// Null for an unknown control code.
-const RequestInfo *FindRequestByCode(uint32_t code);
-const RequestInfo *FindRequestByName(const char *name, size_t length);
-const RequestInfo &InfoOf(RequestKind kind);
 
 }  // namespace kvsys
