@@ -1,8 +1,8 @@
 // KELVORANT.sys: a WDM driver that creates \Device\Kelvorant with the link \DosDevices\Kelvorant and serves
 // the program's four configuration requests. The same source builds the Windows driver and the Linux one,
 // which the platform's kernel loads (see wdk.h). Everything a request does is the core's
-// HandleDeviceControl; this file is the kernel glue: the machine chosen at start (core/machine_choice.h),
-// the device, the dispatch routines and the unload.
+// HandleDeviceControl; this file is the kernel glue: the machine chosen at start (core/machine_choice.h)
+// and the request trace, the device, the dispatch routines and the unload.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -14,6 +14,7 @@
 #include "device_security.h"
 #include "kernel_ecam.h"
 #include "kernel_files.h"
+#include "request_trace.h"
 #include "service_key.h"
 #include "wdk.h"
 
@@ -25,7 +26,8 @@ const WCHAR kMachineValue[] = L"Machine";
 
 struct DriverState {
   kvsys::OpenedMachine machine;
-  KMUTEX lock;  // one request at a time reaches the machine
+  kvsys::RequestTrace trace;
+  KMUTEX lock;  // one request at a time reaches the machine, and the trace holds them in their order
 };
 
 uint32_t HalGet(void *, uint32_t bus, uint32_t slot, void *buffer, uint32_t offset, uint32_t length) {
@@ -100,10 +102,12 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
   if (code == kvsys::IOCTL_KELVORANT_TEST_PORT && irp->RequestorMode == KernelMode) {
     information = RunTestPortCommand(*state->machine.machine, static_cast<char *>(buffer), input_length, output_length);
   } else {
+    const kvsys::InputAddress address = kvsys::AddressOfInput(buffer, input_length);
     const kvsys::RequestOutcome outcome = kvsys::HandleDeviceControl(
         *state->machine.machine, state->machine.faults, state->machine.domain, code, buffer, input_length, output_length);
     status = StatusOf(outcome);
     information = NT_SUCCESS(status) ? outcome.information : 0;
+    state->trace.Write(code, address, state->machine.domain, outcome);
   }
   KeReleaseMutex(&state->lock, FALSE);
   return Complete(irp, status, information);
@@ -149,6 +153,11 @@ extern "C" DRIVER_INITIALIZE DriverEntry;
 extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path) {
   auto state = std::make_unique<DriverState>();
   if (!OpenMachine(registry_path, &state->machine)) return STATUS_DEVICE_CONFIGURATION_ERROR;
+  std::string why;
+  if (!state->trace.Open(registry_path, &why)) {
+    Say(why);
+    return STATUS_DEVICE_CONFIGURATION_ERROR;
+  }
   KeInitializeMutex(&state->lock, 0);
 
   UNICODE_STRING name, link;

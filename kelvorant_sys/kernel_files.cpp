@@ -33,32 +33,6 @@ const char *NotAFile(NTSTATUS status) {
   }
 }
 
-// Why an open or a read failed, in the words of the C library's strerror.
-std::string Reason(NTSTATUS status) {
-  switch (status) {
-    case STATUS_OBJECT_NAME_NOT_FOUND:
-    case STATUS_OBJECT_PATH_NOT_FOUND:
-      return "No such file or directory";
-    case STATUS_ACCESS_DENIED:
-      return "Permission denied";
-    case STATUS_IO_DEVICE_ERROR:
-      return "Input/output error";
-    case STATUS_NAME_TOO_LONG:
-      return "File name too long";
-    case STATUS_OBJECT_NAME_INVALID:
-      return "Invalid file name";
-    case STATUS_INSUFFICIENT_RESOURCES:
-      return "Cannot allocate memory";
-    case STATUS_TOO_MANY_OPENED_FILES:
-      return "Too many open files";
-    default:
-      break;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "NTSTATUS 0x%08X", static_cast<unsigned>(status));
-  return text;
-}
-
 // The NT name of a Win32 path, as Windows makes it: \??\ and the path's segments joined by \, "." dropped and
 // ".." taking back the segment before it (never the root or a drive), since the object manager takes a
 // name as it is. On Linux the platform's Win32 paths are the Linux ones: "/d/../m.json" is "\??\\m.json".
@@ -99,35 +73,12 @@ class KernelFile {
 
   // Opens a regular file of at most max_bytes; false with the reason in *why.
   bool Open(const std::string &path, uint64_t max_bytes, std::string *why) {
-    const std::string name = NtNameOf(path);
-    ULONG bytes = 0;
-    if (!NT_SUCCESS(RtlUTF8ToUnicodeN(nullptr, 0, &bytes, name.data(), static_cast<ULONG>(name.size()))) ||
-        bytes > 0xfffe) {
-      *why = "cannot open: " + Reason(STATUS_NAME_TOO_LONG);
-      return false;
-    }
-    std::unique_ptr<WCHAR[]> wide(new WCHAR[bytes / sizeof(WCHAR) + 1]);
-    RtlUTF8ToUnicodeN(wide.get(), bytes, &bytes, name.data(), static_cast<ULONG>(name.size()));
-    UNICODE_STRING object_name;
-    object_name.Buffer = wide.get();
-    object_name.Length = object_name.MaximumLength = static_cast<USHORT>(bytes);
-
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &object_name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+    if (!OpenKernelFile(path, GENERIC_READ, FILE_SHARE_READ, FILE_OPEN, &handle_, why)) return false;
     IO_STATUS_BLOCK io;
-    const NTSTATUS opened = ZwCreateFile(&handle_, GENERIC_READ | SYNCHRONIZE, &attributes, &io, nullptr,
-                                         FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, FILE_OPEN,
-                                         FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-    if (!NT_SUCCESS(opened)) {
-      handle_ = nullptr;
-      const char *what = NotAFile(opened);
-      *why = what ? std::string("is ") + what + ", not a regular file" : "cannot open: " + Reason(opened);
-      return false;
-    }
     FILE_STANDARD_INFORMATION info;
     const NTSTATUS queried = ZwQueryInformationFile(handle_, &io, &info, sizeof info, FileStandardInformation);
     if (!NT_SUCCESS(queried)) {
-      *why = "cannot open: " + Reason(queried);
+      *why = "cannot open: " + FileErrorReason(queried);
       return false;
     }
     if (static_cast<uint64_t>(info.EndOfFile.QuadPart) > max_bytes) {
@@ -147,7 +98,7 @@ class KernelFile {
     const NTSTATUS status = ZwReadFile(handle_, nullptr, nullptr, nullptr, &io, buffer, length, &offset, nullptr);
     if (status == STATUS_END_OF_FILE) return 0;
     if (!NT_SUCCESS(status)) {
-      *why = "cannot read: " + Reason(status);
+      *why = "cannot read: " + FileErrorReason(status);
       return -1;
     }
     offset_ += io.Information;
@@ -225,6 +176,65 @@ bool KernelTextFiles::ReadText(const std::string &path, std::string *text, std::
     }
     text->append(buffer.get(), static_cast<size_t>(n));
   }
+}
+
+std::string FileErrorReason(NTSTATUS status) {
+  switch (status) {
+    case STATUS_OBJECT_NAME_NOT_FOUND:
+    case STATUS_OBJECT_PATH_NOT_FOUND:
+      return "No such file or directory";
+    case STATUS_ACCESS_DENIED:
+      return "Permission denied";
+    case STATUS_IO_DEVICE_ERROR:
+      return "Input/output error";
+    case STATUS_NAME_TOO_LONG:
+      return "File name too long";
+    case STATUS_OBJECT_NAME_INVALID:
+      return "Invalid file name";
+    case STATUS_INSUFFICIENT_RESOURCES:
+      return "Cannot allocate memory";
+    case STATUS_TOO_MANY_OPENED_FILES:
+      return "Too many open files";
+    case STATUS_DISK_FULL:
+      return "No space left on device";
+    case STATUS_PIPE_BROKEN:
+      return "Broken pipe";
+    default:
+      break;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "NTSTATUS 0x%08X", static_cast<unsigned>(status));
+  return text;
+}
+
+bool OpenKernelFile(const std::string &path, ACCESS_MASK access, ULONG share, ULONG disposition, HANDLE *handle,
+                    std::string *why) {
+  const std::string name = NtNameOf(path);
+  ULONG bytes = 0;
+  if (!NT_SUCCESS(RtlUTF8ToUnicodeN(nullptr, 0, &bytes, name.data(), static_cast<ULONG>(name.size()))) ||
+      bytes > 0xfffe) {
+    *why = "cannot open: " + FileErrorReason(STATUS_NAME_TOO_LONG);
+    return false;
+  }
+  std::unique_ptr<WCHAR[]> wide(new WCHAR[bytes / sizeof(WCHAR) + 1]);
+  RtlUTF8ToUnicodeN(wide.get(), bytes, &bytes, name.data(), static_cast<ULONG>(name.size()));
+  UNICODE_STRING object_name;
+  object_name.Buffer = wide.get();
+  object_name.Length = object_name.MaximumLength = static_cast<USHORT>(bytes);
+
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &object_name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+  IO_STATUS_BLOCK io;
+  const NTSTATUS opened = ZwCreateFile(handle, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                       share, disposition, FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT,
+                                       nullptr, 0);
+  if (!NT_SUCCESS(opened)) {
+    *handle = nullptr;
+    const char *what = NotAFile(opened);
+    *why = what ? std::string("is ") + what + ", not a regular file" : "cannot open: " + FileErrorReason(opened);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace kvsys

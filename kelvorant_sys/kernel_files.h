@@ -1,11 +1,14 @@
-// The files a machine is built from, read with the kernel's file routines (ZwCreateFile,
-// ZwQueryInformationFile, ZwReadFile): a dump line by line, a machine file whole, each within the bounds of
-// core/read_limits.h. A path is a Win32 path (C:\dumps\m.txt on Windows; on Linux the platform's paths are
-// the Linux ones) and becomes the object name \??\PATH. Reasons are the texts a person knows from the shell:
-// "cannot open: No such file or directory", "is a FIFO, not a regular file", "cannot read: Input/output
-// error".
+// The driver's files, through the kernel's file routines: those a machine is built from (ZwCreateFile,
+// ZwQueryInformationFile, ZwReadFile), a dump line by line, a machine file whole, each within the bounds of
+// core/read_limits.h; and the opening of any other (its request trace's, request_trace.h). A path is a
+// Win32 path (C:\dumps\m.txt on Windows; on Linux the platform's paths are the Linux ones) and becomes the
+// object name \??\PATH. Reasons are the texts a person knows from the shell: "cannot open: No such file or
+// directory", "is a FIFO, not a regular file", "cannot read: Input/output error".
 #pragma once
+#include <string>
+
 #include "core/text_files.h"
+#include "wdk.h"
 
 namespace kvsys {
 
@@ -15,5 +18,13 @@ class KernelTextFiles final : public TextFiles {
                  std::string *why) override;
   bool ReadText(const std::string &path, std::string *text, std::string *why) override;
 };
+
+// Opens `path` with ZwCreateFile, synchronously and as no folder, for `access` (and SYNCHRONIZE); false
+// with the reason in *why ("cannot open: Permission denied").
+bool OpenKernelFile(const std::string &path, ACCESS_MASK access, ULONG share, ULONG disposition, HANDLE *handle,
+                    std::string *why);
+
+// Why a file routine failed, in the words of the C library's strerror ("No such file or directory").
+std::string FileErrorReason(NTSTATUS status);
 
 }  // namespace kvsys

@@ -35,12 +35,14 @@ RequestOutcome HandleDeviceControl(Machine &machine, FaultTable &faults, uint32_
   const RequestInfo *request = FindRequestByCode(code);
   if (!request) {
     out.completion = Completion::kUnknownRequest;
+    out.error = 1;  // ERROR_INVALID_FUNCTION
     return out;
   }
   const RequestInfo &r = *request;
   uint8_t *bytes = static_cast<uint8_t *>(buffer);
   if (!bytes || input_length != r.size || output_length != r.size) {
     out.completion = Completion::kBadBuffer;
+    out.error = 87;  // ERROR_INVALID_PARAMETER
     return out;
   }
   const uint32_t bus = LoadU32(bytes), device = LoadU32(bytes + 4), function = LoadU32(bytes + 8);

@@ -12,16 +12,17 @@ namespace kvsys {
 
 enum class Completion {
   kDone,            // the answer is in the buffer: `information` bytes of it, `status` its status word
-  kUnknownRequest,  // none of the four requests' control codes
+  kUnknownRequest,  // none of the four requests' control codes (the call fails with ERROR_INVALID_FUNCTION)
   kBadBuffer,       // no buffer, or an input or output length other than the request's size
-  kFailed,          // a fault rule fails the call with the Win32 error `error`
+                    // (ERROR_INVALID_PARAMETER)
+  kFailed,          // a fault rule fails the call with its Win32 error
 };
 
 struct RequestOutcome {
   Completion completion = Completion::kDone;
   uintptr_t information = 0;  // the byte count to report
   uint32_t status = 0;        // the status word written
-  uint32_t error = 0;
+  uint32_t error = 0;         // the Win32 error that the call fails with, when it is not done
 };
 
 // Handles one METHOD_BUFFERED request: `buffer` holds the input on entry and the output on return (it has

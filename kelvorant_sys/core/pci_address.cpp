@@ -54,12 +54,14 @@ bool ParsePciAddress(std::string_view text, PciAddress *out, std::string *why) {
   return true;
 }
 
+int FormatBdf(char *text, size_t room, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
+  if (domain != 0) return std::snprintf(text, room, "%04x:%02x:%02x.%x", domain, bus, device, function);
+  return std::snprintf(text, room, "%02x:%02x.%x", bus, device, function);
+}
+
 std::string FormatBdf(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
-  char text[64];
-  if (domain != 0)
-    std::snprintf(text, sizeof text, "%04x:%02x:%02x.%x", domain, bus, device, function);
-  else
-    std::snprintf(text, sizeof text, "%02x:%02x.%x", bus, device, function);
+  char text[kBdfBytes];
+  FormatBdf(text, sizeof text, domain, bus, device, function);
   return text;
 }
 

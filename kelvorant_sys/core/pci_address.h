@@ -1,6 +1,7 @@
 // The address of a PCI function, and the 16-bit index under which a machine keeps the functions of its one
 // served domain.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -34,6 +35,9 @@ bool ParsePciAddress(std::string_view text, PciAddress *out, std::string *why);
 // "bb:dd.f" as lspci writes it, with a "dddd:" prefix when the domain is not 0000. The numbers are printed
 // whatever their range, so that a request for bus 300 is still traced as sent.
 std::string FormatBdf(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function);
+// The same into `text` of `room` bytes (kBdfBytes hold any), as snprintf: the length of the whole text.
+constexpr size_t kBdfBytes = 40;
+int FormatBdf(char *text, size_t room, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function);
 inline std::string FormatAddress(const PciAddress &a) { return FormatBdf(a.domain, a.bus, a.device, a.function); }
 
 // Inline: a dump of a whole machine asks them for every one of its millions of digits, and ParseHex for the

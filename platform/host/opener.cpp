@@ -26,12 +26,18 @@ constexpr int kCommonFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 struct Output {
   dev_t device;
   ino_t inode;
-  std::string what;
+  std::string what, variable;
 };
 
 std::vector<Output> &Outputs() {
   static auto *outputs = new std::vector<Output>;  // read until the process ends
   return *outputs;
+}
+
+const Output *OutputOf(const struct stat &st) {
+  for (const Output &out : Outputs())
+    if (out.device == st.st_dev && out.inode == st.st_ino) return &out;
+  return nullptr;
 }
 
 std::string Octal(mode_t mode) {
@@ -302,10 +308,9 @@ class Walk {
     // Only a FIFO heeds O_NONBLOCK once it is open: its writes wait for the reader again.
     if (S_ISFIFO(opened.st_mode)) ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     if (!IsWritePurpose(purpose_) && !IsFolderPurpose(purpose_)) {
-      for (const Output &out : Outputs()) {
-        if (out.device != opened.st_dev || out.inode != opened.st_ino) continue;
+      if (const Output *out = OutputOf(opened)) {
         failure_->isOutput = true;
-        return Refuse("is " + out.what, false);
+        return Refuse("is " + out->what + " (" + out->variable + ")", false);
       }
     }
     if (st) *st = opened;
@@ -351,8 +356,13 @@ UniqueFd ResolvedFolder::OpenBelow(const std::string &relative, OpenFor purpose,
   return Walk(purpose, failure).Below(chain_, relative, st);
 }
 
-void RegisterOutput(const struct stat &st, const std::string &what) {
-  Outputs().push_back({st.st_dev, st.st_ino, what});
+void RegisterOutput(const struct stat &st, const std::string &what, const std::string &variable) {
+  Outputs().push_back({st.st_dev, st.st_ino, what, variable});
+}
+
+std::string OutputName(const struct stat &st) {
+  const Output *out = OutputOf(st);
+  return out ? out->what : "";
 }
 
 std::string ErrnoReason(int error) {

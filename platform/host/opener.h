@@ -79,9 +79,12 @@ class ResolvedFolder {
 };
 
 // The run's outputs, registered once they are open: an input never is one of them, by any name. Opening
-// one for input (or for kConfig) fails with isOutput, and `why` names the output: "is the trace
-// (KELVORANT_TRACE)".
-void RegisterOutput(const struct stat &st, const std::string &what);
+// one for input (or for kConfig) fails with isOutput, and `why` names the output and its variable: "is the
+// trace (KELVORANT_TRACE)".
+void RegisterOutput(const struct stat &st, const std::string &what, const std::string &variable);
+
+// The output that `st` is, as it was registered ("the trace"); "" for a file that is none.
+std::string OutputName(const struct stat &st);
 
 // A reason for an errno, in the words of strerror, except where a plainer one helps: an exhausted
 // descriptor limit names the limit.

@@ -1,6 +1,6 @@
-// The four requests against every kind of simulated machine, fault rules, and how a request ends. The HAL
-// machine is tested on its own bus (hal_machine_test.cpp), and the whole driver, sysfs included, as the
-// kernel loads it (module_test.cpp).
+// The four requests against every kind of simulated machine, fault rules, how a request ends and the line
+// the trace holds for it. The HAL machine is tested on its own bus (hal_machine_test.cpp), and the whole
+// driver, sysfs included, as the kernel loads it (module_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +8,7 @@
 
 #include "core/device_control.h"
 #include "core/machine_open.h"
+#include "core/trace_line.h"
 #include "driver_test_util.h"
 
 namespace {
@@ -94,18 +95,20 @@ TEST(DeviceControl, EveryMachineKindAnswersTheFourRequests) {
 TEST(DeviceControl, UnknownCodesAndWrongBuffersEndTheRequest) {
   OpenedMachine m = Open("demo");
   std::vector<uint8_t> buffer(3856, 0);
-  struct Case { uint32_t code, input, output; Completion completion; } cases[] = {
-      {IOCTL_READ_CONFIG, 272, 272, Completion::kDone},
-      {IOCTL_READ_CONFIG, 271, 272, Completion::kBadBuffer},
-      {IOCTL_WRITE_CONFIG, 272, 0, Completion::kBadBuffer},
-      {IOCTL_READ_EXT_CONFIG, 3856, 3856, Completion::kDone},
-      {IOCTL_WRITE_EXT_CONFIG, 272, 272, Completion::kBadBuffer},
-      {IOCTL_KELVORANT_TEST_PORT, 4, 512, Completion::kUnknownRequest},  // the kernel glue's, not a request
-      {0x222000, 272, 272, Completion::kUnknownRequest},
+  // The Win32 error of the call: ERROR_INVALID_PARAMETER, ERROR_INVALID_FUNCTION.
+  struct Case { uint32_t code, input, output; Completion completion; uint32_t error; } cases[] = {
+      {IOCTL_READ_CONFIG, 272, 272, Completion::kDone, 0},
+      {IOCTL_READ_CONFIG, 271, 272, Completion::kBadBuffer, 87},
+      {IOCTL_WRITE_CONFIG, 272, 0, Completion::kBadBuffer, 87},
+      {IOCTL_READ_EXT_CONFIG, 3856, 3856, Completion::kDone, 0},
+      {IOCTL_WRITE_EXT_CONFIG, 272, 272, Completion::kBadBuffer, 87},
+      {IOCTL_KELVORANT_TEST_PORT, 4, 512, Completion::kUnknownRequest, 1},  // the kernel glue's, not a request
+      {0x222000, 272, 272, Completion::kUnknownRequest, 1},
   };
   for (const Case &c : cases) {
     const RequestOutcome outcome = HandleDeviceControl(*m.machine, m.faults, 0, c.code, buffer.data(), c.input, c.output);
     EXPECT_EQ(outcome.completion, c.completion) << std::hex << c.code;
+    EXPECT_EQ(outcome.error, c.error) << std::hex << c.code;
     EXPECT_EQ(outcome.information, c.completion == Completion::kDone ? c.input : 0u) << std::hex << c.code;
   }
   EXPECT_EQ(HandleDeviceControl(*m.machine, m.faults, 0, IOCTL_READ_CONFIG, nullptr, 272, 272).completion,
@@ -155,6 +158,41 @@ TEST(DeviceControl, FaultRules) {
   // A status rule on an absent function still answers 0xFF; the file's own function is there.
   EXPECT_EQ(DataOf(Send(m, IOCTL_READ_CONFIG, 0, 3, 0).request)[0], 0xff);
   EXPECT_EQ(DataOf(Send(m, IOCTL_READ_CONFIG, 2, 0, 0).request)[2], 0x2e);
+}
+
+// The trace line of a request, from the input it was sent with and how it ended; the line's shape is what
+// scripts read, and the longest one fits the driver's buffer.
+TEST(DeviceControl, TraceLines) {
+  const uint32_t words[3] = {0x12c, 3, 4};
+  const auto done = [](uint32_t status, uintptr_t information) {
+    RequestOutcome o;
+    o.status = status;
+    o.information = information;
+    return o;
+  };
+  RequestOutcome failed;
+  failed.completion = Completion::kFailed;
+  failed.error = 31;
+  const uint32_t all[3] = {0xffffffff, 0xffffffff, 0xffffffff};
+  struct Case {
+    uint32_t code;
+    const uint32_t *input;
+    uint32_t length, domain;
+    RequestOutcome outcome;
+    const char *line;
+  } cases[] = {
+      {IOCTL_READ_CONFIG, words, 12, 0, done(1, 272), "IOCTL_READ_CONFIG 12c:03.4 status=1 returned=272\n"},
+      {IOCTL_READ_EXT_CONFIG, words, 3856, 0x10000, failed, "IOCTL_READ_EXT_CONFIG 10000:12c:03.4 error=31\n"},
+      {IOCTL_WRITE_CONFIG, words, 11, 1, failed, "IOCTL_WRITE_CONFIG - error=31\n"},
+      {0x222000, nullptr, 272, 0, failed, "0x00222000 - error=31\n"},
+      {IOCTL_WRITE_EXT_CONFIG, all, 12, 0xffffffff, done(0xffffffff, UINTPTR_MAX),
+       "IOCTL_WRITE_EXT_CONFIG ffffffff:ffffffff:ffffffff.ffffffff status=4294967295 returned=18446744073709551615\n"},
+  };
+  for (const Case &c : cases) {
+    char line[kTraceLineBytes];
+    const size_t length = FormatTraceLine(line, c.code, AddressOfInput(c.input, c.length), c.domain, c.outcome);
+    EXPECT_EQ(std::string(line, length), c.line);
+  }
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
 // KELVORANT.sys as the platform's kernel runs it: loaded as the service manager loads it, its machine named
 // by KELVORANT_MACHINE (the service key's Machine value, or the HAL's folder), its device opened and sent
-// requests, its test port reached by the kernel's own IRPs, each request traced.
+// requests, its test port reached by the kernel's own IRPs, each request traced into the file that
+// KELVORANT_TRACE names (the service key's Trace value).
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <array>
 #include <cstdlib>
@@ -38,10 +37,7 @@ class Module : public ::testing::Test {
   void TearDown() override {
     device_.reset();
     if (running_) kvplat::UnloadDriver(kService);
-    if (trace_ >= 0) {
-      kvplat::SetTraceFile(-1, "");
-      close(trace_);
-    }
+    unsetenv("KELVORANT_TRACE");
     unsetenv("KELVORANT_MACHINE");
     kvplat::ResetFirmware();
   }
@@ -82,15 +78,8 @@ class Module : public ::testing::Test {
     return StatusOf(request);
   }
 
-  std::string TraceTo(const std::string &path) {
-    trace_ = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    kvplat::SetTraceFile(trace_, path);
-    return path;
-  }
-
   kvplat::DeviceFileRef device_;
   bool running_ = false;
-  int trace_ = -1;
 };
 
 // A folder laid out like /sys/bus/pci/devices with two functions of the demo laptop.
@@ -137,8 +126,9 @@ TEST_F(Module, StartsOnEveryMachineKind) {
 }
 
 // The statuses of the kernel's file routines, as the driver words them. The common ones are shown end to
-// end (tests/e2e/run_files_test.cpp, faults_test.cpp); these are the rest.
-TEST_F(Module, AMachineFileThatCannotBeReadIsNamedWithWhy) {
+// end (tests/e2e/run_files_test.cpp, faults_test.cpp); these are the rest, and a trace that cannot be
+// opened, which stops the driver as a machine file does.
+TEST_F(Module, AFileThatCannotBeOpenedIsNamedWithWhy) {
   kvtest::TempDir dir;
   const std::string socket_path = dir.path() + "/m.txt";
   const int s = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -146,17 +136,20 @@ TEST_F(Module, AMachineFileThatCannotBeReadIsNamedWithWhy) {
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, socket_path.c_str(), sizeof address.sun_path - 1);
   ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-  struct Case { std::string machine, said; } cases[] = {
-      {socket_path, socket_path + ": is a socket, not a regular file"},
-      {"/etc/passwd/m.txt", "/etc/passwd/m.txt: cannot open: No such file or directory"},
+  struct Case { std::string machine, said, trace; } cases[] = {
+      {socket_path, socket_path + ": is a socket, not a regular file", ""},
+      {"demo", "the trace " + dir.path() + ": is a folder, not a regular file", dir.path()},
+      {"/etc/passwd/m.txt", "/etc/passwd/m.txt: cannot open: No such file or directory", ""},
       {dir.path() + "/" + std::string(300, 'x') + ".json",
-       dir.path() + "/" + std::string(300, 'x') + ".json: cannot open: File name too long"},
-      {"hal@0001", "./hal: cannot open: No such file or directory"},  // a file of that name, here
+       dir.path() + "/" + std::string(300, 'x') + ".json: cannot open: File name too long", ""},
+      {"hal@0001", "./hal: cannot open: No such file or directory", ""},  // a file of that name, here
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.machine);
+    setenv("KELVORANT_TRACE", c.trace.c_str(), 1);  // empty: no trace
     std::string said;
     EXPECT_EQ(Start(c.machine.c_str(), &said), static_cast<DWORD>(ERROR_GEN_FAILURE));
+    unsetenv("KELVORANT_TRACE");
     EXPECT_EQ(said, "kelvorant: KELVORANT.sys: " + c.said + "\n");
     EXPECT_FALSE(kvplat::FindDevice("Kelvorant"));
   }
@@ -165,10 +158,11 @@ TEST_F(Module, AMachineFileThatCannotBeReadIsNamedWithWhy) {
 
 // The test port's commands, which the kernel sends, are not traced; a request the driver refuses (the test
 // port's code from user mode among them) fails the call with nothing returned and is traced with its error.
-// Each trace line names the domain served.
+// Each trace line names the domain served; a driver started again appends to the trace.
 TEST_F(Module, TestPortRefusedRequestsAndTrace) {
   kvtest::TempDir dir;
-  const std::string trace = TraceTo(dir / "trace.txt");
+  const std::string trace = dir / "trace.txt";
+  setenv("KELVORANT_TRACE", trace.c_str(), 1);
   ASSERT_EQ(Start("demo@0000"), 0u);
   struct Command { const char *command; const char *why; } commands[] = {
       {"unplug 00:1f.3", ""},
@@ -195,12 +189,8 @@ TEST_F(Module, TestPortRefusedRequestsAndTrace) {
   }
   Stop();
 
-  dir.Write("devices/0001:1c:03.4/config", std::string(256, '\x11'));
-  ASSERT_EQ(Start(("sysfs:" + dir / "devices" + "@0001").c_str()), 0u);
-  std::string why;
-  EXPECT_FALSE(kvplat::SendMachineCommand("reset 00:1f.3", &why));
-  EXPECT_EQ(why, "the HAL machine has no test port");
-  EXPECT_EQ(ReadStatus(0x1c, 3, 4), 1);
+  ASSERT_EQ(Start((kvtest::CapturePath("cap-ea-1.txt") + "@0002").c_str()), 0u);
+  EXPECT_EQ(ReadStatus(0x01, 0, 0), 1);
   std::vector<uint8_t> request = MakeRequest(kvsys::IOCTL_READ_EXT_CONFIG, 300, 3, 4);
   DWORD returned;
   Send(kvsys::IOCTL_READ_EXT_CONFIG, request, 3856, 3856, &returned);
@@ -210,8 +200,14 @@ TEST_F(Module, TestPortRefusedRequestsAndTrace) {
                                      "0x00222000 00:00.0 error=1\n"
                                      "IOCTL_READ_CONFIG - error=87\n"
                                      "0x002227c0 - error=1\n"  // from user mode, an unknown code
-                                     "IOCTL_READ_CONFIG 0001:1c:03.4 status=1 returned=272\n"
-                                     "IOCTL_READ_EXT_CONFIG 0001:12c:03.4 status=2 returned=3856\n");
+                                     "IOCTL_READ_CONFIG 0002:01:00.0 status=1 returned=272\n"
+                                     "IOCTL_READ_EXT_CONFIG 0002:12c:03.4 status=2 returned=3856\n");
+
+  dir.Write("devices/0000:1c:03.4/config", std::string(256, '\x11'));
+  ASSERT_EQ(Start(("sysfs:" + dir / "devices").c_str()), 0u);
+  std::string why;
+  EXPECT_FALSE(kvplat::SendMachineCommand("reset 00:1f.3", &why));
+  EXPECT_EQ(why, "the HAL machine has no test port");
 }
 
 // Save and Reload on sysfs, through the HAL: only the registers that differ are written, never the

@@ -1,6 +1,6 @@
 // The routines a driver imports from the kernel, called as a driver calls them: files, the service key's
-// value from KELVORANT_MACHINE, string conversions, mutexes, debug output and the platform's diagnostics it
-// goes to, security descriptors.
+// values from KELVORANT_MACHINE and KELVORANT_TRACE, string conversions, mutexes, debug output and the
+// platform's diagnostics it goes to, security descriptors.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -11,8 +11,10 @@
 
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "kvplat/io_manager.h"
 #include "kvplat/machine_setting.h"
@@ -30,16 +32,30 @@ UNICODE_STRING Counted(std::u16string &text) {
   return s;
 }
 
-// Opens `path` as a driver does; returns the status.
-NTSTATUS Open(const std::string &path, HANDLE *handle) {
+// Opens `path` as a driver does, for reading or (FILE_APPEND_DATA) for appending; returns the status, and
+// in *information whether the file was opened or made.
+NTSTATUS Open(const std::string &path, HANDLE *handle, ACCESS_MASK access = GENERIC_READ,
+              ULONG_PTR *information = nullptr) {
   std::u16string name = u"\\??\\";
   for (char c : path) name += static_cast<char16_t>(static_cast<unsigned char>(c));
   UNICODE_STRING object = Counted(name);
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &object, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
   IO_STATUS_BLOCK io;
-  return ZwCreateFile(handle, GENERIC_READ | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
-                      FILE_SHARE_READ, FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  const ULONG disposition = access == FILE_APPEND_DATA ? FILE_OPEN_IF : FILE_OPEN;
+  const NTSTATUS status = ZwCreateFile(handle, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, disposition,
+                                       FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  if (information) *information = io.Information;
+  return status;
+}
+
+NTSTATUS Write(HANDLE handle, const std::string &text) {
+  IO_STATUS_BLOCK io;
+  LARGE_INTEGER start;
+  start.QuadPart = 0;  // ignored: a file opened for appending alone is written at its end
+  return ZwWriteFile(handle, nullptr, nullptr, nullptr, &io, const_cast<char *>(text.data()),
+                     static_cast<ULONG>(text.size()), &start, nullptr);
 }
 
 TEST(KernelFiles, OnlyARegularFileOpensAndOthersSayWhatTheyAre) {
@@ -101,6 +117,31 @@ TEST(KernelFiles, SizeAndReadsToTheEndOrAnError) {
   ZwClose(handle);
 }
 
+// A file opened for appending is made when missing and written at its end, whoever else writes it; a
+// device takes the writes too, and a failed write is an error.
+TEST(KernelFiles, AppendsAtTheEnd) {
+  kvtest::TempDir dir;
+  HANDLE first = nullptr, second = nullptr, reader = nullptr;
+  ULONG_PTR made = 0, opened = 0;
+  ASSERT_EQ(Open(dir / "log", &first, FILE_APPEND_DATA, &made), STATUS_SUCCESS);
+  ASSERT_EQ(Open(dir / "log", &second, FILE_APPEND_DATA, &opened), STATUS_SUCCESS);
+  EXPECT_EQ(made, 2u);    // FILE_CREATED
+  EXPECT_EQ(opened, 1u);  // FILE_OPENED
+  EXPECT_EQ(Write(first, "one\n"), STATUS_SUCCESS);
+  EXPECT_EQ(Write(second, "two\n"), STATUS_SUCCESS);
+  EXPECT_EQ(Write(first, "three\n"), STATUS_SUCCESS);
+  EXPECT_EQ(kvtest::ReadText(dir / "log"), "one\ntwo\nthree\n");
+  ASSERT_EQ(Open(dir / "log", &reader), STATUS_SUCCESS);
+  EXPECT_EQ(Write(reader, "four\n"), STATUS_ACCESS_DENIED) << "opened for reading";
+  for (HANDLE handle : {first, second, reader}) ZwClose(handle);
+
+  HANDLE full = nullptr;
+  ASSERT_EQ(Open("/dev/full", &full, FILE_APPEND_DATA), STATUS_SUCCESS);
+  EXPECT_EQ(Write(full, "lost\n"), STATUS_DISK_FULL);
+  ZwClose(full);
+  EXPECT_EQ(Open(dir.path(), &full, FILE_APPEND_DATA), STATUS_FILE_IS_A_DIRECTORY);
+}
+
 TEST(MachineVariable, SysfsForTheHalEverythingElseForTheDriverAndNothingThatNamesNoMachine) {
   struct Case { const char *text; Kind kind; const char *value, *root, *file; uint32_t domain; } cases[] = {
       {nullptr, Kind::kDefault, "", "", "", 0},
@@ -134,44 +175,56 @@ TEST(MachineVariable, SysfsForTheHalEverythingElseForTheDriverAndNothingThatName
   }
 }
 
-// The value Machine under a loaded driver's service key, as KELVORANT_MACHINE makes it; the key is there
-// while the driver is.
-TEST(Registry, TheServiceKeyHoldsTheMachineValue) {
+// The values Machine and Trace under a loaded driver's service key, as KELVORANT_MACHINE and
+// KELVORANT_TRACE make them; the key is there while the driver is.
+TEST(Registry, TheServiceKeyHoldsTheMachineAndTraceValues) {
   kvtest::EnvOverride env;
   kvtest::TempDir dir;
   env.Set("KV_FAKE_LOG", dir / "log");
   std::u16string path = u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\RegistryTest";
-  std::u16string value = u"Machine";
-  UNICODE_STRING key_name = Counted(path), value_name = Counted(value);
+  UNICODE_STRING key_name = Counted(path);
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &key_name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
   HANDLE key = nullptr;
   EXPECT_EQ(ZwOpenKey(&key, KEY_READ, &attributes), STATUS_OBJECT_NAME_NOT_FOUND) << "no driver of that service";
 
-  const std::pair<const char *, std::u16string> cases[] = {
-      {"sysfs:/nowhere@0001", u"hal"},
-      {"/d/m\xc3\xa9.json", u"/d/m\u00e9.json"},
-      {"demo", u"demo"},
-  };
-  for (const auto &[machine, expected] : cases) {
-    env.Set("KELVORANT_MACHINE", machine);
-    ASSERT_EQ(kvplat::LoadDriver("RegistryTest", KV_FAKE_DRIVER), 0u);
-    ASSERT_EQ(ZwOpenKey(&key, KEY_READ, &attributes), STATUS_SUCCESS);
+  // The value's text, or "?" when there is none.
+  const auto value_of = [&key](std::u16string name) -> std::u16string {
+    UNICODE_STRING value_name = Counted(name);
     // The size first: a buffer of the fixed part gets STATUS_BUFFER_OVERFLOW and the length.
     KEY_VALUE_PARTIAL_INFORMATION header;
     ULONG length = 0;
-    EXPECT_EQ(ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, &header, sizeof header, &length),
-              STATUS_BUFFER_OVERFLOW);
+    const NTSTATUS sized =
+        ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, &header, sizeof header, &length);
+    if (sized == STATUS_OBJECT_NAME_NOT_FOUND) return u"?";
+    EXPECT_EQ(sized, STATUS_BUFFER_OVERFLOW);
     std::vector<unsigned char> whole(length);
-    ASSERT_EQ(ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, whole.data(), length, &length),
+    EXPECT_EQ(ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, whole.data(), length, &length),
               STATUS_SUCCESS);
     const auto *info = reinterpret_cast<const KEY_VALUE_PARTIAL_INFORMATION *>(whole.data());
     EXPECT_EQ(info->Type, static_cast<ULONG>(REG_SZ));
-    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(info->Data), info->DataLength / 2), expected + u'\0');
-    std::u16string other = u"Start";
-    UNICODE_STRING other_name = Counted(other);
-    EXPECT_EQ(ZwQueryValueKey(key, &other_name, KeyValuePartialInformation, whole.data(), length, &length),
-              STATUS_OBJECT_NAME_NOT_FOUND);
+    std::u16string text(reinterpret_cast<const char16_t *>(info->Data), info->DataLength / 2);
+    EXPECT_EQ(text.back(), u'\0') << "kept with its terminating zero";
+    text.pop_back();
+    return text;
+  };
+  struct Case {
+    const char *machine;
+    std::optional<std::string> trace;
+    std::u16string machine_value, trace_value;
+  } cases[] = {
+      {"sysfs:/nowhere@0001", "/t/trace.txt", u"hal", u"/t/trace.txt"},
+      {"/d/m\xc3\xa9.json", "", u"/d/m\u00e9.json", u"?"},
+      {"demo", std::nullopt, u"demo", u"?"},
+  };
+  for (const Case &c : cases) {
+    env.Set("KELVORANT_MACHINE", c.machine);
+    env.Set("KELVORANT_TRACE", c.trace);
+    ASSERT_EQ(kvplat::LoadDriver("RegistryTest", KV_FAKE_DRIVER), 0u);
+    ASSERT_EQ(ZwOpenKey(&key, KEY_READ, &attributes), STATUS_SUCCESS);
+    EXPECT_EQ(value_of(u"Machine"), c.machine_value);
+    EXPECT_EQ(value_of(u"TRACE"), c.trace_value);
+    EXPECT_EQ(value_of(u"Start"), u"?");
     ZwClose(key);
     EXPECT_EQ(kvplat::UnloadDriver("RegistryTest"), 0u);
   }

@@ -3,17 +3,20 @@
 # KELVORANT.sys, in a fresh Wine prefix on a virtual X display. It installs and starts the driver's service,
 # the dialog lists the demo machine (the driver's choice where the HAL reaches no PCI hardware), a click on
 # "Exit" ends the program and the service is gone afterwards. Then the driver runs under a service whose
-# value Machine names a machine file, and the dialog lists that machine as the Linux build does.
+# value Machine names a machine file and whose value Trace names a trace: the dialog lists that machine, and
+# the driver traces its requests, as the Linux build does.
 #
-# Usage: wine_e2e.sh SOURCE_DIR WINDOWS_BUILD_DIR OUT_DIR
+# Usage: wine_e2e.sh SOURCE_DIR WINDOWS_BUILD_DIR OUT_DIR LINUX_BUILD_DIR
 #   builds the Windows tree into WINDOWS_BUILD_DIR (incrementally), and leaves the screenshot
-#   wine-dialog.png, the program's output and Wine's log in OUT_DIR.
+#   wine-dialog.png, the program's output, the traces and Wine's log in OUT_DIR; the Linux build's kelvorant
+#   and KELVORANT.sys in LINUX_BUILD_DIR write the trace that the Windows driver's is compared with.
 # Exit status: 0 passed, 1 failed, 77 skipped (no mingw-w64, Wine, Xvfb, xdotool or ImageMagick).
 set -uo pipefail
 
 SOURCE_DIR=$(cd "$1" && pwd)
 WINDOWS_BUILD=$2
 OUT=$3
+LINUX_BUILD=$(cd "$4" && pwd)
 EXPECTED_ROWS=$SOURCE_DIR/tests/windows_build/data/demo-device-rows.txt
 EXPECTED_MACHINE_ROWS=$SOURCE_DIR/tests/windows_build/data/fujitsu-faults-device-rows.txt
 SCAN_TIMEOUT=180   # the first scan is 8,192 requests, each a round trip to Wine's driver host
@@ -168,18 +171,40 @@ if [ "${ACTUAL_OUT%x}" != "$EXPECTED_OUT" ]; then
 fi
 
 # The driver reads a machine file, with its fault rules and the dump it names, through the kernel's file
-# routines when the value Machine of its service key names one. The program re-creates its own service, so
-# the driver runs under another one here, and the program finds its device open (as after a crash).
-step "serving a machine file named by the service value Machine"
-MACHINE_FILE=$("$WINE" winepath -w "$SOURCE_DIR/tests/data/machines/fujitsu-faults.json" 2>/dev/null | tr -d '\r')
+# routines when the value Machine of its service key names one, and appends a line for each request to the
+# file that the value Trace names. The program re-creates its own service, so the driver runs under another
+# one here, and the program finds its device open (as after a crash).
+step "serving a machine file named by the service value Machine, traced into the file the value Trace names"
+MACHINE_PATH=$SOURCE_DIR/tests/data/machines/fujitsu-faults.json
+MACHINE_FILE=$("$WINE" winepath -w "$MACHINE_PATH" 2>/dev/null | tr -d '\r')
+TRACE=$OUT/wine-trace.txt
+rm -f "$TRACE"
+TRACE_FILE=$("$WINE" winepath -w "$TRACE" 2>/dev/null | tr -d '\r')
 "$WINE" sc create KVMACHINE type= kernel start= demand binPath= "$WARMUP_BIN" >"$OUT/machine.log" 2>&1
-"$WINE" reg add 'HKLM\System\CurrentControlSet\Services\KVMACHINE' /v Machine /t REG_SZ /d "$MACHINE_FILE" /f \
-  >>"$OUT/machine.log" 2>&1 || fail "the value Machine cannot be set"
+for value in "Machine:$MACHINE_FILE" "Trace:$TRACE_FILE"; do
+  "$WINE" reg add 'HKLM\System\CurrentControlSet\Services\KVMACHINE' /v "${value%%:*}" /t REG_SZ /d "${value#*:}" /f \
+    >>"$OUT/machine.log" 2>&1 || fail "the value ${value%%:*} cannot be set"
+done
 "$WINE" sc start KVMACHINE >>"$OUT/machine.log" 2>&1 || { cat "$OUT/machine.log"; fail "the driver did not start on $MACHINE_FILE"; }
 start_program "$OUT/machine-stdout.txt"
 check_rows "$OUT/machine-device-rows.txt" "$EXPECTED_MACHINE_ROWS"
 click_exit
 "$WINE" sc stop KVMACHINE >>"$OUT/machine.log" 2>&1
 "$WINE" sc delete KVMACHINE >>"$OUT/machine.log" 2>&1
+
+# The same requests on Linux (the dialog shown and closed, headless), where the platform hands the driver
+# KELVORANT_TRACE as its value Trace: the two drivers write the same lines.
+step "comparing the driver's trace with the Linux build's"
+LINUX_RUN=$OUT/linux-run
+rm -rf "$LINUX_RUN"
+mkdir -p "$LINUX_RUN"
+(cd "$LINUX_BUILD" && env -u DISPLAY KELVORANT_UI=headless KELVORANT_MACHINE="$MACHINE_PATH" \
+  KELVORANT_TRACE="$LINUX_RUN/trace.txt" KELVORANT_SCM_DIR="$LINUX_RUN/scm" ./kelvorant \
+  >"$LINUX_RUN/stdout.txt" 2>"$LINUX_RUN/stderr.txt") ||
+  { cat "$LINUX_RUN/stderr.txt"; fail "the Linux build did not run"; }
+[ -s "$TRACE" ] || fail "the driver wrote no trace to $TRACE_FILE"
+diff -u "$LINUX_RUN/trace.txt" "$TRACE" >"$OUT/trace.diff" ||
+  { head -20 "$OUT/trace.diff"; fail "the trace differs from the Linux build's (diff: $OUT/trace.diff)"; }
+echo "trace: $(wc -l <"$TRACE") lines, as the Linux build writes them"
 
 echo "PASSED: kelvorant.exe and KELVORANT.sys under Wine"

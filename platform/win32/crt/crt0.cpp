@@ -17,7 +17,6 @@
 #include "headless.h"
 #include "kvplat/diag.h"
 #include "kvplat/frontend.h"
-#include "kvplat/io_manager.h"
 #include "kvplat/resources.h"
 #include "kvplat/run_end.h"
 #include "kvplat/termination.h"
@@ -91,7 +90,6 @@ int Run(int argc, char **argv) {
   std::unique_ptr<kvplat::FrontEnd> frontEnd = ChooseFrontEnd(&files, &dumpFile);
   if (!frontEnd) return kExitPlatformFailure;
   kvplat::SetActiveFrontEnd(frontEnd.get());
-  kvplat::SetTraceFile(files.trace.get(), files.tracePath);
 
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {
@@ -108,7 +106,6 @@ int Run(int argc, char **argv) {
   if (dumpFile && dumpFile != stderr && std::fclose(dumpFile) != 0) {
     kvplat::ReportOutputFailure("the JSON dump", files.dumpPath.c_str(), errno);
   }
-  kvplat::SetTraceFile(-1, "");
   if (kvplat::OutputFailed()) status = kExitOutputFailure;
   kvplat::EndByTerminationSignal();  // a signal ended the run: the process ends by it, for its parent to see
   return status;

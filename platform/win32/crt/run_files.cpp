@@ -86,10 +86,14 @@ bool OpenRunFiles(bool headless, RunFiles *files) {
            out.path.c_str(), outputs[j].Named().c_str());
       return false;
     }
-    (trace ? files->trace : files->dump) = std::move(fd);
-    (trace ? files->tracePath : files->dumpPath) = out.path;
+    if (trace) {
+      files->trace = std::move(fd);
+    } else {
+      files->dump = std::move(fd);
+      files->dumpPath = out.path;
+    }
   }
-  for (const RunFile &out : outputs) kvhost::RegisterOutput(out.st, out.Named());
+  for (const RunFile &out : outputs) kvhost::RegisterOutput(out.st, out.what, out.variable);
   return true;
 }
 

@@ -1,9 +1,9 @@
 // The files a run is given through its environment. Read: the automation script (KELVORANT_UI_SCRIPT), and
 // by the driver the machine (KELVORANT_MACHINE, and the dump that a machine file names). Written: the JSON
-// dump (KELVORANT_UI_DUMP) and the trace (KELVORANT_TRACE). A file that the run writes is never one of its
-// inputs, and the two outputs are two files: the script and the machine's own file are compared with the
-// outputs here, before the program starts; every later input (the dump a machine file names, the driver
-// module) where it is opened, by the host's one opener, which knows the outputs.
+// dump (KELVORANT_UI_DUMP), and by the driver the trace (KELVORANT_TRACE). A file that the run writes is
+// never one of its inputs, and the two outputs are two files: the script and the machine's own file are
+// compared with the outputs here, before the program starts; every later input (the dump a machine file
+// names, the driver module) where it is opened, by the host's one opener, which knows the outputs.
 #pragma once
 #include <string>
 
@@ -15,8 +15,10 @@ struct RunFiles {
   std::string script;      // the script's text; empty without one
   kvhost::UniqueFd dump;   // the JSON dump; not valid: standard error
   std::string dumpPath;
-  kvhost::UniqueFd trace;  // the trace, opened for appending; not valid: no trace
-  std::string tracePath;
+  // The trace, opened for appending to be checked as every output is; not valid: no trace. The driver opens
+  // it again by its name, the service value Trace (ntoskrnl/registry.cpp), and writes it; it is held for the
+  // run so that a FIFO's reader does not see the end of it before the driver has opened it.
+  kvhost::UniqueFd trace;
 };
 
 // Opens the run's files: the script and the JSON dump only for the headless front end. False after saying

@@ -53,15 +53,9 @@ DWORD CreateDeviceFile(const std::string &name, DeviceFileRef *file);
 
 // One METHOD_BUFFERED request, as DeviceIoControl sends it (an IRP of RequestorMode UserMode). Returns 0 when
 // the driver completed it with a success status, else the Win32 error; *bytesReturned receives the byte
-// count in both cases. Each request is traced (SetTraceFile).
+// count in both cases.
 DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void *inBuffer, DWORD inBufferSize,
                         void *outBuffer, DWORD outBufferSize, DWORD *bytesReturned);
-
-// The kernel's trace session: the I/O manager appends one line for every request that DeviceIoControl sends
-// to `fd` (a file opened for appending), each in one write, so that the lines of several processes tracing
-// into one file stay whole. A failed write is reported once (ReportOutputFailure) and ends the session. -1
-// ends it too.
-void SetTraceFile(int fd, const std::string &path);
 
 // RtlNtStatusToDosError: the Win32 error for an NTSTATUS.
 DWORD NtStatusToDosError(NTSTATUS status);

@@ -1,6 +1,5 @@
 // The I/O manager: IRPs for the files of devices that user mode opens (IRP_MJ_CREATE, IRP_MJ_CLEANUP,
-// IRP_MJ_CLOSE) and for DeviceIoControl (IRP_MJ_DEVICE_CONTROL, METHOD_BUFFERED), their completion, and the
-// trace of each request.
+// IRP_MJ_CLOSE) and for DeviceIoControl (IRP_MJ_DEVICE_CONTROL, METHOD_BUFFERED), and their completion.
 #include <winioctl.h>
 
 #include <algorithm>
@@ -135,8 +134,6 @@ DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void 
   request.stack.Parameters.DeviceIoControl.OutputBufferLength = outBufferSize;
   const NTSTATUS status = CallDriver(device, &request.irp);
   const ULONG_PTR information = request.irp.IoStatus.Information;
-  TraceRequest(ioControlCode, static_cast<const unsigned char *>(inBuffer), inBufferSize, systemBuffer, systemSize,
-               status, information);
 
   // Success, informational and warning statuses carry data back (a warning such as STATUS_BUFFER_OVERFLOW
   // still fails the call); an error status returns nothing.

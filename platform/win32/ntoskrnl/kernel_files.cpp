@@ -1,13 +1,16 @@
-// The kernel's file routines, as far as a driver reads a file: ZwCreateFile for an existing file, its size,
-// its bytes. A file is opened through the host's one opener (platform/host/opener.h): only a regular file
-// that no other user can have changed, what the name is being known before it is opened (opening a FIFO
-// waits for a writer, opening a device can act), and never one of the run's outputs; a failed read is an
-// error, never the end of the file.
+// The kernel's file routines, as far as a driver reads a file or appends to one: ZwCreateFile for an existing
+// file or one to append to, its size, its bytes, and writes at its end. A file is opened through the host's
+// one opener (platform/host/opener.h): only one that no other user can have changed, what the name is being
+// known before it is opened (opening a FIFO waits for a writer, opening a device can act); an input is a
+// regular file and never one of the run's outputs. A failed read is an error, never the end of the file; a
+// failed write of one of the run's outputs (the trace) is reported as the platform reports its own.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "host/opener.h"
 #include "kernel_handles.h"
@@ -22,8 +25,9 @@ namespace kvplat {
 namespace {
 
 constexpr char kDosDevices[] = "\\??\\";
-constexpr ULONG FILE_OPENED = 1;
-constexpr ULONG kWriteAccess = 0x40000000L /* GENERIC_WRITE */ | 0x0002 /* FILE_WRITE_DATA */ | 0x0004 /* FILE_APPEND_DATA */;
+constexpr ULONG FILE_OPENED = 1, FILE_CREATED = 2;
+constexpr ULONG kWriteAccess = 0x40000000L /* GENERIC_WRITE */ | 0x0002 /* FILE_WRITE_DATA */ | FILE_APPEND_DATA;
+constexpr ULONG kReadAccess = GENERIC_READ | 0x0001 /* FILE_READ_DATA */;
 
 struct KernelFile : KernelObject {
   explicit KernelFile(int fd) : fd(fd) {}
@@ -31,7 +35,10 @@ struct KernelFile : KernelObject {
   KernelFile(const KernelFile &) = delete;
   KernelFile &operator=(const KernelFile &) = delete;
   int fd;
-  off_t position = 0;  // where the last read without an offset ended
+  off_t position = 0;   // where the last read without an offset ended
+  bool appends = false;  // opened for appending (and nothing else)
+  std::string path;      // of a file opened for appending, for the report of a failed write
+  std::string output;    // the run's output it is ("the trace"), or ""
 };
 
 NTSTATUS StatusFromErrno(int error) {
@@ -46,6 +53,9 @@ NTSTATUS StatusFromErrno(int error) {
     case EIO: return STATUS_IO_DEVICE_ERROR;
     case EMFILE:
     case ENFILE: return STATUS_TOO_MANY_OPENED_FILES;
+    case ENOSPC:
+    case EDQUOT: return STATUS_DISK_FULL;
+    case EPIPE: return STATUS_PIPE_BROKEN;
     default: return STATUS_UNSUCCESSFUL;
   }
 }
@@ -65,6 +75,20 @@ NTSTATUS StatusOfType(mode_t mode) {
 std::string &LastInput() {
   static auto *last = new std::string;  // read when memory runs out, until the process ends
   return *last;
+}
+
+// What ZwReadFile and ZwWriteFile check first: the handle, a call without an event or an APC routine
+// (`routine` names the call that has one: every transfer here is synchronous), a status block, and a buffer
+// for the length. STATUS_SUCCESS with the file in *file.
+NTSTATUS CheckTransfer(HANDLE handle, const void *event, PIO_APC_ROUTINE apcRoutine, const IO_STATUS_BLOCK *io,
+                       const void *buffer, ULONG length, const char *routine, KernelFile **file) {
+  *file = LookupKernelHandleAs<KernelFile>(handle);
+  if (!*file) return STATUS_INVALID_HANDLE;
+  if (event || apcRoutine) {
+    ReportUnimplemented((std::string(routine) + " with an event or an APC routine").c_str());
+    return STATUS_NOT_IMPLEMENTED;
+  }
+  return !io || (!buffer && length) ? STATUS_INVALID_PARAMETER : STATUS_SUCCESS;
 }
 
 NTSTATUS Done(PIO_STATUS_BLOCK io, NTSTATUS status, ULONG_PTR information) {
@@ -88,8 +112,13 @@ extern "C" NTSTATUS ZwCreateFile(PHANDLE fileHandle, ACCESS_MASK desiredAccess, 
                                  ULONG /*shareAccess*/, ULONG createDisposition, ULONG /*createOptions*/,
                                  PVOID /*eaBuffer*/, ULONG /*eaLength*/) {
   if (!fileHandle || !attributes || !attributes->ObjectName || !io) return STATUS_INVALID_PARAMETER;
-  if (createDisposition != FILE_OPEN || (desiredAccess & kWriteAccess) || attributes->RootDirectory) {
-    ReportUnimplemented("ZwCreateFile for anything but reading an existing file by its full name");
+  // Reading an existing file, or appending to a file that is made when missing, as a driver keeps a log.
+  const bool reads = createDisposition == FILE_OPEN && !(desiredAccess & kWriteAccess);
+  const bool appends = createDisposition == FILE_OPEN_IF && (desiredAccess & kWriteAccess) == FILE_APPEND_DATA &&
+                       !(desiredAccess & kReadAccess);
+  if ((!reads && !appends) || attributes->RootDirectory) {
+    ReportUnimplemented("ZwCreateFile for anything but reading an existing file or appending to one, by its full "
+                        "name");
     return STATUS_NOT_IMPLEMENTED;
   }
   // \??\ and a Win32 path: on this platform the Win32 paths are the Linux ones.
@@ -100,7 +129,9 @@ extern "C" NTSTATUS ZwCreateFile(PHANDLE fileHandle, ACCESS_MASK desiredAccess, 
   }
   const std::string path = LinuxPath(name.c_str() + sizeof kDosDevices - 1);
   kvhost::OpenFailure failure;
-  kvhost::UniqueFd fd = kvhost::OpenPath(path, kvhost::OpenFor::kInput, &failure);
+  struct stat st;
+  kvhost::UniqueFd fd =
+      kvhost::OpenPath(path, appends ? kvhost::OpenFor::kAppend : kvhost::OpenFor::kInput, &failure, &st);
   if (!fd.valid()) {
     const std::string driver = ModuleNameAt(__builtin_return_address(0));
     if (failure.isOutput) {
@@ -117,9 +148,16 @@ extern "C" NTSTATUS ZwCreateFile(PHANDLE fileHandle, ACCESS_MASK desiredAccess, 
     if (failure.error == EMFILE || failure.error == ENFILE) Diag("%s: %s: %s", driver.c_str(), path.c_str(), failure.why.c_str());
     return Done(io, StatusFromErrno(failure.error), 0);
   }
-  LastInput() = path;
-  *fileHandle = InsertKernelHandle(std::make_unique<KernelFile>(fd.release()));
-  return Done(io, STATUS_SUCCESS, FILE_OPENED);
+  auto file = std::make_unique<KernelFile>(fd.release());
+  if (appends) {
+    file->appends = true;
+    file->path = path;
+    file->output = kvhost::OutputName(st);
+  } else {
+    LastInput() = path;
+  }
+  *fileHandle = InsertKernelHandle(std::move(file));
+  return Done(io, STATUS_SUCCESS, failure.created ? FILE_CREATED : FILE_OPENED);
 }
 
 extern "C" NTSTATUS ZwQueryInformationFile(HANDLE fileHandle, PIO_STATUS_BLOCK io, PVOID information, ULONG length,
@@ -144,13 +182,9 @@ extern "C" NTSTATUS ZwQueryInformationFile(HANDLE fileHandle, PIO_STATUS_BLOCK i
 extern "C" NTSTATUS ZwReadFile(HANDLE fileHandle, HANDLE event, PIO_APC_ROUTINE apcRoutine, PVOID /*apcContext*/,
                                PIO_STATUS_BLOCK io, PVOID buffer, ULONG length, PLARGE_INTEGER byteOffset,
                                PULONG /*key*/) {
-  auto *file = LookupKernelHandleAs<KernelFile>(fileHandle);
-  if (!file) return STATUS_INVALID_HANDLE;
-  if (event || apcRoutine) {
-    ReportUnimplemented("ZwReadFile with an event or an APC routine");
-    return STATUS_NOT_IMPLEMENTED;
-  }
-  if (!io || (!buffer && length)) return STATUS_INVALID_PARAMETER;
+  KernelFile *file = nullptr;
+  const NTSTATUS checked = CheckTransfer(fileHandle, event, apcRoutine, io, buffer, length, "ZwReadFile", &file);
+  if (!NT_SUCCESS(checked)) return checked;
   const off_t offset = byteOffset ? static_cast<off_t>(byteOffset->QuadPart) : file->position;
   ssize_t n;
   do {
@@ -160,4 +194,20 @@ extern "C" NTSTATUS ZwReadFile(HANDLE fileHandle, HANDLE event, PIO_APC_ROUTINE 
   file->position = offset + n;
   if (n == 0 && length != 0) return Done(io, STATUS_END_OF_FILE, 0);
   return Done(io, STATUS_SUCCESS, static_cast<ULONG_PTR>(n));
+}
+
+extern "C" NTSTATUS ZwWriteFile(HANDLE fileHandle, HANDLE event, PIO_APC_ROUTINE apcRoutine, PVOID /*apcContext*/,
+                                PIO_STATUS_BLOCK io, PVOID buffer, ULONG length, PLARGE_INTEGER /*byteOffset*/,
+                                PULONG /*key*/) {
+  KernelFile *file = nullptr;
+  const NTSTATUS checked = CheckTransfer(fileHandle, event, apcRoutine, io, buffer, length, "ZwWriteFile", &file);
+  if (!NT_SUCCESS(checked)) return checked;
+  if (!file->appends) return Done(io, STATUS_ACCESS_DENIED, 0);  // opened for reading
+  // Opened for appending alone: every write goes to the end, whatever the offset, in one piece.
+  if (!kvhost::WriteAll(file->fd, std::string_view(static_cast<const char *>(buffer), length))) {
+    const int error = errno;
+    if (!file->output.empty()) ReportOutputFailure(file->output.c_str(), file->path.c_str(), error);
+    return Done(io, StatusFromErrno(error), 0);
+  }
+  return Done(io, STATUS_SUCCESS, length);
 }

@@ -80,9 +80,4 @@ NTSTATUS CallDriver(DEVICE_OBJECT *device, IRP *irp);
 // The path of the last file that a driver opened with ZwCreateFile, or "".
 std::string LastKernelInput();
 
-// One line of the trace session for a request that DeviceIoControl sent, from its IRP: the control code's
-// name, the address in its input, the status word in its system buffer or the error it failed with.
-void TraceRequest(DWORD ioControlCode, const unsigned char *input, DWORD inputSize, const unsigned char *systemBuffer,
-                  DWORD systemSize, NTSTATUS status, ULONG_PTR information);
-
 }  // namespace kvplat

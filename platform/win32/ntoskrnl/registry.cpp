@@ -1,12 +1,16 @@
-// The registry, as far as a driver reads it: the key of its service, and there the value Machine that the
-// platform fills from KELVORANT_MACHINE (kvplat/machine_setting.h).
+// The registry, as far as a driver reads it: the key of its service, and there the values that the platform
+// fills from its variables: Machine from KELVORANT_MACHINE (kvplat/machine_setting.h), and Trace, the file to
+// which the driver appends a line for each request, from KELVORANT_TRACE. The run checked the trace when it
+// started, as every output (crt/run_files.h).
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 #include "kernel_handles.h"
 #include "kernel_state.h"
 #include "kernel_strings.h"
 #include "kvplat/diag.h"
+#include "kvplat/errno_map.h"
 #include "kvplat/machine_setting.h"
 
 namespace kvplat {
@@ -17,6 +21,17 @@ constexpr char kServicesKey[] = "\\registry\\machine\\system\\currentcontrolset\
 
 // The key of a loaded driver's service: every one holds the same values.
 struct ServiceKey : KernelObject {};
+
+// The text of the value `name` ("" when the key has no such value).
+std::string ValueText(const std::string &name) {
+  if (name == "machine") return MachineValue();
+  if (name != "trace") return "";
+  const char *trace = std::getenv("KELVORANT_TRACE");
+  if (!trace || !*trace) return "";
+  // The driver builds the file's NT name the Windows way; a backslash in a folder's name stays part of it.
+  RememberLinuxPath(trace);
+  return trace;
+}
 
 }  // namespace
 
@@ -54,10 +69,11 @@ extern "C" NTSTATUS ZwQueryValueKey(HANDLE keyHandle, PUNICODE_STRING valueName,
     ReportUnimplemented("ZwQueryValueKey for another class than KeyValuePartialInformation");
     return STATUS_NOT_IMPLEMENTED;
   }
-  if (FoldCase(Utf8Of(valueName)) != "machine" || MachineValue().empty()) return STATUS_OBJECT_NAME_NOT_FOUND;
+  const std::string value = ValueText(FoldCase(Utf8Of(valueName)));
+  if (value.empty()) return STATUS_OBJECT_NAME_NOT_FOUND;
 
   // REG_SZ: UTF-16 with its terminating zero.
-  const std::u16string text = Utf16Of(MachineValue()) + u'\0';
+  const std::u16string text = Utf16Of(value) + u'\0';
   const ULONG dataLength = static_cast<ULONG>(text.size() * sizeof(WCHAR));
   const ULONG header = offsetof(KEY_VALUE_PARTIAL_INFORMATION, Data);
   if (resultLength) *resultLength = header + dataLength;

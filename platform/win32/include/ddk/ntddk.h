@@ -62,12 +62,14 @@ typedef union _LARGE_INTEGER {
 #define STATUS_OBJECT_NAME_NOT_FOUND ((NTSTATUS)0xC0000034L)
 #define STATUS_OBJECT_NAME_COLLISION ((NTSTATUS)0xC0000035L)
 #define STATUS_OBJECT_PATH_NOT_FOUND ((NTSTATUS)0xC000003AL)
+#define STATUS_DISK_FULL ((NTSTATUS)0xC000007FL)
 #define STATUS_INSUFFICIENT_RESOURCES ((NTSTATUS)0xC000009AL)
 #define STATUS_PIPE_NOT_AVAILABLE ((NTSTATUS)0xC00000ACL)
 #define STATUS_FILE_IS_A_DIRECTORY ((NTSTATUS)0xC00000BAL)
 #define STATUS_NOT_SUPPORTED ((NTSTATUS)0xC00000BBL)
 #define STATUS_NAME_TOO_LONG ((NTSTATUS)0xC0000106L)
 #define STATUS_TOO_MANY_OPENED_FILES ((NTSTATUS)0xC000011FL)
+#define STATUS_PIPE_BROKEN ((NTSTATUS)0xC000014BL)
 #define STATUS_UNRECOGNIZED_VOLUME ((NTSTATUS)0xC000014FL)
 #define STATUS_DEVICE_CONFIGURATION_ERROR ((NTSTATUS)0xC0000182L)
 #define STATUS_IO_DEVICE_ERROR ((NTSTATUS)0xC0000185L)
@@ -162,12 +164,15 @@ typedef void(NTAPI *PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatus
 #endif
 #ifndef FILE_SHARE_READ
 #define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
 #endif
 #ifndef FILE_ATTRIBUTE_NORMAL
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #endif
+#define FILE_APPEND_DATA 0x00000004
 #define SYNCHRONIZE 0x00100000L
 #define FILE_OPEN 0x00000001
+#define FILE_OPEN_IF 0x00000003
 #define FILE_SYNCHRONOUS_IO_NONALERT 0x00000020
 #define FILE_NON_DIRECTORY_FILE 0x00000040
 
@@ -180,13 +185,15 @@ typedef struct _FILE_STANDARD_INFORMATION {
   BOOLEAN Directory;
 } FILE_STANDARD_INFORMATION, *PFILE_STANDARD_INFORMATION;
 
-/* Opens an existing file for reading (FILE_OPEN). The platform opens a regular file only, knowing what the
-   name is before it opens it (opening a FIFO waits for a writer, opening a device can act); anything else
-   gets a status that says what it is: a folder STATUS_FILE_IS_A_DIRECTORY (Windows' answer to
-   FILE_NON_DIRECTORY_FILE), a FIFO STATUS_PIPE_NOT_AVAILABLE, a character device STATUS_OBJECT_TYPE_MISMATCH,
-   a block device STATUS_UNRECOGNIZED_VOLUME (a volume no file system mounts), a socket
-   STATUS_IO_REPARSE_TAG_NOT_HANDLED (what a Windows AF_UNIX socket file answers). A missing name gives
-   STATUS_OBJECT_NAME_NOT_FOUND, a missing folder STATUS_OBJECT_PATH_NOT_FOUND, no right STATUS_ACCESS_DENIED. */
+/* Opens an existing file for reading (FILE_OPEN), or a file for appending (FILE_APPEND_DATA alone, with
+   FILE_OPEN_IF: made when it is missing). The platform knows what the name is before it opens it (opening a
+   FIFO waits for a writer, opening a device can act): it reads a regular file only, and appends to a regular
+   file, a character device or a FIFO that a process reads. Anything else gets a status that says what it
+   is: a folder STATUS_FILE_IS_A_DIRECTORY (Windows' answer to FILE_NON_DIRECTORY_FILE), a FIFO
+   STATUS_PIPE_NOT_AVAILABLE, a character device STATUS_OBJECT_TYPE_MISMATCH, a block device
+   STATUS_UNRECOGNIZED_VOLUME (a volume no file system mounts), a socket STATUS_IO_REPARSE_TAG_NOT_HANDLED
+   (what a Windows AF_UNIX socket file answers). A missing name gives STATUS_OBJECT_NAME_NOT_FOUND, a missing
+   folder STATUS_OBJECT_PATH_NOT_FOUND, no right STATUS_ACCESS_DENIED. */
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
                                             POBJECT_ATTRIBUTES ObjectAttributes, PIO_STATUS_BLOCK IoStatusBlock,
                                             PLARGE_INTEGER AllocationSize, ULONG FileAttributes, ULONG ShareAccess,
@@ -200,6 +207,11 @@ DECLSPEC_IMPORT NTSTATUS NTAPI ZwQueryInformationFile(HANDLE FileHandle, PIO_STA
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwReadFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine,
                                           PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer,
                                           ULONG Length, PLARGE_INTEGER ByteOffset, PULONG Key);
+/* Writes synchronously to a file opened for appending: all of Buffer at the file's end, whatever ByteOffset
+   says; a failed write is an error status (STATUS_DISK_FULL, STATUS_PIPE_BROKEN, ...). */
+DECLSPEC_IMPORT NTSTATUS NTAPI ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine,
+                                           PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer,
+                                           ULONG Length, PLARGE_INTEGER ByteOffset, PULONG Key);
 
 /* Driver and device objects, IRPs. */
 struct _DRIVER_OBJECT;
