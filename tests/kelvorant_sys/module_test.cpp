@@ -19,10 +19,11 @@
 #include "core/dump_reader.h"
 #include "driver_test_util.h"
 #include "kelvorant_ioctl.h"
-#include "kvplat/firmware.h"
 #include "kvplat/hal.h"
 #include "kvplat/io_manager.h"
 #include "kvplat/machine_port.h"
+#include "sddl.h"
+#include "test_firmware.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ class Module : public ::testing::Test {
     if (running_) kvplat::UnloadDriver(kService);
     unsetenv("KELVORANT_TRACE");
     unsetenv("KELVORANT_MACHINE");
-    kvplat::ResetFirmware();
+    kvtest::ResetFirmware();
   }
 
   // Starts the driver on the machine (nullptr: KELVORANT_MACHINE unset); returns the Win32 error of the
@@ -282,7 +283,7 @@ TEST_F(Module, TheHalSaysWhatItsFolderLacks) {
 // exclusive device's does on Windows, and the first handle goes on working.
 TEST_F(Module, OnlySystemAndAdministratorsOpenTheDeviceOnceAtATime) {
   ASSERT_EQ(Start("demo"), 0u);
-  EXPECT_EQ(kvplat::DeviceSecurity("Kelvorant"), "D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+  EXPECT_EQ(kvtest::SddlOf(kvplat::DeviceSecurity("Kelvorant")), "D:P(A;;GA;;;SY)(A;;GA;;;BA)");
   auto open_device = [] {
     return CreateFileA("\\\\.\\Kelvorant", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -307,7 +308,7 @@ constexpr uint32_t kMcfgTable = 0x4746434d;     // "MCFG" in memory order
 
 // Physical memory of simulated functions: what is not set reads as all ones, as where nothing decodes, and
 // each write is logged in order.
-struct PlainMemory : kvplat::DeviceMemory {
+struct PlainMemory : kvtest::DeviceMemory {
   std::map<uint64_t, uint32_t> dwords;
   std::vector<std::pair<uint64_t, uint32_t>> writes;
 
@@ -343,7 +344,7 @@ class Ecam : public Module {
 
   void SetUp() override {
     memory_ = std::make_shared<PlainMemory>();
-    kvplat::AddDeviceMemory(0xc0000000, 0x30000000, memory_);
+    kvtest::AddDeviceMemory(0xc0000000, 0x30000000, memory_);
     for (const auto &[bus, device, function] : kFunctions) {
       char name[32];
       std::snprintf(name, sizeof name, "devices/0000:%02x:%02x.%x/config", bus, device, function);
@@ -378,7 +379,7 @@ class Ecam : public Module {
 };
 
 TEST_F(Ecam, ExtendedSpaceOfTheBusesOfSegmentZeroRangesComesFromTheirWindows) {
-  kvplat::SetFirmwareTable(kAcpiProvider, kMcfgTable,
+  kvtest::SetFirmwareTable(kAcpiProvider, kMcfgTable,
                            kvtest::MakeMcfg({{kLow, 0, 0x00, 0x0f}, {kOther, 1, 0x00, 0xff}, {kHigh, 0, 0x20, 0x2f}}));
   std::string said;
   ASSERT_EQ(Start(sysfs_.c_str(), &said), 0u);
@@ -395,24 +396,24 @@ TEST_F(Ecam, ExtendedSpaceOfTheBusesOfSegmentZeroRangesComesFromTheirWindows) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.bus << ":" << c.device << "." << c.function);
-    const unsigned maps = kvplat::DeviceMemoryMappings().maps;
+    const unsigned maps = kvtest::DeviceMemoryMappings().maps;
     const std::vector<uint8_t> ext = ReadExt(c.bus, c.device, c.function);
     EXPECT_EQ(StatusOf(ext), c.status);
     EXPECT_EQ(DwordAt(ext, 0), c.first);
     EXPECT_EQ(DwordAt(ext, 0xefc), c.first == 0xec000100 ? 0xec000ffc : c.first);
-    EXPECT_EQ(kvplat::DeviceMemoryMappings().maps - maps, c.maps);
-    EXPECT_EQ(kvplat::DeviceMemoryMappings().unmaps, kvplat::DeviceMemoryMappings().maps) << "unmapped in the request";
+    EXPECT_EQ(kvtest::DeviceMemoryMappings().maps - maps, c.maps);
+    EXPECT_EQ(kvtest::DeviceMemoryMappings().unmaps, kvtest::DeviceMemoryMappings().maps) << "unmapped in the request";
   }
   // Standard space stays with the HAL.
-  const unsigned maps = kvplat::DeviceMemoryMappings().maps;
+  const unsigned maps = kvtest::DeviceMemoryMappings().maps;
   EXPECT_EQ(ReadStatus(0x00, 0x00, 0), 1);
-  EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, maps);
+  EXPECT_EQ(kvtest::DeviceMemoryMappings().maps, maps);
   EXPECT_TRUE(memory_->writes.empty());
-  EXPECT_EQ(kvplat::DeviceMemoryMappings().refused, 0u);
+  EXPECT_EQ(kvtest::DeviceMemoryMappings().refused, 0u);
 }
 
 TEST_F(Ecam, AWriteGoesToTheWindowOnlyWhereDwordsDifferHighestFirst) {
-  kvplat::SetFirmwareTable(kAcpiProvider, kMcfgTable, kvtest::MakeMcfg({{kLow, 0, 0x00, 0x0f}}));
+  kvtest::SetFirmwareTable(kAcpiProvider, kMcfgTable, kvtest::MakeMcfg({{kLow, 0, 0x00, 0x0f}}));
   ASSERT_EQ(Start(sysfs_.c_str()), 0u);
   const uint64_t window = Window(kLow, 0x0f, 0x1f, 7);
   std::vector<uint8_t> write = ReadExt(0x0f, 0x1f, 7);
@@ -432,8 +433,8 @@ TEST_F(Ecam, AWriteGoesToTheWindowOnlyWhereDwordsDifferHighestFirst) {
   memory_->writes.clear();
   ASSERT_EQ(Send(kvsys::IOCTL_WRITE_EXT_CONFIG, write, 3856, 3856, &returned), 0u);
   EXPECT_TRUE(memory_->writes.empty());
-  EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, 3u);
-  EXPECT_EQ(kvplat::DeviceMemoryMappings().unmaps, 3u);
+  EXPECT_EQ(kvtest::DeviceMemoryMappings().maps, 3u);
+  EXPECT_EQ(kvtest::DeviceMemoryMappings().unmaps, 3u);
 
   // Outside the range the write is the HAL's.
   std::vector<uint8_t> outside = ReadExt(0x10, 0x00, 0);
@@ -441,7 +442,7 @@ TEST_F(Ecam, AWriteGoesToTheWindowOnlyWhereDwordsDifferHighestFirst) {
   ASSERT_EQ(Send(kvsys::IOCTL_WRITE_EXT_CONFIG, outside, 3856, 3856, &returned), 0u);
   EXPECT_EQ(kvtest::ReadText(dir_.path() + "/devices/0000:10:00.0/config")[0x110], '\x11');
   EXPECT_TRUE(memory_->writes.empty());
-  EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, 3u);
+  EXPECT_EQ(kvtest::DeviceMemoryMappings().maps, 3u);
 }
 
 // A malformed MCFG is refused in one line, and the driver serves as without one. Every reason is shown on the
@@ -461,14 +462,14 @@ TEST_F(Ecam, AMalformedTableIsRefusedAndTheHalServes) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    kvplat::SetFirmwareTable(kAcpiProvider, kMcfgTable, c.table);
+    kvtest::SetFirmwareTable(kAcpiProvider, kMcfgTable, c.table);
     std::string said;
     ASSERT_EQ(Start(c.machine.c_str(), &said), 0u);
     EXPECT_EQ(said, c.said);
     if (c.machine == sysfs_) {
       EXPECT_EQ(DwordAt(ReadExt(0x00, 0x00, 0), 0), 0x5a5a5a5au);
     }
-    EXPECT_EQ(kvplat::DeviceMemoryMappings().maps, 0u);
+    EXPECT_EQ(kvtest::DeviceMemoryMappings().maps, 0u);
     Stop();
   }
 }

@@ -142,6 +142,21 @@ TEST(KernelFiles, AppendsAtTheEnd) {
   EXPECT_EQ(Open(dir.path(), &full, FILE_APPEND_DATA), STATUS_FILE_IS_A_DIRECTORY);
 }
 
+// The program's kernel has no firmware table and maps no physical memory: a driver serves configuration
+// space through the HAL, that is sysfs, and never reaches this computer's memory.
+TEST(Firmware, NoTableAndNoDeviceMemory) {
+  SYSTEM_FIRMWARE_TABLE_INFORMATION query{};
+  query.ProviderSignature = 0x41435049;  // 'ACPI'
+  query.Action = SystemFirmwareTable_Get;
+  query.TableID = 0x4746434d;  // MCFG
+  ULONG returned = 0;
+  EXPECT_EQ(ZwQuerySystemInformation(SystemFirmwareTableInformation, &query, sizeof query, &returned),
+            STATUS_NOT_FOUND);
+  PHYSICAL_ADDRESS ecam;
+  ecam.QuadPart = 0xe0000000;
+  EXPECT_EQ(MmMapIoSpace(ecam, 4096, MmNonCached), nullptr);
+}
+
 TEST(MachineVariable, SysfsForTheHalEverythingElseForTheDriverAndNothingThatNamesNoMachine) {
   struct Case { const char *text; Kind kind; const char *value, *root, *file; uint32_t domain; } cases[] = {
       {nullptr, Kind::kDefault, "", "", "", 0},

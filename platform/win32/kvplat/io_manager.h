@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kvplat {
 
@@ -37,9 +38,10 @@ using DeviceRef = std::shared_ptr<DeviceObject>;
 // The device that the link \DosDevices\<name> names (from "\\.\name"; case-insensitive), or null.
 DeviceRef FindDevice(const std::string &name);
 
-// The security descriptor the device's driver set on it, in SDDL ("D:P(A;;GA;;;SY)"); "" while it has the
-// default one. The kernel does not check it: this platform has one user, who runs the program.
-std::string DeviceSecurity(const std::string &name);
+// The security descriptor the device's driver set on it, in self-relative form (as GetKernelObjectSecurity
+// returns one); empty while it has the default one. The kernel keeps it but does not check it: this platform
+// has one user, who runs the program.
+std::vector<unsigned char> DeviceSecurity(const std::string &name);
 
 // An open file of a device, as CreateFileA("\\.\name") makes one: IRP_MJ_CREATE when it is opened, and
 // IRP_MJ_CLEANUP and IRP_MJ_CLOSE when the last reference goes (while the device's driver is loaded).

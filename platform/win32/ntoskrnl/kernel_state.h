@@ -20,7 +20,7 @@ struct DeviceObject {
   LoadedDriver *driver = nullptr;      // null once the device is deleted
   std::unique_ptr<unsigned char[]> storage;  // the DEVICE_OBJECT and its extension
   unsigned openFiles = 0;              // files opened with CreateDeviceFile and not yet closed
-  std::string security;                // the descriptor a driver set (SDDL); empty: the default one
+  std::vector<unsigned char> security;  // the descriptor a driver set, self-relative; empty: the default one
 };
 
 struct LoadedDriver {

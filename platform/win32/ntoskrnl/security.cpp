@@ -1,11 +1,11 @@
 // Security descriptors: the Rtl routines that build one (absolute form, ACLs of ACEs, SIDs) and setting one
 // on a device through a kernel handle (ObOpenObjectByPointer, ZwSetSecurityObject). The kernel keeps what a
-// driver set in SDDL, the form Windows' own tools print, for DeviceSecurity; it checks no access with it.
+// driver set in self-relative form, as Windows' object manager does (DeviceSecurity); it checks no access
+// with it.
 #include <ddk/ntifs.h>
 
-#include <cstdio>
 #include <cstring>
-#include <string>
+#include <vector>
 
 #include "kernel_handles.h"
 #include "kernel_state.h"
@@ -30,79 +30,25 @@ struct DeviceHandle : KernelObject {
   ACCESS_MASK access;
 };
 
-// "SY", "BA" and the other aliases of SDDL for the SIDs it has them for; else "S-1-5-21-...".
-std::string SddlSid(const unsigned char *bytes, size_t available) {
-  const auto *sid = reinterpret_cast<const SID *>(bytes);
-  if (available < 8 || !ValidSid(sid) || available < LengthOf(sid)) return "?";
-  uint64_t authority = 0;
-  for (UCHAR b : sid->IdentifierAuthority.Value) authority = authority << 8 | b;
-  std::string text = "S-1-" + std::to_string(authority);
-  for (UCHAR i = 0; i < sid->SubAuthorityCount; ++i) {
-    ULONG sub = 0;
-    std::memcpy(&sub, bytes + 8 + size_t{4} * i, 4);
-    text += "-" + std::to_string(sub);
-  }
-  static const struct { const char *sid, *alias; } kAliases[] = {
-      {"S-1-5-18", "SY"}, {"S-1-5-32-544", "BA"}, {"S-1-5-32-545", "BU"}, {"S-1-1-0", "WD"},
-      {"S-1-5-11", "AU"}, {"S-1-3-0", "CO"},
-  };
-  for (const auto &a : kAliases) {
-    if (text == a.sid) return a.alias;
-  }
-  return text;
-}
-
-std::string SddlRights(ACCESS_MASK mask) {
-  static const struct { ACCESS_MASK bit; const char *name; } kRights[] = {
-      {0x10000000, "GA"}, {0x80000000, "GR"}, {0x40000000, "GW"}, {0x20000000, "GX"}};
-  std::string text;
-  for (const auto &r : kRights) {
-    if (mask & r.bit) text += r.name;
-    mask &= ~r.bit;
-  }
-  if (mask != 0) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%x", static_cast<unsigned>(mask));
-    return text.empty() ? hex : text + "(" + hex + ")";  // not SDDL, but nothing is lost
-  }
-  return text;
-}
-
-std::string SddlOf(const SECURITY_DESCRIPTOR &sd) {
-  std::string text;
-  if (sd.Owner) text += "O:" + SddlSid(static_cast<const unsigned char *>(sd.Owner), 68);
-  if (sd.Group) text += "G:" + SddlSid(static_cast<const unsigned char *>(sd.Group), 68);
-  if (!(sd.Control & SE_DACL_PRESENT)) return text;
-  text += "D:";
-  if (sd.Control & SE_DACL_PROTECTED) text += "P";
-  if (sd.Control & SE_DACL_AUTO_INHERITED) text += "AI";
-  if (sd.Dacl == nullptr) return text + "NO_ACCESS_CONTROL";
-  const auto *acl = reinterpret_cast<const unsigned char *>(sd.Dacl);
-  size_t at = sizeof(ACL);
-  for (USHORT i = 0; i < sd.Dacl->AceCount && at + sizeof(ACE_HEADER) <= sd.Dacl->AclSize; ++i) {
-    ACE_HEADER header;
-    std::memcpy(&header, acl + at, sizeof header);
-    if (header.AceSize < 8 || at + header.AceSize > sd.Dacl->AclSize) break;
-    ACCESS_MASK mask;
-    std::memcpy(&mask, acl + at + 4, 4);
-    const char *type = header.AceType == ACCESS_ALLOWED_ACE_TYPE  ? "A"
-                       : header.AceType == ACCESS_DENIED_ACE_TYPE ? "D"
-                                                                  : "?";
-    char flags[8];
-    std::snprintf(flags, sizeof flags, header.AceFlags ? "0x%x" : "", header.AceFlags);
-    text += std::string("(") + type + ";" + flags + ";" + SddlRights(mask) + ";;;" +
-            SddlSid(acl + at + 8, header.AceSize - 8) + ")";
-    at += header.AceSize;
-  }
-  return text;
+// The descriptor in self-relative form: its header, then the DACL as it is laid out, AclSize bytes.
+std::vector<unsigned char> SelfRelative(const SECURITY_DESCRIPTOR &sd) {
+  SECURITY_DESCRIPTOR_RELATIVE header{};
+  header.Revision = sd.Revision;
+  header.Control = static_cast<SECURITY_DESCRIPTOR_CONTROL>(sd.Control | SE_SELF_RELATIVE);
+  const size_t dacl = sd.Dacl ? sd.Dacl->AclSize : 0;
+  if (sd.Dacl) header.Dacl = sizeof header;
+  std::vector<unsigned char> bytes(sizeof header + dacl);
+  std::memcpy(bytes.data(), &header, sizeof header);
+  if (sd.Dacl) std::memcpy(bytes.data() + sizeof header, sd.Dacl, dacl);
+  return bytes;
 }
 
 }  // namespace
 
-std::string DeviceSecurity(const std::string &name) {
+std::vector<unsigned char> DeviceSecurity(const std::string &name) {
   std::lock_guard<std::recursive_mutex> lock(Kernel().mutex);
   const DeviceRef device = FindDevice(name);
-  return device ? device->security : "";
+  return device ? device->security : std::vector<unsigned char>();
 }
 
 }  // namespace kvplat
@@ -198,6 +144,6 @@ extern "C" NTSTATUS ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION secu
   SECURITY_DESCRIPTOR dacl_only = *sd;
   dacl_only.Owner = dacl_only.Group = nullptr;
   std::lock_guard<std::recursive_mutex> lock(Kernel().mutex);
-  device->device->security = SddlOf(dacl_only);
+  device->device->security = SelfRelative(dacl_only);
   return STATUS_SUCCESS;
 }

@@ -339,8 +339,7 @@ DECLSPEC_IMPORT ULONG NTAPI HalSetBusDataByOffset(BUS_DATA_TYPE BusDataType, ULO
    table (for 'ACPI' its signature's four bytes in memory order, e.g. 'GFCM' for MCFG) and gives
    TableBufferLength bytes of room after the header. The kernel sets TableBufferLength to the table's size;
    when that is more than the room, the status is STATUS_BUFFER_TOO_SMALL and nothing is copied. A table the
-   firmware does not have gives STATUS_NOT_FOUND; on this platform the firmware has only what a test installs
-   (kvplat/firmware.h). */
+   firmware does not have gives STATUS_NOT_FOUND, as every table does on this platform. */
 #define STATUS_NOT_FOUND ((NTSTATUS)0xC0000225L)
 typedef enum _SYSTEM_INFORMATION_CLASS { SystemFirmwareTableInformation = 76 } SYSTEM_INFORMATION_CLASS;
 typedef enum _SYSTEM_FIRMWARE_TABLE_ACTION {
@@ -361,7 +360,7 @@ DECLSPEC_IMPORT NTSTATUS NTAPI ZwQuerySystemInformation(SYSTEM_INFORMATION_CLASS
                                                         PULONG ReturnLength);
 
 /* Device memory. MmMapIoSpace maps NumberOfBytes of physical address space and returns its address, or null
-   when no device memory is there (on this platform: outside every range a test installs); the mapping is
+   when no device memory is there (on this platform: anywhere, for a process reaches none); the mapping is
    reached with READ_REGISTER_ULONG and WRITE_REGISTER_ULONG only, as device registers are, and touching it
    any other way faults. These two are the kernel's routines here, as on 32-bit x86 Windows (x64's DDK
    inlines them as volatile accesses), so that the platform sees every access in order. */

@@ -80,6 +80,17 @@ typedef struct _SECURITY_DESCRIPTOR {
   PACL Dacl;
 } SECURITY_DESCRIPTOR, *PISECURITY_DESCRIPTOR;
 typedef PVOID PSECURITY_DESCRIPTOR;
+/* The self-relative form, as the object manager keeps a descriptor (SE_SELF_RELATIVE set): offsets from its
+   start instead of pointers, 0 for a part it does not have. */
+typedef struct _SECURITY_DESCRIPTOR_RELATIVE {
+  UCHAR Revision;
+  UCHAR Sbz1;
+  SECURITY_DESCRIPTOR_CONTROL Control;
+  ULONG Owner;
+  ULONG Group;
+  ULONG Sacl;
+  ULONG Dacl;
+} SECURITY_DESCRIPTOR_RELATIVE, *PISECURITY_DESCRIPTOR_RELATIVE;
 
 typedef ULONG SECURITY_INFORMATION;
 #define OWNER_SECURITY_INFORMATION 0x00000001L

@@ -1,13 +1,14 @@
-// What the kernel's tests give this platform's firmware and physical address space: ACPI tables for
+// A test kernel's firmware and physical address space: ACPI tables for
 // ZwQuerySystemInformation(SystemFirmwareTableInformation), and device memory for MmMapIoSpace and the
-// register routines. Without them the platform has neither (as Wine has no MCFG), and nothing in the program
-// reaches this header: the Linux program's HAL stays on sysfs, which is no memory-mapped configuration space.
+// register routines. A test program that links this (an object library, kv_test_firmware) has these
+// routines in place of the platform's own (platform/win32/ntoskrnl/firmware.cpp), which find no table and map
+// nothing; the driver module it loads imports them from it. Empty until a test installs something.
 #pragma once
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-namespace kvplat {
+namespace kvtest {
 
 // Installs the table `id` of `provider` (the values ZwQuerySystemInformation's caller names it by), replacing
 // one of the same name; an empty table removes it.
@@ -23,7 +24,7 @@ class DeviceMemory {
 
 void AddDeviceMemory(uint64_t base, uint64_t size, std::shared_ptr<DeviceMemory> memory);
 
-// How MmMapIoSpace and MmUnmapIoSpace were called since the last ResetDeviceMemory.
+// How MmMapIoSpace and MmUnmapIoSpace were called since the last ResetFirmware.
 struct MappingCounts {
   unsigned maps = 0;    // mappings made
   unsigned unmaps = 0;  // mappings undone
@@ -34,4 +35,4 @@ MappingCounts DeviceMemoryMappings();
 // Removes every table and range, and the counts; a mapping still made is reported as a leak.
 void ResetFirmware();
 
-}  // namespace kvplat
+}  // namespace kvtest
