@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/pci_address.h"
 #include "kvplat/errno_map.h"
 #include "kvplat/hal.h"
 
@@ -20,6 +19,19 @@ struct AppliedSetting {
 AppliedSetting &Applied() {
   static AppliedSetting *setting = new AppliedSetting;  // read by drivers until the last is gone
   return *setting;
+}
+
+// A PCI domain as "@DDDD" writes it: 4 or 5 hex digits (domains above 0xffff exist, such as a VMD's).
+bool ParseDomain(std::string_view digits, uint32_t *domain) {
+  if (digits.size() < 4 || digits.size() > 5) return false;
+  uint32_t value = 0;
+  for (const char c : digits) {
+    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (digit < 0) return false;
+    value = value << 4 | static_cast<uint32_t>(digit);
+  }
+  *domain = value;
+  return true;
 }
 
 bool SameWordIgnoringCase(std::string_view text, std::string_view word) {
@@ -49,7 +61,7 @@ bool ParseMachineVariable(const char *text, MachineVariable *out, std::string *w
   // "@DDDD" at the end selects the domain; an '@' followed by anything else is part of a file name.
   const size_t at = base.rfind('@');
   uint32_t domain = 0;
-  if (at != std::string_view::npos && base.size() - at - 1 >= 4 && kvsys::ParseHex(base.substr(at + 1), 5, &domain)) {
+  if (at != std::string_view::npos && ParseDomain(base.substr(at + 1), &domain)) {
     machine.domain = domain;
     base = base.substr(0, at);
   }
