@@ -1,7 +1,9 @@
-// Where Win32 meets the Linux calls beneath it: errno values as Win32 error codes, Win32 paths as Linux
-// paths.
+// Where Win32 and the NT kernel meet the Linux calls beneath them: errno values as Win32 errors and as
+// NTSTATUS, an NTSTATUS as a Win32 error (one table, error_codes.cpp), Win32 paths as Linux paths.
 #pragma once
 #include <windows.h>
+
+#include <ddk/ntddk.h>
 
 #include <string>
 
@@ -10,6 +12,13 @@ namespace kvplat {
 // The Win32 code that Windows reports for the same failure (ENOENT 2, ENOTDIR 3, EACCES 5, ...);
 // ERROR_GEN_FAILURE for an errno without a Windows counterpart.
 DWORD Win32ErrorFromErrno(int error);
+
+// The NTSTATUS that the NT kernel's routines answer for the same failure (ENOENT STATUS_OBJECT_NAME_NOT_FOUND,
+// ...); STATUS_UNSUCCESSFUL for an errno without one.
+NTSTATUS NtStatusFromErrno(int error);
+
+// RtlNtStatusToDosError: the Win32 error for an NTSTATUS.
+DWORD NtStatusToDosError(NTSTATUS status);
 
 // A Win32 path as a Linux path: `\` and `/` are both separators, so "<directory>\KELVORANT.sys" names the
 // file KELVORANT.sys in that directory. A Linux name may hold a backslash, though, and Windows code that

@@ -59,7 +59,5 @@ DWORD CreateDeviceFile(const std::string &name, DeviceFileRef *file);
 DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void *inBuffer, DWORD inBufferSize,
                         void *outBuffer, DWORD outBufferSize, DWORD *bytesReturned);
 
-// RtlNtStatusToDosError: the Win32 error for an NTSTATUS.
-DWORD NtStatusToDosError(NTSTATUS status);
 
 }  // namespace kvplat

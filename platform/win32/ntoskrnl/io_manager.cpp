@@ -8,6 +8,7 @@
 
 #include "kernel_state.h"
 #include "kvplat/diag.h"
+#include "kvplat/errno_map.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>

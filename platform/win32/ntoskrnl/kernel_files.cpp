@@ -41,25 +41,6 @@ struct KernelFile : KernelObject {
   std::string output;    // the run's output it is ("the trace"), or ""
 };
 
-NTSTATUS StatusFromErrno(int error) {
-  switch (error) {
-    case ENOENT: return STATUS_OBJECT_NAME_NOT_FOUND;
-    case ENOTDIR: return STATUS_OBJECT_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM: return STATUS_ACCESS_DENIED;
-    case EISDIR: return STATUS_FILE_IS_A_DIRECTORY;
-    case ENAMETOOLONG: return STATUS_NAME_TOO_LONG;
-    case ENOMEM: return STATUS_INSUFFICIENT_RESOURCES;
-    case EIO: return STATUS_IO_DEVICE_ERROR;
-    case EMFILE:
-    case ENFILE: return STATUS_TOO_MANY_OPENED_FILES;
-    case ENOSPC:
-    case EDQUOT: return STATUS_DISK_FULL;
-    case EPIPE: return STATUS_PIPE_BROKEN;
-    default: return STATUS_UNSUCCESSFUL;
-  }
-}
-
 // The status that says what a name is when it is no regular file (see ddk/ntddk.h).
 NTSTATUS StatusOfType(mode_t mode) {
   switch (mode & S_IFMT) {
@@ -146,7 +127,7 @@ extern "C" NTSTATUS ZwCreateFile(PHANDLE fileHandle, ACCESS_MASK desiredAccess, 
       return Done(io, STATUS_ACCESS_DENIED, 0);
     }
     if (failure.error == EMFILE || failure.error == ENFILE) Diag("%s: %s: %s", driver.c_str(), path.c_str(), failure.why.c_str());
-    return Done(io, StatusFromErrno(failure.error), 0);
+    return Done(io, NtStatusFromErrno(failure.error), 0);
   }
   auto file = std::make_unique<KernelFile>(fd.release());
   if (appends) {
@@ -170,7 +151,7 @@ extern "C" NTSTATUS ZwQueryInformationFile(HANDLE fileHandle, PIO_STATUS_BLOCK i
   }
   if (length < sizeof(FILE_STANDARD_INFORMATION) || !information) return Done(io, STATUS_INFO_LENGTH_MISMATCH, 0);
   struct stat st;
-  if (::fstat(file->fd, &st) != 0) return Done(io, StatusFromErrno(errno), 0);
+  if (::fstat(file->fd, &st) != 0) return Done(io, NtStatusFromErrno(errno), 0);
   auto *out = static_cast<FILE_STANDARD_INFORMATION *>(information);
   std::memset(out, 0, sizeof *out);
   out->AllocationSize.QuadPart = static_cast<LONGLONG>(st.st_blocks) * 512;
@@ -190,7 +171,7 @@ extern "C" NTSTATUS ZwReadFile(HANDLE fileHandle, HANDLE event, PIO_APC_ROUTINE 
   do {
     n = ::pread(file->fd, buffer, length, offset);
   } while (n < 0 && errno == EINTR);
-  if (n < 0) return Done(io, StatusFromErrno(errno), 0);
+  if (n < 0) return Done(io, NtStatusFromErrno(errno), 0);
   file->position = offset + n;
   if (n == 0 && length != 0) return Done(io, STATUS_END_OF_FILE, 0);
   return Done(io, STATUS_SUCCESS, static_cast<ULONG_PTR>(n));
@@ -207,7 +188,7 @@ extern "C" NTSTATUS ZwWriteFile(HANDLE fileHandle, HANDLE event, PIO_APC_ROUTINE
   if (!kvhost::WriteAll(file->fd, std::string_view(static_cast<const char *>(buffer), length))) {
     const int error = errno;
     if (!file->output.empty()) ReportOutputFailure(file->output.c_str(), file->path.c_str(), error);
-    return Done(io, StatusFromErrno(error), 0);
+    return Done(io, NtStatusFromErrno(error), 0);
   }
   return Done(io, STATUS_SUCCESS, length);
 }
