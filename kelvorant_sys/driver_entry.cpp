@@ -75,15 +75,17 @@ NTSTATUS StatusOf(const kvsys::RequestOutcome &outcome) {
   return NTSTATUS_FROM_WIN32(outcome.error);
 }
 
-// The test port: the command line in the buffer, and back the reason it was refused (nothing when done).
-ULONG_PTR RunTestPortCommand(kvsys::Machine &machine, char *buffer, ULONG input_length, ULONG output_length) {
-  std::string why;
+// The test port: the command line in the buffer, and back the command's answer (STATUS_SUCCESS) or the
+// reason it was refused (STATUS_INVALID_PARAMETER), as much of it as the output holds.
+NTSTATUS RunTestPortCommand(kvsys::Machine &machine, char *buffer, ULONG input_length, ULONG output_length,
+                            ULONG_PTR *information) {
+  std::string text;
   const std::string_view command(buffer ? buffer : "", buffer ? input_length : 0);
-  if (machine.Control(command, &why) == kvsys::ControlResult::kDone) return 0;
-  if (!buffer) return 0;
-  const size_t length = why.size() < output_length ? why.size() : output_length;
-  std::copy_n(why.data(), length, buffer);
-  return length;
+  const bool done = machine.Control(command, &text) == kvsys::ControlResult::kDone;
+  const size_t length = !buffer ? 0 : text.size() < output_length ? text.size() : output_length;
+  std::copy_n(text.data(), length, buffer);
+  *information = length;
+  return done ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER;
 }
 
 NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
@@ -100,7 +102,8 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
   NTSTATUS status = STATUS_SUCCESS;
   ULONG_PTR information = 0;
   if (code == kvsys::IOCTL_KELVORANT_TEST_PORT && irp->RequestorMode == KernelMode) {
-    information = RunTestPortCommand(*state->machine.machine, static_cast<char *>(buffer), input_length, output_length);
+    status = RunTestPortCommand(*state->machine.machine, static_cast<char *>(buffer), input_length, output_length,
+                                &information);
   } else {
     const kvsys::InputAddress address = kvsys::AddressOfInput(buffer, input_length);
     const kvsys::RequestOutcome outcome = kvsys::HandleDeviceControl(

@@ -97,8 +97,8 @@ Access HalMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, con
   return all_written ? Access::kDone : Access::kFailed;
 }
 
-ControlResult HalMachine::Control(std::string_view, std::string *why) {
-  *why = "the HAL machine has no test port";
+ControlResult HalMachine::Control(std::string_view, std::string *text) {
+  *text = "the HAL machine has no test port";
   return ControlResult::kUnsupported;
 }
 

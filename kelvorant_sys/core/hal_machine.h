@@ -46,7 +46,7 @@ class HalMachine final : public Machine {
 
   Access Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) override;
   Access Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) override;
-  ControlResult Control(std::string_view command, std::string *why) override;
+  ControlResult Control(std::string_view command, std::string *text) override;
 
  private:
   bool Present(uint32_t bus, uint32_t slot);

@@ -35,9 +35,10 @@ class Machine {
   // Writes `length` bytes at `offset`; what the hardware keeps of them is the backend's matter.
   virtual Access Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) = 0;
 
-  // One test-port command ("reset 02:00.0", "poke 02:00.0 40 aa bb", "unplug 02:00.0", "plug 02:00.0");
-  // anything but kDone comes with one line in *why.
-  virtual ControlResult Control(std::string_view command, std::string *why) = 0;
+  // One test-port command ("reset 02:00.0", "poke 02:00.0 40 aa bb", "unplug 02:00.0", "plug 02:00.0",
+  // "writes 02:00.0"); kDone may come with the command's answer in *text, anything else comes with one line
+  // that says why.
+  virtual ControlResult Control(std::string_view command, std::string *text) = 0;
 };
 
 }  // namespace kvsys

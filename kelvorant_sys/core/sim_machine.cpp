@@ -186,8 +186,8 @@ std::vector<RegisterWrite> SimMachine::TakeWrites(FunctionIndex fn) {
   return taken;
 }
 
-ControlResult SimMachine::Control(std::string_view command, std::string *why) {
-  return RunTestPortCommand(*this, command, why);
+ControlResult SimMachine::Control(std::string_view command, std::string *text) {
+  return RunTestPortCommand(*this, command, text);
 }
 
 }  // namespace kvsys

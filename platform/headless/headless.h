@@ -9,8 +9,9 @@
 
 namespace kvplat {
 
-// What a script reaches beyond the dialog: the clock (`sleep`) and the simulated machine (`machine`, false
-// with the reason when the command was refused). A run has the real ones; the script's fuzz target its own.
+// What a script reaches beyond the dialog: the clock (`sleep`) and the simulated machine (`machine`: true with
+// the command's answer, "" for none; false with the reason when the command was refused). A run has the real
+// ones; the script's fuzz target its own.
 struct ScriptSurroundings {
   std::function<void(int milliseconds)> sleep;
   std::function<bool(const std::string &command, std::string *why)> machine;

@@ -158,8 +158,16 @@ class HeadlessFrontEnd : public FrontEnd {
       case script::Verb::Sleep:
         surroundings_.sleep(action.milliseconds);  // cut short by a signal, seen before the next action
         return true;
-      case script::Verb::Machine:
-        return surroundings_.machine(action.machine, why);
+      case script::Verb::Machine: {
+        // A command that answers (`writes`) has its answer written as a line of its own.
+        std::string text;
+        if (!surroundings_.machine(action.machine, &text)) {
+          *why = text;
+          return false;
+        }
+        if (!text.empty()) WriteLine(MachineAnswerJson(action.machine, text));
+        return true;
+      }
       case script::Verb::Dump:
         WriteLine(DialogStateJson(dialog));
         return true;

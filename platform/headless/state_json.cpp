@@ -49,4 +49,9 @@ std::string MessageBoxJson(const std::string &caption, const std::string &text, 
   return Json{{"messageBox", std::move(box)}}.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+std::string MachineAnswerJson(const std::string &command, const std::string &answer) {
+  Json line{{"command", command}, {"answer", answer}};
+  return Json{{"machine", std::move(line)}}.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 }  // namespace kvplat

@@ -10,7 +10,10 @@ namespace kvplat {
 // "state":S}]}},"edits":{"ID":"text"}}, controls in the dialog's tab order.
 std::string DialogStateJson(HWND dialog);
 
-// {"caption":...,"text":...,"type":...}
+// {"messageBox":{"caption":...,"text":...,"type":...}}
 std::string MessageBoxJson(const std::string &caption, const std::string &text, UINT type);
+
+// {"machine":{"command":...,"answer":...}}: what the simulated hardware answered a `machine` action.
+std::string MachineAnswerJson(const std::string &command, const std::string &answer);
 
 }  // namespace kvplat

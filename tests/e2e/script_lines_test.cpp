@@ -53,7 +53,7 @@ TEST(ScriptLines, EachIsDoneOrAScriptErrorThatSaysWhy) {
       // The simulated machine's commands.
       {"machine reset", "1: usage: machine reset|poke|unplug|plug BB:DD.F ..."},
       {"machine unplug 07:00.0", "1: no function 07:00.0 in this machine"},
-      {"machine frob 00:00.0", "1: unknown machine command \"frob\" (reset, poke, unplug or plug)"},
+      {"machine frob 00:00.0", "1: unknown machine command \"frob\" (reset, poke, unplug, plug or writes)"},
       {"machine poke 00:00.0 0x1000 11", "1: poke: \"0x1000\" is not a hex offset 0-fff"},
       {"machine poke 00:00.0 fff 11 22", "1: poke: 2 bytes at 0xfff pass the end of the 4096-byte image of 00:00.0"},
   };

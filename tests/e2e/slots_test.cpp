@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <sstream>
 
 #include "harness.h"
 
@@ -145,7 +146,7 @@ TEST(Slots, ReloadAfterResetBringsBackWhatTheMasksAllow) {
       {kPlain, 0,
        {"Command", "BAR0", "BAR1", "BAR2", "Cache Line Size", "Latency Timer", "Interrupt Line",
         "Device Specific [40]", "Device Specific [E0]"},
-       // Status: its error bits are write-one-to-clear, so writing the saved 1s clears them.
+       // Status: the reset cleared its error bits, and a Reload never writes the status register.
        {{"Status", "2290", "0290"}, {"Revision ID", "0B", "1B"}}},
       {kFpga, 1,
        {"Command", "BAR0", "BAR2", "BAR3", "Interrupt Line", "Device Specific [40]", "Device Specific [60]",
@@ -194,6 +195,43 @@ TEST(Slots, ReloadAfterResetBringsBackWhatTheMasksAllow) {
 }
 
 // Every failure of a save or a reload, made by one fault rule that hits the request of that operation.
+// A Reload writes a simulated function as the HAL machine writes hardware, and the machine tells which
+// registers it got (`machine writes`): only those that differ, from the highest offset down, so that the
+// command register, which turns decoding on, comes last of the standard space; then the extended space, also
+// from the top. Never the identification registers, the header type or the status.
+TEST(Slots, AReloadWritesWhatDiffersFromTheTopDownAndTheCommandLast) {
+  // Of the demo machine: the graphics controller, and the PCI Express audio function.
+  const Lines startup = StartupTrace("demo");
+  for (const Fn &fn : {Fn{"00:02.0", 1, false, "0:2:0"}, Fn{"00:1b.0", 5, true, "0:1B:0"}}) {
+    SCOPED_TRACE(fn.address);
+    Sandbox box;
+    auto s = RunScript(box, "demo",
+                       ClickRow(fn.row) + Save(0) + Machine("reset", fn) + Machine("writes", fn) + Reload(0) +
+                           Machine("writes", fn),
+                       startup);
+    std::vector<std::string> answers;
+    for (const Json &line : s.result.lines)
+      if (line.contains("machine")) answers.push_back(line["machine"]["answer"]);
+    ASSERT_EQ(answers.size(), 2u) << s.result.err;
+    EXPECT_EQ(answers[0], "none") << "a Save writes nothing";
+    std::vector<std::pair<unsigned, unsigned>> writes;  // offset, width
+    std::istringstream words(answers[1]);
+    for (std::string word; words >> word;)
+      writes.emplace_back(std::stoul(word, nullptr, 16), std::stoul(word.substr(word.find('/') + 1)));
+    const auto command = std::find(writes.begin(), writes.end(), std::make_pair(4u, 2u));
+    ASSERT_NE(command, writes.end()) << answers[1];
+    for (auto it = writes.begin(); it != writes.end(); ++it) {
+      const bool standard = it <= command;
+      EXPECT_EQ(it->first < 0x100, standard) << answers[1];
+      EXPECT_TRUE(it->first != 0x00 && it->first != 0x08 && it->first != 0x06) << answers[1];
+      if (it != writes.begin() && it != command + 1) {
+        EXPECT_LT(it->first, (it - 1)->first) << answers[1];
+      }
+    }
+    EXPECT_EQ(fn.pcie, command + 1 != writes.end()) << "extended space, after the standard space";
+  }
+}
+
 TEST(Slots, EveryFailureOfASaveOrAReload) {
   const char *kSaveError = "SaveDevice:ERROR";
   const char *kReloadError = "ReloadDevice:Error";

@@ -15,7 +15,7 @@ TEST(TestPort, Commands) {
       {"unplug 00:1f.3", ControlResult::kDone, ""},
       {"reset 0000:00:1f.3", ControlResult::kDone, ""},
       {"", ControlResult::kMalformed, "empty machine command"},
-      {"jump 00:1f.3", ControlResult::kMalformed, "unknown machine command \"jump\" (reset, poke, unplug or plug)"},
+      {"jump 00:1f.3", ControlResult::kMalformed, "unknown machine command \"jump\" (reset, poke, unplug, plug or writes)"},
       {"reset", ControlResult::kMalformed, "usage: reset BB:DD.F"},
       {"poke 00:1f.3 10", ControlResult::kMalformed, "usage: poke BB:DD.F OFFSET XX [XX ...]"},
       {"reset 0:1f.3", ControlResult::kMalformed, "\"0:1f.3\" is not a PCI address (BB:DD.F or DDDD:BB:DD.F)"},

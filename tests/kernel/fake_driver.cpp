@@ -80,7 +80,7 @@ NTSTATUS Dispatch(PDEVICE_OBJECT, PIRP irp) {
       const std::string why = "unknown command: " + command;
       const size_t length = why.size() < output ? why.size() : output;
       std::copy_n(why.data(), length, buffer);
-      return Complete(irp, STATUS_SUCCESS, length);
+      return Complete(irp, STATUS_INVALID_PARAMETER, length);
     }
     default:
       break;

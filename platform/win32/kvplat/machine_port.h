@@ -6,9 +6,10 @@
 
 namespace kvplat {
 
-// Sends one command ("reset 02:00.0", "poke 02:00.0 40 aa bb", "unplug 02:00.0", "plug 02:00.0") to the
-// running driver. Returns false with the reason in *why when no driver runs in this process, the driver has
-// no test port, or the machine refuses the command (the HAL machine refuses them all).
-bool SendMachineCommand(const std::string &command, std::string *why);
+// Sends one command ("reset 02:00.0", "poke 02:00.0 40 aa bb", "unplug 02:00.0", "plug 02:00.0",
+// "writes 02:00.0") to the running driver. True when it was done, with its answer in *text ("" for none);
+// false with the reason in *text when no driver runs in this process, the driver has no test port, or the
+// machine refuses the command (the HAL machine refuses them all).
+bool SendMachineCommand(const std::string &command, std::string *text);
 
 }  // namespace kvplat

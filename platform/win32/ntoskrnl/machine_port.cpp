@@ -18,13 +18,13 @@ namespace {
 constexpr size_t kReasonBytes = 512;  // room for the driver's answer
 }
 
-bool SendMachineCommand(const std::string &command, std::string *why) {
+bool SendMachineCommand(const std::string &command, std::string *text) {
   KernelState &kernel = Kernel();
   std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
   DeviceRef device = FindDevice("Kelvorant");
   DEVICE_OBJECT *object = device ? device->object : nullptr;
   if (object == nullptr) {
-    *why = "no driver serves \\\\.\\Kelvorant in this process";
+    *text = "no driver serves \\\\.\\Kelvorant in this process";
     return false;
   }
   std::vector<char> buffer(std::max(command.size(), kReasonBytes));
@@ -36,19 +36,17 @@ bool SendMachineCommand(const std::string &command, std::string *why) {
   request.stack.Parameters.DeviceIoControl.OutputBufferLength = kReasonBytes;
   const NTSTATUS status = CallDriver(object, &request.irp);
   if (status == STATUS_INVALID_DEVICE_REQUEST) {
-    *why = "the driver of \\\\.\\Kelvorant has no test port";
+    *text = "the driver of \\\\.\\Kelvorant has no test port";
     return false;
   }
-  if (!NT_SUCCESS(status)) {
-    char text[64];
-    std::snprintf(text, sizeof text, "the driver failed the command (status 0x%08X)", static_cast<unsigned>(status));
-    *why = text;
-    return false;
-  }
-  // The answer is the reason the command was refused; none means it was done.
+  // The answer: the command's (done), or the reason the machine refused it.
   const size_t length = std::min<size_t>(request.irp.IoStatus.Information, kReasonBytes);
-  if (length == 0) return true;
-  *why = std::string(buffer.data(), length);
+  *text = std::string(buffer.data(), length);
+  if (NT_SUCCESS(status)) return true;
+  if (status == STATUS_INVALID_PARAMETER && length > 0) return false;
+  char line[64];
+  std::snprintf(line, sizeof line, "the driver failed the command (status 0x%08X)", static_cast<unsigned>(status));
+  *text = line;
   return false;
 }
 
