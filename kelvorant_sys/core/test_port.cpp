@@ -51,13 +51,15 @@ ControlResult RunTestPortCommand(SimMachine &machine, std::string_view command, 
     return Refuse(ControlResult::kNoFunction, text, "no function " + FormatAddress(address) + " in this machine");
 
   if (verb == "writes") {
-    text->clear();
-    for (const RegisterWrite &write : machine.TakeWrites(fn)) {
+    const std::vector<RegisterWrite> writes = machine.TakeWrites(fn);
+    *text = writes.empty() ? "none" : "";
+    const char *separator = "";
+    for (const RegisterWrite &write : writes) {
       char word[16];
-      std::snprintf(word, sizeof word, "%s%x/%u", text->empty() ? "" : " ", write.offset, write.width);
+      std::snprintf(word, sizeof word, "%s%x/%u", separator, write.offset, write.width);
       *text += word;
+      separator = " ";
     }
-    if (text->empty()) *text = "none";
   } else if (verb == "reset") {
     machine.Reset(fn);
   } else if (verb == "unplug" || verb == "plug") {
