@@ -105,12 +105,13 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
     status = RunTestPortCommand(*state->machine.machine, static_cast<char *>(buffer), input_length, output_length,
                                 &information);
   } else {
-    const kvsys::InputAddress address = kvsys::AddressOfInput(buffer, input_length);
+    const bool traced = state->trace.on();
+    const kvsys::InputAddress address = traced ? kvsys::AddressOfInput(buffer, input_length) : kvsys::InputAddress{};
     const kvsys::RequestOutcome outcome = kvsys::HandleDeviceControl(
         *state->machine.machine, state->machine.faults, state->machine.domain, code, buffer, input_length, output_length);
     status = StatusOf(outcome);
     information = NT_SUCCESS(status) ? outcome.information : 0;
-    state->trace.Write(code, address, state->machine.domain, outcome);
+    if (traced) state->trace.Write(code, address, state->machine.domain, outcome);
   }
   KeReleaseMutex(&state->lock, FALSE);
   return Complete(irp, status, information);

@@ -22,6 +22,9 @@ class RequestTrace {
   // reason in *why when the file cannot be opened.
   bool Open(PUNICODE_STRING registry_path, std::string *why);
 
+  // Whether requests are traced: only then is a request's address taken from its input.
+  bool on() const { return file_ != nullptr; }
+
   // Appends the line of one request; `address` was taken from its input before it was served.
   void Write(uint32_t code, const InputAddress &address, uint32_t domain, const RequestOutcome &outcome);
 

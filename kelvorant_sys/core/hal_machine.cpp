@@ -53,7 +53,6 @@ bool HalMachine::Present(uint32_t bus, uint32_t slot) {
 }
 
 uint32_t HalMachine::ReadRange(uint32_t bus, uint32_t slot, unsigned offset, unsigned length, uint8_t *out) {
-  std::memset(out, 0xff, length);
   uint32_t n = bus_.get(bus_.context, bus, slot, out, offset, length);
   if (n > length) n = length;
   // Whatever the HAL left past its count is not configuration space.
@@ -66,21 +65,27 @@ uint64_t HalMachine::EcamWindow(const PciAddress &a, unsigned offset) const {
 }
 
 Access HalMachine::Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) {
-  std::memset(out, 0xff, length);
   const PciAddress a = AddressOfIndex(0, fn);
   const uint32_t slot = PciSlotNumber(a.device, a.function);
   if (offset == kRegVendorId && length >= sizeof(uint16_t)) {
     // The read of the header brings the vendor ID along: one call to the HAL, not two.
     const uint32_t n = ReadRange(a.bus, slot, offset, length, out);
     if (n >= sizeof(uint16_t) && (out[0] != 0xff || out[1] != 0xff)) return Access::kDone;
+    if (n != 0) std::memset(out, 0xff, n);
+    return Access::kAbsent;
+  }
+  if (!Present(a.bus, slot)) {
     std::memset(out, 0xff, length);
     return Access::kAbsent;
   }
-  if (!Present(a.bus, slot)) return Access::kAbsent;
   const uint64_t window = EcamWindow(a, offset);
-  if (window) return EcamRead(ecam_.memory, window, offset, length, out);
-  ReadRange(a.bus, slot, offset, length, out);
-  return Access::kDone;
+  if (!window) {
+    ReadRange(a.bus, slot, offset, length, out);
+    return Access::kDone;
+  }
+  const Access access = EcamRead(ecam_.memory, window, offset, length, out);
+  if (access != Access::kDone) std::memset(out, 0xff, length);
+  return access;
 }
 
 Access HalMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) {

@@ -18,15 +18,6 @@ std::string Quoted(std::string_view text) {
 
 }  // namespace
 
-PciAddress AddressOfIndex(uint32_t domain, FunctionIndex index) {
-  PciAddress a;
-  a.domain = domain;
-  a.bus = index >> 8;
-  a.device = (index >> 3) & 0x1f;
-  a.function = index & 7;
-  return a;
-}
-
 bool ParsePciAddress(std::string_view text, PciAddress *out, std::string *why) {
   PciAddress a;
   std::string_view rest = text;

@@ -26,7 +26,14 @@ inline bool ValidBdf(uint32_t bus, uint32_t device, uint32_t function) {
   return bus <= 0xff && device <= 0x1f && function <= 7;
 }
 
-PciAddress AddressOfIndex(uint32_t domain, FunctionIndex index);
+inline PciAddress AddressOfIndex(uint32_t domain, FunctionIndex index) {
+  PciAddress a;
+  a.domain = domain;
+  a.bus = index >> 8u;
+  a.device = index >> 3u & 0x1fu;
+  a.function = index & 7u;
+  return a;
+}
 
 // Parses "BB:DD.F" or "DDDD:BB:DD.F" (a 4- or 5-digit domain), as lspci writes them. On failure returns false
 // and says why in *why.

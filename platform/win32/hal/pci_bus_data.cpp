@@ -29,6 +29,8 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+
+#include "kvplat/lock.h"
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -62,7 +64,7 @@ struct FunctionFile {
 };
 
 struct PciBuses {
-  std::mutex mutex;
+  Lock mutex;
   std::string root;  // "": no PCI buses
   uint32_t domain = 0;
   bool listed = false;
@@ -251,18 +253,27 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
   return true;
 }
 
-// What both routines do first, under the lock: the folder listed, what the listing found said, and the
-// function at bus and slot. False for a bus that does not exist (or is not PCI's).
-bool Locate(PciBuses &buses, BUS_DATA_TYPE type, const char *routine, const void *caller, ULONG bus, ULONG slot,
-            uint16_t *index) {
-  if (type != PCIConfiguration) {
-    ReportUnimplemented((std::string(routine) + " of another bus than PCI").c_str());
-    return false;
+// The folder listed, at the first call of a driver, and what the listing found said to it.
+[[gnu::cold]] void ListAndSay(PciBuses &buses, const void *caller) {
+  if (!buses.listed) {
+    std::string ignored;
+    List(buses, false, &ignored);
   }
-  std::string ignored;
-  if (!buses.listed) List(buses, false, &ignored);
   for (const std::string &line : buses.pending) Diag("%s: %s", ModuleNameAt(caller).c_str(), line.c_str());
   buses.pending.clear();
+}
+
+[[gnu::cold]] bool NotPci(const char *routine) {
+  ReportUnimplemented((std::string(routine) + " of another bus than PCI").c_str());
+  return false;
+}
+
+// What both routines do first, under the lock: the folder listed and what it found said, and the function
+// at bus and slot. False for a bus that does not exist (or is not PCI's): a scan of empty buses ends here.
+inline bool Locate(PciBuses &buses, BUS_DATA_TYPE type, const char *routine, const void *caller, ULONG bus,
+                   ULONG slot, uint16_t *index) {
+  if (type != PCIConfiguration) return NotPci(routine);
+  if (!buses.listed || !buses.pending.empty()) ListAndSay(buses, caller);
   if (bus >= kBuses || !buses.buses[bus]) return false;
   *index = static_cast<uint16_t>(bus << 8 | (slot & 0x1f) << 3 | (slot >> 5 & 7));
   return true;
@@ -299,11 +310,55 @@ int FileOf(PciBuses &buses, uint16_t index, FunctionFile &file, const void *call
   return file.state == Function::kOpen ? file.fd : -1;
 }
 
+// A function's bytes from its file; an empty slot's vendor ID (0xFFFF) when the listing does not hold it
+// or the kernel removed it. Out of line, so that a call for an empty bus stays a few instructions.
+[[gnu::noinline]] ULONG ReadConfig(PciBuses &buses, uint16_t index, unsigned char *out, ULONG offset, ULONG length, const void *caller) {
+  const auto listed = buses.functions.find(index);
+  if (listed != buses.functions.end()) {
+    FunctionFile &file = listed->second;
+    ULONG done = 0;
+    bool retried = false;  // once, with the file the kernel added back
+    for (int fd = FileOf(buses, index, file, caller); fd >= 0 && done < length;) {
+      const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset) + done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == ENODEV) {
+        fd = done == 0 && !std::exchange(retried, true) && Recovered(buses, index, file, caller) ? file.fd : -1;
+        continue;
+      }
+      if (n <= 0) break;
+      done += static_cast<ULONG>(n);
+    }
+    if (file.state == Function::kOpen || done > 0) return done;
+    if (file.state == Function::kRefused) return 0;
+  }
+  const ULONG end = std::min<ULONG>(offset + length, 2);
+  if (offset >= end) return 0;
+  std::memset(out, 0xff, end - offset);
+  return end - offset;
+}
+
+// One write: the kernel writes a register as a whole when it is given whole. A write that a signal cut
+// before it wrote anything is made again, or a restore would lose the register without a word.
+ULONG WriteConfig(PciBuses &buses, uint16_t index, const void *data, ULONG offset, ULONG length, const void *caller) {
+  const auto listed = buses.functions.find(index);
+  if (listed == buses.functions.end()) return 0;
+  FunctionFile &file = listed->second;
+  ssize_t n = -1;
+  bool retried = false;  // once, with the file the kernel added back
+  for (int fd = FileOf(buses, index, file, caller); fd >= 0;) {
+    n = ::pwrite(fd, data, length, offset);
+    if (n >= 0) break;
+    if (errno == EINTR) continue;
+    fd = errno == ENODEV && !std::exchange(retried, true) && Recovered(buses, index, file, caller) ? file.fd : -1;
+  }
+  return n > 0 ? static_cast<ULONG>(n) : 0;
+}
+
 }  // namespace
 
 void ConfigureHalBuses(const std::string &root, uint32_t domain) {
   PciBuses &buses = Buses();
-  std::lock_guard<std::mutex> lock(buses.mutex);
+  std::lock_guard lock(buses.mutex);
   if (buses.listed && buses.root == root && buses.domain == domain) return;  // listed once
   buses.Close();
   buses.root = root;
@@ -312,7 +367,7 @@ void ConfigureHalBuses(const std::string &root, uint32_t domain) {
 
 bool OpenHalBuses(const std::string &root, uint32_t domain, bool mustBeSysfs, std::string *why) {
   PciBuses &buses = Buses();
-  std::lock_guard<std::mutex> lock(buses.mutex);
+  std::lock_guard lock(buses.mutex);
   buses.Close();
   buses.root = root;
   buses.domain = domain;
@@ -333,55 +388,19 @@ using namespace kvplat;
 extern "C" ULONG HalGetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumber, ULONG slotNumber, PVOID buffer,
                                        ULONG offset, ULONG length) {
   PciBuses &buses = Buses();
-  std::lock_guard<std::mutex> lock(buses.mutex);
+  std::lock_guard lock(buses.mutex);
   const void *caller = __builtin_return_address(0);
   uint16_t index = 0;
   if (!Locate(buses, busDataType, "HalGetBusDataByOffset", caller, busNumber, slotNumber, &index)) return 0;
-  auto *out = static_cast<unsigned char *>(buffer);
-  const auto listed = buses.functions.find(index);
-  if (listed != buses.functions.end()) {
-    FunctionFile &file = listed->second;
-    ULONG done = 0;
-    bool retried = false;  // once, with the file the kernel added back
-    for (int fd = FileOf(buses, index, file, caller); fd >= 0 && done < length;) {
-      const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset) + done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno == ENODEV) {
-        fd = done == 0 && !std::exchange(retried, true) && Recovered(buses, index, file, caller) ? file.fd : -1;
-        continue;
-      }
-      if (n <= 0) break;
-      done += static_cast<ULONG>(n);
-    }
-    if (file.state == Function::kOpen || done > 0) return done;
-    if (file.state == Function::kRefused) return 0;
-  }
-  // An empty slot: the vendor ID reads 0xFFFF.
-  const ULONG end = std::min<ULONG>(offset + length, 2);
-  if (offset >= end) return 0;
-  std::memset(out, 0xff, end - offset);
-  return end - offset;
+  return ReadConfig(buses, index, static_cast<unsigned char *>(buffer), offset, length, caller);
 }
 
 extern "C" ULONG HalSetBusDataByOffset(BUS_DATA_TYPE busDataType, ULONG busNumber, ULONG slotNumber, PVOID buffer,
                                        ULONG offset, ULONG length) {
   PciBuses &buses = Buses();
-  std::lock_guard<std::mutex> lock(buses.mutex);
+  std::lock_guard lock(buses.mutex);
   const void *caller = __builtin_return_address(0);
   uint16_t index = 0;
   if (!Locate(buses, busDataType, "HalSetBusDataByOffset", caller, busNumber, slotNumber, &index)) return 0;
-  // One write: the kernel writes a register as a whole when it is given whole. A write that a signal cut
-  // before it wrote anything is made again, or a restore would lose the register without a word.
-  const auto listed = buses.functions.find(index);
-  if (listed == buses.functions.end()) return 0;
-  FunctionFile &file = listed->second;
-  ssize_t n = -1;
-  bool retried = false;  // once, with the file the kernel added back
-  for (int fd = FileOf(buses, index, file, caller); fd >= 0;) {
-    n = ::pwrite(fd, buffer, length, offset);
-    if (n >= 0) break;
-    if (errno == EINTR) continue;
-    fd = errno == ENODEV && !std::exchange(retried, true) && Recovered(buses, index, file, caller) ? file.fd : -1;
-  }
-  return n > 0 ? static_cast<ULONG>(n) : 0;
+  return WriteConfig(buses, index, buffer, offset, length, caller);
 }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <mutex>
+
+#include "kvplat/lock.h"
 #include <unordered_map>
 
 namespace kvplat {
@@ -9,7 +11,7 @@ namespace kvplat {
 namespace {
 
 struct HandleTable {
-  std::mutex mutex;
+  Lock mutex;
   uintptr_t next = 4;  // Windows hands out multiples of 4; 0 and -1 never name a handle
   std::unordered_map<uintptr_t, std::shared_ptr<HandleObject>> entries;
 };
@@ -25,7 +27,7 @@ HandleTable &Table() {
 
 HANDLE InsertHandle(std::shared_ptr<HandleObject> object) {
   HandleTable &table = Table();
-  std::lock_guard<std::mutex> lock(table.mutex);
+  std::lock_guard lock(table.mutex);
   uintptr_t value = table.next;
   table.next += 4;
   table.entries.emplace(value, std::move(object));
@@ -34,7 +36,7 @@ HANDLE InsertHandle(std::shared_ptr<HandleObject> object) {
 
 std::shared_ptr<HandleObject> LookupHandle(const void *handle, HandleType type) {
   HandleTable &table = Table();
-  std::lock_guard<std::mutex> lock(table.mutex);
+  std::lock_guard lock(table.mutex);
   auto it = table.entries.find(reinterpret_cast<uintptr_t>(handle));
   if (it == table.entries.end() || it->second->type() != type) return nullptr;
   return it->second;
@@ -43,7 +45,7 @@ std::shared_ptr<HandleObject> LookupHandle(const void *handle, HandleType type) 
 bool CloseHandleOf(const void *handle, std::initializer_list<HandleType> types) {
   std::shared_ptr<HandleObject> closed;  // released after the lock, so a destructor may use the table
   HandleTable &table = Table();
-  std::lock_guard<std::mutex> lock(table.mutex);
+  std::lock_guard lock(table.mutex);
   auto it = table.entries.find(reinterpret_cast<uintptr_t>(handle));
   if (it == table.entries.end()) return false;
   for (HandleType type : types) {

@@ -98,7 +98,7 @@ void DeleteDevicesOf(LoadedDriver &driver) {
 
 DeviceRef FindDevice(const std::string &name) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   auto link = kernel.links.find(FoldCase(name));
   if (link == kernel.links.end()) return nullptr;
   auto device = kernel.devices.find(link->second);
@@ -113,7 +113,7 @@ extern "C" NTSTATUS IoCreateDevice(PDRIVER_OBJECT driverObject, ULONG extensionS
                                    DEVICE_TYPE deviceType, ULONG characteristics, BOOLEAN exclusive,
                                    PDEVICE_OBJECT *deviceObject) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   LoadedDriver *driver = DriverOf(driverObject);
   if (driver == nullptr || deviceObject == nullptr) return STATUS_INVALID_PARAMETER;
   const std::string name = deviceName ? Utf8Of(deviceName) : "";
@@ -147,13 +147,13 @@ extern "C" NTSTATUS IoCreateDevice(PDRIVER_OBJECT driverObject, ULONG extensionS
 
 extern "C" void IoDeleteDevice(PDEVICE_OBJECT deviceObject) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   if (DeviceObject *record = RecordOf(kernel, deviceObject)) Delete(kernel, *record);
 }
 
 extern "C" NTSTATUS IoCreateSymbolicLink(PUNICODE_STRING linkName, PUNICODE_STRING deviceName) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   const std::string key = LinkKey(FoldCase(Utf8Of(linkName)));
   if (key.empty() || key.find('\\') != std::string::npos) return STATUS_OBJECT_NAME_INVALID;
   if (kernel.links.count(key) != 0) return STATUS_OBJECT_NAME_COLLISION;
@@ -163,6 +163,6 @@ extern "C" NTSTATUS IoCreateSymbolicLink(PUNICODE_STRING linkName, PUNICODE_STRI
 
 extern "C" NTSTATUS IoDeleteSymbolicLink(PUNICODE_STRING linkName) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   return kernel.links.erase(LinkKey(FoldCase(Utf8Of(linkName)))) ? STATUS_SUCCESS : STATUS_OBJECT_NAME_NOT_FOUND;
 }

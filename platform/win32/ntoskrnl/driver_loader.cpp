@@ -9,6 +9,8 @@
 #include <map>
 #include <mutex>
 
+#include "kvplat/lock.h"
+
 #include "host/opener.h"
 #include "kernel_state.h"
 #include "kernel_strings.h"
@@ -50,7 +52,7 @@ NTSTATUS InvalidDeviceRequest(PDEVICE_OBJECT, PIRP irp) {
 }
 
 struct ModuleNames {
-  std::mutex mutex;
+  Lock mutex;
   std::map<const void *, std::string> byBase;  // a loaded module's base address -> its image's file name
 };
 
@@ -81,7 +83,7 @@ std::string &Loading() {
 // Names the module at `base` from now on; "" forgets it.
 void NameModule(const void *base, const std::string &name) {
   ModuleNames &names = Names();
-  std::lock_guard<std::mutex> lock(names.mutex);
+  std::lock_guard lock(names.mutex);
   if (name.empty()) {
     names.byBase.erase(base);
   } else {
@@ -123,14 +125,14 @@ std::string ModuleNameAt(const void *address) {
   std::string fileName = "?";
   const void *base = ModuleBase(address, &fileName);
   ModuleNames &names = Names();
-  std::lock_guard<std::mutex> lock(names.mutex);
+  std::lock_guard lock(names.mutex);
   const auto it = names.byBase.find(base);
   return it == names.byBase.end() ? fileName : it->second;
 }
 
 DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   const std::string key = FoldCase(serviceName);
   if (FindDriver(kernel, key) != nullptr) return ERROR_SERVICE_ALREADY_RUNNING;
 
@@ -203,13 +205,13 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
 
 bool IsDriverLoaded(const std::string &serviceName) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   return FindDriver(kernel, FoldCase(serviceName)) != nullptr;
 }
 
 DWORD UnloadDriver(const std::string &serviceName) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   LoadedDriver *driver = FindDriver(kernel, FoldCase(serviceName));
   if (driver == nullptr) return ERROR_SERVICE_NOT_ACTIVE;
   if (driver->object.DriverUnload == nullptr) return ERROR_INVALID_SERVICE_CONTROL;

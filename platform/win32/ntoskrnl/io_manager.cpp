@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "kernel_state.h"
 #include "kvplat/diag.h"
@@ -25,7 +25,7 @@ struct DeviceFile {
   ~DeviceFile() {
     if (!created) return;
     KernelState &kernel = Kernel();
-    std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+    std::lock_guard lock(kernel.mutex);
     --device->openFiles;
     for (UCHAR major : {UCHAR{IRP_MJ_CLEANUP}, UCHAR{IRP_MJ_CLOSE}}) {
       if (device->object == nullptr) return;  // deleted meanwhile (its driver was unloaded)
@@ -80,7 +80,7 @@ NTSTATUS CallDriver(DEVICE_OBJECT *device, IRP *irp) {
 
 DWORD CreateDeviceFile(const std::string &name, DeviceFileRef *file) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   DeviceRef device = FindDevice(name);
   if (!device) return ERROR_FILE_NOT_FOUND;
   if (device->object->Flags & DO_DEVICE_INITIALIZING) return ERROR_FILE_NOT_FOUND;  // not open for use yet
@@ -100,7 +100,7 @@ DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void 
                         void *outBuffer, DWORD outBufferSize, DWORD *bytesReturned) {
   *bytesReturned = 0;
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   DEVICE_OBJECT *device = file.device->object;
   if (device == nullptr) return ERROR_DEV_NOT_EXIST;  // its driver was unloaded after the handle was opened
   if (METHOD_FROM_CTL_CODE(ioControlCode) != METHOD_BUFFERED) {
@@ -112,18 +112,18 @@ DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void 
     return ERROR_NOACCESS;
   }
 
-  // The system buffer holds the input on the way in and the output on the way out; zero-filled so that
-  // what a driver leaves unwritten is never stale memory. Up to a page it lives on the stack: a bus scan
-  // sends thousands of small requests, and each should cost no heap allocation.
+  // The system buffer holds the input on the way in and the output on the way out; what the input does not
+  // fill is zeroed, so that what a driver leaves unwritten is never stale memory. Up to a page it lives on
+  // the stack: a bus scan sends thousands of small requests, and each should cost no heap allocation.
   const DWORD systemSize = std::max(inBufferSize, outBufferSize);
   unsigned char page[4096];
-  std::vector<unsigned char> large;
+  std::unique_ptr<unsigned char[]> large;
   unsigned char *systemBuffer = page;
   if (systemSize > sizeof page) {
-    large.resize(systemSize);
-    systemBuffer = large.data();
-  } else {
-    std::memset(page, 0, systemSize);
+    large = std::make_unique<unsigned char[]>(systemSize);
+    systemBuffer = large.get();
+  } else if (systemSize > inBufferSize) {
+    std::memset(page + inBufferSize, 0, systemSize - inBufferSize);
   }
   if (inBufferSize != 0) std::memcpy(systemBuffer, inBuffer, inBufferSize);
   const PoisonedTail tail(page + std::min<size_t>(systemSize, sizeof page),

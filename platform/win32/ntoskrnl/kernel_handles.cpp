@@ -4,12 +4,14 @@
 #include <map>
 #include <mutex>
 
+#include "kvplat/lock.h"
+
 namespace kvplat {
 
 namespace {
 
 struct HandleTable {
-  std::mutex mutex;
+  Lock mutex;
   uintptr_t next = 0;
   std::map<uintptr_t, std::unique_ptr<KernelObject>> objects;
 };
@@ -25,7 +27,7 @@ constexpr uintptr_t kKernelHandleBit = uintptr_t{1} << (sizeof(uintptr_t) * 8 - 
 
 HANDLE InsertKernelHandle(std::unique_ptr<KernelObject> object) {
   HandleTable &table = Table();
-  std::lock_guard<std::mutex> lock(table.mutex);
+  std::lock_guard lock(table.mutex);
   table.next += 4;
   const uintptr_t value = kKernelHandleBit | table.next;
   table.objects.emplace(value, std::move(object));
@@ -34,7 +36,7 @@ HANDLE InsertKernelHandle(std::unique_ptr<KernelObject> object) {
 
 KernelObject *LookupKernelHandle(HANDLE handle) {
   HandleTable &table = Table();
-  std::lock_guard<std::mutex> lock(table.mutex);
+  std::lock_guard lock(table.mutex);
   auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
   return it == table.objects.end() ? nullptr : it->second.get();
 }
@@ -44,7 +46,7 @@ KernelObject *LookupKernelHandle(HANDLE handle) {
 extern "C" NTSTATUS ZwClose(HANDLE handle) {
   kvplat::HandleTable &table = kvplat::Table();
   std::unique_ptr<kvplat::KernelObject> closed;
-  std::lock_guard<std::mutex> lock(table.mutex);
+  std::lock_guard lock(table.mutex);
   auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
   if (it == table.objects.end()) return STATUS_INVALID_HANDLE;
   closed = std::move(it->second);

@@ -1,17 +1,17 @@
-// Kernel mutexes: a KMUTEX holds a recursive mutex, as the kernel's mutex objects may be acquired again by
+// Kernel mutexes: a KMUTEX holds a recursive lock, as the kernel's mutex objects may be acquired again by
 // the thread that owns them. Waits are for mutexes only, without a timeout.
 #include <cstdint>
-#include <mutex>
 #include <new>
 
 #include <ddk/ntddk.h>
 
 #include "kvplat/diag.h"
+#include "kvplat/lock.h"
 
 namespace {
 
 struct KernelMutex {
-  std::recursive_mutex mutex;
+  kvplat::RecursiveLock mutex;
   uint64_t tag = kTag;
   static constexpr uint64_t kTag = 0x584554554d4c454bULL;  // "KELMUTEX", what KeInitializeMutex leaves
 };

@@ -5,6 +5,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+
+#include "kvplat/lock.h"
 #include <string>
 #include <vector>
 
@@ -32,7 +34,7 @@ struct LoadedDriver {
 };
 
 struct KernelState {
-  std::recursive_mutex mutex;
+  RecursiveLock mutex;
   std::vector<std::unique_ptr<LoadedDriver>> drivers;
   std::map<std::string, DeviceRef> devices;  // key: the device name folded to lower case
   std::map<std::string, std::string> links;  // \DosDevices\ name -> device name, both folded

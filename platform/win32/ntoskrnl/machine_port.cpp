@@ -20,7 +20,7 @@ constexpr size_t kReasonBytes = 512;  // room for the driver's answer
 
 bool SendMachineCommand(const std::string &command, std::string *text) {
   KernelState &kernel = Kernel();
-  std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+  std::lock_guard lock(kernel.mutex);
   DeviceRef device = FindDevice("Kelvorant");
   DEVICE_OBJECT *object = device ? device->object : nullptr;
   if (object == nullptr) {

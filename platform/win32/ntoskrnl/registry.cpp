@@ -52,7 +52,7 @@ extern "C" NTSTATUS ZwOpenKey(PHANDLE keyHandle, ACCESS_MASK /*desiredAccess*/, 
   const std::string service = name.substr(prefix);
   {
     KernelState &kernel = Kernel();
-    std::lock_guard<std::recursive_mutex> lock(kernel.mutex);
+    std::lock_guard lock(kernel.mutex);
     bool loaded = false;
     for (const auto &driver : kernel.drivers) loaded = loaded || driver->serviceKey == service;
     if (!loaded) return STATUS_OBJECT_NAME_NOT_FOUND;

@@ -46,7 +46,7 @@ std::vector<unsigned char> SelfRelative(const SECURITY_DESCRIPTOR &sd) {
 }  // namespace
 
 std::vector<unsigned char> DeviceSecurity(const std::string &name) {
-  std::lock_guard<std::recursive_mutex> lock(Kernel().mutex);
+  std::lock_guard lock(Kernel().mutex);
   const DeviceRef device = FindDevice(name);
   return device ? device->security : std::vector<unsigned char>();
 }
@@ -118,7 +118,7 @@ extern "C" NTSTATUS ObOpenObjectByPointer(PVOID object, ULONG handleAttributes, 
     ReportUnimplemented("ObOpenObjectByPointer other than for a kernel handle in kernel mode");
     return STATUS_NOT_IMPLEMENTED;
   }
-  std::lock_guard<std::recursive_mutex> lock(Kernel().mutex);
+  std::lock_guard lock(Kernel().mutex);
   DeviceRef device = RecordOfDevice(static_cast<const DEVICE_OBJECT *>(object));
   if (!device) {
     ReportUnimplemented("ObOpenObjectByPointer of an object other than a device");
@@ -143,7 +143,7 @@ extern "C" NTSTATUS ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION secu
   // Only the DACL and its own control bits: an owner or group in the descriptor is not set.
   SECURITY_DESCRIPTOR dacl_only = *sd;
   dacl_only.Owner = dacl_only.Group = nullptr;
-  std::lock_guard<std::recursive_mutex> lock(Kernel().mutex);
+  std::lock_guard lock(Kernel().mutex);
   device->device->security = SelfRelative(dacl_only);
   return STATUS_SUCCESS;
 }
