@@ -49,6 +49,12 @@ void AddColumn(HWND list, const char *title) {
   SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
 }
 
+// A control disabled or enabled through its style (the program itself never disables one).
+void SetEnabled(HWND control, bool enabled) {
+  const LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
+  SetWindowLongPtrA(control, GWL_STYLE, enabled ? style & ~WS_DISABLED : style | WS_DISABLED);
+}
+
 INT_PTR CALLBACK ScriptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   static int refills = 0;
   switch (message) {
@@ -68,7 +74,7 @@ INT_PTR CALLBACK ScriptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
           return TRUE;
         case kBox:
           if (MessageBoxA(dialog, "Swap?", "script", MB_OKCANCEL | MB_ICONWARNING) == IDOK) {
-            EnableWindow(GetDlgItem(dialog, kDisabled), !IsWindowEnabled(GetDlgItem(dialog, kDisabled)));
+            SetEnabled(GetDlgItem(dialog, kDisabled), !IsWindowEnabled(GetDlgItem(dialog, kDisabled)));
             ShowWindow(GetDlgItem(dialog, kHidden), IsWindowVisible(GetDlgItem(dialog, kHidden)) ? SW_HIDE : SW_SHOW);
           }
           return TRUE;
@@ -91,7 +97,7 @@ INT_PTR CALLBACK ScriptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       } else if (header->idFrom == kRows && header->code == LVN_KEYDOWN &&
                  reinterpret_cast<const NMLVKEYDOWN *>(lParam)->wVKey == VK_END) {
         // The focused list disabled under the key that reached it.
-        EnableWindow(GetDlgItem(dialog, kRows), FALSE);
+        SetEnabled(GetDlgItem(dialog, kRows), false);
       } else if (header->idFrom == kEmptyList && header->code == NM_CLICK) {
         DestroyWindow(header->hwndFrom);
       }

@@ -58,15 +58,17 @@ DWORD Stop(DWORD access = SERVICE_ALL_ACCESS, const char *name = kName) {
 DWORD Delete(DWORD access = SERVICE_ALL_ACCESS) {
   return OnService(access, [](SC_HANDLE s) { return DeleteService(s); });
 }
+// The service's status, as an interrogation gives it: a stopped service fills it in too.
 DWORD Query(SERVICE_STATUS *status, DWORD access = SERVICE_ALL_ACCESS, const char *name = kName) {
-  return OnService(access, [&](SC_HANDLE s) { return QueryServiceStatus(s, status); }, name);
+  DWORD error = OnService(access, [&](SC_HANDLE s) { return ControlService(s, SERVICE_CONTROL_INTERROGATE, status); }, name);
+  return error == ERROR_SERVICE_NOT_ACTIVE ? 0 : error;
 }
 
 // "absent", or "[marked ]running|stopped", then "+device" while \\.\Kelvorant exists in this process.
 std::string Observe() {
   std::string state = "absent";
   SERVICE_STATUS status;
-  if (Query(&status, SERVICE_QUERY_STATUS) == 0) {
+  if (Query(&status, SERVICE_INTERROGATE) == 0) {
     state = status.dwCurrentState == SERVICE_RUNNING ? "running" : "stopped";
     if (Create() == ERROR_SERVICE_MARKED_FOR_DELETE) state = "marked " + state;
   }
@@ -226,7 +228,7 @@ TEST_F(ScmTest, HandlesOfAnotherKindOrClosedAreInvalidNamesIgnoreCase) {
   SERVICE_STATUS status;
   const std::pair<const char *, BOOL> calls[] = {
       {"StartServiceA(manager)", StartServiceA(manager, 0, nullptr)},
-      {"QueryServiceStatus(manager)", QueryServiceStatus(manager, &status)},
+      {"ControlService(manager)", ControlService(manager, SERVICE_CONTROL_INTERROGATE, &status)},
       {"OpenServiceA(service)", OpenServiceA(service, kName, SERVICE_ALL_ACCESS) != nullptr},
       {"CloseHandle(service)", CloseHandle(reinterpret_cast<HANDLE>(service))},
       {"CloseServiceHandle(bogus)", CloseServiceHandle(reinterpret_cast<SC_HANDLE>(0x7770))},

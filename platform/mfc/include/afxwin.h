@@ -14,15 +14,12 @@
 #define AFX_MSG_CALL
 #define afx_msg
 #define AFXAPI
-#define AFX_CDECL
 
 #ifndef ASSERT
 #include <assert.h>
 #define ASSERT(f) assert(f)
 #endif
-#define VERIFY(f) ((void)(f))
 #define TRACE(...) ((void)0)
-#define UNUSED_ALWAYS(x) ((void)(x))
 
 #define CN_COMMAND 0
 
@@ -94,19 +91,12 @@ class CWnd : public CCmdTarget {
   HWND Detach();
   // Routes the window's messages through this object's message map (DDX_Control does this).
   BOOL SubclassWindow(HWND hWnd);
-  HWND UnsubclassWindow();
 
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
   void SetWindowText(LPCTSTR lpszString);
-  int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
-  int GetDlgCtrlID() const;
   void GetDlgItem(int nID, HWND *phWnd) const;
   BOOL IsIconic() const;
   void GetClientRect(LPRECT lpRect) const;
-  DWORD GetStyle() const;
-  HICON SetIcon(HICON hIcon, BOOL bBigIcon);
-  void SetRedraw(BOOL bRedraw = TRUE);
-  CWnd *SetFocus();
   virtual BOOL DestroyWindow();
 
   BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
@@ -142,7 +132,6 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 class CDialog : public CWnd {
  public:
   explicit CDialog(UINT nIDTemplate, CWnd *pParentWnd = nullptr);
-  explicit CDialog(LPCTSTR lpszTemplateName, CWnd *pParentWnd = nullptr);
   virtual ~CDialog();
 
   // Creates the dialog from its template, runs it modally and returns the result given to EndDialog, or -1
@@ -178,8 +167,6 @@ void AFXAPI DDX_Control(CDataExchange *pDX, int nIDC, CWnd &rControl);
 class CEdit : public CWnd {
  public:
   CEdit() = default;
-  void SetSel(int nStartChar, int nEndChar, BOOL bNoScroll = FALSE);
-  void SetReadOnly(BOOL bReadOnly = TRUE);
 };
 
 class CDC : public CObject {
@@ -235,7 +222,6 @@ class CWinApp : public CWinThread {
 };
 
 CWinApp *AFXAPI AfxGetApp();
-CWnd *AFXAPI AfxGetMainWnd();
 HINSTANCE AFXAPI AfxGetInstanceHandle();
 HINSTANCE AFXAPI AfxGetResourceHandle();
 HINSTANCE AFXAPI AfxFindResourceHandle(LPCTSTR lpszName, LPCTSTR lpszType);

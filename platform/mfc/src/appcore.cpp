@@ -45,8 +45,6 @@ void CWinApp::OnHelp() {
 
 CWinApp *AFXAPI AfxGetApp() { return g_app; }
 
-CWnd *AFXAPI AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
-
 HINSTANCE AFXAPI AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : ::GetModuleHandleA(nullptr); }
 
 HINSTANCE AFXAPI AfxGetResourceHandle() { return AfxGetInstanceHandle(); }

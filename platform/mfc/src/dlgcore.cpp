@@ -12,9 +12,6 @@ END_MESSAGE_MAP()
 CDialog::CDialog(UINT nIDTemplate, CWnd *pParentWnd)
     : m_lpszTemplateName(MAKEINTRESOURCE(nIDTemplate)), m_pParentWnd(pParentWnd) {}
 
-CDialog::CDialog(LPCTSTR lpszTemplateName, CWnd *pParentWnd)
-    : m_lpszTemplateName(lpszTemplateName), m_pParentWnd(pParentWnd) {}
-
 CDialog::~CDialog() {
   if (m_hWnd) DestroyWindow();
 }

@@ -62,12 +62,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
   return TRUE;
 }
 
-HWND CWnd::UnsubclassWindow() {
-  if (m_pfnSuper) ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-  m_pfnSuper = nullptr;
-  return Detach();
-}
-
 void CWnd::PreSubclassWindow() {}
 void CWnd::PostNcDestroy() {}
 void CWnd::DoDataExchange(CDataExchange *) {}
@@ -76,19 +70,9 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
   return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }
 void CWnd::SetWindowText(LPCTSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
-int CWnd::GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const {
-  return ::GetWindowTextA(m_hWnd, lpszStringBuf, nMaxCount);
-}
-int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
 void CWnd::GetDlgItem(int nID, HWND *phWnd) const { *phWnd = ::GetDlgItem(m_hWnd, nID); }
 BOOL CWnd::IsIconic() const { return ::IsIconic(m_hWnd); }
 void CWnd::GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
-DWORD CWnd::GetStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)); }
-HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
-  return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bBigIcon, reinterpret_cast<LPARAM>(hIcon)));
-}
-void CWnd::SetRedraw(BOOL bRedraw) { SendMessage(WM_SETREDRAW, bRedraw, 0); }
-CWnd *CWnd::SetFocus() { return FromHandlePermanent(::SetFocus(m_hWnd)); }
 BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
 
 BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {

@@ -162,11 +162,3 @@ extern "C" BOOL WINAPI DeleteService(SC_HANDLE hService) {
   }
   return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
-
-extern "C" BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) {
-  if (lpServiceStatus == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-  ServiceCall call;
-  if (DWORD error = BeginServiceCall(hService, SERVICE_QUERY_STATUS, &call)) return Fail(error);
-  FillStatus(call.record, RunStateOf(call.record), lpServiceStatus);
-  return TRUE;
-}

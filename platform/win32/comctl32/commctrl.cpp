@@ -16,9 +16,3 @@ void RegisterListViewClass() {
 }  // namespace
 
 extern "C" void WINAPI InitCommonControls(void) { RegisterListViewClass(); }
-
-extern "C" BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX *picce) {
-  if (!picce || picce->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
-  if (picce->dwICC & ICC_LISTVIEW_CLASSES) RegisterListViewClass();
-  return TRUE;
-}

@@ -16,20 +16,13 @@ extern "C" {
 
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
-#define FILE_SHARE_DELETE 0x00000004
 
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
-#define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
 
-#define FILE_ATTRIBUTE_READONLY 0x00000001
-#define FILE_ATTRIBUTE_HIDDEN 0x00000002
-#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
-#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
-#define FILE_FLAG_OVERLAPPED 0x40000000
 
 typedef struct _SECURITY_ATTRIBUTES {
   DWORD nLength;
@@ -52,10 +45,6 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
-                     LPOVERLAPPED lpOverlapped);
-BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
-                      LPOVERLAPPED lpOverlapped);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
                             LPVOID lpOutBuffer, DWORD nOutBufferSize, LPDWORD lpBytesReturned,
@@ -63,8 +52,6 @@ BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBu
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
-DWORD WINAPI GetCurrentProcessId(void);
-void WINAPI Sleep(DWORD dwMilliseconds);
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 
@@ -79,10 +66,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 
 #define GetCurrentDirectory GetCurrentDirectoryA
 #define CreateFile CreateFileA
-#define GetModuleFileName GetModuleFileNameA
-#define GetModuleHandle GetModuleHandleA
-#define FindResource FindResourceA
-#define FindResourceEx FindResourceExA
 
 #ifdef __cplusplus
 }

@@ -2,19 +2,14 @@
 #pragma once
 
 #define LANG_NEUTRAL 0x00
-#define LANG_INVARIANT 0x7f
 #define LANG_ENGLISH 0x09
 #define LANG_FRENCH 0x0c
 #define LANG_GERMAN 0x07
 
 #define SUBLANG_NEUTRAL 0x00
-#define SUBLANG_DEFAULT 0x01
-#define SUBLANG_SYS_DEFAULT 0x02
 #define SUBLANG_ENGLISH_US 0x01
-#define SUBLANG_ENGLISH_UK 0x02
 #define SUBLANG_FRENCH 0x01
 #define SUBLANG_GERMAN 0x01
 
 #define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
 #define PRIMARYLANGID(lgid) ((WORD)(lgid) & 0x3ff)
-#define SUBLANGID(lgid) ((WORD)(lgid) >> 10)

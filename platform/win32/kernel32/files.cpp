@@ -1,4 +1,4 @@
-// CreateFileA, ReadFile, WriteFile and CloseHandle over Linux files; "\\.\Name" opens a device instead. A file
+// CreateFileA and CloseHandle over Linux files; "\\.\Name" opens a device instead. A file
 // is opened through the host's one opener (platform/host/opener.h): a path that another user could have
 // changed is refused with ERROR_ACCESS_DENIED, and a line on standard error says why, since Windows' answer
 // says no more.
@@ -90,80 +90,6 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     return Fail(Win32ErrorFromErrno(errno));
   SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return InsertHandle(std::make_shared<FileObject>(fd.release(), access));
-}
-
-namespace {
-
-// The file behind a handle for ReadFile/WriteFile, or null with the last error set: a device handle reaches
-// its driver's read or write routine, which no driver here has.
-std::shared_ptr<FileObject> FileForTransfer(HANDLE handle, const OVERLAPPED *overlapped, const void *buffer,
-                                            DWORD size) {
-  auto file = LookupHandleAs<FileObject>(handle, HandleType::File);
-  if (!file) {
-    SetLastError(LookupHandle(handle, HandleType::Device) ? ERROR_INVALID_FUNCTION : ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  if (overlapped != nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  if (buffer == nullptr && size != 0) {
-    SetLastError(ERROR_NOACCESS);
-    return nullptr;
-  }
-  return file;
-}
-
-}  // namespace
-
-extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                                LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
-  auto file = FileForTransfer(hFile, lpOverlapped, lpBuffer, nNumberOfBytesToRead);
-  if (!file) return FALSE;
-  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
-  if (!file->access.read) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  DWORD done = 0;
-  auto *bytes = static_cast<char *>(lpBuffer);
-  while (done < nNumberOfBytesToRead) {
-    ssize_t n = ::read(file->fd, bytes + done, nNumberOfBytesToRead - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      SetLastError(Win32ErrorFromErrno(errno));
-      return FALSE;
-    }
-    if (n == 0) break;  // end of file: success with fewer bytes
-    done += static_cast<DWORD>(n);
-  }
-  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = done;
-  return TRUE;
-}
-
-extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                                 LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
-  auto file = FileForTransfer(hFile, lpOverlapped, lpBuffer, nNumberOfBytesToWrite);
-  if (!file) return FALSE;
-  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
-  if (!file->access.write) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  DWORD done = 0;
-  const auto *bytes = static_cast<const char *>(lpBuffer);
-  while (done < nNumberOfBytesToWrite) {
-    ssize_t n = ::write(file->fd, bytes + done, nNumberOfBytesToWrite - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = done;
-      SetLastError(Win32ErrorFromErrno(errno));
-      return FALSE;
-    }
-    done += static_cast<DWORD>(n);
-  }
-  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = done;
-  return TRUE;
 }
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {

@@ -10,18 +10,6 @@
 
 #include "kvplat/run_end.h"
 
-extern "C" DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(::getpid()); }
-
-extern "C" void WINAPI Sleep(DWORD dwMilliseconds) {
-  if (dwMilliseconds == INFINITE) {
-    for (;;) ::pause();
-  }
-  struct timespec remaining = {static_cast<time_t>(dwMilliseconds / 1000),
-                               static_cast<long>(dwMilliseconds % 1000) * 1000000L};
-  while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-  }
-}
-
 // nNumber * nNumerator / nDenominator with a 64-bit intermediate, rounded half away from zero (the half
 // being nDenominator / 2 in integers). -1 when the denominator is 0 or the result does not fit in 32 bits,
 // where -2147483648 counts as not fitting.

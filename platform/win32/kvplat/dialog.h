@@ -24,7 +24,5 @@ bool IsDialogEnded(HWND dialog);
 // The dialog that contains a window (the window itself when it is a dialog), or null.
 HWND OwningDialog(HWND hwnd);
 
-// The control that Enter presses when the focus is not on a push button.
-HWND DefaultButton(HWND dialog);
 
 }  // namespace kvplat

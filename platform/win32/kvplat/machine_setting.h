@@ -40,6 +40,5 @@ void ApplyMachineSetting();
 
 // What ApplyMachineSetting set.
 const std::string &MachineValue();
-uint32_t ServedDomain();
 
 }  // namespace kvplat

@@ -56,7 +56,5 @@ const WindowClass *FindWindowClass(const std::string &name);  // case-insensitiv
 HWND CreateWindowState(const std::string &className, const std::string &text, DWORD style, DWORD exStyle,
                        const RECT &rect, HWND parent, int id);
 
-// Every top-level window that exists, oldest first.
-std::vector<HWND> TopLevelWindows();
 
 }  // namespace kvplat

@@ -128,6 +128,4 @@ void ApplyMachineSetting() {
 
 const std::string &MachineValue() { return Applied().value; }
 
-uint32_t ServedDomain() { return Applied().domain; }
-
 }  // namespace kvplat

@@ -1,7 +1,6 @@
 // Icons: LoadIconA decodes every image of an RT_GROUP_ICON into an IconState, and the handle is the
 // address of that state. As on Windows, LoadIconA's icons are shared: loading the same group again gives
-// the same handle, and DestroyIcon leaves a shared icon alone. LoadIconA(NULL, IDI_APPLICATION) gives the
-// system's stock application icon, drawn here.
+// the same handle. The system's stock icons (LoadIconA(NULL, ...)) are not here: the program has its own.
 #include <windows.h>
 
 #include <cstdlib>
@@ -23,7 +22,6 @@ struct IconTable {
   std::vector<std::unique_ptr<IconState>> icons;  // never freed: every handle stays valid
   std::set<const IconState *> valid;
   std::map<HRSRC, HICON> byGroup;
-  HICON stockApplication = nullptr;
 };
 
 IconTable &GetIconTable() {
@@ -49,37 +47,6 @@ int PreferredImage(const std::vector<IconImage> &images) {
   return best;
 }
 
-// The stock application icon: a plain window with a blue caption, at 32 and 16 pixels.
-IconImage StockWindow(int size) {
-  IconImage image;
-  image.width = image.height = size;
-  image.bitCount = 32;
-  image.argb.assign(static_cast<std::size_t>(size) * size, 0);
-  const int left = size / 16, top = size / 8, right = size - size / 16, bottom = size - size / 8;
-  const int caption = top + size / 8 + 1;
-  for (int y = top; y < bottom; ++y) {
-    for (int x = left; x < right; ++x) {
-      bool frame = x == left || x == right - 1 || y == top || y == bottom - 1;
-      uint32_t c = frame ? 0xFF404040u : y < caption ? 0xFF0A246Au : 0xFFFFFFFFu;
-      image.argb[static_cast<std::size_t>(y) * size + x] = c;
-    }
-  }
-  return image;
-}
-
-HICON LoadStockIcon(IconTable &table, LPCSTR name) {
-  if (!IS_INTRESOURCE(name) || LOWORD(name) != LOWORD(IDI_APPLICATION)) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
-  }
-  if (!table.stockApplication) {
-    IconState state;
-    state.images = {StockWindow(32), StockWindow(16)};
-    table.stockApplication = Register(table, std::move(state));
-  }
-  return table.stockApplication;
-}
-
 std::string NameOf(LPCSTR name) { return IS_INTRESOURCE(name) ? std::to_string(LOWORD(name)) : std::string(name); }
 
 }  // namespace
@@ -98,8 +65,11 @@ extern "C" {
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
   kvplat::IconTable &table = kvplat::GetIconTable();
   std::lock_guard<std::mutex> lock(table.mutex);
-  if (!hInstance) return kvplat::LoadStockIcon(table, lpIconName);
-
+  if (!hInstance) {
+    kvplat::ReportUnimplemented("LoadIconA(NULL, ...): the system's stock icons");
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
   HMODULE module = hInstance;
   HRSRC group = FindResourceA(module, lpIconName, RT_GROUP_ICON);
   if (!group) return nullptr;
@@ -137,14 +107,6 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
   HICON icon = kvplat::Register(table, std::move(state));
   table.byGroup[group] = icon;
   return icon;
-}
-
-BOOL WINAPI DestroyIcon(HICON hIcon) {
-  if (!kvplat::IconFromHandle(hIcon)) {
-    SetLastError(ERROR_INVALID_CURSOR_HANDLE);
-    return FALSE;
-  }
-  return TRUE;  // every icon of LoadIconA is shared and stays valid
 }
 
 }  // extern "C"

@@ -15,11 +15,6 @@ bool IsDialogEnded(HWND dialog) {
   return !state || state->ended;
 }
 
-HWND DefaultButton(HWND dialog) {
-  auto *state = StateOf<DialogState>(dialog);
-  return state ? GetDlgItem(dialog, state->defaultId) : nullptr;
-}
-
 namespace {
 
 RECT DialogUnitsToPixels(int x, int y, int cx, int cy, int baseX, int baseY) {
@@ -162,21 +157,6 @@ LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
   }
   return DefWindowProcA(hDlg, Msg, wParam, lParam);
-}
-
-BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect) {
-  auto *state = StateOf<DialogState>(hDlg);
-  if (!state || !lpRect) return FALSE;
-  lpRect->left = MulDiv(lpRect->left, state->baseUnitX, 4);
-  lpRect->right = MulDiv(lpRect->right, state->baseUnitX, 4);
-  lpRect->top = MulDiv(lpRect->top, state->baseUnitY, 8);
-  lpRect->bottom = MulDiv(lpRect->bottom, state->baseUnitY, 8);
-  return TRUE;
-}
-
-LONG WINAPI GetDialogBaseUnits(void) {
-  kvplat::FrontEnd &fe = kvplat::ActiveFrontEnd();
-  return MAKELONG(fe.BaseUnitX(), fe.BaseUnitY());
 }
 
 }  // extern "C"

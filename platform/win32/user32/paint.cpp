@@ -57,14 +57,6 @@ BOOL WINAPI DrawIcon(HDC hDC, int, int, HICON hIcon) {
   return TRUE;
 }
 
-BOOL WINAPI InvalidateRect(HWND hWnd, const RECT *, BOOL) {
-  if (!kvplat::FindWindowState(hWnd)) return FALSE;
-  kvplat::InvalidateWindow(hWnd);
-  return TRUE;
-}
-
-BOOL WINAPI UpdateWindow(HWND hWnd) { return kvplat::FindWindowState(hWnd) != nullptr; }
-
 int WINAPI GetSystemMetrics(int nIndex) {
   switch (nIndex) {
     case SM_CXSCREEN: return 1280;

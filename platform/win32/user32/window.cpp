@@ -90,13 +90,6 @@ HWND CreateWindowState(const std::string &className, const std::string &text, DW
   return hwnd;
 }
 
-std::vector<HWND> TopLevelWindows() {
-  std::vector<HWND> result;
-  for (auto &[key, window] : Windows())
-    if (!window->parent && !window->destroying) result.push_back(window->handle);
-  return result;
-}
-
 HWND OwningDialog(HWND hwnd) {
   for (Window *w = FindWindowState(hwnd); w; w = FindWindowState(w->parent))
     if (dynamic_cast<DialogState *>(w->state.get())) return w->handle;
@@ -141,14 +134,6 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   return w->proc(hWnd, Msg, wParam, lParam);
 }
 
-BOOL WINAPI PostMessageA(HWND, UINT Msg, WPARAM, LPARAM) {
-  // There is no message queue: every message of this program is sent.
-  char what[64];
-  snprintf(what, sizeof what, "PostMessageA(0x%04x)", Msg);
-  kvplat::ReportUnimplemented(what);
-  return FALSE;
-}
-
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   return lpPrevWndFunc ? lpPrevWndFunc(hWnd, Msg, wParam, lParam) : 0;
 }
@@ -164,16 +149,6 @@ BOOL WINAPI IsWindowVisible(HWND hWnd) {
 BOOL WINAPI IsWindowEnabled(HWND hWnd) {
   Window *w = FindWindowState(hWnd);
   return w && !(w->style & WS_DISABLED);
-}
-
-BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
-  Window *w = FindWindowState(hWnd);
-  if (!w) return FALSE;
-  BOOL wasDisabled = (w->style & WS_DISABLED) != 0;
-  if (bEnable) w->style &= ~WS_DISABLED;
-  else w->style |= WS_DISABLED;
-  if (wasDisabled != !bEnable) SendMessageA(hWnd, WM_ENABLE, bEnable, 0);
-  return wasDisabled;
 }
 
 BOOL WINAPI IsIconic(HWND hWnd) {
@@ -233,15 +208,6 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
   return static_cast<BOOL>(SendMessageA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)));
 }
 
-int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
-  if (!FindWindowState(hWnd)) return 0;
-  return static_cast<int>(SendMessageA(hWnd, WM_GETTEXT, nMaxCount, reinterpret_cast<LPARAM>(lpString)));
-}
-
-int WINAPI GetWindowTextLengthA(HWND hWnd) {
-  return static_cast<int>(SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0));
-}
-
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
   Window *w = FindWindowState(hWnd);
   if (!w) {
@@ -272,8 +238,6 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
   SetLastError(ERROR_INVALID_INDEX);
   return 0;
 }
-
-LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) { return static_cast<LONG>(GetWindowLongPtrA(hWnd, nIndex)); }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
   Window *w = FindWindowState(hWnd);
@@ -311,23 +275,6 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
   int border = (w->parent && (w->style & WS_BORDER)) ? 1 : 0;
   *lpRect = RECT{0, 0, std::max<LONG>(0, w->rect.right - w->rect.left - 2 * border),
                  std::max<LONG>(0, w->rect.bottom - w->rect.top - 2 * border)};
-  return TRUE;
-}
-
-BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
-  Window *w = FindWindowState(hWnd);
-  if (!w || !lpRect) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
-  RECT r = w->rect;
-  for (Window *p = FindWindowState(w->parent); p; p = FindWindowState(p->parent)) {
-    r.left += p->rect.left;
-    r.right += p->rect.left;
-    r.top += p->rect.top;
-    r.bottom += p->rect.top;
-  }
-  *lpRect = r;
   return TRUE;
 }
 

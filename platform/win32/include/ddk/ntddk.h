@@ -377,7 +377,6 @@ DECLSPEC_IMPORT void NTAPI WRITE_REGISTER_ULONG(volatile ULONG *Register, ULONG 
 #define DPFLTR_IHVDRIVER_ID 77
 #define DPFLTR_ERROR_LEVEL 0
 #define DPFLTR_WARNING_LEVEL 1
-#define DPFLTR_TRACE_LEVEL 2
 #define DPFLTR_INFO_LEVEL 3
 DECLSPEC_IMPORT ULONG DbgPrintEx(ULONG ComponentId, ULONG Level, PCSTR Format, ...)
     __attribute__((format(printf, 3, 4)));
