@@ -25,7 +25,8 @@ FUZZ_SECONDS  ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-PACKAGES := cmake g++ make pkg-config libfltk1.3-dev nlohmann-json3-dev libgtest-dev \
+PACKAGES := cmake g++ make pkg-config libfltk1.3-dev libfontconfig-dev libfreetype-dev nlohmann-json3-dev \
+            libgtest-dev fonts-wine \
             xvfb xauth xdotool x11-apps x11-utils x11-xserver-utils imagemagick icoutils pciutils \
             desktop-file-utils appstream mandoc \
             g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev

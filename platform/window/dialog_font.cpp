@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <FL/Enumerations.H>
+
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "kvplat/frontend.h"
@@ -16,9 +20,39 @@ BaseUnits ComputeBaseUnits(const std::function<double(std::string_view)> &width,
 
 namespace {
 
+int g_fontFace = FL_HELVETICA;
 int g_fontSize = 10;
 
+bool SameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+// The FontSubstitutes entries of Windows 2000 and later for the dialog fonts.
+struct Substitute {
+  std::string_view typeface;
+  std::string_view face;
+};
+constexpr Substitute kFontSubstitutes[] = {
+    {"MS Shell Dlg", "MS Sans Serif"},
+    {"MS Shell Dlg 2", "Tahoma"},
+};
+
 }  // namespace
+
+std::string SubstituteFace(std::string_view typeface) {
+  for (const Substitute &s : kFontSubstitutes)
+    if (SameName(s.typeface, typeface)) return std::string(s.face);
+  return std::string(typeface);
+}
+
+int WindowsLineHeight(const FaceMetrics &metrics, int pixels) {
+  if (metrics.unitsPerEm <= 0) return 0;
+  auto scaled = [&](int units) {
+    return static_cast<int>(std::lround(static_cast<double>(units) * pixels / metrics.unitsPerEm));
+  };
+  return scaled(metrics.winAscent) + scaled(metrics.winDescent);
+}
 
 int ChooseDialogFontSize(int dpi, const std::function<BaseUnits(int size)> &unitsAtSize) {
   constexpr int kPointsPerInch = 72;
@@ -33,7 +67,11 @@ int ChooseDialogFontSize(int dpi, const std::function<BaseUnits(int size)> &unit
 }
 
 int DialogFontSize() { return g_fontSize; }
-void SetDialogFontSize(int size) { g_fontSize = size; }
+int DialogFontFace() { return g_fontFace; }
+void SetDialogFont(int fltkFont, int size) {
+  g_fontFace = fltkFont;
+  g_fontSize = size;
+}
 
 TextWidthCache::TextWidthCache(std::function<double(std::string_view)> measure) : measure_(std::move(measure)) {
   ascii_.fill(-1);

@@ -88,6 +88,6 @@ bool DrawTextLine(std::string_view text, int x, int y, int width, Fl_Color color
   return shown == text;
 }
 
-void SelectDialogFont() { fl_font(FL_HELVETICA, DialogFontSize()); }
+void SelectDialogFont() { fl_font(DialogFontFace(), DialogFontSize()); }
 
 }  // namespace kvplat::window

@@ -1,6 +1,6 @@
 // Whether a control's text was drawn whole. Every widget tells it for each text it draws (a caption, a
 // cell, an edit's contents); nothing in the front end keeps it, but a listener may: the window tests list the
-// texts that a layout cuts, to compare the dialog at two resolutions.
+// texts that a layout cuts, at two resolutions.
 #pragma once
 #include <windows.h>
 

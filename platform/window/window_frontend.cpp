@@ -5,12 +5,14 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 #include "dialog_font.h"
 #include "dialog_window.h"
 #include "display.h"
 #include "draw3d.h"
+#include "font_face.h"
 #include "host/termination.h"
 #include "kvplat/dialog.h"
 #include "kvplat/input.h"
@@ -28,16 +30,19 @@ double MeasureInDialogFont(std::string_view text) {
   return fl_width(text.data(), static_cast<int>(text.size()));
 }
 
+// The FLTK font of a fontconfig family (Xft's names: a space for the regular style, then the family).
+Fl_Font FltkFont(const std::string &family) {
+  static std::map<std::string, Fl_Font> fonts;  // FLTK keeps the name's pointer: the map's keys stay put
+  auto [it, added] = fonts.try_emplace(" " + family, static_cast<Fl_Font>(FL_FREE_FONT + fonts.size()));
+  if (added) Fl::set_font(it->second, it->first.c_str());
+  return it->second;
+}
+
 class WindowFrontEnd : public FrontEnd {
  public:
   explicit WindowFrontEnd(int dpi) : widths_(MeasureInDialogFont), dpi_(dpi) {
-    window::SetDialogFontSize(window::ChooseDialogFontSize(dpi_, [](int size) {
-      window::SetDialogFontSize(size);
-      window::SelectDialogFont();
-      return window::ComputeBaseUnits(MeasureInDialogFont, fl_height());
-    }));
-    window::SelectDialogFont();
-    units_ = window::ComputeBaseUnits(MeasureInDialogFont, fl_height());
+    // Until a template names its own, the shell's dialog font, which message boxes are drawn in too.
+    ChooseFont("MS Shell Dlg 2", window::kDialogFontPoints);
     // A termination signal wakes Fl::wait through its pipe; the loops below then see it.
     if (kvhost::TerminationFd() >= 0) Fl::add_fd(kvhost::TerminationFd(), FL_READ, StopWatchingSignals);
   }
@@ -48,6 +53,11 @@ class WindowFrontEnd : public FrontEnd {
   int BaseUnitX() override { return units_.x; }
   int BaseUnitY() override { return units_.y; }
   int Dpi() override { return dpi_; }
+
+  void UseDialogFont(const std::string &typeface, int points) override {
+    if (typeface.empty() || points <= 0 || (typeface == typeface_ && points == points_)) return;
+    ChooseFont(typeface, points);
+  }
 
   void RunModalLoop(HWND dialog) override {
     Window *model = FindWindowState(dialog);
@@ -91,6 +101,32 @@ class WindowFrontEnd : public FrontEnd {
   }
 
  private:
+  // The face that serves the typeface, with Windows' arithmetic when it is Windows' own face: its size for
+  // the points, and base units from its letters and its own line height. Else the stand-in, as large as
+  // Windows' base units allow.
+  void ChooseFont(const std::string &typeface, int points) {
+    typeface_ = typeface;
+    points_ = points;
+    const window::ServedFace face = window::FindFace(window::SubstituteFace(typeface));
+    if (face.found) {
+      constexpr int kPointsPerInch = 72;
+      const int size = MulDiv(points, dpi_, kPointsPerInch);
+      window::SetDialogFont(FltkFont(face.family), size);
+      window::SelectDialogFont();
+      const int lineHeight = window::WindowsLineHeight(face.metrics, size);
+      units_ = window::ComputeBaseUnits(MeasureInDialogFont, lineHeight > 0 ? lineHeight : fl_height());
+    } else {
+      window::SetDialogFont(FL_HELVETICA, window::ChooseDialogFontSize(dpi_, [](int size) {
+                              window::SetDialogFont(FL_HELVETICA, size);
+                              window::SelectDialogFont();
+                              return window::ComputeBaseUnits(MeasureInDialogFont, fl_height());
+                            }));
+      window::SelectDialogFont();
+      units_ = window::ComputeBaseUnits(MeasureInDialogFont, fl_height());
+    }
+    widths_ = window::TextWidthCache(MeasureInDialogFont);
+  }
+
   // A dialog without DS_CENTER keeps its template position; one at the origin (as most templates say) is
   // centred on the screen, where a window manager would otherwise put its frame off the edge.
   static void PlaceOnScreen(DialogWindow *window, HWND dialog) {
@@ -112,6 +148,8 @@ class WindowFrontEnd : public FrontEnd {
   window::TextWidthCache widths_;
   window::BaseUnits units_;
   int dpi_;
+  std::string typeface_;  // the dialog font asked for last
+  int points_ = 0;
   std::vector<DialogWindow *> windows_;  // the dialogs in their modal loops, innermost last
 };
 

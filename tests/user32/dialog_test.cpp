@@ -2,6 +2,8 @@
 // dialog takes.
 #include <gtest/gtest.h>
 
+#include "kvplat/dialog.h"
+#include "kvplat/dlgtemplate.h"
 #include "kvplat/window.h"
 #include "message_log.h"
 #include "test_frontend.h"
@@ -70,6 +72,31 @@ TEST(Dialog, BuiltFromTheTemplateWithTheFocusOnTheFirstTabStop) {
   });
   EXPECT_EQ(result, IDCANCEL);
   EXPECT_EQ(g_log, (std::vector<std::string>{"INITDIALOG focus=1", "CLOSE", "COMMAND 2"}));
+  EXPECT_EQ(fe.dialogFonts, std::vector<std::string>{"MS Shell Dlg 2|8"}) << "DS_SHELLFONT in a DIALOGEX";
+}
+
+TEST(Dialog, TheTypefaceOfATemplate) {
+  struct Case {
+    bool extended;
+    DWORD style;
+    const char *typeface;
+    const char *expected;
+  };
+  const Case cases[] = {
+      {true, DS_SHELLFONT, "MS Shell Dlg", "MS Shell Dlg 2"},
+      {true, DS_SHELLFONT, "ms shell dlg", "MS Shell Dlg 2"},
+      {true, DS_SETFONT, "MS Shell Dlg", "MS Shell Dlg"},
+      {false, DS_SHELLFONT, "MS Shell Dlg", "MS Shell Dlg"},  // a DIALOG template
+      {true, DS_SHELLFONT, "Tahoma", "Tahoma"},
+      {true, DS_FIXEDSYS, "MS Shell Dlg", ""},  // no font of its own: the system font
+  };
+  for (const Case &c : cases) {
+    kvplat::DialogTemplate t;
+    t.extended = c.extended;
+    t.style = c.style | WS_POPUP;
+    t.typeface = c.typeface;
+    EXPECT_EQ(kvplat::DialogTypeface(t), c.expected) << c.typeface << " " << c.style << " " << c.extended;
+  }
 }
 
 TEST(Dialog, KeysTheDialogManagerTakes) {

@@ -15,6 +15,7 @@ class TestFrontEnd : public kvplat::FrontEnd {
  public:
   std::function<void(HWND)> body;
   std::vector<std::string> messageBoxes;  // "caption|text|type"
+  std::vector<std::string> dialogFonts;   // "typeface|points"
 
   TestFrontEnd() { kvplat::SetActiveFrontEnd(this); }
   ~TestFrontEnd() override { kvplat::SetActiveFrontEnd(nullptr); }
@@ -22,6 +23,9 @@ class TestFrontEnd : public kvplat::FrontEnd {
   int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * 6; }
   int BaseUnitX() override { return 6; }
   int BaseUnitY() override { return 13; }
+  void UseDialogFont(const std::string &typeface, int points) override {
+    dialogFonts.push_back(typeface + "|" + std::to_string(points));
+  }
   void RunModalLoop(HWND dialog) override {
     if (body) body(dialog);
     if (!kvplat::IsDialogEnded(dialog)) kvplat::input::CloseBox(dialog);

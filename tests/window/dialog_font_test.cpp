@@ -1,17 +1,25 @@
 // The dialog font's metrics: base units by Windows' rule, the choice of size, and the width cache.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "dialog_font.h"
+#include "font_face.h"
+#include "kvplat/diag.h"
 
 namespace {
 
 using kvplat::window::BaseUnits;
 using kvplat::window::ChooseDialogFontSize;
 using kvplat::window::ComputeBaseUnits;
+using kvplat::window::FaceMetrics;
+using kvplat::window::FindFace;
+using kvplat::window::ServedFace;
+using kvplat::window::SubstituteFace;
+using kvplat::window::WindowsLineHeight;
 using kvplat::window::TextWidthCache;
 
 TEST(DialogFont, BaseUnitsAreTheRoundedAverageLetterWidth) {
@@ -70,6 +78,45 @@ TEST(DialogFont, EightPointsAtTheResolutionWithinWindowsBaseUnits) {
     ASSERT_FALSE(asked.empty()) << c.face;
     EXPECT_EQ(asked.front(), (8 * c.dpi + 36) / 72) << c.face << ": the search starts at 8 points";
   }
+}
+
+TEST(DialogFont, TheFacesOfTheShellsDialogFonts) {
+  const std::map<std::string, std::string> faces = {{"MS Shell Dlg 2", "Tahoma"},
+                                                    {"ms shell dlg 2", "Tahoma"},
+                                                    {"MS Shell Dlg", "MS Sans Serif"},
+                                                    {"Tahoma", "Tahoma"},
+                                                    {"MS Shell Dlg 3", "MS Shell Dlg 3"}};
+  for (const auto &[typeface, face] : faces) EXPECT_EQ(SubstituteFace(typeface), face) << typeface;
+}
+
+TEST(DialogFont, WindowsLineHeightFromTheWindowsAscentAndDescent) {
+  // Tahoma's: 8 points is 13 pixels high at 96 dpi (11 pixels per em), 16 at 120 (13), 25 at 192 (21).
+  const FaceMetrics tahoma{2048, 2049, 423};
+  const std::map<int, int> heights = {{11, 13}, {13, 16}, {21, 25}};
+  for (const auto &[pixels, height] : heights) EXPECT_EQ(WindowsLineHeight(tahoma, pixels), height) << pixels;
+  EXPECT_EQ(WindowsLineHeight(FaceMetrics{}, 11), 0);
+}
+
+std::vector<std::string> g_diagLines;
+
+TEST(DialogFont, TahomaFromFontsWineElseAStandInThatSaysSoOnce) {
+  kvplat::SetDiagSink([](const std::string &line) { g_diagLines.push_back(line); });
+  const ServedFace missing = FindFace("Tahoma", "/nonexistent");
+  FindFace("Tahoma", "/nonexistent");
+  kvplat::SetDiagSink(nullptr);
+  if (missing.found) GTEST_SKIP() << "this system has a Tahoma of its own";
+  EXPECT_FALSE(missing.family.empty());
+  ASSERT_EQ(g_diagLines.size(), 1u);
+  EXPECT_EQ(g_diagLines[0],
+            "kelvorant: the dialog font Tahoma is not installed (Debian package fonts-wine): dialogs are drawn in " +
+                missing.family + ", whose texts may not fit their controls\n");
+
+  if (!std::filesystem::exists(std::string(kvplat::window::kWineFontDir) + "/tahoma.ttf"))
+    GTEST_SKIP() << "fonts-wine is not installed";
+  const ServedFace tahoma = FindFace("Tahoma");
+  EXPECT_TRUE(tahoma.found);
+  EXPECT_EQ(tahoma.family, "Tahoma");
+  EXPECT_EQ(WindowsLineHeight(tahoma.metrics, 11), 13) << "the OS/2 table's Windows metrics, not its typographic ones";
 }
 
 TEST(DialogFont, AsciiTextIsMeasuredOneCharacterAtATime) {

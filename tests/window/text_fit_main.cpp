@@ -1,7 +1,7 @@
 // kelvorant as it runs in a window, with an entry point of its own in place of the platform's start-up: once
 // the main dialog is shown, it paints the dialog again while listening to which control texts are drawn
 // whole (text_fit.h), closes the dialog as by its close box, and writes every cut text to the file named on
-// its command line, one "ID<TAB>text" line each, sorted. dpi.sh compares these lists at two resolutions.
+// its command line, one "ID<TAB>text" line each, sorted. dpi.sh wants them empty at two resolutions.
 #include <windows.h>
 
 #include <FL/Fl.H>

@@ -59,16 +59,18 @@ wait_for_window() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
 }
 
-# photograph FILE: the window, once the first frame is more than a blank face; sets colours.
+# photograph FILE: the window, once its first frame has come (the dialog is double-buffered, so a frame comes
+# whole: its face, the white of its fields, black text and the greys of its edges, where an empty window has
+# one or two colours; text drawn from a face's bitmaps, as Tahoma's at 96 dpi, adds no shades); sets colours.
 photograph() {
   colours=0
   for _ in $(seq 50); do
     import -window "$window" "$1" 2>/dev/null &&
       colours=$(convert "$1" -format %k info: 2>/dev/null || echo 0)
-    [ "${colours:-0}" -gt 16 ] && break
+    [ "${colours:-0}" -gt 4 ] && break
     sleep 0.1
   done
-  [ "${colours:-0}" -gt 16 ] || fail "the window shows nothing ($colours colours in $1)"
+  [ "${colours:-0}" -gt 4 ] || fail "the window shows nothing ($colours colours in $1)"
 }
 
 # click_exit: "Exit" is found from the window alone: the dialog is 428 x 320 dialog units and the window's

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "kvplat/window.h"
 
 namespace kvplat {
@@ -17,6 +19,13 @@ struct DialogState : ControlState {
   int baseUnitX = 0;      // the base units the template was laid out with
   int baseUnitY = 0;
 };
+
+struct DialogTemplate;
+
+// The typeface a template's dialog is drawn in: the one it names, except that a DIALOGEX template with
+// DS_SHELLFONT naming "MS Shell Dlg" gets "MS Shell Dlg 2", the shell's newer dialog font. Empty when the
+// template names none (no DS_SETFONT): the system font.
+std::string DialogTypeface(const DialogTemplate &tmpl);
 
 // True once EndDialog has been called for the dialog (or the window is gone).
 bool IsDialogEnded(HWND dialog);

@@ -23,6 +23,10 @@ class FrontEnd {
   // The resolution the front end draws at, in dots per inch (LOGPIXELSX). The system metrics and the common
   // controls' margins, given for 96 dpi, grow with it as they do for a DPI-aware Windows program.
   virtual int Dpi() { return kDefaultDpi; }
+  // The font of a dialog about to be laid out: the typeface its template names (after DialogTypeface) and
+  // its size in points. Text widths and base units are asked afterwards; a front end that draws with real
+  // fonts takes them from this one. The headless metrics do not depend on it.
+  virtual void UseDialogFont(const std::string & /*typeface*/, int /*points*/) {}
 
   // The modal loop of a dialog that has just been created and initialised: shows it and delivers input
   // until EndDialog has been called for it (IsDialogEnded).

@@ -1,5 +1,8 @@
 // The dialog manager: modal dialogs built from a dialog template, DefDlgProcA, EndDialog.
+#include <algorithm>
+#include <cctype>
 #include <string>
+#include <string_view>
 
 #include "kvplat/diag.h"
 #include "kvplat/dialog.h"
@@ -13,6 +16,15 @@ namespace kvplat {
 bool IsDialogEnded(HWND dialog) {
   auto *state = StateOf<DialogState>(dialog);
   return !state || state->ended;
+}
+
+std::string DialogTypeface(const DialogTemplate &tmpl) {
+  if (!(tmpl.style & DS_SETFONT)) return "";
+  static constexpr std::string_view kShellDlg = "MS Shell Dlg";
+  const bool shellDlg = std::equal(tmpl.typeface.begin(), tmpl.typeface.end(), kShellDlg.begin(), kShellDlg.end(),
+                                   [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
+  if (shellDlg && tmpl.extended && (tmpl.style & DS_SHELLFONT) == DS_SHELLFONT) return "MS Shell Dlg 2";
+  return tmpl.typeface;
 }
 
 namespace {
@@ -43,6 +55,7 @@ bool ReturnsResultDirectly(UINT msg) {
 
 HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC proc) {
   FrontEnd &fe = ActiveFrontEnd();
+  if (tmpl.style & DS_SETFONT) fe.UseDialogFont(DialogTypeface(tmpl), tmpl.pointSize);
   int baseX = fe.BaseUnitX(), baseY = fe.BaseUnitY();
   RECT rect = DialogUnitsToPixels(tmpl.x, tmpl.y, tmpl.cx, tmpl.cy, baseX, baseY);
   HWND dialog = CreateWindowState(tmpl.windowClass.empty() ? "#32770" : tmpl.windowClass, tmpl.title,
