@@ -82,6 +82,7 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define DS_NOFAILCREATE 0x10L
 #define DS_SETFONT 0x40L
 #define DS_CENTER 0x800L
+#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
 
 /* Button styles, notifications and messages */
 #define BS_PUSHBUTTON 0x00000000L
