@@ -3,7 +3,9 @@
 #   apt-get install ./kelvorant_VERSION_ARCH.deb
 # then the installed launcher started headless on the demo machine, from a folder of its own, with a script
 # that dumps the dialog: its device list must be the demo machine's (demo-device-list.txt), as root and as an
-# ordinary user through pkexec (tests/pkexec_check.sh); and as root in a window under a virtual X server,
+# ordinary user through pkexec (tests/pkexec_check.sh); its command line (tests/arguments_check.sh: every
+# option, a dump given as a relative FILE from another folder, --help, --version against the version
+# resource, mistakes); and as root in a window under a virtual X server,
 # closed by a click on its Exit (the window tests' tests/window/x11_session.sh). Then the package
 # and the packages its installation brought in are purged, and nothing may be left behind: no package, and
 # no file or folder in the system's folders (/etc, /usr, /var, /run, ...) that was not there before.
@@ -57,6 +59,8 @@ echo "the installed kelvorant shows the demo machine's $(wc -l <"$work/device-li
 [ ! -s "$work/stderr" ] || fail "the installed kelvorant said: $(cat "$work/stderr")"
 # An ordinary user's start through the real pkexec, granted and refused.
 "$here/tests/pkexec_check.sh" "$here/tests/demo-device-list.txt" || exit 1
+# The installed launcher's command line.
+"$here/tests/arguments_check.sh" "$here/.." || exit 1
 
 # The installed kelvorant in a window: its window library comes from /usr/lib/kelvorant. The window tests'
 # functions look at statuses themselves (set +e).

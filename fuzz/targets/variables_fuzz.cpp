@@ -1,6 +1,7 @@
-// The platform's variables, as a launcher or a hostile environment hands them over: any bytes as the
-// command line (arguments separated by NUL), taken by TakeCommandLineVariables as the start-up takes argv,
-// then every parser of a variable's value over each value so set and over every argument as it is.
+// The command line and the platform's variables, as a launcher, a user or a hostile environment hands them
+// over: any bytes as the arguments (separated by NUL), read by ReadCommandLine as the start-up reads argv,
+// and again each as a FILE after "--"; then every parser of a variable's value over each value so set and
+// over every argument as it is.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -69,6 +70,23 @@ const VariableParser kParsers[] = {
 
 constexpr size_t kMaxArguments = 64;
 
+// Every variable that the command line could set, unset, so that what the reading sets can be told.
+std::vector<std::string> NamesItCouldSet(const std::vector<std::string> &arguments) {
+  std::vector<std::string> names = {"KELVORANT_MACHINE", "KELVORANT_TRACE"};
+  for (const std::string &argument : arguments)
+    if (argument.starts_with("KELVORANT_") && argument.find('=') != std::string::npos)
+      names.push_back(argument.substr(0, argument.find('=')));
+  for (const std::string &name : names) unsetenv(name.c_str());
+  return names;
+}
+
+kvplat::CommandLine Read(const std::vector<std::string> &arguments) {
+  std::vector<const char *> argv = {"kelvorant"};
+  for (const std::string &argument : arguments) argv.push_back(argument.c_str());
+  argv.push_back(nullptr);
+  return kvplat::ReadCommandLine(static_cast<int>(argv.size()) - 1, argv.data());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -80,33 +98,56 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     arguments.emplace_back(rest.substr(0, end));
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
   }
-  std::vector<char *> argv = {const_cast<char *>("kelvorant")};
-  for (std::string &argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  const std::vector<char *> given = argv;
+  using Action = kvplat::CommandLine::Action;
 
-  int argc = static_cast<int>(argv.size()) - 1;
-  kvplat::TakeCommandLineVariables(&argc, argv.data());
+  // After "--" every argument is a FILE: one names a file, never a word of KELVORANT_MACHINE, with its
+  // domain; an empty one or a second one is refused.
+  std::vector<std::string> files = {"--"};
+  files.insert(files.end(), arguments.begin(), arguments.end());
+  std::vector<std::string> names = NamesItCouldSet(arguments);
+  kvplat::CommandLine line = Read(files);
+  const char *machineText = std::getenv("KELVORANT_MACHINE");
+  FUZZ_CHECK(line.action == Action::kRun || line.action == Action::kRefuse);
+  FUZZ_CHECK((line.action == Action::kRefuse) == (arguments.size() > 1 || (arguments.size() == 1 && arguments[0].empty())));
+  FUZZ_CHECK((machineText != nullptr) == (line.action == Action::kRun && arguments.size() == 1));
+  if (machineText) {
+    kvplat::MachineVariable machine;
+    std::string why;
+    FUZZ_CHECK(kvplat::ParseMachineVariable(machineText, &machine, &why));
+    FUZZ_CHECK(machine.kind == kvplat::MachineVariable::Kind::kValue && !machine.file.empty());
+    FUZZ_CHECK(std::string_view(machineText).ends_with(arguments[0]));
+    kvsys::MachineChoice choice;
+    FUZZ_CHECK(!kvsys::ParseMachineValue(machine.value, &choice, &why) ||
+               (choice.kind != kvsys::MachineKind::kHal && choice.kind != kvsys::MachineKind::kDemo));
+  }
+  for (const std::string &name : names) unsetenv(name.c_str());
 
-  // The arguments kept are the others, in their order; each taken one is in the environment, the last of a
-  // name winning.
-  FUZZ_CHECK(argc >= 1 && argv[argc] == nullptr && argv[0] == given[0]);
-  std::vector<std::string> names;
-  for (size_t i = 1, kept = 1; i + 1 < given.size(); ++i) {
-    if (kept < static_cast<size_t>(argc) && argv[kept] == given[i]) {
-      ++kept;
-      continue;
+  // As given: a refused line sets nothing, and says why; else each KELVORANT_NAME=VALUE argument before
+  // "--" is in the environment, the last of a name winning, unless an option names the same variable.
+  names = NamesItCouldSet(arguments);
+  line = Read(arguments);
+  FUZZ_CHECK((line.action == Action::kRefuse) != line.mistake.empty());
+  if (line.action == Action::kRefuse) {
+    for (const std::string &name : names) FUZZ_CHECK(std::getenv(name.c_str()) == nullptr);
+  } else {
+    // An argument that is no variable may be an option or the FILE, which set MACHINE or TRACE over it.
+    bool others = false;
+    for (const std::string &argument : arguments)
+      others = others || !argument.starts_with("KELVORANT_") || argument.find('=') == std::string::npos;
+    for (size_t i = 0; i < arguments.size() && arguments[i] != "--"; ++i) {
+      const std::string &argument = arguments[i];
+      const size_t equals = argument.find('=');
+      if (!argument.starts_with("KELVORANT_") || equals == std::string::npos) continue;
+      if (i > 0 && arguments[i - 1].starts_with("-")) continue;  // perhaps the value of an option
+      const std::string name = argument.substr(0, equals);
+      bool last = true;
+      for (size_t j = i + 1; j < arguments.size() && arguments[j] != "--"; ++j)
+        if (arguments[j].starts_with(name + "=")) last = false;
+      const char *value = std::getenv(name.c_str());
+      FUZZ_CHECK(value != nullptr);
+      if (last && !(others && (name == "KELVORANT_MACHINE" || name == "KELVORANT_TRACE")))
+        FUZZ_CHECK(argument.substr(equals + 1) == value);
     }
-    const std::string_view taken = given[i];
-    const size_t equals = taken.find('=');
-    FUZZ_CHECK(equals != std::string_view::npos && taken.starts_with("KELVORANT_"));
-    names.emplace_back(taken.substr(0, equals));
-    const char *value = std::getenv(names.back().c_str());
-    FUZZ_CHECK(value != nullptr);
-    bool last = true;
-    for (size_t j = i + 1; j + 1 < given.size(); ++j)
-      if (std::string_view(given[j]).starts_with(taken.substr(0, equals + 1))) last = false;
-    if (last) FUZZ_CHECK(taken.substr(equals + 1) == value);
   }
 
   for (const VariableParser &parser : kParsers) {

@@ -2,7 +2,9 @@
 # The launcher of an installed kelvorant (cmake --install into a staging folder), as root and as an
 # ordinary user, with a stand-in for pkexec (pkexec_stub.sh) that records its folder and arguments and
 # grants, dismisses or refuses. Every run is headless on the demo machine with a script that dumps the
-# dialog; its device list must be the one that the built program shows when started directly.
+# dialog; its device list must be the one that the built program shows when started directly. Its arguments
+# reach pkexec with their paths made absolute; those that it does not take for a run are the program's to
+# refuse, with no password asked for; as root, every option is checked by arguments_check.sh.
 #
 #   launcher_test.sh BUILD_DIR OUTDIR
 #
@@ -88,6 +90,16 @@ $log
 and not as
 $want"
 
+# Its arguments reach the program after the variables, their paths made absolute.
+run arguments user DISPLAY=:99 STUB_PKEXEC=1 -- -t trace.txt --machine=sysfs:sys
+want=$(printf '%s\n' "$program_dir" --keep-cwd "$program_dir/kelvorant" KELVORANT_MACHINE=demo \
+  "KELVORANT_SCM_DIR=$work/scm-arguments/db" KELVORANT_UI=headless "KELVORANT_UI_DUMP=$work/caller/dump.jsonl" \
+  "KELVORANT_UI_SCRIPT=$work/caller/script.txt" -t "$work/caller/trace.txt" "--machine=sysfs:$work/caller/sys")
+[ "$log" = "$want" ] || fail "arguments: pkexec was called as
+$log
+and not as
+$want"
+
 # 2. Refused, dismissed, not asked for, not possible: the program runs as the user, who is told once.
 for case in "dismissed DISPLAY=:99 STUB_PKEXEC=126 -- " "refused DISPLAY=:99 STUB_PKEXEC=127 -- " \
             "unprivileged DISPLAY=:99 STUB_PKEXEC=1 -- --unprivileged" "nodisplay DISPLAY= STUB_PKEXEC=1 -- "; do
@@ -114,9 +126,15 @@ if [ "$(id -u)" -eq 0 ]; then
   shows_demo root
 fi
 
-# 5. Arguments it does not know.
-for bad in --root KELVORANT_machine=demo; do
-  run bad user STUB_PKEXEC=1 -- "$bad"
-  [ "$status" -eq 2 ] && [ -z "$log" ] || fail "$bad: exit status $status: $err"
+# 5. Arguments it does not take: the program says so, and no password is asked for.
+for bad in --root KELVORANT_machine=demo "a.txt b.txt"; do
+  read -r -a words <<<"$bad"
+  run bad user DISPLAY=:99 STUB_PKEXEC=run -- "${words[@]}"
+  [ "$status" -eq 2 ] && [ -z "$log" ] && [[ $err == *"Try 'kelvorant --help'"* ]] || fail "$bad: exit status $status: $err"
 done
+
+# 6. Every option, as root (packaging/tests/arguments_check.sh, which the package test runs too).
+if [ "$(id -u)" -eq 0 ]; then
+  "$here/arguments_check.sh" "$here/../.." "$launcher" || exit 1
+fi
 echo "PASS: the launcher of $work/stage/usr as $( [ "$(id -u)" -eq 0 ] && echo "root and nobody" || id -un)"

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <regex>
 #include <thread>
 
 #include "harness.h"
@@ -101,8 +102,7 @@ TEST(Startup, ServiceLeftByAKilledRunIsRemovedAtTheNextStart) {
 }
 
 // What pkexec's launcher does: the platform's variables as KELVORANT_NAME=VALUE arguments, in an environment
-// that has none. They reach the platform as the environment would, and override it; other arguments and
-// other names are left alone, as the program takes nothing from its command line.
+// that has none. They reach the platform as the environment would, and override it.
 TEST(Startup, VariablesOnTheCommandLineActAsTheEnvironment) {
   Sandbox box;
   const std::string script = "click-row 1000 1\ndump\n";
@@ -122,13 +122,80 @@ TEST(Startup, VariablesOnTheCommandLineActAsTheEnvironment) {
   EXPECT_EQ(fromArguments.Dumps()[0], expected);
 
   // An argument beats the environment: a machine file that does not exist would stop the driver.
-  std::vector<std::string> withOthers = variables;
-  withOthers.insert(withOthers.begin(), {"/some/file", "kelvorant_machine=missing.json", "KELVORANT_=x"});
-  auto overriding = box.Run((box.Dir() / "missing.json").string(), "", none, withOthers);
+  auto overriding = box.Run((box.Dir() / "missing.json").string(), "", none, variables);
   EXPECT_EQ(overriding.exitCode, 0) << overriding.err;
   ASSERT_EQ(overriding.Dumps().size(), 1u) << overriding.err;
   EXPECT_EQ(overriding.Dumps()[0], expected);
   EXPECT_EQ(overriding.out, kNoService);
+}
+
+// The command line as GNU programs read theirs. FILE and --machine set the machine over KELVORANT_MACHINE
+// (here a file that does not exist, which would stop the driver), whether it comes from the environment or
+// as an argument; a FILE is a file even when it is named like a machine or an option. --help, --version
+// and mistakes are answered on their own, with nothing started.
+TEST(Startup, TheCommandLineNamesTheMachineOverItsVariableOrIsAnsweredAtOnce) {
+  Sandbox box;
+  const std::string dump = kvtest::ReadText((kvtest::DataDir() / "lspci" / "cap-ht.txt").string());
+  box.Write("demo", dump);
+  box.Write("-dump.txt", dump);
+  const std::string domains = (kvtest::DataDir() / "lspci" / "PCI-X-bridges-and-domains.txt").string();
+  const auto deviceList = [](const kvtest::RunResult &run) {
+    return run.Dumps().empty() ? Json() : run.Dumps()[0]["lists"]["1000"]["rows"];
+  };
+  const Json demoList = deviceList(box.Run("demo", "dump\n"));
+  const Json dumpList = deviceList(box.Run((box.Dir() / "demo").string(), "dump\n"));
+  const Json domainList = deviceList(box.Run(domains + "@0001", "dump\n"));
+  ASSERT_NE(demoList, dumpList);
+  ASSERT_NE(dumpList, domainList);
+
+  const std::string tryHelp = "Try 'kelvorant --help' for more information.\n";
+  const std::string usage = R"(Usage: kelvorant \[OPTION\]\.\.\. \[FILE\[@DDDD\]\]\n[\s\S]*)";
+  const std::string version = R"(kelvorant [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+\n)";
+  const struct {
+    std::vector<std::string> args;
+    const Json *served;  // the device list shown; null: nothing started, and standard output is `out`
+    std::string said;    // standard error
+    std::string out = "";
+  } cases[] = {
+      {{"demo"}, &dumpList, ""},
+      {{"-m", "demo"}, &demoList, ""},
+      {{"KELVORANT_MACHINE=missing.json", "-mdemo"}, &demoList, ""},
+      {{"--machine=" + domains + "@0001"}, &domainList, ""},
+      {{domains + "@0001"}, &domainList, ""},
+      {{"--", "-dump.txt"}, &dumpList, ""},
+      {{"--help"}, nullptr, "", usage},
+      {{"-hV"}, nullptr, "", usage},
+      {{"--version", "demo"}, nullptr, "", version},
+      {{"-V"}, nullptr, "", version},
+      {{"--frobnicate=1"}, nullptr, "kelvorant: unrecognized option '--frobnicate=1'\n" + tryHelp},
+      {{"--help", "-x"}, nullptr, "kelvorant: invalid option -- 'x'\n" + tryHelp},
+      {{"--trace"}, nullptr, "kelvorant: option '--trace' requires an argument\n" + tryHelp},
+      {{"-m"}, nullptr, "kelvorant: option requires an argument -- 'm'\n" + tryHelp},
+      {{"--version=2"}, nullptr, "kelvorant: option '--version' doesn't allow an argument\n" + tryHelp},
+      {{"--machine="}, nullptr, "kelvorant: option '--machine' has an empty argument\n" + tryHelp},
+      {{"a.txt", "-m", "demo"}, nullptr, "kelvorant: more than one machine: 'a.txt' and 'demo'\n" + tryHelp},
+      {{"KELVORANT_machine=demo"}, nullptr,
+       "kelvorant: 'KELVORANT_machine=demo' sets no variable: a name is KELVORANT_ and capitals, digits or _ (a "
+       "file named so is ./KELVORANT_machine=demo)\n" + tryHelp},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const kvtest::RunResult result = box.Run("missing.json", "dump\n", {}, c.args);
+    EXPECT_EQ(result.exitCode, c.served || c.said.empty() ? 0 : 2);
+    EXPECT_EQ(result.err, c.said);
+    if (c.served) {
+      EXPECT_EQ(deviceList(result), *c.served);
+    } else {
+      EXPECT_TRUE(result.lines.empty() && result.trace.empty()) << "nothing starts";
+      EXPECT_TRUE(std::regex_match(result.out, std::regex(c.out))) << result.out;
+    }
+  }
+
+  // --trace names the trace over KELVORANT_TRACE (the sandbox's trace.txt).
+  const kvtest::RunResult traced = box.Run("demo", "", {}, {"--trace", "option-trace.txt"});
+  EXPECT_EQ(traced.exitCode, 0) << traced.err;
+  EXPECT_TRUE(traced.trace.empty());
+  EXPECT_NE(kvtest::ReadText((box.Dir() / "option-trace.txt").string()), "");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The process entry point. It does with root what needs root and gives it up (rights.h), registers the
-// executable's resources, chooses the front end from KELVORANT_UI (the window front end from its library
+// The process entry point. It registers the executable's resources, reads the command line (command_line.h)
+// and answers --help and --version at once (about.h); else it does with root what needs root and gives it
+// up (rights.h), chooses the front end from KELVORANT_UI (the window front end from its library
 // beside the program, kvplat/window_library.h), opens the run's files (run_files.h) and calls the
 // application's WinMain, like the C runtime start-up of a Windows program.
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include <new>
 #include <string>
 
+#include "about.h"
 #include "command_line.h"
 #include "headless.h"
 #include "kvplat/diag.h"
@@ -82,22 +84,15 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(kvplat::RunFiles *files, std::F
   std::abort();
 }
 
-int Run(int argc, char **argv) {
-  kvplat::RegisterModuleResources(kv_embedded_resources);
-
+int Run() {
   kvplat::RunFiles files;
   std::FILE *dumpFile = nullptr;
   std::unique_ptr<kvplat::FrontEnd> frontEnd = ChooseFrontEnd(&files, &dumpFile);
   if (!frontEnd) return kExitPlatformFailure;
   kvplat::SetActiveFrontEnd(frontEnd.get());
 
-  std::string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += ' ';
-    commandLine += argv[i];
-  }
-
-  int status = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
+  char commandLine[] = "";  // every argument was the platform's
+  int status = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
 
   std::fflush(stdout);
   if (frontEnd->Failed()) status = kExitScriptError;
@@ -115,11 +110,24 @@ int Run(int argc, char **argv) {
 
 int main(int argc, char **argv) {
   std::set_terminate(SayUncaughtAndAbort);
+  kvplat::RegisterModuleResources(kv_embedded_resources);
+  const kvplat::CommandLine commandLine = kvplat::ReadCommandLine(argc, argv);
+  switch (commandLine.action) {
+    case kvplat::CommandLine::Action::kRefuse:
+      kvplat::Diag("%s", commandLine.mistake.c_str());
+      std::fputs("Try 'kelvorant --help' for more information.\n", stderr);
+      return kExitPlatformFailure;
+    case kvplat::CommandLine::Action::kHelp:
+      return kvplat::PrintUsage();
+    case kvplat::CommandLine::Action::kVersion:
+      return kvplat::PrintVersion();
+    case kvplat::CommandLine::Action::kRun:
+      break;
+  }
   if (!kvplat::CatchTerminationSignals()) return kExitPlatformFailure;
-  kvplat::TakeCommandLineVariables(&argc, argv);
-  if (!kvplat::PrepareRights()) return kExitPlatformFailure;
+  if (!kvplat::PrepareRights(commandLine.unprivileged)) return kExitPlatformFailure;
   try {
-    return Run(argc, argv);
+    return Run();
   } catch (const std::bad_alloc &) {
     // Memory ran out: the run ends at once, leaving no record of a driver that runs nowhere.
     kvplat::ReleaseMemoryReserve();

@@ -43,11 +43,16 @@ bool EnoughDescriptors() {
 
 }  // namespace
 
-bool PrepareRights() {
+bool PrepareRights(bool unprivileged) {
   std::optional<kvhost::User> user;
   std::string why;
   if (!kvhost::UserToBecome(&user, &why)) {
     Diag("%s", why.c_str());
+    return false;
+  }
+  if (unprivileged && !user && ::geteuid() == 0) {
+    Diag("--unprivileged: this is root's own run, with no user to run as (no SUDO_UID or PKEXEC_UID names "
+         "one): start kelvorant as an ordinary user, or without --unprivileged");
     return false;
   }
   MachineVariable machine;
@@ -60,9 +65,10 @@ bool PrepareRights() {
   const bool thisComputer = sysfs && machine.sysfsRoot == kLiveSysfsRoot;
   if (!EnoughDescriptors()) return false;
 
-  // This computer's functions are opened with the rights the process has now (root's, for a user), and a
-  // folder of the tests with the user's.
-  if (thisComputer && !OpenHalBuses(machine.sysfsRoot, machine.domain, true, &why)) {
+  // This computer's functions are opened with the rights the process has now (root's, for a user), unless
+  // asked for none, and a folder of the tests with the user's.
+  const bool asRoot = thisComputer && !unprivileged;
+  if (asRoot && !OpenHalBuses(machine.sysfsRoot, machine.domain, true, &why)) {
     Diag("%s", why.c_str());
     return false;
   }
@@ -71,7 +77,7 @@ bool PrepareRights() {
          user->name.empty() ? "no name" : user->name.c_str(), user->from.c_str(), why.c_str());
     return false;
   }
-  if (sysfs && !thisComputer && !OpenHalBuses(machine.sysfsRoot, machine.domain, false, &why)) {
+  if (sysfs && !asRoot && !OpenHalBuses(machine.sysfsRoot, machine.domain, thisComputer, &why)) {
     Diag("%s", why.c_str());
     return false;
   }

@@ -6,11 +6,16 @@
 // no root (the demo machine, a dump or machine file, a sysfs folder of the tests) gives root up before
 // anything is opened. A root login, with no user to become, keeps root, and the host's one opener guards
 // every path it opens.
+//
+// --unprivileged asks for the user's rights alone: root on behalf of a user becomes that user before it
+// opens anything, this computer's functions included (which then show their first 64 bytes), as for a
+// machine that needs no root. A root login has no user to become, and is refused: asked for no root, it
+// would otherwise run with all of it. A process that is not root has nothing to give up.
 #pragma once
 
 namespace kvplat {
 
 // False after saying why on standard error: the platform cannot start.
-bool PrepareRights();
+bool PrepareRights(bool unprivileged);
 
 }  // namespace kvplat
