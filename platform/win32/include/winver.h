@@ -3,6 +3,7 @@
 #include "windef.h"
 
 #define VS_VERSION_INFO 1
+#define VS_FFI_SIGNATURE 0xFEEF04BDL
 
 typedef struct tagVS_FIXEDFILEINFO {
   DWORD dwSignature;
