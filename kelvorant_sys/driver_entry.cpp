@@ -10,7 +10,6 @@
 
 #include "core/device_control.h"
 #include "core/machine_choice.h"
-#include "core/machine_open.h"
 #include "device_security.h"
 #include "kernel_ecam.h"
 #include "kernel_files.h"
@@ -81,7 +80,7 @@ NTSTATUS RunTestPortCommand(kvsys::Machine &machine, char *buffer, ULONG input_l
                             ULONG_PTR *information) {
   std::string text;
   const std::string_view command(buffer ? buffer : "", buffer ? input_length : 0);
-  const bool done = machine.Control(command, &text) == kvsys::ControlResult::kDone;
+  const bool done = machine.Control(command, &text);
   const size_t length = !buffer ? 0 : text.size() < output_length ? text.size() : output_length;
   std::copy_n(text.data(), length, buffer);
   *information = length;
@@ -129,12 +128,10 @@ void DriverUnload(PDRIVER_OBJECT driver) {
 
 // The machine that the service key asks for, or the one that fits this computer. False after saying why.
 bool OpenMachine(PUNICODE_STRING registry_path, kvsys::OpenedMachine *machine) {
-  std::string value, why;
-  kvsys::MachineSetting setting;
-  setting.present = kvsys::ReadServiceString(registry_path, kMachineValue, &value);
-  setting.text = value;
+  std::string value, why;  // empty when the key has no such value
+  kvsys::ReadServiceString(registry_path, kMachineValue, &value);
   kvsys::MachineChoice choice;
-  if (!kvsys::ChooseMachine(setting, kHalBus, &choice, &why)) {
+  if (!kvsys::ChooseMachine(value, kHalBus, &choice, &why)) {
     Say("the service value Machine is \"" + value + "\": " + why);
     return false;
   }

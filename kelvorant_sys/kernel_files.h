@@ -7,7 +7,7 @@
 #pragma once
 #include <string>
 
-#include "core/text_files.h"
+#include "core/machine_choice.h"
 #include "wdk.h"
 
 namespace kvsys {

@@ -1,4 +1,4 @@
-// The driver's request trace: a line (core/trace_line.h) for each request from user mode, appended to the
+// The driver's request trace: a line (core/device_control.h) for each request from user mode, appended to the
 // file that the service key's value Trace names; without the value there is none. A trace is a debugging
 // aid, not the device's work: when a write fails, the trace ends there, with a warning in the kernel's debug
 // output, and the requests go on being served.
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/trace_line.h"
+#include "core/device_control.h"
 #include "wdk.h"
 
 namespace kvsys {
