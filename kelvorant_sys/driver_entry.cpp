@@ -10,12 +10,8 @@
 
 #include "core/device_control.h"
 #include "core/machine_choice.h"
-#include "core/machine_open.h"
 #include "device_security.h"
-#include "kernel_ecam.h"
 #include "kernel_files.h"
-#include "request_trace.h"
-#include "service_key.h"
 #include "wdk.h"
 
 namespace {
@@ -23,10 +19,61 @@ namespace {
 const WCHAR kDeviceName[] = L"\\Device\\Kelvorant";
 const WCHAR kLinkName[] = L"\\DosDevices\\Kelvorant";
 const WCHAR kMachineValue[] = L"Machine";
+const WCHAR kTraceValue[] = L"Trace";
+
+// The driver's request trace: a line (core/device_control.h) for each request from user mode, appended to
+// the file that the service key's value Trace names; without the value there is none. A trace is a
+// debugging aid, not the device's work: when a write fails, the trace ends there, with a warning in the
+// kernel's debug output, and the requests go on being served.
+class RequestTrace {
+ public:
+  RequestTrace() = default;
+  ~RequestTrace() { Close(); }
+  RequestTrace(const RequestTrace &) = delete;
+  RequestTrace &operator=(const RequestTrace &) = delete;
+
+  // Opens the file that the value names, when there is one; false with the reason in *why when it cannot.
+  bool Open(PUNICODE_STRING registry_path, std::string *why) {
+    if (!kvsys::ReadServiceString(registry_path, kTraceValue, &path_) || path_.empty()) return true;
+    // FILE_APPEND_DATA alone: the kernel writes every line at the end of the file, whatever else appends to
+    // it meanwhile; the file is made when it is missing.
+    if (kvsys::OpenKernelFile(path_, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF, &file_, why))
+      return true;
+    *why = "the trace " + path_ + ": " + *why;
+    return false;
+  }
+
+  // Whether requests are traced: only then is a request's address taken from its input.
+  bool on() const { return file_ != nullptr; }
+
+  // Appends the line of one request; `address` was taken from its input before it was served.
+  void Write(uint32_t code, const kvsys::InputAddress &address, uint32_t domain,
+             const kvsys::RequestOutcome &outcome) {
+    char line[kvsys::kTraceLineBytes];
+    const size_t length = kvsys::FormatTraceLine(line, code, address, domain, outcome);
+    IO_STATUS_BLOCK io;
+    const NTSTATUS status =
+        ZwWriteFile(file_, nullptr, nullptr, nullptr, &io, line, static_cast<ULONG>(length), nullptr, nullptr);
+    if (NT_SUCCESS(status)) return;
+    DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_WARNING_LEVEL,
+               "KELVORANT.sys: the trace %s cannot be written (%s): it ends here\n", path_.c_str(),
+               kvsys::FileErrorReason(status).c_str());
+    Close();
+  }
+
+ private:
+  void Close() {
+    if (file_) ZwClose(file_);
+    file_ = nullptr;
+  }
+
+  HANDLE file_ = nullptr;
+  std::string path_;
+};
 
 struct DriverState {
   kvsys::OpenedMachine machine;
-  kvsys::RequestTrace trace;
+  RequestTrace trace;
   KMUTEX lock;  // one request at a time reaches the machine, and the trace holds them in their order
 };
 
@@ -45,12 +92,8 @@ void Say(const std::string &line) {
   DbgPrintEx(DPFLTR_IHVDRIVER_ID, DPFLTR_ERROR_LEVEL, "KELVORANT.sys: %s\n", line.c_str());
 }
 
-// What the device's extension holds.
-struct DeviceExtension {
-  DriverState *state;
-};
-
-DriverState *StateOf(PDEVICE_OBJECT device) { return static_cast<DeviceExtension *>(device->DeviceExtension)->state; }
+// The device's extension holds the state.
+DriverState *&StateOf(PDEVICE_OBJECT device) { return *static_cast<DriverState **>(device->DeviceExtension); }
 
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
   irp->IoStatus.Status = status;
@@ -81,7 +124,7 @@ NTSTATUS RunTestPortCommand(kvsys::Machine &machine, char *buffer, ULONG input_l
                             ULONG_PTR *information) {
   std::string text;
   const std::string_view command(buffer ? buffer : "", buffer ? input_length : 0);
-  const bool done = machine.Control(command, &text) == kvsys::ControlResult::kDone;
+  const bool done = machine.Control(command, &text);
   const size_t length = !buffer ? 0 : text.size() < output_length ? text.size() : output_length;
   std::copy_n(text.data(), length, buffer);
   *information = length;
@@ -129,12 +172,10 @@ void DriverUnload(PDRIVER_OBJECT driver) {
 
 // The machine that the service key asks for, or the one that fits this computer. False after saying why.
 bool OpenMachine(PUNICODE_STRING registry_path, kvsys::OpenedMachine *machine) {
-  std::string value, why;
-  kvsys::MachineSetting setting;
-  setting.present = kvsys::ReadServiceString(registry_path, kMachineValue, &value);
-  setting.text = value;
+  std::string value, why;  // empty when the key has no such value
+  kvsys::ReadServiceString(registry_path, kMachineValue, &value);
   kvsys::MachineChoice choice;
-  if (!kvsys::ChooseMachine(setting, kHalBus, &choice, &why)) {
+  if (!kvsys::ChooseMachine(value, kHalBus, &choice, &why)) {
     Say("the service value Machine is \"" + value + "\": " + why);
     return false;
   }
@@ -170,7 +211,7 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_
   PDEVICE_OBJECT device = nullptr;
   // Exclusive: one open file at a time, as the program keeps its one handle.
   NTSTATUS status =
-      IoCreateDevice(driver, sizeof(DeviceExtension), &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, TRUE, &device);
+      IoCreateDevice(driver, sizeof(DriverState *), &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, TRUE, &device);
   if (!NT_SUCCESS(status)) return status;
   status = kvsys::RestrictToAdministrators(device);
   if (!NT_SUCCESS(status)) {
@@ -186,7 +227,7 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_
     IoDeleteDevice(device);
     return status;
   }
-  static_cast<DeviceExtension *>(device->DeviceExtension)->state = state.release();
+  StateOf(device) = state.release();
 
   driver->MajorFunction[IRP_MJ_CREATE] = DispatchOpenClose;
   driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchOpenClose;

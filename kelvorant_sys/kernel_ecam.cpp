@@ -1,10 +1,8 @@
-#include "kernel_ecam.h"
-
 #include <cstddef>
 #include <memory>
 #include <vector>
 
-#include "wdk.h"
+#include "kernel_files.h"
 
 namespace kvsys {
 

@@ -13,24 +13,39 @@ namespace kvsys {
 
 namespace {
 
-// What a file is when ZwCreateFile refuses it for not being one ("a FIFO"), or null. The platform's file
-// routines answer with these statuses before they open the name (see its ddk/ntddk.h); on Windows a folder
-// answers STATUS_FILE_IS_A_DIRECTORY.
-const char *NotAFile(NTSTATUS status) {
-  switch (status) {
-    case STATUS_FILE_IS_A_DIRECTORY:
-      return "a folder";
-    case STATUS_PIPE_NOT_AVAILABLE:
-      return "a FIFO";
-    case STATUS_OBJECT_TYPE_MISMATCH:
-      return "a character device";
-    case STATUS_UNRECOGNIZED_VOLUME:
-      return "a block device";
-    case STATUS_IO_REPARSE_TAG_NOT_HANDLED:
-      return "a socket";
-    default:
-      return nullptr;
-  }
+struct StatusText {
+  NTSTATUS status;
+  const char *text;
+};
+
+// What a file is when ZwCreateFile refuses it for not being one ("a FIFO"). The platform's file routines
+// answer with these statuses before they open the name (see its ddk/ntddk.h); on Windows a folder answers
+// STATUS_FILE_IS_A_DIRECTORY.
+constexpr StatusText kNotAFile[] = {
+    {STATUS_FILE_IS_A_DIRECTORY, "a folder"},         {STATUS_PIPE_NOT_AVAILABLE, "a FIFO"},
+    {STATUS_OBJECT_TYPE_MISMATCH, "a character device"}, {STATUS_UNRECOGNIZED_VOLUME, "a block device"},
+    {STATUS_IO_REPARSE_TAG_NOT_HANDLED, "a socket"},
+};
+
+// Why a file routine failed, in the words of the C library's strerror.
+constexpr StatusText kFileErrors[] = {
+    {STATUS_OBJECT_NAME_NOT_FOUND, "No such file or directory"},
+    {STATUS_OBJECT_PATH_NOT_FOUND, "No such file or directory"},
+    {STATUS_ACCESS_DENIED, "Permission denied"},
+    {STATUS_IO_DEVICE_ERROR, "Input/output error"},
+    {STATUS_NAME_TOO_LONG, "File name too long"},
+    {STATUS_OBJECT_NAME_INVALID, "Invalid file name"},
+    {STATUS_INSUFFICIENT_RESOURCES, "Cannot allocate memory"},
+    {STATUS_TOO_MANY_OPENED_FILES, "Too many open files"},
+    {STATUS_DISK_FULL, "No space left on device"},
+    {STATUS_PIPE_BROKEN, "Broken pipe"},
+};
+
+template <size_t N>
+const char *TextOf(const StatusText (&table)[N], NTSTATUS status) {
+  for (const StatusText &entry : table)
+    if (entry.status == status) return entry.text;
+  return nullptr;
 }
 
 // The NT name of a Win32 path, as Windows makes it: \??\ and the path's segments joined by \, "." dropped and
@@ -57,10 +72,6 @@ std::string NtNameOf(const std::string &path) {
   return name;
 }
 
-std::string TooLong(uint64_t max_bytes) {
-  return "is longer than the " + std::to_string(max_bytes) + " bytes that are read from such a file";
-}
-
 // A file opened for reading, closed with its owner.
 class KernelFile {
  public:
@@ -73,6 +84,7 @@ class KernelFile {
 
   // Opens a regular file of at most max_bytes; false with the reason in *why.
   bool Open(const std::string &path, uint64_t max_bytes, std::string *why) {
+    max_bytes_ = max_bytes;
     if (!OpenKernelFile(path, GENERIC_READ, FILE_SHARE_READ, FILE_OPEN, &handle_, why)) return false;
     IO_STATUS_BLOCK io;
     FILE_STANDARD_INFORMATION info;
@@ -90,7 +102,8 @@ class KernelFile {
   }
 
   // Reads up to `length` bytes where the last read ended: the count, 0 at the end of the file, or -1 with
-  // the reason in *why.
+  // the reason in *why. The size was checked when the file was opened, but some files say 0 then (under
+  // /proc), and a file can grow.
   int64_t Read(char *buffer, ULONG length, std::string *why) {
     IO_STATUS_BLOCK io;
     LARGE_INTEGER offset;
@@ -102,12 +115,16 @@ class KernelFile {
       return -1;
     }
     offset_ += io.Information;
+    if (offset_ > max_bytes_) {
+      *why = "is longer than the " + std::to_string(max_bytes_) + " bytes that are read from such a file";
+      return -1;
+    }
     return static_cast<int64_t>(io.Information);
   }
 
  private:
   HANDLE handle_ = nullptr;
-  uint64_t offset_ = 0;
+  uint64_t offset_ = 0, max_bytes_ = 0;
 };
 
 constexpr ULONG kChunk = 64 * 1024;
@@ -123,7 +140,7 @@ bool KernelTextFiles::ReadLines(const std::string &path, const std::function<boo
   const size_t capacity = kMaxLineBytes + 1 + kChunk;
   std::unique_ptr<char[]> buffer(new char[capacity]);
   size_t begin = 0, end = 0;  // the unread bytes
-  uint64_t total = 0, line_number = 0;
+  uint64_t line_number = 0;
   bool at_end = false;
   for (;;) {
     const char *newline = static_cast<const char *>(std::memchr(buffer.get() + begin, '\n', end - begin));
@@ -146,12 +163,6 @@ bool KernelTextFiles::ReadLines(const std::string &path, const std::function<boo
     begin = 0;
     const int64_t n = file.Read(buffer.get() + end, static_cast<ULONG>(capacity - end), why);
     if (n < 0) return false;
-    total += static_cast<uint64_t>(n);
-    // The size was checked when the file was opened, but a file can grow.
-    if (total > kMaxDumpBytes) {
-      *why = TooLong(kMaxDumpBytes);
-      return false;
-    }
     end += static_cast<size_t>(n);
     at_end = n == 0;
   }
@@ -169,39 +180,12 @@ bool KernelTextFiles::ReadText(const std::string &path, std::string *text, std::
     const int64_t n = file.Read(buffer.get(), kChunk, why);
     if (n < 0) return false;
     if (n == 0) return true;
-    // Some files say 0 when they are opened (under /proc) or grow meanwhile.
-    if (text->size() + static_cast<size_t>(n) > kMaxMachineFileBytes) {
-      *why = TooLong(kMaxMachineFileBytes);
-      return false;
-    }
     text->append(buffer.get(), static_cast<size_t>(n));
   }
 }
 
 std::string FileErrorReason(NTSTATUS status) {
-  switch (status) {
-    case STATUS_OBJECT_NAME_NOT_FOUND:
-    case STATUS_OBJECT_PATH_NOT_FOUND:
-      return "No such file or directory";
-    case STATUS_ACCESS_DENIED:
-      return "Permission denied";
-    case STATUS_IO_DEVICE_ERROR:
-      return "Input/output error";
-    case STATUS_NAME_TOO_LONG:
-      return "File name too long";
-    case STATUS_OBJECT_NAME_INVALID:
-      return "Invalid file name";
-    case STATUS_INSUFFICIENT_RESOURCES:
-      return "Cannot allocate memory";
-    case STATUS_TOO_MANY_OPENED_FILES:
-      return "Too many open files";
-    case STATUS_DISK_FULL:
-      return "No space left on device";
-    case STATUS_PIPE_BROKEN:
-      return "Broken pipe";
-    default:
-      break;
-  }
+  if (const char *text = TextOf(kFileErrors, status)) return text;
   char text[32];
   std::snprintf(text, sizeof text, "NTSTATUS 0x%08X", static_cast<unsigned>(status));
   return text;
@@ -230,10 +214,46 @@ bool OpenKernelFile(const std::string &path, ACCESS_MASK access, ULONG share, UL
                                        nullptr, 0);
   if (!NT_SUCCESS(opened)) {
     *handle = nullptr;
-    const char *what = NotAFile(opened);
+    const char *what = TextOf(kNotAFile, opened);
     *why = what ? std::string("is ") + what + ", not a regular file" : "cannot open: " + FileErrorReason(opened);
     return false;
   }
+  return true;
+}
+
+bool ReadServiceString(PUNICODE_STRING key_path, PCWSTR name, std::string *out) {
+  out->clear();
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, key_path, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+  HANDLE key = nullptr;
+  if (!NT_SUCCESS(ZwOpenKey(&key, KEY_READ, &attributes))) return false;
+
+  UNICODE_STRING value_name;
+  RtlInitUnicodeString(&value_name, name);
+  // The size first, then the value: a path may be long.
+  ULONG length = 0;
+  KEY_VALUE_PARTIAL_INFORMATION header;
+  NTSTATUS status = ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, &header, sizeof header, &length);
+  std::unique_ptr<UCHAR[]> bytes;
+  if (status == STATUS_BUFFER_OVERFLOW && length >= sizeof header) {
+    bytes.reset(new UCHAR[length]);
+    status = ZwQueryValueKey(key, &value_name, KeyValuePartialInformation, bytes.get(), length, &length);
+  }
+  ZwClose(key);
+  const auto *info = bytes ? reinterpret_cast<const KEY_VALUE_PARTIAL_INFORMATION *>(bytes.get()) : &header;
+  if (!NT_SUCCESS(status) || (info->Type != REG_SZ && info->Type != REG_EXPAND_SZ)) return false;
+
+  // The data as stored, up to its terminating zero when it has one.
+  const auto *text = reinterpret_cast<const WCHAR *>(info->Data);
+  ULONG chars = info->DataLength / sizeof(WCHAR);
+  for (ULONG i = 0; i < chars; ++i) {
+    if (text[i] == 0) chars = i;
+  }
+  ULONG utf8 = 0;
+  RtlUnicodeToUTF8N(nullptr, 0, &utf8, text, chars * sizeof(WCHAR));
+  out->resize(utf8);
+  RtlUnicodeToUTF8N(out->data(), utf8, &utf8, text, chars * sizeof(WCHAR));
+  out->resize(utf8);
   return true;
 }
 

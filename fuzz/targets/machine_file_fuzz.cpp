@@ -5,7 +5,8 @@
 #include <string_view>
 
 #include "core/machine_file.h"
-#include "core/sim_loaders.h"
+#include "core/machine_choice.h"
+#include "driver_test_util.h"
 #include "fuzz_check.h"
 #include "serve_requests.h"
 
@@ -28,31 +29,7 @@ const char kDump[] =
     "100: 01 00 01 14 00 00 00 00 00 00 00 00 00 00 00 00\n"
     "140: 03 00 01 00 00 00 00 00 00 00 00 00 00 00 00 00\n";
 
-// The machine file is the fuzz input; every other path is the capture above, except "missing.txt".
-class MemoryFiles : public kvsys::TextFiles {
- public:
-  explicit MemoryFiles(std::string_view machine_file) : machine_file_(machine_file) {}
-
-  bool ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
-                 std::string *why) override {
-    if (path == "missing.txt" || path.ends_with("/missing.txt")) {
-      *why = "No such file or directory";
-      return false;
-    }
-    std::string_view text = path == kMachinePath ? machine_file_ : std::string_view(kDump);
-    while (!text.empty()) {
-      const size_t end = text.find('\n');
-      if (!on_line(text.substr(0, end))) return true;
-      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    }
-    return true;
-  }
-
-  static constexpr const char *kMachinePath = "machines/fuzz.json";
-
- private:
-  std::string_view machine_file_;
-};
+constexpr char kMachinePath[] = "machines/fuzz.json";
 
 }  // namespace
 
@@ -65,15 +42,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const bool parses = ParseMachineFile(text, &parsed, &why);
   FUZZ_CHECK(parses == why.empty());
 
-  MemoryFiles files(text);
+  // The machine file is the fuzz input; every other path is the capture above, except "missing.txt".
+  kvtest::TestFiles files([text](const std::string &path) -> std::optional<std::string> {
+    if (path == "missing.txt" || path.ends_with("/missing.txt")) return std::nullopt;
+    return std::string(path == kMachinePath ? text : kDump);
+  });
   FaultTable faults;
   std::string load_why;
-  auto machine = LoadJsonMachine(MemoryFiles::kMachinePath, 0, files, &faults, &load_why);
+  auto machine = LoadJsonMachine(kMachinePath, 0, files, &faults, &load_why);
   if (!parses) {
-    // The loader refuses the same file and names it before the reason. (It reads the file line by line, so
-    // the place of an error at the very end may count one more line end than the text has.)
-    FUZZ_CHECK(!machine);
-    FUZZ_CHECK(load_why.starts_with(std::string(MemoryFiles::kMachinePath) + ": "));
+    // The loader refuses the same file, naming it before the reason.
+    FUZZ_CHECK(!machine && load_why == std::string(kMachinePath) + ": " + why);
     return 0;
   }
   if (!machine) {

@@ -11,8 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/sim_loaders.h"
-#include "core/test_port.h"
+#include "core/machine_choice.h"
 #include "fuzz_check.h"
 #include "headless.h"
 #include "kvplat/diag.h"
@@ -154,9 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::unique_ptr<kvsys::SimMachine> machine = kvsys::LoadDemoMachine(0);
   kvplat::ScriptSurroundings surroundings{
       [](int) {},
-      [&machine](const std::string &command, std::string *why) {
-        return kvsys::RunTestPortCommand(*machine, command, why) == kvsys::ControlResult::kDone;
-      }};
+      [&machine](const std::string &command, std::string *why) { return machine->Control(command, why); }};
   std::unique_ptr<kvplat::FrontEnd> frontEnd =
       kvplat::MakeHeadlessFrontEnd(script, NullOutput(), "/dev/null", false, std::move(surroundings));
   kvplat::SetActiveFrontEnd(frontEnd.get());

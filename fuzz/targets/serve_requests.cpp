@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/device_control.h"
-#include "core/requests.h"
+#include "driver_test_util.h"
 #include "fuzz_check.h"
 
 namespace kvfuzz {
@@ -15,9 +15,9 @@ using namespace kvsys;
 
 // One request of `kind` at the address, its buffer filled with `fill`; returns the outcome and leaves the
 // buffer in *buffer. A request that is done carries its status word at the end of the buffer.
-RequestOutcome Send(SimMachine &machine, FaultTable &faults, RequestKind kind, const PciAddress &address,
-                    uint8_t fill, std::vector<uint8_t> *buffer) {
-  const RequestInfo &info = InfoOf(kind);
+RequestOutcome Send(SimMachine &machine, FaultTable &faults, uint32_t code, const PciAddress &address, uint8_t fill,
+                    std::vector<uint8_t> *buffer) {
+  const RequestInfo &info = *FindRequestByCode(code);
   buffer->assign(info.size, fill);
   const uint32_t bdf[3] = {address.bus, address.device, address.function};
   std::memcpy(buffer->data(), bdf, sizeof bdf);
@@ -25,7 +25,7 @@ RequestOutcome Send(SimMachine &machine, FaultTable &faults, RequestKind kind, c
       HandleDeviceControl(machine, faults, machine.domain(), info.code, buffer->data(), info.size, info.size);
   if (outcome.completion == Completion::kDone) {
     uint32_t status;
-    std::memcpy(&status, buffer->data() + info.status_at, sizeof status);
+    std::memcpy(&status, buffer->data() + info.size - sizeof status, sizeof status);
     FUZZ_CHECK(status == outcome.status);
   }
   return outcome;
@@ -35,8 +35,8 @@ RequestOutcome Send(SimMachine &machine, FaultTable &faults, RequestKind kind, c
 void CheckRead(const SimMachine &machine, FunctionIndex fn, const RequestInfo &info,
                const std::vector<uint8_t> &buffer) {
   const std::span<const uint8_t> image = machine.Image(fn);
-  for (uint32_t i = 0; i < info.data_length; ++i) {
-    const size_t at = info.first_byte + i;
+  for (uint32_t i = 0; i < info.size - kRequestAddressBytes - 4; ++i) {
+    const size_t at = (info.extended ? 0x100 : 0) + i;
     const uint8_t expected = at < image.size() ? image[at] : 0xff;
     FUZZ_CHECK(buffer[kRequestAddressBytes + i] == expected);
   }
@@ -45,39 +45,38 @@ void CheckRead(const SimMachine &machine, FunctionIndex fn, const RequestInfo &i
 void ServeFunction(SimMachine &machine, FaultTable &faults, FunctionIndex fn) {
   const PciAddress address = AddressOfIndex(machine.domain(), fn);
   std::vector<uint8_t> buffer, writable, w1c;
-  for (RequestKind read : {RequestKind::kReadConfig, RequestKind::kReadExtConfig}) {
+  for (uint32_t read : {IOCTL_READ_CONFIG, IOCTL_READ_EXT_CONFIG}) {
     const RequestOutcome outcome = Send(machine, faults, read, address, 0, &buffer);
     if (faults.empty()) {
       FUZZ_CHECK(outcome.completion == Completion::kDone);
-      CheckRead(machine, fn, InfoOf(read), buffer);
+      CheckRead(machine, fn, *FindRequestByCode(read), buffer);
     }
   }
 
-  FUZZ_CHECK(machine.Masks(fn, &writable, &w1c));
+  kvtest::MasksOf(machine, fn, &writable, &w1c);
   const std::vector<uint8_t> before(machine.Image(fn).begin(), machine.Image(fn).end());
   FUZZ_CHECK(writable.size() == before.size() && w1c.size() == before.size());
-  Send(machine, faults, RequestKind::kWriteConfig, address, 0xff, &buffer);
-  Send(machine, faults, RequestKind::kWriteExtConfig, address, 0xff, &buffer);
+  Send(machine, faults, IOCTL_WRITE_CONFIG, address, 0xff, &buffer);
+  Send(machine, faults, IOCTL_WRITE_EXT_CONFIG, address, 0xff, &buffer);
   const std::span<const uint8_t> after = machine.Image(fn);
   FUZZ_CHECK(after.size() == before.size());
   for (size_t i = 0; i < before.size(); ++i) FUZZ_CHECK(((before[i] ^ after[i]) & ~(writable[i] | w1c[i])) == 0);
 
-  Send(machine, faults, RequestKind::kWriteConfig, address, 0x00, &buffer);
-  Send(machine, faults, RequestKind::kWriteExtConfig, address, 0x00, &buffer);
+  Send(machine, faults, IOCTL_WRITE_CONFIG, address, 0x00, &buffer);
+  Send(machine, faults, IOCTL_WRITE_EXT_CONFIG, address, 0x00, &buffer);
   std::string why;
-  FUZZ_CHECK(machine.Control("reset " + FormatAddress(address), &why) == ControlResult::kDone);
+  FUZZ_CHECK(machine.Control("reset " + FormatAddress(address), &why));
 }
 
 }  // namespace
 
 void ServeEveryRequest(SimMachine &machine, FaultTable &faults, const std::vector<PciAddress> &more) {
-  const std::vector<FunctionIndex> functions = machine.Functions();
+  const std::vector<FunctionIndex> functions = kvtest::FunctionsOf(machine);
   for (size_t i = 0; i < functions.size() && i < kMaxFunctions; ++i) ServeFunction(machine, faults, functions[i]);
   std::vector<uint8_t> buffer;
   for (size_t i = 0; i < more.size() && i < kMaxFunctions; ++i)
-    for (RequestKind kind : {RequestKind::kReadConfig, RequestKind::kWriteConfig, RequestKind::kReadExtConfig,
-                             RequestKind::kWriteExtConfig})
-      Send(machine, faults, kind, more[i], 0x5a, &buffer);
+    for (uint32_t code : {IOCTL_READ_CONFIG, IOCTL_WRITE_CONFIG, IOCTL_READ_EXT_CONFIG, IOCTL_WRITE_EXT_CONFIG})
+      Send(machine, faults, code, more[i], 0x5a, &buffer);
 }
 
 }  // namespace kvfuzz

@@ -3,7 +3,7 @@
 #pragma once
 #include <vector>
 
-#include "core/faults.h"
+#include "core/device_control.h"
 #include "core/sim_machine.h"
 
 namespace kvfuzz {

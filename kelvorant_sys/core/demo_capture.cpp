@@ -1,7 +1,7 @@
 // The capture goes into the driver's read-only data as it is, by the assembler's .incbin, in the Windows
 // build as in the Linux one; the build names the file (KV_DEMO_CAPTURE) and rebuilds this file when it
 // changes.
-#include "core/demo_capture.h"
+#include "core/machine_choice.h"
 
 #include <cstdint>
 

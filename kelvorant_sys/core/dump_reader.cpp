@@ -1,8 +1,6 @@
 #include "core/dump_reader.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 
 #include "core/pci_regs.h"
 
@@ -10,9 +8,9 @@ namespace kvsys {
 
 namespace {
 
-// "#" stands for a hex digit, any other character for itself; the text must begin with the pattern.
-bool MatchesPattern(std::string_view text, std::string_view pattern) {
-  if (text.size() < pattern.size()) return false;
+// The whole text has the pattern's shape: "#" stands for a hex digit, any other character for itself.
+bool HasShape(std::string_view text, std::string_view pattern) {
+  if (text.size() != pattern.size()) return false;
   for (size_t i = 0; i < pattern.size(); ++i)
     if (pattern[i] == '#' ? !IsHexDigit(text[i]) : pattern[i] != text[i]) return false;
   return true;
@@ -31,23 +29,7 @@ DumpReader::DumpReader(Sink sink) : sink_(std::move(sink)), image_(kExtendedSize
 
 bool DumpReader::Fail(std::string why) {
   error_ = std::move(why);
-  error_line_ = line_number_;
   return false;
-}
-
-bool DumpReader::StartsFunction(std::string_view line, PciAddress *address) {
-  // BB:DD.F with an optional domain of 4 or 5 digits, then a space or the end of the line.
-  size_t length = 0;
-  for (std::string_view pattern : {"##:##.#", "####:##:##.#", "#####:##:##.#"}) {
-    if (MatchesPattern(line, pattern) && (line.size() == pattern.size() || line[pattern.size()] == ' ')) {
-      length = pattern.size();
-      break;
-    }
-  }
-  if (!length) return false;
-  std::string why;
-  if (!ParsePciAddress(line.substr(0, length), address, &why)) return Fail(why);
-  return true;
 }
 
 bool DumpReader::ReadDataLine(std::string_view line) {
@@ -61,7 +43,7 @@ bool DumpReader::ReadDataLine(std::string_view line) {
   while (bytes.size() >= 2 && IsHexDigit(bytes[0]) && IsHexDigit(bytes[1]) && (bytes.size() == 2 || bytes[2] == ' ')) {
     if (offset >= kExtendedSize) return Fail("data line reaches past offset 0xfff");
     image_[offset++] = static_cast<uint8_t>(HexValue(bytes[0]) << 4 | HexValue(bytes[1]));
-    if (offset > length_) length_ = offset;
+    length_ = std::max(length_, size_t{offset});
     bytes.remove_prefix(bytes.size() == 2 ? 2 : 3);
   }
   if (!bytes.empty()) return Fail("malformed data line at " + Quote(bytes) + " (two-digit hex bytes expected)");
@@ -75,11 +57,14 @@ void DumpReader::EndFunction() {
 
 bool DumpReader::Feed(std::string_view line) {
   if (!error_.empty()) return false;
-  ++line_number_;
+  ++line_;
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
-  PciAddress address;
-  if (StartsFunction(line, &address)) {
+  const std::string_view head = line.substr(0, line.find(' '));
+  if (HasShape(head, "##:##.#") || HasShape(head, "####:##:##.#") || HasShape(head, "#####:##:##.#")) {
+    PciAddress address;
+    std::string why;
+    if (!ParsePciAddress(head, &address, &why)) return Fail(why);
     EndFunction();
     in_function_ = true;
     address_ = address;
@@ -89,7 +74,6 @@ bool DumpReader::Feed(std::string_view line) {
     length_ = 0;
     return true;
   }
-  if (!error_.empty()) return false;
   if (line.empty()) {
     EndFunction();
     return true;
@@ -97,32 +81,17 @@ bool DumpReader::Feed(std::string_view line) {
   return in_function_ ? ReadDataLine(line) : true;
 }
 
-void DumpReader::Finish() {
-  if (error_.empty()) EndFunction();
-}
-
-bool FeedText(DumpReader &reader, std::string_view text) {
+bool DumpReader::FeedText(std::string_view text) {
   while (!text.empty()) {
     const size_t end = text.find('\n');
-    const std::string_view line = text.substr(0, end);
-    if (!reader.Feed(line)) return false;
+    if (!Feed(text.substr(0, end))) return false;
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
   }
   return true;
 }
 
-DumpParse ParseDump(std::string_view text) {
-  DumpParse result;
-  DumpReader reader([&](const PciAddress &address, std::span<const uint8_t> image) {
-    result.functions.push_back({address, std::vector<uint8_t>(image.begin(), image.end())});
-  });
-  if (FeedText(reader, text)) {
-    reader.Finish();
-  } else {
-    result.error = reader.error();
-    result.error_line = reader.error_line();
-  }
-  return result;
+void DumpReader::Finish() {
+  if (error_.empty()) EndFunction();
 }
 
 }  // namespace kvsys

@@ -30,47 +30,30 @@ class DumpReader {
 
   explicit DumpReader(Sink sink);
 
-  // One line without its "\n". Returns false on a malformed line; error() and error_line() say why and where
+  // One line without its "\n". Returns false on a malformed line; error() says why and line() where
   // (counting from 1). After an error the reader takes nothing more.
   bool Feed(std::string_view line);
+  // Text of lines that end at "\n" (a last line without one counts); false at the first malformed line.
+  bool FeedText(std::string_view text);
   // The end of the text: delivers the last function.
   void Finish();
 
   const std::string &error() const { return error_; }
-  size_t error_line() const { return error_line_; }
+  size_t line() const { return line_; }
 
  private:
   bool Fail(std::string why);
-  bool StartsFunction(std::string_view line, PciAddress *address);
   bool ReadDataLine(std::string_view line);
   void EndFunction();
 
   Sink sink_;
-  size_t line_number_ = 0;
+  size_t line_ = 0;
   bool in_function_ = false;
   PciAddress address_;
   // On the heap, so that a reader is a small object on a kernel stack too.
   std::vector<uint8_t> image_;
   size_t length_ = 0;  // how far the data lines of the current function reach
   std::string error_;
-  size_t error_line_ = 0;
 };
-
-struct DumpFunction {
-  PciAddress address;
-  std::vector<uint8_t> image;
-};
-
-struct DumpParse {
-  std::vector<DumpFunction> functions;
-  std::string error;      // empty when the text is well formed
-  size_t error_line = 0;
-};
-
-// The whole text at once: lines end at "\n"; a last line without one counts.
-DumpParse ParseDump(std::string_view text);
-
-// Splits text into lines for a reader; returns false at the first malformed line.
-bool FeedText(DumpReader &reader, std::string_view text);
 
 }  // namespace kvsys

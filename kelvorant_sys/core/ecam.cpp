@@ -16,95 +16,59 @@ uint32_t LoadLe(const uint8_t *p, unsigned bytes) {
 
 uint64_t LoadLe64(const uint8_t *p) { return uint64_t{LoadLe(p + 4, 4)} << 32 | LoadLe(p, 4); }
 
+// Says why a table is refused, in *why; false.
 template <class... Values>
-std::string Said(const char *format, Values... values) {
+bool Refuse(std::string *why, const char *format, Values... values) {
   char text[160];
   std::snprintf(text, sizeof text, format, static_cast<unsigned long long>(values)...);
-  return text;
+  *why = text;
+  return false;
 }
 
-// The window of one request: mapped at construction, unmapped at destruction, whatever the request did.
-class MappedWindow {
- public:
-  MappedWindow(const PhysicalSpace &memory, uint64_t window)
-      : memory_(memory), base_(memory.map(memory.context, window, kEcamWindowBytes)) {}
-  ~MappedWindow() {
-    if (base_) memory_.unmap(memory_.context, base_, kEcamWindowBytes);
+// Reads [offset, offset + length) of a mapped window into out, byte i of the space at out[i - offset].
+void ReadDwords(const PhysicalSpace &memory, volatile uint32_t *base, unsigned offset, unsigned length, uint8_t *out) {
+  for (unsigned at = 0; at < length; at += 4) {
+    const uint32_t value = memory.read(memory.context, base + (offset + at) / 4);
+    for (unsigned i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
   }
-  MappedWindow(const MappedWindow &) = delete;
-  MappedWindow &operator=(const MappedWindow &) = delete;
+}
 
-  bool mapped() const { return base_ != nullptr; }
-  uint32_t Read(unsigned offset) const { return memory_.read(memory_.context, base_ + offset / 4); }
-  void Write(unsigned offset, uint32_t value) const { memory_.write(memory_.context, base_ + offset / 4, value); }
-
-  // Reads [offset, offset + length) into out, byte i of the space at out[i - offset].
-  void ReadRange(unsigned offset, unsigned length, uint8_t *out) const {
-    for (unsigned at = 0; at < length; at += 4) {
-      const uint32_t value = Read(offset + at);
-      for (unsigned i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-  }
-
- private:
-  const PhysicalSpace &memory_;
-  volatile uint32_t *base_;
-};
-
-struct WriteRun {
-  const MappedWindow *window;
-  unsigned first;
-  const uint8_t *data;
-};
-
-bool WriteDword(void *context, const RegisterWrite &write) {
-  const WriteRun &run = *static_cast<const WriteRun *>(context);
-  run.window->Write(write.offset, LoadLe(run.data + (write.offset - run.first), 4));
-  return true;
+// Maps the window for one request, lets `use` reach it and unmaps it; kFailed when it cannot be mapped.
+template <class Use>
+Access WithWindow(const PhysicalSpace &memory, uint64_t window, Use use) {
+  volatile uint32_t *base = memory.map(memory.context, window, kEcamWindowBytes);
+  if (!base) return Access::kFailed;
+  use(base);
+  memory.unmap(memory.context, base, kEcamWindowBytes);
+  return Access::kDone;
 }
 
 }  // namespace
 
 bool ParseMcfg(const uint8_t *table, size_t size, std::vector<EcamRange> *ranges, std::string *why) {
   ranges->clear();
-  if (size < kMcfgHeaderBytes) {
-    *why = Said("the firmware returned %llu bytes, less than its %llu-byte header", size, kMcfgHeaderBytes);
-    return false;
-  }
+  if (size < kMcfgHeaderBytes)
+    return Refuse(why, "the firmware returned %llu bytes, less than its %llu-byte header", size, kMcfgHeaderBytes);
   const uint32_t length = LoadLe(table + 4, 4);
-  if (LoadLe(table, 4) != LoadLe(reinterpret_cast<const uint8_t *>("MCFG"), 4)) {
-    *why = "its signature is not MCFG";
-    return false;
-  }
-  if (length < kMcfgHeaderBytes) {
-    *why = Said("its length %llu is less than its %llu-byte header", length, kMcfgHeaderBytes);
-    return false;
-  }
-  if (length > size) {
-    *why = Said("its length %llu is beyond the %llu bytes the firmware returned", length, size);
-    return false;
-  }
-  if (table[8] != kMcfgRevision) {
-    *why = Said("its revision is %llu, not %llu", table[8], kMcfgRevision);
-    return false;
-  }
-  if ((length - kMcfgHeaderBytes) % kMcfgEntryBytes != 0) {
-    *why = Said("its length %llu leaves %llu bytes after the header, not a whole number of %llu-byte entries", length,
-                length - kMcfgHeaderBytes, kMcfgEntryBytes);
-    return false;
-  }
+  if (LoadLe(table, 4) != LoadLe(reinterpret_cast<const uint8_t *>("MCFG"), 4))
+    return Refuse(why, "its signature is not MCFG");
+  if (length < kMcfgHeaderBytes)
+    return Refuse(why, "its length %llu is less than its %llu-byte header", length, kMcfgHeaderBytes);
+  if (length > size) return Refuse(why, "its length %llu is beyond the %llu bytes the firmware returned", length, size);
+  if (table[8] != kMcfgRevision) return Refuse(why, "its revision is %llu, not %llu", table[8], kMcfgRevision);
+  if ((length - kMcfgHeaderBytes) % kMcfgEntryBytes != 0)
+    return Refuse(why, "its length %llu leaves %llu bytes after the header, not a whole number of %llu-byte entries",
+                  length, length - kMcfgHeaderBytes, kMcfgEntryBytes);
   std::vector<EcamRange> found;
   for (size_t at = kMcfgHeaderBytes, entry = 0; at < length; at += kMcfgEntryBytes, ++entry) {
     const uint8_t *e = table + at;
     const EcamRange range{LoadLe64(e), e[10], e[11]};
-    if (range.end_bus < range.start_bus) {
-      *why = Said("entry %llu ends at bus %02llx, below its start bus %02llx", entry, range.end_bus, range.start_bus);
-      return false;
-    }
-    if (range.base % kEcamBusBytes != 0 || range.base > UINT64_MAX - (uint64_t{range.end_bus} + 1) * kEcamBusBytes) {
-      *why = Said("entry %llu has the base address 0x%llx, not 1 MB aligned or too high for its buses", entry, range.base);
-      return false;
-    }
+    if (range.end_bus < range.start_bus)
+      return Refuse(why, "entry %llu ends at bus %02llx, below its start bus %02llx", entry, range.end_bus,
+                    range.start_bus);
+    if (range.base % kEcamBusBytes != 0 || range.base > UINT64_MAX - (uint64_t{range.end_bus} + 1) * kEcamBusBytes)
+      return Refuse(why, "entry %llu has the base address 0x%llx, not 1 MB aligned or too high for its buses", entry,
+                    range.base);
     if (LoadLe(e + 8, 2) == 0) found.push_back(range);
   }
   *ranges = std::move(found);
@@ -120,20 +84,18 @@ uint64_t EcamWindowOf(const std::vector<EcamRange> &ranges, uint32_t bus, uint32
 }
 
 Access EcamRead(const PhysicalSpace &memory, uint64_t window, unsigned offset, unsigned length, uint8_t *out) {
-  const MappedWindow mapped(memory, window);
-  if (!mapped.mapped()) return Access::kFailed;
-  mapped.ReadRange(offset, length, out);
-  return Access::kDone;
+  return WithWindow(memory, window, [&](volatile uint32_t *base) { ReadDwords(memory, base, offset, length, out); });
 }
 
 Access EcamWrite(const PhysicalSpace &memory, uint64_t window, unsigned offset, unsigned length,
                  const uint8_t *data, uint8_t *present) {
-  const MappedWindow mapped(memory, window);
-  if (!mapped.mapped()) return Access::kFailed;
-  mapped.ReadRange(offset, length, present);
-  WriteRun run{&mapped, offset, data};
-  VisitRestoreWrites(offset, length, present, length, data, WriteDword, &run);
-  return Access::kDone;
+  return WithWindow(memory, window, [&](volatile uint32_t *base) {
+    ReadDwords(memory, base, offset, length, present);
+    VisitRestoreWrites(offset, length, present, length, data, [&](const RegisterWrite &write) {
+      memory.write(memory.context, base + write.offset / 4, LoadLe(data + (write.offset - offset), 4));
+      return true;
+    });
+  });
 }
 
 }  // namespace kvsys

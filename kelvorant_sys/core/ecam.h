@@ -5,8 +5,7 @@
 //
 // The table comes from the firmware table interface (ZwQuerySystemInformation, provider 'ACPI', table
 // 'MCFG'); a window is mapped uncached for one request and unmapped before the request completes, and is
-// read and written in aligned dwords only. The routines come in as function pointers so that the same code
-// runs in the driver and in the tests.
+// read and written in aligned dwords only. The routines come in as function pointers, as the HAL's do.
 #pragma once
 #include <cstddef>
 #include <cstdint>

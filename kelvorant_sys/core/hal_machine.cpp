@@ -13,21 +13,20 @@ namespace {
 constexpr uint16_t kInvalidVendorId = 0xffff;  // what an empty slot answers
 constexpr uint32_t kDevicesPerBus = 32;
 
-// The bus, slot and bytes of one write being carried out.
-struct WriteRun {
-  const HalBus *bus;
-  uint32_t bus_number;
-  uint32_t slot;
-  unsigned first;  // configuration offset of data[0]
-  const uint8_t *data;
-};
+bool Present(const HalBus &bus, uint32_t bus_number, uint32_t slot) {
+  uint16_t vendor = kInvalidVendorId;
+  const uint32_t n = bus.get(bus.context, bus_number, slot, &vendor, kRegVendorId, sizeof vendor);
+  return n == sizeof vendor && vendor != kInvalidVendorId;
+}
 
-bool WriteRegister(void *context, const RegisterWrite &write) {
-  const WriteRun &run = *static_cast<const WriteRun *>(context);
-  const uint32_t written =
-      run.bus->set(run.bus->context, run.bus_number, run.slot, run.data + (write.offset - run.first), write.offset,
-                   write.width);
-  return written == write.width;
+// Reads [offset, offset + length) into out; what the HAL does not return is 0xFF. Returns the byte count
+// that the HAL returned.
+uint32_t ReadRange(const HalBus &bus, uint32_t bus_number, uint32_t slot, unsigned offset, unsigned length,
+                   uint8_t *out) {
+  uint32_t n = bus.get(bus.context, bus_number, slot, out, offset, length);
+  if (n > length) n = length;
+  std::memset(out + n, 0xff, length - n);
+  return n;
 }
 
 }  // namespace
@@ -46,41 +45,24 @@ HalMachine::HalMachine(const HalBus &bus, EcamSpace ecam)
     : bus_(bus), ecam_(std::move(ecam)), present_(std::make_unique<uint8_t[]>(kExtendedSize)) {}
 HalMachine::~HalMachine() = default;
 
-bool HalMachine::Present(uint32_t bus, uint32_t slot) {
-  uint16_t vendor = kInvalidVendorId;
-  const uint32_t n = bus_.get(bus_.context, bus, slot, &vendor, kRegVendorId, sizeof vendor);
-  return n == sizeof vendor && vendor != kInvalidVendorId;
-}
-
-uint32_t HalMachine::ReadRange(uint32_t bus, uint32_t slot, unsigned offset, unsigned length, uint8_t *out) {
-  uint32_t n = bus_.get(bus_.context, bus, slot, out, offset, length);
-  if (n > length) n = length;
-  // Whatever the HAL left past its count is not configuration space.
-  std::memset(out + n, 0xff, length - n);
-  return n;
-}
-
-uint64_t HalMachine::EcamWindow(const PciAddress &a, unsigned offset) const {
-  return offset >= kStandardSize ? EcamWindowOf(ecam_.ranges, a.bus, a.device, a.function) : 0;
-}
-
 Access HalMachine::Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) {
   const PciAddress a = AddressOfIndex(0, fn);
   const uint32_t slot = PciSlotNumber(a.device, a.function);
   if (offset == kRegVendorId && length >= sizeof(uint16_t)) {
     // The read of the header brings the vendor ID along: one call to the HAL, not two.
-    const uint32_t n = ReadRange(a.bus, slot, offset, length, out);
+    const uint32_t n = ReadRange(bus_, a.bus, slot, offset, length, out);
     if (n >= sizeof(uint16_t) && (out[0] != 0xff || out[1] != 0xff)) return Access::kDone;
     if (n != 0) std::memset(out, 0xff, n);
     return Access::kAbsent;
   }
-  if (!Present(a.bus, slot)) {
+  if (!Present(bus_, a.bus, slot)) {
     std::memset(out, 0xff, length);
     return Access::kAbsent;
   }
-  const uint64_t window = EcamWindow(a, offset);
+  // Extended space on a bus that MCFG maps goes through ECAM, the rest through the HAL.
+  const uint64_t window = offset >= kStandardSize ? EcamWindowOf(ecam_.ranges, a.bus, a.device, a.function) : 0;
   if (!window) {
-    ReadRange(a.bus, slot, offset, length, out);
+    ReadRange(bus_, a.bus, slot, offset, length, out);
     return Access::kDone;
   }
   const Access access = EcamRead(ecam_.memory, window, offset, length, out);
@@ -91,20 +73,21 @@ Access HalMachine::Read(FunctionIndex fn, unsigned offset, unsigned length, uint
 Access HalMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) {
   const PciAddress a = AddressOfIndex(0, fn);
   const uint32_t slot = PciSlotNumber(a.device, a.function);
-  if (!Present(a.bus, slot)) return Access::kAbsent;
+  if (!Present(bus_, a.bus, slot)) return Access::kAbsent;
   if (length > kExtendedSize) length = kExtendedSize;
-  const uint64_t window = EcamWindow(a, offset);
+  const uint64_t window = offset >= kStandardSize ? EcamWindowOf(ecam_.ranges, a.bus, a.device, a.function) : 0;
   if (window) return EcamWrite(ecam_.memory, window, offset, length, data, present_.get());
   // Only what the HAL returned is known of the device, and only that is written back.
-  const uint32_t known = ReadRange(a.bus, slot, offset, length, present_.get());
-  WriteRun run{&bus_, a.bus, slot, offset, data};
-  const bool all_written = VisitRestoreWrites(offset, length, present_.get(), known, data, WriteRegister, &run);
+  const uint32_t known = ReadRange(bus_, a.bus, slot, offset, length, present_.get());
+  const bool all_written = VisitRestoreWrites(offset, length, present_.get(), known, data, [&](const RegisterWrite &w) {
+    return bus_.set(bus_.context, a.bus, slot, data + (w.offset - offset), w.offset, w.width) == w.width;
+  });
   return all_written ? Access::kDone : Access::kFailed;
 }
 
-ControlResult HalMachine::Control(std::string_view, std::string *text) {
+bool HalMachine::Control(std::string_view, std::string *text) {
   *text = "the HAL machine has no test port";
-  return ControlResult::kUnsupported;
+  return false;
 }
 
 }  // namespace kvsys

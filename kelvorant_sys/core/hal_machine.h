@@ -2,19 +2,15 @@
 // HalSetBusDataByOffset on PCIConfiguration): Windows' own HAL, or on Linux the platform's, which reads sysfs.
 // An address where nothing answers is absent, bytes the HAL does not return (extended space, on most
 // systems; all but the first 64 for an unprivileged reader of sysfs) read as 0xFF, and a write puts back
-// only the registers that differ from the device, highest first and never the identification registers
-// (the core's restore plan).
+// only what the restore plan (core/restore_plan.h) writes.
 //
 // Where the ACPI table MCFG maps the function's bus (core/ecam.h), its extended space (0x100-0xFFF) is
-// read and written through ECAM instead, which the HAL's routines do not reach on most systems; the
-// standard space stays with the HAL. It is the path both Windows and Linux take for the first 256 bytes,
-// it serialises with the system's own accesses, and it can write the command register as a 16-bit word:
-// ECAM here writes whole dwords only, and a dword at 0x04 would carry the status register's
-// write-one-to-clear bits along. The function must answer the HAL's vendor ID read (the present-check)
-// before its window is mapped.
-//
-// The routines come in as function pointers so that the machine is the same code in the driver and in the
-// tests, which give it a simulated bus.
+// read and written through ECAM instead, which the HAL's routines do not reach on most systems, once the
+// function has answered the HAL's vendor ID read. The standard space stays with the HAL: it is the path
+// both Windows and Linux take, it serialises with the system's own accesses, and it can write the command
+// register as a 16-bit word, where ECAM writes whole dwords and one at 0x04 would carry the status
+// register's write-one-to-clear bits along. The routines come in as function pointers, so that the tests
+// can give the machine a simulated bus.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -46,17 +42,9 @@ class HalMachine final : public Machine {
 
   Access Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) override;
   Access Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) override;
-  ControlResult Control(std::string_view command, std::string *text) override;
+  bool Control(std::string_view command, std::string *text) override;
 
  private:
-  bool Present(uint32_t bus, uint32_t slot);
-  // Reads [offset, offset + length) into out; what the HAL does not return is 0xFF. Returns the byte count
-  // that the HAL returned.
-  uint32_t ReadRange(uint32_t bus, uint32_t slot, unsigned offset, unsigned length, uint8_t *out);
-  // The physical address of the function's ECAM window when the request is for extended space on a bus
-  // that MCFG maps, else 0 (the HAL serves it).
-  uint64_t EcamWindow(const PciAddress &a, unsigned offset) const;
-
   HalBus bus_;
   EcamSpace ecam_;
   // The device's present bytes during a write, kept off the kernel stack; requests come one at a time.

@@ -1,4 +1,4 @@
-// A machine: the configuration space of the functions of one PCI domain, as one backend (the live sysfs, a
+// A machine: the configuration space of the functions of one PCI domain, as one backend (the HAL, or a
 // simulated machine built from a dump, a machine file or the built-in demo) provides it.
 #pragma once
 #include <cstdint>
@@ -16,14 +16,6 @@ enum class Access {
   kDone,
 };
 
-// Answers of the simulated hardware's test port.
-enum class ControlResult {
-  kDone,
-  kMalformed,    // the command cannot be parsed
-  kNoFunction,   // no such function in the machine
-  kUnsupported,  // this machine has no test port
-};
-
 class Machine {
  public:
   virtual ~Machine() = default;
@@ -35,10 +27,9 @@ class Machine {
   // Writes `length` bytes at `offset`; what the hardware keeps of them is the backend's matter.
   virtual Access Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) = 0;
 
-  // One test-port command ("reset 02:00.0", "poke 02:00.0 40 aa bb", "unplug 02:00.0", "plug 02:00.0",
-  // "writes 02:00.0"); kDone may come with the command's answer in *text, anything else comes with one line
-  // that says why.
-  virtual ControlResult Control(std::string_view command, std::string *text) = 0;
+  // One command of the simulated hardware's test port (core/sim_machine.h): true when it was done, with
+  // its answer (if any) in *text; false with one line in *text that says why not.
+  virtual bool Control(std::string_view command, std::string *text) = 0;
 };
 
 }  // namespace kvsys

@@ -2,49 +2,83 @@
 
 #include <cstdio>
 
-#include "core/machine_open.h"
-#include "core/pci_address.h"
+#include "core/dump_reader.h"
+#include "core/machine_file.h"
 
 namespace kvsys {
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+std::string DomainText(uint32_t domain) {
+  char text[12];
+  std::snprintf(text, sizeof text, "%04x", domain);
+  return text;
+}
 
+// The text is the word (in lower case), in any case.
 bool SameWord(std::string_view text, std::string_view word) {
   if (text.size() != word.size()) return false;
   for (size_t i = 0; i < text.size(); ++i)
-    if (Lower(text[i]) != word[i]) return false;
+    if ((text[i] >= 'A' && text[i] <= 'Z' ? text[i] - 'A' + 'a' : text[i]) != word[i]) return false;
   return true;
 }
 
-bool IsHal(std::string_view text) { return SameWord(text, "hal"); }
-bool IsDemo(std::string_view text) { return SameWord(text, "demo"); }
-bool IsMachineFile(std::string_view text) { return text.size() >= 5 && SameWord(text.substr(text.size() - 5), ".json"); }
-bool IsAnyPath(std::string_view text) { return !text.empty(); }
+DumpReader::Sink IntoMachine(SimMachine &machine) {
+  return [&machine](const PciAddress &address, std::span<const uint8_t> image) {
+    if (address.domain == machine.domain()) {
+      machine.Put(address.Index(), image);
+    } else {
+      machine.NoteOtherDomain(address.domain);
+    }
+  };
+}
 
-// The machine kinds, as pciutils lists its access methods: the first whose test the value passes is the
-// value's kind (a word before a file name, a machine file before a dump).
-struct MachineKindEntry {
-  MachineKind kind;
-  const char *name;                      // for the driver's lines
-  bool (*names)(std::string_view text);  // the value, without its @DDDD
-  bool is_file;                          // the value is the path of the file it is read from
-  bool any_domain;                       // false: it serves domain 0000 only
-  OpenMachineKind open;
-};
+// Adds every function of a dump file to the machine; false with "path:N: reason" in *why.
+bool AddDumpFile(SimMachine &machine, const std::string &path, TextFiles &files, std::string *why) {
+  DumpReader reader(IntoMachine(machine));
+  std::string reason;
+  const bool read = files.ReadLines(path, [&](std::string_view line) { return reader.Feed(line); }, &reason);
+  if (!reader.error().empty()) {
+    *why = path + ":" + std::to_string(reader.line()) + ": " + reader.error();
+    return false;
+  }
+  if (!read) {
+    *why = path + ": " + reason;
+    return false;
+  }
+  reader.Finish();
+  return true;
+}
 
-constexpr MachineKindEntry kMachineKinds[] = {
-    {MachineKind::kHal, "HAL", IsHal, false, false, OpenHalKind},
-    {MachineKind::kDemo, "demo", IsDemo, false, true, OpenDemoKind},
-    {MachineKind::kJson, "machine file", IsMachineFile, true, true, OpenJsonKind},
-    {MachineKind::kDump, "lspci dump", IsAnyPath, true, true, OpenDumpKind},
-};
+// Whether a file that was read as an lspci dump begins like JSON: a machine file whose name lacks ".json".
+bool LooksLikeJson(const std::string &path, TextFiles &files) {
+  bool json = false;
+  std::string ignored;
+  files.ReadLines(
+      path,
+      [&json](std::string_view line) {
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string_view::npos) return true;  // a blank line: read on
+        json = line[first] == '{';
+        return false;
+      },
+      &ignored);
+  return json;
+}
 
-const MachineKindEntry &EntryOf(MachineKind kind) {
-  for (const MachineKindEntry &entry : kMachineKinds)
-    if (entry.kind == kind) return entry;
-  return kMachineKinds[0];
+// The line about a file without a function of the served domain, with a hint at why.
+std::string EmptyFileLine(const SimMachine &machine, const MachineChoice &choice, TextFiles &files) {
+  std::string line = choice.path + ": no PCI function of domain " + DomainText(choice.domain) + " in this file";
+  const std::vector<uint32_t> &domains = machine.other_domains();
+  if (!domains.empty()) {
+    line += std::string(" (it holds functions of domain") + (domains.size() > 1 ? "s " : " ");
+    for (size_t i = 0; i < domains.size(); ++i) line += (i ? ", " : "") + DomainText(domains[i]);
+    return line + ": add @" + DomainText(domains[0]) + " to the path)";
+  }
+  if (choice.kind == MachineKind::kJson) return line;
+  if (LooksLikeJson(choice.path, files))
+    return line + " (it looks like a JSON machine file: such a file's name ends in .json)";
+  return line + " (an lspci dump has a line \"BB:DD.F ...\" before each function's hex lines)";
 }
 
 }  // namespace
@@ -53,41 +87,101 @@ bool ParseMachineValue(std::string_view text, MachineChoice *out, std::string *w
   MachineChoice choice;
   // "@DDDD" at the end selects the domain; an '@' followed by anything else is part of a file name.
   const size_t at = text.rfind('@');
-  uint32_t domain = 0;
-  if (at != std::string_view::npos && text.size() - at - 1 >= 4 && ParseHex(text.substr(at + 1), 5, &domain)) {
-    choice.domain = domain;
+  if (at != std::string_view::npos && text.size() - at - 1 >= 4 && ParseHex(text.substr(at + 1), 5, &choice.domain))
     text = text.substr(0, at);
+  if (text.empty()) {
+    *why = "no machine before the @";
+    return false;
   }
-  for (const MachineKindEntry &entry : kMachineKinds) {
-    if (!entry.names(text)) continue;
-    if (!entry.any_domain && choice.domain != 0) {
-      char domain_text[12];
-      std::snprintf(domain_text, sizeof domain_text, "%04x", choice.domain);
-      *why = std::string("the ") + entry.name + " reaches PCI domain 0000 only, not " + domain_text;
+  // A word before a file name, a machine file before a dump.
+  if (SameWord(text, "hal")) {
+    if (choice.domain != 0) {
+      *why = "the HAL reaches PCI domain 0000 only, not " + DomainText(choice.domain);
       return false;
     }
-    choice.kind = entry.kind;
-    if (entry.is_file) choice.path = std::string(text);
-    *out = std::move(choice);
-    return true;
+    choice.kind = MachineKind::kHal;
+  } else if (SameWord(text, "demo")) {
+    choice.kind = MachineKind::kDemo;
+  } else {
+    choice.kind = text.size() >= 5 && SameWord(text.substr(text.size() - 5), ".json") ? MachineKind::kJson
+                                                                                        : MachineKind::kDump;
+    choice.path = std::string(text);
   }
-  *why = "no machine before the @";
-  return false;
+  *out = std::move(choice);
+  return true;
 }
 
-bool ChooseMachine(const MachineSetting &setting, const HalBus &bus, MachineChoice *out, std::string *why) {
-  if (setting.present && !setting.text.empty()) return ParseMachineValue(setting.text, out, why);
+bool ChooseMachine(std::string_view value, const HalBus &bus, MachineChoice *out, std::string *why) {
+  if (!value.empty()) return ParseMachineValue(value, out, why);
   *out = MachineChoice{};
   out->kind = HalReachesConfigSpace(bus) ? MachineKind::kHal : MachineKind::kDemo;
   return true;
 }
 
-const char *MachineKindName(MachineKind kind) { return EntryOf(kind).name; }
+const char *MachineKindName(MachineKind kind) {
+  const char *const names[] = {"HAL", "demo", "lspci dump", "machine file"};  // in MachineKind's order
+  return names[static_cast<int>(kind)];
+}
 
-bool OpenMachine(const MachineChoice &choice, const MachineSources &sources, OpenedMachine *out, std::string *why,
-                 const Warn &warn) {
+std::unique_ptr<SimMachine> LoadDemoMachine(uint32_t domain) {
+  auto machine = std::make_unique<SimMachine>(domain);
+  // The capture is part of the build and known to be well formed (a test reads it too).
+  DumpReader reader(IntoMachine(*machine));
+  reader.FeedText(DemoCapture());
+  reader.Finish();
+  return machine;
+}
+
+std::unique_ptr<SimMachine> LoadJsonMachine(const std::string &path, uint32_t domain, TextFiles &files,
+                                            FaultTable *faults, std::string *why) {
+  std::string text, reason;
+  MachineFile file;
+  if (!files.ReadText(path, &text, &reason) || !ParseMachineFile(text, &file, &reason)) {
+    *why = path + ": " + reason;
+    return nullptr;
+  }
+  auto machine = std::make_unique<SimMachine>(domain);
+  // The dump's name is relative to the machine file's folder unless it is absolute.
+  const std::string &dump = file.dump.value_or("");
+  const bool absolute = dump.starts_with('/') || dump.starts_with('\\') || (dump.size() > 1 && dump[1] == ':');
+  const std::string dump_path = absolute ? dump : path.substr(0, path.find_last_of("/\\") + 1) + dump;
+  if (file.dump && !AddDumpFile(*machine, dump_path, files, why)) return nullptr;
+  for (MachineFileFunction &f : file.functions) {
+    if (f.address.domain == domain) {
+      machine->Put(f.address.Index(), f.config, {std::move(f.writable), std::move(f.clear_on_write)});
+    } else {
+      machine->NoteOtherDomain(f.address.domain);
+    }
+  }
+  std::erase_if(file.faults, [domain](const FaultRule &rule) { return rule.address.domain != domain; });
+  *faults = std::move(file.faults);
+  return machine;
+}
+
+bool OpenMachine(const MachineChoice &choice, const HalBus &bus, const EcamSpace &ecam, TextFiles &files,
+                 OpenedMachine *out, std::string *why, const Warn &warn) {
   out->domain = choice.domain;
-  return EntryOf(choice.kind).open(choice, sources, out, why, warn);
+  if (choice.kind == MachineKind::kHal) {
+    out->machine = std::make_unique<HalMachine>(bus, ecam);
+    return true;
+  }
+  std::unique_ptr<SimMachine> machine;
+  if (choice.kind == MachineKind::kDemo) {
+    machine = LoadDemoMachine(choice.domain);
+  } else if (choice.kind == MachineKind::kJson) {
+    machine = LoadJsonMachine(choice.path, choice.domain, files, &out->faults, why);
+  } else {
+    machine = std::make_unique<SimMachine>(choice.domain);
+    if (!AddDumpFile(*machine, choice.path, files, why)) return false;
+  }
+  if (!machine) return false;
+  if (machine->function_count() == 0) {
+    warn(choice.kind == MachineKind::kDemo ? "the demo machine has no PCI function of domain " +
+                                                 DomainText(choice.domain) + " (only of domain 0000)"
+                                           : EmptyFileLine(*machine, choice, files));
+  }
+  out->machine = std::move(machine);
+  return true;
 }
 
 }  // namespace kvsys

@@ -1,5 +1,6 @@
 #include "core/machine_file.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "core/pci_regs.h"
@@ -11,7 +12,21 @@ namespace {
 // Objects keep their members in a vector: the kernel has no library code for the tree of a std::map.
 using json = nlohmann::ordered_json;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+// Two-digit hex bytes with optional white space between them. False with the reason in *why.
+bool ParseHexBytes(std::string_view text, std::vector<uint8_t> *out, std::string *why) {
+  out->clear();
+  size_t at = 0;
+  while (true) {
+    at = std::min(text.find_first_not_of(" \t\n\r", at), text.size());
+    if (at == text.size()) return true;
+    if (at + 1 >= text.size() || !IsHexDigit(text[at]) || !IsHexDigit(text[at + 1])) {
+      *why = "not a hex byte at character " + std::to_string(at + 1) + " (two hex digits per byte expected)";
+      return false;
+    }
+    out->push_back(static_cast<uint8_t>(HexValue(text[at]) << 4 | HexValue(text[at + 1])));
+    at += 2;
+  }
+}
 
 // The place of a member: "functions[3]" and "config" make "functions[3].config".
 std::string Sub(const std::string &place, const std::string &key) { return place.empty() ? key : place + "." + key; }
@@ -58,11 +73,14 @@ class Checker {
     return true;
   }
 
-  bool Unsigned(const json &object, const char *key, const std::string &place, uint64_t max, uint64_t *out) {
+  // An optional unsigned member, at most `max`.
+  template <class T>
+  bool Number(const json &object, const char *key, const std::string &place, uint64_t max, std::optional<T> *out) {
+    if (!object.contains(key)) return true;
     const json &value = object.at(key);
     if (!value.is_number_unsigned() || value.get<uint64_t>() > max)
       return Fail(Sub(place, key), "an integer from 0 to " + std::to_string(max) + " expected");
-    *out = value.get<uint64_t>();
+    *out = static_cast<T>(value.get<uint64_t>());
     return true;
   }
 
@@ -95,35 +113,22 @@ bool ParseFault(Checker &c, const json &entry, const std::string &place, FaultRu
   if (!entry.contains("request")) return c.Fail(place, "\"request\" missing");
   std::string name;
   if (!c.String(entry, "request", place, &name)) return false;
-  const RequestInfo *info = FindRequestByName(name.data(), name.size());
+  const RequestInfo *info = FindRequestByName(name);
   if (!info)
     return c.Fail(Sub(place, "request"), "unknown request \"" + name +
                                           "\" (IOCTL_READ_CONFIG, IOCTL_WRITE_CONFIG, IOCTL_READ_EXT_CONFIG or "
                                           "IOCTL_WRITE_EXT_CONFIG)");
-  rule->request = info->kind;
-  uint64_t value = 0;
-  if (entry.contains("skip")) {
-    if (!c.Unsigned(entry, "skip", place, UINT32_MAX, &value)) return false;
-    rule->skip = value;
-  }
-  if (entry.contains("times")) {
-    if (!c.Unsigned(entry, "times", place, UINT32_MAX, &value)) return false;
-    rule->times = value;
-  }
-  if (entry.contains("error")) {
-    // A Win32 error code: the low 16 bits of the NTSTATUS that carries it.
-    if (!c.Unsigned(entry, "error", place, 0xffff, &value)) return false;
-    if (value == 0) return c.Fail(Sub(place, "error"), "0 is success, not an error");
-    rule->error = static_cast<uint32_t>(value);
-  }
-  if (entry.contains("returned")) {
-    if (!c.Unsigned(entry, "returned", place, info->size, &value)) return false;
-    rule->returned = static_cast<uint32_t>(value);
-  }
-  if (entry.contains("status")) {
-    if (!c.Unsigned(entry, "status", place, UINT32_MAX, &value)) return false;
-    rule->status = static_cast<uint32_t>(value);
-  }
+  rule->request = info->code;
+  std::optional<uint64_t> skip;
+  // An error is a Win32 error code: the low 16 bits of the NTSTATUS that carries it.
+  if (!c.Number(entry, "skip", place, UINT32_MAX, &skip) || !c.Number(entry, "times", place, UINT32_MAX, &rule->times) ||
+      !c.Number(entry, "error", place, 0xffff, &rule->error))
+    return false;
+  rule->skip = skip.value_or(0);
+  if (rule->error == 0u) return c.Fail(Sub(place, "error"), "0 is success, not an error");
+  if (!c.Number(entry, "returned", place, info->size, &rule->returned) ||
+      !c.Number(entry, "status", place, UINT32_MAX, &rule->status))
+    return false;
   if (rule->error && (rule->returned || rule->status))
     return c.Fail(place, "\"error\" fails the request; it cannot be combined with \"returned\" or \"status\"");
   if (!rule->error && !rule->returned && !rule->status)
@@ -131,46 +136,26 @@ bool ParseFault(Checker &c, const json &entry, const std::string &place, FaultRu
   return true;
 }
 
-// Where and why parsing stops. json::parse gives the place of a syntax error but not of a number too large
-// for a double (out_of_range 406, which would otherwise escape as an exception); its SAX interface reports
-// both with their position.
-class ErrorLocator : public json::json_sax_t {
+// The DOM parser that also keeps where and why parsing stopped: json::parse tells neither, not even for a
+// number too large for a double (out_of_range 406, which would otherwise escape as an exception).
+class Parser : public nlohmann::detail::json_sax_dom_parser<json> {
  public:
-  bool null() override { return true; }
-  bool boolean(bool) override { return true; }
-  bool number_integer(json::number_integer_t) override { return true; }
-  bool number_unsigned(json::number_unsigned_t) override { return true; }
-  bool number_float(json::number_float_t, const json::string_t &) override { return true; }
-  bool string(json::string_t &) override { return true; }
-  bool binary(json::binary_t &) override { return true; }
-  bool start_object(std::size_t) override { return true; }
-  bool key(json::string_t &) override { return true; }
-  bool end_object() override { return true; }
-  bool start_array(std::size_t) override { return true; }
-  bool end_array() override { return true; }
-  bool parse_error(std::size_t position, const std::string &, const json::exception &e) override {
+  explicit Parser(json &root) : json_sax_dom_parser(root, false) {}
+  bool parse_error(std::size_t position, const std::string &token, const nlohmann::detail::exception &e) {
     byte = position;
     what = e.what();
-    return false;
+    return json_sax_dom_parser::parse_error(position, token, e);
   }
 
   std::size_t byte = 0;  // counted from 1, as json::parse_error::byte
   std::string what;
 };
 
-// "line L, column C: what" for the first error of a text that json::parse refused.
-std::string DescribeSyntaxError(std::string_view text) {
-  ErrorLocator error;
-  json::sax_parse(text.begin(), text.end(), &error);
-  size_t line = 1, column = 1;
-  for (size_t i = 0; i + 1 < error.byte && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
-  }
+// "line L, column C: what" for the first error of a text.
+std::string DescribeSyntaxError(std::string_view text, const Parser &error) {
+  const std::string_view before = text.substr(0, std::min<size_t>(error.byte ? error.byte - 1 : 0, text.size()));
+  const auto line = 1 + std::count(before.begin(), before.end(), '\n');
+  const size_t column = before.size() - (before.rfind('\n') + 1) + 1;  // rfind's npos + 1 is 0
   // Without nlohmann's "[json.exception.parse_error.101] parse error at line 3, column 28: " prefix.
   std::string what = error.what;
   if (what.starts_with("[json.exception.")) what = what.substr(what.find("] ") + 2);
@@ -196,26 +181,11 @@ bool ParseList(Checker &c, const json &root, const char *list,
 
 }  // namespace
 
-bool ParseHexBytes(std::string_view text, std::vector<uint8_t> *out, std::string *why) {
-  out->clear();
-  size_t at = 0;
-  while (true) {
-    while (at < text.size() && IsSpace(text[at])) ++at;
-    if (at == text.size()) return true;
-    if (at + 1 >= text.size() || !IsHexDigit(text[at]) || !IsHexDigit(text[at + 1])) {
-      *why = "not a hex byte at character " + std::to_string(at + 1) + " (two hex digits per byte expected)";
-      return false;
-    }
-    out->push_back(static_cast<uint8_t>(HexValue(text[at]) << 4 | HexValue(text[at + 1])));
-    at += 2;
-  }
-}
-
 bool ParseMachineFile(std::string_view text, MachineFile *out, std::string *why) {
-  // Without exceptions: a text that does not parse comes back discarded.
-  json root = json::parse(text.begin(), text.end(), nullptr, false);
-  if (root.is_discarded()) {
-    *why = DescribeSyntaxError(text);
+  json root;
+  Parser parser(root);
+  if (!json::sax_parse(text.begin(), text.end(), &parser)) {
+    *why = DescribeSyntaxError(text, parser);
     return false;
   }
   Checker c(why);

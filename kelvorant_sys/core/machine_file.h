@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/faults.h"
+#include "core/device_control.h"
 #include "core/pci_address.h"
 
 namespace kvsys {
@@ -33,8 +33,5 @@ struct MachineFile {
 
 // False with "place: reason" (or "line L, column C: reason" for bad JSON) in *why.
 bool ParseMachineFile(std::string_view text, MachineFile *out, std::string *why);
-
-// Two-digit hex bytes with optional white space between them. False with the reason in *why.
-bool ParseHexBytes(std::string_view text, std::vector<uint8_t> *out, std::string *why);
 
 }  // namespace kvsys

@@ -39,13 +39,12 @@ inline PciAddress AddressOfIndex(uint32_t domain, FunctionIndex index) {
 // and says why in *why.
 bool ParsePciAddress(std::string_view text, PciAddress *out, std::string *why);
 
-// "bb:dd.f" as lspci writes it, with a "dddd:" prefix when the domain is not 0000. The numbers are printed
-// whatever their range, so that a request for bus 300 is still traced as sent.
-std::string FormatBdf(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function);
-// The same into `text` of `room` bytes (kBdfBytes hold any), as snprintf: the length of the whole text.
+// "bb:dd.f" as lspci writes it, with a "dddd:" prefix when the domain is not 0000, into `text` of `room`
+// bytes (kBdfBytes hold any), as snprintf: the length of the whole text. The numbers are printed whatever
+// their range, so that a request for bus 300 is still traced as sent.
 constexpr size_t kBdfBytes = 40;
 int FormatBdf(char *text, size_t room, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function);
-inline std::string FormatAddress(const PciAddress &a) { return FormatBdf(a.domain, a.bus, a.device, a.function); }
+std::string FormatAddress(const PciAddress &a);
 
 // Inline: a dump of a whole machine asks them for every one of its millions of digits, and ParseHex for the
 // offset of each of its lines.

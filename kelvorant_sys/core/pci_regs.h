@@ -14,7 +14,6 @@ constexpr unsigned kRegRevisionClass = 0x08;   // revision ID and the 24-bit cla
 constexpr unsigned kRegCacheLineSize = 0x0c;   // 8 bits
 constexpr unsigned kRegLatencyTimer = 0x0d;    // 8 bits
 constexpr unsigned kRegHeaderType = 0x0e;      // 8 bits, read-only
-constexpr unsigned kRegBist = 0x0f;            // 8 bits; writing bit 6 starts a self test
 constexpr unsigned kHeaderSize = 0x40;         // end of the type-specific header
 constexpr unsigned kStandardSize = 0x100;      // end of the standard configuration space
 constexpr unsigned kExtendedSize = 0x1000;     // end of the extended (PCI Express) configuration space
@@ -48,7 +47,6 @@ constexpr unsigned kRegSubsystem = 0x2c;       // subsystem vendor and ID, read-
 constexpr unsigned kRegRomAddress = 0x30;
 constexpr unsigned kRegCapabilityPtr = 0x34;   // types 0 and 1
 constexpr unsigned kRegInterruptLine = 0x3c;
-constexpr unsigned kRegInterruptPin = 0x3d;
 
 // Header type 1: a PCI-to-PCI bridge.
 constexpr unsigned kRegPrimaryBus = 0x18;      // primary, secondary, subordinate bus, secondary latency

@@ -9,7 +9,9 @@
 //     window next to them are written as 16-bit words instead.
 #pragma once
 #include <cstdint>
-#include <vector>
+#include <cstring>
+
+#include "core/pci_regs.h"
 
 namespace kvsys {
 
@@ -19,15 +21,26 @@ struct RegisterWrite {
   bool operator==(const RegisterWrite &) const = default;
 };
 
+// The part of the dword at `dword` that may be written back in a function of this header type: width 0 for
+// none.
+RegisterWrite WritablePart(unsigned dword, uint8_t header_type);
+
 // present and wanted hold offsets [first, first + length) of the function; only the first `known` bytes of
 // present were read from the device, and nothing past them is written. first and length are multiples of 4.
-std::vector<RegisterWrite> PlanRestoreWrites(unsigned first, unsigned length, const uint8_t *present,
-                                             unsigned known, const uint8_t *wanted);
-
-// The same plan, one write at a time and without allocating, for a kernel's request path: calls
-// visit(context, write) in plan order and stops as soon as it returns false. Returns false when it was stopped.
-using RestoreWriteVisitor = bool (*)(void *context, const RegisterWrite &write);
+// Calls visit(write) in plan order, without allocating (for a kernel's request path), and stops as soon as it
+// returns false. Returns false when it was stopped.
+template <class Visit>
 bool VisitRestoreWrites(unsigned first, unsigned length, const uint8_t *present, unsigned known,
-                        const uint8_t *wanted, RestoreWriteVisitor visit, void *context);
+                        const uint8_t *wanted, Visit visit) {
+  if (known > length) known = length;
+  const uint8_t header_type =
+      first == 0 && known > kRegHeaderType ? present[kRegHeaderType] & kHeaderTypeMask : kHeaderNormal;
+  for (unsigned end = known & ~3u; end > 0; end -= 4) {
+    const RegisterWrite part = WritablePart(first + end - 4, header_type);
+    const unsigned at = part.offset - first;
+    if (part.width && std::memcmp(present + at, wanted + at, part.width) != 0 && !visit(part)) return false;
+  }
+  return true;
+}
 
 }  // namespace kvsys

@@ -1,12 +1,11 @@
 #include "core/sim_machine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "core/default_masks.h"
 #include "core/pci_regs.h"
-#include "core/restore_plan.h"
-#include "core/test_port.h"
 #include "core/write_rule.h"
 
 namespace kvsys {
@@ -15,25 +14,19 @@ namespace {
 
 constexpr size_t kMaxLoggedWrites = 4096;  // a whole extended space restored a register at a time, and more
 
-// One write of the restore plan into a simulated function: the write rule over the register's bytes.
-struct RegisterRun {
-  uint8_t *image;
-  size_t size;
-  const uint8_t *writable;
-  const uint8_t *w1c;
-  unsigned first;  // configuration offset of data[0]
-  const uint8_t *data;
-  std::deque<std::pair<FunctionIndex, RegisterWrite>> *log;
-  FunctionIndex fn;
-};
+std::vector<std::string_view> SplitWords(std::string_view text) {
+  std::vector<std::string_view> words;
+  for (size_t at = text.find_first_not_of(" \t"); at != std::string_view::npos;) {
+    const size_t end = std::min(text.find_first_of(" \t", at), text.size());
+    words.push_back(text.substr(at, end - at));
+    at = text.find_first_not_of(" \t", end);
+  }
+  return words;
+}
 
-bool WriteSimRegister(void *context, const RegisterWrite &write) {
-  const RegisterRun &run = *static_cast<const RegisterRun *>(context);
-  ApplyWrite(run.image, run.size, run.writable, run.w1c, write.offset, run.data + (write.offset - run.first),
-             write.width);
-  if (run.log->size() == kMaxLoggedWrites) run.log->pop_front();
-  run.log->emplace_back(run.fn, write);
-  return true;
+bool Refuse(std::string *why, std::string text) {
+  *why = std::move(text);
+  return false;
 }
 
 }  // namespace
@@ -44,17 +37,11 @@ SimMachine::SimMachine(uint32_t domain)
       index_(kFunctionCount, -1) {}
 SimMachine::~SimMachine() = default;
 
-SimMachine::Function *SimMachine::Find(FunctionIndex fn) {
-  const int32_t at = index_[fn];
-  return at < 0 ? nullptr : &functions_[static_cast<size_t>(at)];
-}
-
 const SimMachine::Function *SimMachine::Find(FunctionIndex fn) const {
-  const int32_t at = index_[fn];
-  return at < 0 ? nullptr : &functions_[static_cast<size_t>(at)];
+  return index_[fn] < 0 ? nullptr : &functions_[static_cast<size_t>(index_[fn])];
 }
 
-void SimMachine::Put(FunctionIndex fn, std::span<const uint8_t> image) {
+void SimMachine::Put(FunctionIndex fn, std::span<const uint8_t> image, ExplicitMasks masks) {
   Function *f = Find(fn);
   if (!f) {
     index_[fn] = static_cast<int32_t>(functions_.size());
@@ -66,25 +53,12 @@ void SimMachine::Put(FunctionIndex fn, std::span<const uint8_t> image) {
   f->size = static_cast<uint16_t>(size);
   f->plugged = true;
   f->masks.reset();
+  if (masks.writable || masks.w1c) f->masks = std::make_unique<ExplicitMasks>(std::move(masks));
 }
 
 void SimMachine::NoteOtherDomain(uint32_t domain) {
   const auto at = std::lower_bound(other_domains_.begin(), other_domains_.end(), domain);
   if (at == other_domains_.end() || *at != domain) other_domains_.insert(at, domain);
-}
-
-void SimMachine::SetWritableMask(FunctionIndex fn, std::span<const uint8_t> mask) {
-  Function *f = Find(fn);
-  if (!f) return;
-  if (!f->masks) f->masks = std::make_unique<ExplicitMasks>();
-  f->masks->writable.emplace(mask.begin(), mask.end());
-}
-
-void SimMachine::SetClearOnWriteMask(FunctionIndex fn, std::span<const uint8_t> mask) {
-  Function *f = Find(fn);
-  if (!f) return;
-  if (!f->masks) f->masks = std::make_unique<ExplicitMasks>();
-  f->masks->w1c.emplace(mask.begin(), mask.end());
 }
 
 std::span<const uint8_t> SimMachine::Image(FunctionIndex fn) const {
@@ -93,60 +67,18 @@ std::span<const uint8_t> SimMachine::Image(FunctionIndex fn) const {
   return {f->image.get(), f->size};
 }
 
-void SimMachine::MasksOf(const Function &f, uint8_t *writable, uint8_t *w1c) const {
-  if (f.size == 0) return;  // an empty image has no masks, and its callers' buffers may be null
-  ComputeDefaultMasks(f.image.get(), f.size, writable, w1c);
-  if (!f.masks) return;
+void SimMachine::MasksOf(FunctionIndex fn, uint8_t *writable, uint8_t *w1c) const {
+  const Function *f = Find(fn);
+  if (!f || f->size == 0) return;  // an empty image has no masks, and its callers' buffers may be null
+  ComputeDefaultMasks(f->image.get(), f->size, writable, w1c);
+  if (!f->masks) return;
   // An explicit mask replaces the computed one over the whole image; bytes past its end are 0.
-  auto apply = [&](const std::optional<std::vector<uint8_t>> &given, uint8_t *out) {
-    if (!given) return;
-    std::memset(out, 0, f.size);
+  for (auto [given, out] : {std::pair{&f->masks->writable, writable}, std::pair{&f->masks->w1c, w1c}}) {
+    if (!*given) continue;
+    std::memset(out, 0, f->size);
     // An empty mask ("writable": "") may have no buffer at all.
-    if (!given->empty()) std::memcpy(out, given->data(), std::min<size_t>(given->size(), f.size));
-  };
-  apply(f.masks->writable, writable);
-  apply(f.masks->w1c, w1c);
-}
-
-bool SimMachine::Masks(FunctionIndex fn, std::vector<uint8_t> *writable, std::vector<uint8_t> *w1c) const {
-  const Function *f = Find(fn);
-  if (!f) return false;
-  writable->assign(f->size, 0);
-  w1c->assign(f->size, 0);
-  MasksOf(*f, writable->data(), w1c->data());
-  return true;
-}
-
-std::vector<FunctionIndex> SimMachine::Functions() const {
-  std::vector<FunctionIndex> out;
-  out.reserve(functions_.size());
-  for (unsigned i = 0; i < kFunctionCount; ++i)
-    if (index_[i] >= 0) out.push_back(static_cast<FunctionIndex>(i));
-  return out;
-}
-
-void SimMachine::Reset(FunctionIndex fn) {
-  Function *f = Find(fn);
-  if (!f) return;
-  uint8_t *writable = scratch_.get(), *w1c = writable + kExtendedSize;
-  MasksOf(*f, writable, w1c);
-  for (size_t i = 0; i < f->size; ++i) f->image[i] &= static_cast<uint8_t>(~(writable[i] | w1c[i]));
-}
-
-bool SimMachine::Poke(FunctionIndex fn, unsigned offset, std::span<const uint8_t> bytes) {
-  Function *f = Find(fn);
-  if (!f || offset > f->size || bytes.size() > f->size - offset) return false;
-  if (!bytes.empty()) std::memcpy(f->image.get() + offset, bytes.data(), bytes.size());
-  return true;
-}
-
-void SimMachine::SetPlugged(FunctionIndex fn, bool plugged) {
-  if (Function *f = Find(fn)) f->plugged = plugged;
-}
-
-bool SimMachine::Plugged(FunctionIndex fn) const {
-  const Function *f = Find(fn);
-  return f && f->plugged;
+    if (!(*given)->empty()) std::memcpy(out, (*given)->data(), std::min<size_t>((*given)->size(), f->size));
+  }
 }
 
 Access SimMachine::Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) {
@@ -162,32 +94,80 @@ Access SimMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, con
   if (!f || !f->plugged) return Access::kAbsent;
   if (offset >= f->size) return Access::kDone;  // nothing there to keep the bytes
   uint8_t *writable = scratch_.get(), *w1c = writable + kExtendedSize, *present = w1c + kExtendedSize;
-  MasksOf(*f, writable, w1c);
+  MasksOf(fn, writable, w1c);
   // The restore plan, as the HAL machine writes hardware: the registers that differ from the function's
   // present bytes, highest first, each through the write rule.
   length = std::min<unsigned>(length, kExtendedSize);
   const unsigned known = std::min<unsigned>(length, f->size - offset);
   std::memcpy(present, f->image.get() + offset, known);
-  RegisterRun run{f->image.get(), f->size, writable, w1c, offset, data, &writes_, fn};
-  VisitRestoreWrites(offset, length, present, known, data, WriteSimRegister, &run);
+  VisitRestoreWrites(offset, length, present, known, data, [&](const RegisterWrite &write) {
+    ApplyWrite(f->image.get(), f->size, writable, w1c, write.offset, data + (write.offset - offset), write.width);
+    if (writes_.size() == kMaxLoggedWrites) writes_.pop_front();
+    writes_.emplace_back(fn, write);
+    return true;
+  });
   return Access::kDone;
 }
 
-std::vector<RegisterWrite> SimMachine::TakeWrites(FunctionIndex fn) {
-  std::vector<RegisterWrite> taken;
-  for (auto it = writes_.begin(); it != writes_.end();) {
-    if (it->first != fn) {
-      ++it;
-      continue;
-    }
-    taken.push_back(it->second);
-    it = writes_.erase(it);
-  }
-  return taken;
-}
+bool SimMachine::Control(std::string_view command, std::string *text) {
+  const std::vector<std::string_view> words = SplitWords(command);
+  if (words.empty()) return Refuse(text, "empty machine command");
+  const std::string_view verb = words[0];
+  const bool is_poke = verb == "poke";
+  if (verb != "reset" && verb != "unplug" && verb != "plug" && verb != "writes" && !is_poke)
+    return Refuse(text, "unknown machine command \"" + std::string(verb) + "\" (reset, poke, unplug, plug or writes)");
+  if (is_poke ? words.size() < 4 : words.size() != 2)
+    return Refuse(text, is_poke ? "usage: poke BB:DD.F OFFSET XX [XX ...]" : "usage: " + std::string(verb) + " BB:DD.F");
 
-ControlResult SimMachine::Control(std::string_view command, std::string *text) {
-  return RunTestPortCommand(*this, command, text);
+  PciAddress address;
+  std::string bad;
+  if (!ParsePciAddress(words[1], &address, &bad)) return Refuse(text, bad);
+  if (!address.has_domain) address.domain = domain_;
+  const FunctionIndex fn = address.Index();
+  Function *f = address.domain == domain_ ? Find(fn) : nullptr;
+  if (!f) return Refuse(text, "no function " + FormatAddress(address) + " in this machine");
+
+  text->clear();
+  if (verb == "writes") {
+    for (auto it = writes_.begin(); it != writes_.end();) {
+      if (it->first != fn) {
+        ++it;
+        continue;
+      }
+      char word[16];
+      std::snprintf(word, sizeof word, "%s%x/%u", text->empty() ? "" : " ", it->second.offset, it->second.width);
+      *text += word;
+      it = writes_.erase(it);
+    }
+    if (text->empty()) *text = "none";
+  } else if (verb == "reset") {
+    // The state of hardware that lost its settings.
+    uint8_t *writable = scratch_.get(), *w1c = writable + kExtendedSize;
+    MasksOf(fn, writable, w1c);
+    for (size_t i = 0; i < f->size; ++i) f->image[i] &= static_cast<uint8_t>(~(writable[i] | w1c[i]));
+  } else if (verb == "unplug" || verb == "plug") {
+    f->plugged = verb == "plug";
+  } else {
+    std::string_view offset_text = words[2];
+    if (offset_text.starts_with("0x") || offset_text.starts_with("0X")) offset_text.remove_prefix(2);
+    uint32_t offset = 0;
+    if (!ParseHex(offset_text, 3, &offset))
+      return Refuse(text, "poke: \"" + std::string(words[2]) + "\" is not a hex offset 0-fff");
+    std::vector<uint8_t> bytes;
+    for (size_t i = 3; i < words.size(); ++i) {
+      uint32_t value = 0;
+      if (!ParseHex(words[i], 2, &value)) return Refuse(text, "poke: \"" + std::string(words[i]) + "\" is not a hex byte");
+      bytes.push_back(static_cast<uint8_t>(value));
+    }
+    if (offset > f->size || bytes.size() > f->size - offset) {
+      char line[160];
+      std::snprintf(line, sizeof line, "poke: %zu bytes at 0x%x pass the end of the %u-byte image of %s", bytes.size(),
+                    offset, unsigned{f->size}, FormatAddress(address).c_str());
+      return Refuse(text, line);
+    }
+    std::copy(bytes.begin(), bytes.end(), f->image.get() + offset);
+  }
+  return true;
 }
 
 }  // namespace kvsys

@@ -3,12 +3,23 @@
 // Lookup is one index into a 65,536-entry table. A write puts an image back as hardware gets it, through the
 // restore plan (core/restore_plan.h) a register at a time, and the registers written are kept for the test
 // port to tell.
+//
+// The test port (Control) changes a function behind the driver's back, the way a device loses its settings
+// or drops off the bus. An address may carry the machine's domain ("0001:02:00.0").
+//   reset BB:DD.F                  every writable and write-one-to-clear bit becomes 0
+//   poke BB:DD.F OFFSET XX XX ...  the hardware sets bytes from OFFSET (hex) on, whatever the masks, within
+//                                  the image
+//   unplug BB:DD.F / plug BB:DD.F  the function stops / starts answering
+//   writes BB:DD.F                 answers the registers that writes to the function wrote since this was
+//                                  last asked (of the machine's last 4096), in order, as OFFSET/WIDTH in hex
+//                                  ("3c/4 10/4 4/2"), or "none"
 #pragma once
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "core/machine.h"
@@ -28,52 +39,35 @@ class SimMachine final : public Machine {
   const std::vector<uint32_t> &other_domains() const { return other_domains_; }
   void NoteOtherDomain(uint32_t domain);
 
-  // Adds a function or replaces the one at the same address (image and masks alike; a replaced function is
-  // plugged). The image is cut at 4096 bytes.
-  void Put(FunctionIndex fn, std::span<const uint8_t> image);
-  // Explicit masks of a function already put: the given bytes cover offsets 0 to size-1 and every byte past
-  // them is 0. A function without an explicit mask of a kind uses the default masks for it.
-  void SetWritableMask(FunctionIndex fn, std::span<const uint8_t> mask);
-  void SetClearOnWriteMask(FunctionIndex fn, std::span<const uint8_t> mask);
+  // Explicit masks: the given bytes cover offsets 0 to size-1 and every byte past them is 0. A mask not given
+  // is computed from the image (core/default_masks.h).
+  struct ExplicitMasks {
+    std::optional<std::vector<uint8_t>> writable, w1c;
+  };
+  // Adds a function or replaces the one at the same address (a replaced function is plugged). The image is
+  // cut at 4096 bytes.
+  void Put(FunctionIndex fn, std::span<const uint8_t> image, ExplicitMasks masks = {});
 
   bool Has(FunctionIndex fn) const { return index_[fn] >= 0; }
   // The image, or an empty span for an absent function (plugged or not).
   std::span<const uint8_t> Image(FunctionIndex fn) const;
-  // The masks in force for the function's image, explicit or computed. False for an absent function.
-  bool Masks(FunctionIndex fn, std::vector<uint8_t> *writable, std::vector<uint8_t> *w1c) const;
-  // Every function present, in index order.
-  std::vector<FunctionIndex> Functions() const;
-
-  // Test port operations on a present function. Reset: every writable and write-one-to-clear bit becomes
-  // 0, the state of hardware that lost its settings. Poke: the hardware itself changes bytes, whatever the
-  // masks; false when they pass the end of the image. SetPlugged: an unplugged function stops answering.
-  void Reset(FunctionIndex fn);
-  bool Poke(FunctionIndex fn, unsigned offset, std::span<const uint8_t> bytes);
-  void SetPlugged(FunctionIndex fn, bool plugged);
-  bool Plugged(FunctionIndex fn) const;
-  // The registers that writes to the function wrote, in order, since they were last taken (the last 4096
-  // writes of the machine at most); they are forgotten here.
-  std::vector<RegisterWrite> TakeWrites(FunctionIndex fn);
+  // The masks in force for a present function, as many bytes of each as its image has.
+  void MasksOf(FunctionIndex fn, uint8_t *writable, uint8_t *w1c) const;
 
   Access Read(FunctionIndex fn, unsigned offset, unsigned length, uint8_t *out) override;
   Access Write(FunctionIndex fn, unsigned offset, unsigned length, const uint8_t *data) override;
-  ControlResult Control(std::string_view command, std::string *text) override;
+  bool Control(std::string_view command, std::string *text) override;
 
  private:
-  struct ExplicitMasks {
-    std::optional<std::vector<uint8_t>> writable;
-    std::optional<std::vector<uint8_t>> w1c;
-  };
   struct Function {
     std::unique_ptr<uint8_t[]> image;
     uint16_t size = 0;
     bool plugged = true;
-    std::unique_ptr<ExplicitMasks> masks;  // null: both masks default
+    std::unique_ptr<ExplicitMasks> masks;  // null: both masks computed
   };
 
-  Function *Find(FunctionIndex fn);
   const Function *Find(FunctionIndex fn) const;
-  void MasksOf(const Function &f, uint8_t *writable, uint8_t *w1c) const;
+  Function *Find(FunctionIndex fn) { return const_cast<Function *>(std::as_const(*this).Find(fn)); }
 
   uint32_t domain_;
   // Room for the two masks and the present bytes of one write or reset, kept here rather than on the stack

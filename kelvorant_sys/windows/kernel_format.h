@@ -1,8 +1,7 @@
-// printf-style formatting for the kernel build, where the C library's formatter is not available. It
-// follows C99 vsnprintf: the result is the length the whole text would have, and out always ends in a NUL
-// when size is not 0. Conversions: d i u x X o c s p %, flags - 0 + space #, a width and a precision (or *),
-// and the length modifiers hh h l ll j z t. Floating point is not supported: %f and the like are copied
-// as they stand, as is any other unknown conversion.
+// printf-style formatting for the kernel build, where the C library's formatter is not available, for the
+// formats the driver and its JSON reader write. It follows C99 vsnprintf: the result is the length the whole
+// text would have, and out always ends in a NUL when size is not 0. Conversions: d u x X s c %, the 0 flag, a
+// width, a precision and the length modifiers l ll z. Any other conversion is copied as it stands.
 #pragma once
 #include <cstdarg>
 #include <cstddef>

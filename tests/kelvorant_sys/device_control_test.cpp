@@ -1,14 +1,14 @@
-// The four requests against every kind of simulated machine, fault rules, how a request ends and the line
-// the trace holds for it. The HAL machine is tested on its own bus (hal_machine_test.cpp), and the whole
-// driver, sysfs included, as the kernel loads it (module_test.cpp).
+// The Machine values that name each kind of machine, the four requests against every kind of simulated
+// machine, fault rules, how a request ends and the line the trace holds for it. The HAL machine is tested on
+// its own bus (hal_machine_test.cpp), and the whole driver, sysfs included, as the kernel loads it
+// (module_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 
 #include "core/device_control.h"
-#include "core/machine_open.h"
-#include "core/trace_line.h"
+#include "core/machine_choice.h"
 #include "driver_test_util.h"
 
 namespace {
@@ -39,11 +39,42 @@ OpenedMachine Open(const std::string &value) {
                                   nullptr};
   OpenedMachine m;
   MachineChoice choice;
-  kvtest::LocalFiles files;
+  kvtest::TestFiles files(kvtest::LocalFile);
   std::string why;
   EXPECT_TRUE(ParseMachineValue(value, &choice, &why)) << value << ": " << why;
   EXPECT_TRUE(OpenMachine(choice, kNoBuses, {}, files, &m, &why, [](const std::string &) {})) << value << ": " << why;
   return m;
+}
+
+TEST(MachineChoice, ValuesNameAMachineFileADumpOrADomain) {
+  struct Case {
+    const char *text;
+    MachineKind kind;
+    const char *path;
+    uint32_t domain;
+  } cases[] = {
+      {"demo@0001", MachineKind::kDemo, "", 1},
+      {"/m/machine.json", MachineKind::kJson, "/m/machine.json", 0},
+      {"C:\\dumps\\M.JSON@0002", MachineKind::kJson, "C:\\dumps\\M.JSON", 2},
+      {"/m/dump.txt@10000", MachineKind::kDump, "/m/dump.txt", 0x10000},
+      {"/m/dump@mine.txt", MachineKind::kDump, "/m/dump@mine.txt", 0},  // '@' without a domain is the name's
+      {"/m/x@12", MachineKind::kDump, "/m/x@12", 0},
+      {"./hal", MachineKind::kDump, "./hal", 0},
+      {"demonstration", MachineKind::kDump, "demonstration", 0},
+  };
+  for (const auto &c : cases) {
+    MachineChoice choice;
+    std::string why;
+    ASSERT_TRUE(ParseMachineValue(c.text, &choice, &why)) << c.text << ": " << why;
+    EXPECT_EQ(choice.kind, c.kind) << c.text;
+    EXPECT_EQ(choice.path, c.path) << c.text;
+    EXPECT_EQ(choice.domain, c.domain) << c.text;
+  }
+  MachineChoice choice;
+  std::string why;
+  EXPECT_FALSE(ParseMachineValue("hal@0001", &choice, &why));
+  EXPECT_EQ(why, "the HAL reaches PCI domain 0000 only, not 0001");
+  EXPECT_FALSE(ParseMachineValue("@0001", &choice, &why));
 }
 
 TEST(DeviceControl, EveryMachineKindAnswersTheFourRequests) {
@@ -67,7 +98,7 @@ TEST(DeviceControl, EveryMachineKindAnswersTheFourRequests) {
       {"hal", 0x00, 0x00, 0, 0, 0xffff, 2, 0xff},  // no bus at all
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.value + " " + FormatBdf(0, c.bus, c.device, c.function));
+    SCOPED_TRACE(c.value + " " + FormatAddress({0, c.bus, c.device, c.function}));
     OpenedMachine m = Open(c.value);
     ASSERT_TRUE(m.machine);
     const Sent read = Send(m, IOCTL_READ_CONFIG, c.bus, c.device, c.function);
@@ -144,7 +175,7 @@ TEST(DeviceControl, FaultRules) {
       {IOCTL_WRITE_EXT_CONFIG, 0x00, 0x1a, 1, Completion::kDone, 0, 3856},
   };
   for (const Step &s : steps) {
-    SCOPED_TRACE(FindRequestByCode(s.code)->name + (" " + FormatBdf(0, s.bus, s.device, s.function)));
+    SCOPED_TRACE(FindRequestByCode(s.code)->name + (" " + FormatAddress({0, s.bus, s.device, s.function})));
     const Sent sent = Send(m, s.code, s.bus, s.device, s.function);
     EXPECT_EQ(sent.outcome.completion, s.completion);
     if (s.completion == Completion::kFailed) {
@@ -164,15 +195,7 @@ TEST(DeviceControl, FaultRules) {
 // scripts read, and the longest one fits the driver's buffer.
 TEST(DeviceControl, TraceLines) {
   const uint32_t words[3] = {0x12c, 3, 4};
-  const auto done = [](uint32_t status, uintptr_t information) {
-    RequestOutcome o;
-    o.status = status;
-    o.information = information;
-    return o;
-  };
-  RequestOutcome failed;
-  failed.completion = Completion::kFailed;
-  failed.error = 31;
+  const RequestOutcome failed{Completion::kFailed, 0, 0, 31};
   const uint32_t all[3] = {0xffffffff, 0xffffffff, 0xffffffff};
   struct Case {
     uint32_t code;
@@ -181,11 +204,11 @@ TEST(DeviceControl, TraceLines) {
     RequestOutcome outcome;
     const char *line;
   } cases[] = {
-      {IOCTL_READ_CONFIG, words, 12, 0, done(1, 272), "IOCTL_READ_CONFIG 12c:03.4 status=1 returned=272\n"},
+      {IOCTL_READ_CONFIG, words, 12, 0, {Completion::kDone, 272, 1}, "IOCTL_READ_CONFIG 12c:03.4 status=1 returned=272\n"},
       {IOCTL_READ_EXT_CONFIG, words, 3856, 0x10000, failed, "IOCTL_READ_EXT_CONFIG 10000:12c:03.4 error=31\n"},
       {IOCTL_WRITE_CONFIG, words, 11, 1, failed, "IOCTL_WRITE_CONFIG - error=31\n"},
       {0x222000, nullptr, 272, 0, failed, "0x00222000 - error=31\n"},
-      {IOCTL_WRITE_EXT_CONFIG, all, 12, 0xffffffff, done(0xffffffff, UINTPTR_MAX),
+      {IOCTL_WRITE_EXT_CONFIG, all, 12, 0xffffffff, {Completion::kDone, UINTPTR_MAX, 0xffffffff},
        "IOCTL_WRITE_EXT_CONFIG ffffffff:ffffffff:ffffffff.ffffffff status=4294967295 returned=18446744073709551615\n"},
   };
   for (const Case &c : cases) {

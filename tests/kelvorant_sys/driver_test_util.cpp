@@ -2,22 +2,66 @@
 
 #include <cstring>
 #include <fstream>
+#include <iterator>
+
+#include "core/dump_reader.h"
 
 namespace kvtest {
 
 std::string CapturePath(const std::string &name) { return std::string(KV_TEST_DATA_DIR) + "/lspci/" + name; }
 std::string Capture(const std::string &name) { return ReadText(CapturePath(name)); }
 
-bool LocalFiles::ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
-                           std::string *why) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *why = "cannot open";
-    return false;
+bool TestFiles::ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
+                          std::string *why) {
+  std::string text;
+  if (!ReadText(path, &text, why)) return false;
+  for (std::string_view rest = text; !rest.empty();) {
+    const size_t end = rest.find('\n');
+    if (!on_line(rest.substr(0, end))) break;
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
   }
-  for (std::string line; std::getline(in, line);)
-    if (!on_line(line)) break;
   return true;
+}
+
+bool TestFiles::ReadText(const std::string &path, std::string *text, std::string *why) {
+  std::optional<std::string> found = text_of_(path);
+  *why = "cannot open: No such file or directory";
+  if (found) *text = std::move(*found);
+  return found.has_value();
+}
+
+std::optional<std::string> LocalFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+DumpParse ParseDump(std::string_view text) {
+  DumpParse result;
+  kvsys::DumpReader reader([&](const kvsys::PciAddress &address, std::span<const uint8_t> image) {
+    result.functions.push_back({address, std::vector<uint8_t>(image.begin(), image.end())});
+  });
+  if (reader.FeedText(text)) {
+    reader.Finish();
+  } else {
+    result.error = reader.error();
+    result.error_line = reader.line();
+  }
+  return result;
+}
+
+std::vector<kvsys::FunctionIndex> FunctionsOf(const kvsys::SimMachine &machine) {
+  std::vector<kvsys::FunctionIndex> out;
+  for (unsigned fn = 0; fn < kvsys::kFunctionCount; ++fn)
+    if (machine.Has(static_cast<kvsys::FunctionIndex>(fn))) out.push_back(static_cast<kvsys::FunctionIndex>(fn));
+  return out;
+}
+
+void MasksOf(const kvsys::SimMachine &machine, kvsys::FunctionIndex fn, std::vector<uint8_t> *writable,
+             std::vector<uint8_t> *w1c) {
+  writable->assign(machine.Image(fn).size(), 0);
+  w1c->assign(machine.Image(fn).size(), 0);
+  machine.MasksOf(fn, writable->data(), w1c->data());
 }
 
 std::vector<uint8_t> MakeRequest(uint32_t code, uint32_t bus, uint32_t device, uint32_t function) {

@@ -3,12 +3,11 @@
 // tests/e2e/lspci_agreement_test.cpp; arbitrary input is the dump fuzz target's.
 #include <gtest/gtest.h>
 
-#include "core/dump_reader.h"
 #include "driver_test_util.h"
 
 namespace {
 
-using kvsys::ParseDump;
+using kvtest::ParseDump;
 
 TEST(DumpReader, AcceptsWhatLspciAccepts) {
   struct Case { const char *name, *text; const char *address; std::vector<uint8_t> image; } cases[] = {
@@ -22,7 +21,7 @@ TEST(DumpReader, AcceptsWhatLspciAccepts) {
       {"a function without data", "00:01.0 x\n", "00:01.0", {}},
   };
   for (const auto &c : cases) {
-    const kvsys::DumpParse parse = ParseDump(c.text);
+    const kvtest::DumpParse parse = ParseDump(c.text);
     EXPECT_EQ(parse.error, "") << c.name;
     ASSERT_EQ(parse.functions.size(), 1u) << c.name;
     EXPECT_EQ(FormatAddress(parse.functions[0].address), c.address) << c.name;
@@ -40,7 +39,7 @@ TEST(DumpReader, MalformedLinesStopWithTheirNumber) {
       {"00:01.8\n", 1, "\"00:01.8\" is out of range (device 00-1f, function 0-7)"},
   };
   for (const auto &c : cases) {
-    const kvsys::DumpParse parse = ParseDump(c.text);
+    const kvtest::DumpParse parse = ParseDump(c.text);
     EXPECT_EQ(parse.error, c.error) << c.text;
     EXPECT_EQ(parse.error_line, c.line) << c.text;
   }

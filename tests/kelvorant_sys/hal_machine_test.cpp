@@ -1,5 +1,5 @@
 // The HAL machine on a simulated bus with HalGetBusDataByOffset's answers: what it reads, what it writes
-// back and in which order. How the core's request handling turns its answers into the statuses the program
+// back and in which order, and when the driver chooses it. How the core's request handling turns its answers into the statuses the program
 // reads is the same for every machine and tested with the Linux driver (tests/kelvorant_sys).
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <vector>
 
-#include "core/restore_plan.h"
-#include "core/hal_machine.h"
+#include "core/machine_choice.h"
 
 namespace {
 
@@ -142,9 +142,12 @@ TEST(HalMachine, WritesBackOnlyDifferingRegistersHighestFirst) {
   const std::vector<Write> expected = {{0xa0, 4}, {0x3c, 4}, {0x10, 4}, {0x04, 2}};
   EXPECT_EQ(hal.writes, expected);
   // The same plan as the Linux driver's.
-  const auto plan = kvsys::PlanRestoreWrites(0, 256, before.data(), 256, wanted.data());
-  ASSERT_EQ(plan.size(), expected.size());
-  for (size_t i = 0; i < plan.size(); ++i) EXPECT_EQ((Write{plan[i].offset, plan[i].width}), expected[i]);
+  std::vector<Write> plan;
+  kvsys::VisitRestoreWrites(0, 256, before.data(), 256, wanted.data(), [&plan](const kvsys::RegisterWrite &w) {
+    plan.push_back({w.offset, w.width});
+    return true;
+  });
+  EXPECT_EQ(plan, expected);
 
   EXPECT_EQ(space[0x00], before[0x00]);
   EXPECT_EQ(space[0x07], before[0x07]);
@@ -175,17 +178,32 @@ TEST(HalMachine, UnreachableExtendedSpaceIsNotWritten) {
   EXPECT_TRUE(hal.writes.empty());
 }
 
-TEST(HalMachine, ReachesConfigSpaceWhenADeviceOnBusZeroAnswers) {
+// The machine the driver serves: the service value's, else the HAL when some device on bus 0 answers (it does
+// not under Wine), else the demo machine; the HAL is asked only when the value leaves the choice open.
+TEST(MachineChoice, ServiceValueFirstThenWhatTheHalReaches) {
+  using enum kvsys::MachineKind;
   struct Case {
+    const char *value;  // "": no value, or an empty one
     uint32_t buses;
-    int device;  // -1: none on bus 0
-    bool expected;
+    int device;                                  // -1: none on bus 0
+    std::optional<kvsys::MachineKind> expected;  // none: the value is refused
+  } cases[] = {
+      {"", 0, -1, kDemo},    {"", 1, -1, kDemo},    {"", 1, 0, kHal},    {"", 1, 31, kHal},
+      {"demo", 1, 3, kDemo}, {"DEMO", 0, -1, kDemo}, {"hal", 0, -1, kHal}, {"Hal", 1, 3, kHal},
+      {"sysfs", 1, 3, kDump}, {"hal@0001", 1, 3, std::nullopt},
   };
-  for (const Case &c : {Case{0, -1, false}, Case{1, -1, false}, Case{1, 0, true}, Case{1, 31, true}}) {
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << "value \"" << c.value << "\", device " << c.device);
     FakeHal hal;
     hal.buses = c.buses;
     if (c.device >= 0) hal.Add(0, static_cast<uint32_t>(c.device), 0, 0x1022);
-    EXPECT_EQ(kvsys::HalReachesConfigSpace(hal.Bus()), c.expected) << c.buses << " " << c.device;
+    kvsys::MachineChoice choice;
+    std::string why;
+    EXPECT_EQ(kvsys::ChooseMachine(c.value, hal.Bus(), &choice, &why), c.expected.has_value());
+    if (c.expected) {
+      EXPECT_EQ(choice.kind, *c.expected);
+    }
+    EXPECT_EQ(hal.gets > 0, c.value[0] == 0);
   }
 }
 

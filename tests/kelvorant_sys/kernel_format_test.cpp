@@ -47,39 +47,22 @@ TEST(KernelFormat, IntegersAsTheCoreWritesThem) {
                      size_t{256}, "00:1f.3");
 }
 
-TEST(KernelFormat, SignsWidthsAndPrecisions) {
-  EXPECT_SAME_FORMAT("%d|%i|%d", 0, -1, INT32_MIN);
-  EXPECT_SAME_FORMAT("%5d|%-5d|%05d|%+d|% d", 42, 42, -42, 7, 7);
-  EXPECT_SAME_FORMAT("%.3d|%8.3d|%-8.3x|%.0d|%.0x", 5, -5, 0xau, 0, 0u);
-  EXPECT_SAME_FORMAT("%*d|%-*d|%.*d", 6, 1, 6, 2, 4, 3);
-  EXPECT_SAME_FORMAT("%*d", -6, 9);
-  EXPECT_SAME_FORMAT("%#x|%#X|%#o|%#x|%o", 255u, 255u, 8u, 0u, 0u);
-  EXPECT_SAME_FORMAT("%X|%x", 0xDEADBEEFu, 0xDEADBEEFu);
-}
-
-TEST(KernelFormat, LengthModifiers) {
-  EXPECT_SAME_FORMAT("%hhu|%hhd|%hu|%hd", 0x1ffu, 0xff, 0x1ffffu, 0xffff);
-  EXPECT_SAME_FORMAT("%ld|%lu|%lld|%llu", -1L, ~0UL, LLONG_MIN, ~0ULL);
-  EXPECT_SAME_FORMAT("%jd|%zu|%zx|%td", INTMAX_MAX, SIZE_MAX, size_t{0xabc}, ptrdiff_t{-9});
+TEST(KernelFormat, WidthsPrecisionsAndLengths) {
+  EXPECT_SAME_FORMAT("%d|%d|%d|%5d|%05d|%05d", 0, -1, INT32_MIN, 42, 42, -42);
+  EXPECT_SAME_FORMAT("%.3d|%8.3d|%8.3x|%.0d|%.0x|%.4X", 5, -5, 0xau, 0, 0u, 0xabu);
+  EXPECT_SAME_FORMAT("%X|%x|%02llx|0x%llx", 0xDEADBEEFu, 0xDEADBEEFu, 0x1fULL, ~0ULL);
+  EXPECT_SAME_FORMAT("%ld|%lu|%lld|%llu|%zu|%zx", -1L, ~0UL, LLONG_MIN, ~0ULL, SIZE_MAX, size_t{0xabc});
 }
 
 TEST(KernelFormat, CharactersStringsAndPercent) {
-  EXPECT_SAME_FORMAT("%c%c|%3c|%-3c|", 'o', 'k', 'x', 'y');
-  EXPECT_SAME_FORMAT("%s|%8s|%-8s|%.2s|%8.2s", "abc", "abc", "abc", "abc", "abc");
+  EXPECT_SAME_FORMAT("%c%c|%3c|%s|%8s|%.2s|%8.2s|%s", 'o', 'k', 'x', "abc", "abc", "abc", "abc", "");
   EXPECT_SAME_FORMAT("100%% %s", "done");
-  EXPECT_SAME_FORMAT("%s", "");
-}
-
-TEST(KernelFormat, PointersInHex) {
-  char ours[64];
-  kvwin::Format(ours, sizeof ours, "%p", reinterpret_cast<void *>(0x1234));
-  EXPECT_STREQ(ours, "0x1234");
 }
 
 TEST(KernelFormat, UnknownConversionsAreCopiedAsTheyStand) {
   char out[64];
-  EXPECT_EQ(Unchecked(out, sizeof out, "a%fb%qc"), 7);
-  EXPECT_STREQ(out, "a%fb%qc");
+  EXPECT_EQ(Unchecked(out, sizeof out, "a%fb%qc%hd%p"), 12);
+  EXPECT_STREQ(out, "a%fb%qc%hd%p");
   EXPECT_EQ(Unchecked(out, sizeof out, "end%"), 4);
   EXPECT_STREQ(out, "end%");
   EXPECT_EQ(Unchecked(out, sizeof out, "end%-0"), 6);

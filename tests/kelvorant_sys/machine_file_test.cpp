@@ -3,30 +3,17 @@
 
 #include <map>
 
-#include "core/sim_loaders.h"
+#include "core/machine_choice.h"
 #include "driver_test_util.h"
 
 namespace {
 
-// TextFiles over an in-memory map, so that these tests need no file system.
-class MemoryFiles : public kvsys::TextFiles {
- public:
+// Files in memory, so that these tests need no file system.
+struct MemoryFiles : kvtest::TestFiles {
+  MemoryFiles() : TestFiles([this](const std::string &path) -> std::optional<std::string> {
+    return files.contains(path) ? std::optional(files[path]) : std::nullopt;
+  }) {}
   std::map<std::string, std::string> files;
-  bool ReadLines(const std::string &path, const std::function<bool(std::string_view)> &on_line,
-                 std::string *why) override {
-    auto it = files.find(path);
-    if (it == files.end()) {
-      *why = "cannot open: No such file or directory";
-      return false;
-    }
-    std::string_view text = it->second;
-    while (!text.empty()) {
-      const size_t end = text.find('\n');
-      if (!on_line(text.substr(0, end))) break;
-      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    }
-    return true;
-  }
 };
 
 TEST(MachineFile, DumpThenFunctionsThenFaults) {
@@ -47,18 +34,18 @@ TEST(MachineFile, DumpThenFunctionsThenFaults) {
   std::string why;
   auto m = kvsys::LoadJsonMachine("/m/machine.json", 0, files, &faults, &why);
   ASSERT_TRUE(m) << why;
-  EXPECT_EQ(m->Functions(), (std::vector<kvsys::FunctionIndex>{0x0001 << 3, 0x0002 << 3, 0x0500}));
+  EXPECT_EQ(kvtest::FunctionsOf(*m), (std::vector<kvsys::FunctionIndex>{0x0001 << 3, 0x0002 << 3, 0x0500}));
   EXPECT_EQ(std::vector<uint8_t>(m->Image(0x10).begin(), m->Image(0x10).end()), (std::vector<uint8_t>{0xaa, 0xbb, 0xcc}));
   std::vector<uint8_t> writable, w1c;
-  ASSERT_TRUE(m->Masks(0x10, &writable, &w1c));
+  kvtest::MasksOf(*m, 0x10, &writable, &w1c);
   EXPECT_EQ(writable, (std::vector<uint8_t>{0xff, 0, 0}));
   EXPECT_EQ(w1c, (std::vector<uint8_t>{0, 1, 0}));
   // The fault of domain 0001 is not served; the other one is armed.
   for (int i = 0; i < 6; ++i) {
-    const auto effect = faults.Match(kvsys::RequestKind::kWriteExtConfig, 0, 0x1f, 0x1f, 7);
-    EXPECT_EQ(effect.has_value(), i >= 2 && i < 5) << i;
+    const bool hit = kvsys::MatchFault(faults, kvsys::IOCTL_WRITE_EXT_CONFIG, {0, 0x1f, 0x1f, 7});
+    EXPECT_EQ(hit, i >= 2 && i < 5) << i;
   }
-  EXPECT_FALSE(faults.Match(kvsys::RequestKind::kReadConfig, 0, 0, 3, 0));
+  EXPECT_FALSE(kvsys::MatchFault(faults, kvsys::IOCTL_READ_CONFIG, {0, 0, 3, 0}));
 }
 
 TEST(MachineFile, MalformedFilesNameThePlace) {

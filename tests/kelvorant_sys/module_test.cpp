@@ -16,7 +16,6 @@
 #include <map>
 #include <optional>
 
-#include "core/dump_reader.h"
 #include "driver_test_util.h"
 #include "kelvorant_ioctl.h"
 #include "kvplat/hal.h"
@@ -85,7 +84,7 @@ class Module : public ::testing::Test {
 
 // A folder laid out like /sys/bus/pci/devices with two functions of the demo laptop.
 std::string FakeSysfs(const kvtest::TempDir &dir) {
-  for (const auto &f : kvsys::ParseDump(kvtest::Capture("tree-fujitsu-p8010.txt")).functions) {
+  for (const auto &f : kvtest::ParseDump(kvtest::Capture("tree-fujitsu-p8010.txt")).functions) {
     const std::string name = kvsys::FormatAddress(f.address);
     if (name == "00:1f.3" || name == "00:1c.0")
       dir.Write("devices/0000:" + name + "/config", std::string(f.image.begin(), f.image.end()));

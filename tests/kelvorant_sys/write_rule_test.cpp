@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "core/default_masks.h"
-#include "core/dump_reader.h"
 #include "core/sim_machine.h"
 #include "core/write_rule.h"
 #include "driver_test_util.h"
@@ -27,7 +26,7 @@ std::vector<uint8_t> Header() {
 std::vector<uint8_t> AfterAccess(const kvsys::SimMachine &m, kvsys::FunctionIndex fn, unsigned offset,
                                  unsigned width, const uint8_t *value) {
   std::vector<uint8_t> image(m.Image(fn).begin(), m.Image(fn).end()), writable, w1c;
-  EXPECT_TRUE(m.Masks(fn, &writable, &w1c));
+  kvtest::MasksOf(m, fn, &writable, &w1c);
   kvsys::ApplyWrite(image.data(), image.size(), writable.data(), w1c.data(), offset, value, width);
   return image;
 }
@@ -64,9 +63,8 @@ TEST(WriteRule, EveryWidthOnDefaultMasks) {
 
 TEST(WriteRule, ExplicitMasksReplaceDefaultsAndEndInZeros) {
   kvsys::SimMachine m(0);
-  m.Put(8, Header());
-  m.SetWritableMask(8, std::vector<uint8_t>{0xff, 0xff});   // only the vendor ID, nothing past it
-  m.SetClearOnWriteMask(8, std::vector<uint8_t>(8, 0x01));  // bit 0 of the first eight bytes
+  // Only the vendor ID writable, nothing past it; bit 0 of the first eight bytes write-one-to-clear.
+  m.Put(8, Header(), {std::vector<uint8_t>{0xff, 0xff}, std::vector<uint8_t>(8, 0x01)});
   std::vector<uint8_t> ones(64, 0xff);
   std::vector<uint8_t> expected = Header();
   expected[0] = expected[1] = 0xfe;  // written, then bit 0 cleared
@@ -87,21 +85,22 @@ TEST(SimulatedWrite, GoesThroughTheRestorePlanARegisterAtATime) {
   saved[0x10] = 0x81;                          // the I/O BAR
   saved[0x3c] = 0x0b;                          // interrupt line
   ASSERT_EQ(m.Write(1, 0, 64, saved.data()), kvsys::Access::kDone);
-  const std::vector<kvsys::RegisterWrite> expected = {{0x3c, 4}, {0x10, 4}, {0x04, 2}};
-  EXPECT_EQ(m.TakeWrites(1), expected);
-  EXPECT_TRUE(m.TakeWrites(1).empty()) << "taken once";
+  std::string writes, again;
+  ASSERT_TRUE(m.Control("writes 00:00.1", &writes) && m.Control("writes 00:00.1", &again));
+  EXPECT_EQ(writes + ", then " + again, "3c/4 10/4 4/2, then none") << "taken once";
   std::vector<uint8_t> image(m.Image(1).begin(), m.Image(1).end()), want = Header();
   want[0x04] = 0x06;
   want[0x10] = 0x81;
   want[0x3c] = 0x0b;
   EXPECT_EQ(image, want);
   ASSERT_EQ(m.Write(1, 0, 64, saved.data()), kvsys::Access::kDone);
-  EXPECT_TRUE(m.TakeWrites(1).empty()) << "nothing differs any more";
+  ASSERT_TRUE(m.Control("writes 00:00.1", &again));
+  EXPECT_EQ(again, "none") << "nothing differs any more";
 }
 
 // Default masks of real functions of every header type, register by register.
 TEST(DefaultMasks, PerHeaderType) {
-  const kvsys::DumpParse fujitsu = kvsys::ParseDump(kvtest::Capture("tree-fujitsu-p8010.txt"));
+  const kvtest::DumpParse fujitsu = kvtest::ParseDump(kvtest::Capture("tree-fujitsu-p8010.txt"));
   struct Case { const char *address; unsigned offset, width; uint32_t writable, w1c; } cases[] = {
       // type 0, the graphics controller: two 64-bit memory BARs and an I/O BAR, capabilities at 0x90
       {"00:02.0", 0x04, 4, 0x00000557, 0xf9000000}, {"00:02.0", 0x08, 4, 0, 0}, {"00:02.0", 0x10, 4, 0xfffffff0, 0},
@@ -119,7 +118,7 @@ TEST(DefaultMasks, PerHeaderType) {
       {"1c:03.0", 0x3c, 4, 0x07ef00ff, 0}, {"1c:03.0", 0x40, 4, 0, 0}, {"1c:03.0", 0xa0, 4, 0xffff0000, 0},
   };
   for (const Case &c : cases) {
-    const kvsys::DumpFunction *f = nullptr;
+    const kvtest::DumpFunction *f = nullptr;
     for (const auto &candidate : fujitsu.functions)
       if (kvsys::FormatAddress(candidate.address) == c.address) f = &candidate;
     ASSERT_NE(f, nullptr) << c.address;
@@ -145,7 +144,7 @@ TEST(DefaultMasks, LoopedAndBrokenChainsEnd) {
   EXPECT_EQ(w[0x40] | w[0x41], 0);
   EXPECT_EQ(w[0x42], 0xff);
 
-  const kvsys::DumpParse broken = kvsys::ParseDump(kvtest::Capture("broken-ecaps.txt"));
+  const kvtest::DumpParse broken = kvtest::ParseDump(kvtest::Capture("broken-ecaps.txt"));
   ASSERT_EQ(broken.functions.size(), 1u);
   const std::vector<uint8_t> &image = broken.functions[0].image;
   w.assign(image.size(), 0);

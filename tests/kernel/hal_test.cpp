@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "core/dump_reader.h"
+#include "driver_test_util.h"
 #include "kvplat/hal.h"
 #include "kvplat/machine_setting.h"
 #include "test_support.h"
@@ -124,7 +124,7 @@ TEST(Hal, LiveMachineMatchesLspci) {
   size_t n;
   while (lspci && (n = fread(buffer, 1, sizeof buffer, lspci)) > 0) text.append(buffer, n);
   if (!lspci || pclose(lspci) != 0 || text.empty()) GTEST_SKIP() << "lspci is not available";
-  const kvsys::DumpParse listed = kvsys::ParseDump(text);
+  const kvtest::DumpParse listed = kvtest::ParseDump(text);
   ASSERT_EQ(listed.error, "");
   kvplat::ConfigureHalBuses(kvplat::kLiveSysfsRoot, 0);
   size_t compared = 0;
