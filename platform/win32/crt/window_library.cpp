@@ -12,7 +12,7 @@
 
 #include "host/opener.h"
 #include "kvplat/window_library.h"
-#include "ntoskrnl/module_image.h"
+#include "kvplat/kernel.h"
 
 namespace kvplat {
 

@@ -41,8 +41,7 @@
 
 #include "host/opener.h"
 #include "kvplat/diag.h"
-#include "kvplat/hal.h"
-#include "kvplat/module_names.h"
+#include "kvplat/kernel.h"
 
 namespace kvplat {
 

@@ -1,21 +1,4 @@
-/* Version resources: the constants of VERSIONINFO statements and the fixed part of the resource. */
+/* Version resources: the constants of VERSIONINFO statements. */
 #pragma once
-#include "windef.h"
 
 #define VS_VERSION_INFO 1
-
-typedef struct tagVS_FIXEDFILEINFO {
-  DWORD dwSignature;
-  DWORD dwStrucVersion;
-  DWORD dwFileVersionMS;
-  DWORD dwFileVersionLS;
-  DWORD dwProductVersionMS;
-  DWORD dwProductVersionLS;
-  DWORD dwFileFlagsMask;
-  DWORD dwFileFlags;
-  DWORD dwFileOS;
-  DWORD dwFileType;
-  DWORD dwFileSubtype;
-  DWORD dwFileDateMS;
-  DWORD dwFileDateLS;
-} VS_FIXEDFILEINFO;

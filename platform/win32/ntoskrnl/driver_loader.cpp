@@ -3,23 +3,17 @@
 // file that no other user can have changed, reached through folders no other user can change, never
 // waited for) and the dynamic loader is given that very file, by its descriptor.
 #include <dlfcn.h>
+#include <elf.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <map>
-#include <mutex>
-
-#include "kvplat/lock.h"
+#include <cstring>
 
 #include "host/opener.h"
 #include "kernel_state.h"
-#include "kernel_strings.h"
 #include "kvplat/diag.h"
-#include "kvplat/errno_map.h"
-#include "kvplat/machine_setting.h"
-#include "kvplat/module_names.h"
-#include "kvplat/run_end.h"
-#include "module_image.h"
+#include "kvplat/kernel32.h"
 
 namespace kvplat {
 
@@ -27,20 +21,17 @@ namespace {
 
 constexpr char kEntryName[] = "DriverEntry";
 
-LoadedDriver *FindDriver(KernelState &kernel, const std::string &serviceKey) {
-  for (auto &driver : kernel.drivers) {
-    if (driver->serviceKey == serviceKey) return driver.get();
-  }
-  return nullptr;
+void Forget(KernelState &kernel, const LoadedDriver *gone) {
+  std::erase_if(kernel.drivers, [&](const auto &driver) { return driver.get() == gone; });
 }
 
-void Forget(KernelState &kernel, const LoadedDriver *gone) {
-  for (auto it = kernel.drivers.begin(); it != kernel.drivers.end(); ++it) {
-    if (it->get() == gone) {
-      kernel.drivers.erase(it);
-      return;
-    }
-  }
+bool ReadAt(int fd, void *buffer, size_t size, off_t offset) {
+  return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
+}
+
+// Whether [offset, offset + size) lies inside a file of `fileSize` bytes, without overflowing.
+bool Inside(uint64_t offset, uint64_t size, uint64_t fileSize) {
+  return offset <= fileSize && size <= fileSize - offset;
 }
 
 // What every major function that a driver does not handle answers, as Windows' IopInvalidDeviceRequest.
@@ -114,6 +105,40 @@ DWORD OpenModule(const std::string &path, kvhost::UniqueFd *fd) {
 
 }  // namespace
 
+LoadedDriver *FindDriver(const std::string &serviceKey) {
+  for (auto &driver : Kernel().drivers) {
+    if (driver->serviceKey == serviceKey) return driver.get();
+  }
+  return nullptr;
+}
+
+bool ModuleImageIsWhole(int fd, std::string *why) {
+  struct stat st;
+  Elf64_Ehdr header;
+  if (::fstat(fd, &st) != 0 || !ReadAt(fd, &header, sizeof header, 0)) return true;
+  if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64) return true;
+  const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+  if (header.e_phentsize != sizeof(Elf64_Phdr) ||
+      !Inside(header.e_phoff, uint64_t{header.e_phnum} * sizeof(Elf64_Phdr), fileSize)) {
+    *why = "its program headers lie outside the file";
+    return false;
+  }
+  std::vector<Elf64_Phdr> segments(header.e_phnum);
+  if (!segments.empty() && !ReadAt(fd, segments.data(), segments.size() * sizeof(Elf64_Phdr),
+                                   static_cast<off_t>(header.e_phoff))) {
+    *why = "its program headers cannot be read";
+    return false;
+  }
+  for (const Elf64_Phdr &segment : segments) {
+    if (segment.p_type == PT_LOAD && !Inside(segment.p_offset, segment.p_filesz, fileSize)) {
+      *why = "it is truncated: a loadable segment ends at byte " + std::to_string(segment.p_offset + segment.p_filesz) +
+             " of a file of " + std::to_string(fileSize) + " bytes";
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string WhatRanOutOfMemory() {
   const std::string &loading = Loading();
   if (loading.empty()) return "for the run";
@@ -134,7 +159,7 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
   KernelState &kernel = Kernel();
   std::lock_guard lock(kernel.mutex);
   const std::string key = FoldCase(serviceName);
-  if (FindDriver(kernel, key) != nullptr) return ERROR_SERVICE_ALREADY_RUNNING;
+  if (FindDriver(key) != nullptr) return ERROR_SERVICE_ALREADY_RUNNING;
 
   const std::string path = LinuxPath(imagePath.c_str());
   kvhost::UniqueFd file;
@@ -206,13 +231,13 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
 bool IsDriverLoaded(const std::string &serviceName) {
   KernelState &kernel = Kernel();
   std::lock_guard lock(kernel.mutex);
-  return FindDriver(kernel, FoldCase(serviceName)) != nullptr;
+  return FindDriver(FoldCase(serviceName)) != nullptr;
 }
 
 DWORD UnloadDriver(const std::string &serviceName) {
   KernelState &kernel = Kernel();
   std::lock_guard lock(kernel.mutex);
-  LoadedDriver *driver = FindDriver(kernel, FoldCase(serviceName));
+  LoadedDriver *driver = FindDriver(FoldCase(serviceName));
   if (driver == nullptr) return ERROR_SERVICE_NOT_ACTIVE;
   if (driver->object.DriverUnload == nullptr) return ERROR_INVALID_SERVICE_CONTROL;
   driver->object.DriverUnload(&driver->object);

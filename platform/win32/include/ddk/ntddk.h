@@ -124,9 +124,7 @@ DECLSPEC_IMPORT NTSTATUS NTAPI ZwClose(HANDLE Handle);
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_ENUMERATE_SUB_KEYS 0x0008
 #define KEY_NOTIFY 0x0010
-#ifndef READ_CONTROL
 #define READ_CONTROL 0x00020000L
-#endif
 #define KEY_READ (READ_CONTROL | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY)
 #define REG_SZ 1
 #define REG_EXPAND_SZ 2
@@ -159,16 +157,10 @@ typedef struct _IO_STATUS_BLOCK {
 } IO_STATUS_BLOCK, *PIO_STATUS_BLOCK;
 typedef void(NTAPI *PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, ULONG Reserved);
 
-#ifndef GENERIC_READ
 #define GENERIC_READ 0x80000000L
-#endif
-#ifndef FILE_SHARE_READ
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
-#endif
-#ifndef FILE_ATTRIBUTE_NORMAL
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
-#endif
 #define FILE_APPEND_DATA 0x00000004
 #define SYNCHRONIZE 0x00100000L
 #define FILE_OPEN 0x00000001
@@ -202,7 +194,7 @@ DECLSPEC_IMPORT NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK Desi
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwQueryInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
                                                       PVOID FileInformation, ULONG Length,
                                                       FILE_INFORMATION_CLASS FileInformationClass);
-/* Reads synchronously from ByteOffset (or where the last read ended): STATUS_END_OF_FILE at the end, and a
+/* Reads synchronously from ByteOffset (which must be given): STATUS_END_OF_FILE at the end, and a
    failed read an error status (STATUS_IO_DEVICE_ERROR for an input/output error), never the end. */
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwReadFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine,
                                           PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer,
