@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace kvhost {
 
@@ -187,42 +188,23 @@ bool UserToBecome(std::optional<User> *user, std::string *why) {
 
 bool BecomeUser(const User &user, std::string *why) {
   const std::vector<gid_t> groups = GroupsOf(user);
-  // The process's memory and descriptors hold what root opened: no other process of the user may trace it
-  // or reach them through /proc (the kernel makes it so when the ids change; this says it).
-  if (::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0) {
-    *why = Failed("PR_SET_DUMPABLE");
+  // Each step in turn, the first that fails said: the process's memory and descriptors hold what root
+  // opened, so no other process of the user may trace it or reach them through /proc (the kernel makes it so
+  // when the ids change; this says it); leaving root clears the effective and permitted capabilities, and
+  // the inheritable ones are cleared too.
+  const auto step = [why](bool done, const char *what) {
+    if (!done) *why = Failed(what);
+    return done;
+  };
+  if (!step(::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) == 0, "PR_SET_DUMPABLE") ||
+      !step(::prctl(PR_SET_KEEPCAPS, 0, 0, 0, 0) == 0, "PR_SET_KEEPCAPS") || !DropBoundingSet(why) ||
+      !step(::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0) == 0 || errno == EINVAL,
+            "clearing the ambient capabilities") ||
+      !step(::setgroups(groups.size(), groups.data()) == 0, "setgroups") ||
+      !step(::setresgid(user.gid, user.gid, user.gid) == 0, "setresgid") ||
+      !step(::setresuid(user.uid, user.uid, user.uid) == 0, "setresuid") || !step(ClearCapabilities(), "capset") ||
+      !step(::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "PR_SET_NO_NEW_PRIVS"))
     return false;
-  }
-  if (::prctl(PR_SET_KEEPCAPS, 0, 0, 0, 0) != 0) {
-    *why = Failed("PR_SET_KEEPCAPS");
-    return false;
-  }
-  if (!DropBoundingSet(why)) return false;
-  if (::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0) != 0 && errno != EINVAL) {
-    *why = Failed("clearing the ambient capabilities");
-    return false;
-  }
-  if (::setgroups(groups.size(), groups.data()) != 0) {
-    *why = Failed("setgroups");
-    return false;
-  }
-  if (::setresgid(user.gid, user.gid, user.gid) != 0) {
-    *why = Failed("setresgid");
-    return false;
-  }
-  if (::setresuid(user.uid, user.uid, user.uid) != 0) {
-    *why = Failed("setresuid");
-    return false;
-  }
-  // Leaving root clears the effective and permitted sets; the inheritable one stays unless cleared.
-  if (!ClearCapabilities()) {
-    *why = Failed("capset");
-    return false;
-  }
-  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
-    *why = Failed("PR_SET_NO_NEW_PRIVS");
-    return false;
-  }
   if (!Verify(user, groups, why)) return false;
 
   // What the user's own programs look at: the user's home (X's cookie, fonts), and a runtime folder only

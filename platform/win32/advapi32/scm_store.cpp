@@ -77,27 +77,21 @@ bool ParseNumber(std::string_view text, uint64_t *value) {
   return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
-// The writer that a temporary's name records; nothing when the name is not a temporary's. A name without a
-// start time gives 0.
+// The writer that a temporary's name records; nothing when the name is not a temporary's.
 std::optional<ProcessIdentity> WriterOf(std::string_view name) {
   const size_t mark = name.rfind(kMark);
   if (mark == std::string_view::npos) return std::nullopt;
   std::string_view rest = name.substr(mark + kMark.size());
   const size_t dash = rest.find('-');
   uint64_t pid = 0, startTime = 0;
-  if (!ParseNumber(rest.substr(0, dash), &pid) || pid > INT32_MAX) return std::nullopt;
-  if (dash != std::string_view::npos && !ParseNumber(rest.substr(dash + 1), &startTime)) return std::nullopt;
+  if (dash == std::string_view::npos || !ParseNumber(rest.substr(0, dash), &pid) || pid > INT32_MAX ||
+      !ParseNumber(rest.substr(dash + 1), &startTime))
+    return std::nullopt;
   return ProcessIdentity{static_cast<int>(pid), startTime};
 }
 
-bool StillWrites(const ProcessIdentity &writer) {
-  // A name without a start time cannot tell a reused pid from its writer: it waits while the pid is alive.
-  return writer.startTime == 0 ? ProcessStartTime(writer.pid) != 0 : IsProcessRunning(writer);
-}
-
 // Removes from the database folder `folder` (named `path` in messages) the temporaries of writers that have
-// ended, including those named RECORD.tmpPID before the start time was part of the name. A file that cannot
-// be removed is said on standard error.
+// ended. A file that cannot be removed is said on standard error.
 void RemoveEndedWritersTemporaries(int folder, const std::string &path) {
   // A descriptor of its own for the listing: closedir closes it.
   const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -110,7 +104,7 @@ void RemoveEndedWritersTemporaries(int folder, const std::string &path) {
   }
   while (const dirent *entry = ::readdir(dir)) {
     const std::optional<ProcessIdentity> writer = WriterOf(entry->d_name);
-    if (!writer || StillWrites(*writer)) continue;
+    if (!writer || IsProcessRunning(*writer)) continue;
     if (::unlinkat(folder, entry->d_name, 0) != 0 && errno != ENOENT) {
       Diag("the service database %s keeps %s, the temporary file of a writer that has ended: %s", path.c_str(),
            entry->d_name, std::strerror(errno));
@@ -398,9 +392,8 @@ std::string NewServiceId() {
   static std::atomic<unsigned> counter{0};
   struct timespec now;
   ::clock_gettime(CLOCK_REALTIME, &now);
-  std::ostringstream id;
-  id << ::getpid() << '-' << now.tv_sec << '.' << now.tv_nsec << '-' << counter++;
-  return id.str();
+  return std::to_string(::getpid()) + "-" + std::to_string(now.tv_sec) + "." + std::to_string(now.tv_nsec) + "-" +
+         std::to_string(counter++);
 }
 
 }  // namespace kvplat

@@ -142,14 +142,14 @@ void FillStatus(const ServiceRecord &record, RunState state, LPSERVICE_STATUS st
   status->dwWin32ExitCode = running ? ERROR_SUCCESS : record.exitCode;
 }
 
-// The record after a stop: not running, and gone when it was marked for deletion.
-DWORD RecordStopped(const ServiceCall &call) {
-  if (call.record.markedForDelete) return call.session->Remove(call.record.name);
-  ServiceRecord stopped = call.record;
-  stopped.running = false;
-  stopped.starter = ProcessIdentity{};
-  stopped.exitCode = ERROR_SUCCESS;
-  return call.session->Write(stopped);
+// The record once its driver stopped, or failed to start, with `exitCode`: not running, and gone when it
+// was marked for deletion.
+DWORD RecordStopped(const ScmSession &session, ServiceRecord record, DWORD exitCode) {
+  if (record.markedForDelete) return session.Remove(record.name);
+  record.running = false;
+  record.starter = ProcessIdentity{};
+  record.exitCode = exitCode;
+  return session.Write(record);
 }
 
 }  // namespace
@@ -280,14 +280,7 @@ extern "C" BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD /*dwNumServiceArg
   ScmSession session(call.handle->database);
   std::optional<ServiceRecord> now = session.error() ? std::nullopt : ReadCurrent(session, name);
   if (now && now->id == record.id && now->running && now->starter == record.starter) {
-    now->running = false;
-    now->starter = ProcessIdentity{};
-    now->exitCode = error;
-    if (now->markedForDelete) {
-      session.Remove(name);
-    } else {
-      session.Write(*now);
-    }
+    RecordStopped(session, *now, error);
   }
   return Fail(error);
 }
@@ -310,7 +303,7 @@ extern "C" BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSER
     if (DWORD error = UnloadDriver(call.record.name)) return Fail(error);
   }
   // Started by another live process: that process keeps its driver until it ends; the record says stopped.
-  DWORD error = RecordStopped(call);
+  DWORD error = RecordStopped(*call.session, call.record, ERROR_SUCCESS);
   FillStatus(call.record, RunState::Stopped, lpServiceStatus);
   lpServiceStatus->dwWin32ExitCode = ERROR_SUCCESS;
   return error == ERROR_SUCCESS ? TRUE : Fail(error);

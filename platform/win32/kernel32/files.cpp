@@ -107,7 +107,7 @@ std::shared_ptr<HandleObject> LookupHandle(const void *handle, HandleType type) 
   HandleTable &table = Table();
   std::lock_guard lock(table.mutex);
   auto it = table.entries.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == table.entries.end() || it->second->type() != type) return nullptr;
+  if (it == table.entries.end() || it->second->type != type) return nullptr;
   return it->second;
 }
 
@@ -118,7 +118,7 @@ bool CloseHandleOf(const void *handle, std::initializer_list<HandleType> types) 
   auto it = table.entries.find(reinterpret_cast<uintptr_t>(handle));
   if (it == table.entries.end()) return false;
   for (HandleType type : types) {
-    if (it->second->type() == type) {
+    if (it->second->type == type) {
       closed = std::move(it->second);
       table.entries.erase(it);
       return true;

@@ -14,7 +14,6 @@ namespace kvplat {
 
 namespace {
 
-UnimplementedHandler g_unimplementedHandler = nullptr;
 DiagSink g_sink = nullptr;
 std::set<std::string> g_failedOutputs;  // the paths already reported
 bool g_saidSignal = false;              // the termination signal's line has been written
@@ -95,12 +94,7 @@ void ReportOutputFailure(const char *what, const char *path, int error) {
 
 bool OutputFailed() { return !g_failedOutputs.empty(); }
 
-void ReportUnimplemented(const char *what) {
-  Diag("not implemented: %s", what);
-  if (g_unimplementedHandler) g_unimplementedHandler(what);
-}
-
-void SetUnimplementedHandler(UnimplementedHandler handler) { g_unimplementedHandler = handler; }
+void ReportUnimplemented(const char *what) { Diag("not implemented: %s", what); }
 
 bool CatchTerminationSignals() {
   if (kvhost::CatchTerminationSignals()) return true;

@@ -20,11 +20,8 @@ void SetDiagSink(DiagSink sink);
 void ReportOutputFailure(const char *what, const char *path, int error);
 bool OutputFailed();
 
-// A message that the platform does not implement was sent: says so on standard error. Tests install a
-// handler that fails the test.
-using UnimplementedHandler = void (*)(const char *what);
+// A message that the platform does not implement was sent: says so ("not implemented: WHAT").
 void ReportUnimplemented(const char *what);
-void SetUnimplementedHandler(UnimplementedHandler handler);
 
 // Text from outside (a file's line, a script's word, a path) as a terminal may show it: printable ASCII and
 // well-formed UTF-8 of printable code points stay as they are; the C0 controls (tab and line end among

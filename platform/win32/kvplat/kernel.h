@@ -1,10 +1,6 @@
-// What the kernel (platform/win32/ntoskrnl, hal) offers the rest of the platform: loading and unloading
-// driver modules for the service control manager, the devices they create and the I/O manager behind
-// CreateFileA and DeviceIoControl on a device, the machine the driver is handed, the HAL's folder, and the
-// names of the loaded modules. What it offers the drivers themselves is the DDK (include/ddk/ntddk.h).
-//
-// Drivers run inside this process, as on Windows they run inside the one kernel: a device exists only in the
-// process whose service manager started its driver.
+// What the kernel (platform/win32/ntoskrnl, hal) offers the rest of the platform; what it offers the drivers
+// is the DDK (include/ddk/ntddk.h). Drivers run inside this process, as on Windows inside the one kernel: a
+// device exists only in the process whose service manager started its driver.
 #pragma once
 #include <windows.h>
 
@@ -21,12 +17,11 @@ namespace kvplat {
 // ERROR_BAD_EXE_FORMAT when it is no driver module, ERROR_GEN_FAILURE when DriverEntry fails.
 DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath);
 
-// Whether the driver of `serviceName` is loaded in this process. Service names compare case-insensitively.
+// Whether the driver of `serviceName` (case-insensitive) is loaded in this process.
 bool IsDriverLoaded(const std::string &serviceName);
 
 // Runs the driver's DriverUnload, deletes what it left of its devices and links, and unloads the module.
-// Returns 0, ERROR_SERVICE_NOT_ACTIVE when it is not loaded, or ERROR_INVALID_SERVICE_CONTROL when the driver
-// has no DriverUnload (Windows cannot stop such a driver either).
+// Returns 0, ERROR_SERVICE_NOT_ACTIVE, or ERROR_INVALID_SERVICE_CONTROL for a driver without DriverUnload.
 DWORD UnloadDriver(const std::string &serviceName);
 
 // A device that a driver created. A handle keeps it alive; once it is deleted it is an empty shell on which
@@ -34,7 +29,7 @@ DWORD UnloadDriver(const std::string &serviceName);
 struct DeviceObject;
 using DeviceRef = std::shared_ptr<DeviceObject>;
 
-// The device that the link \DosDevices\<name> names (from "\\.\name"; case-insensitive), or null.
+// The device that the link \DosDevices\<name> names (case-insensitive), or null.
 DeviceRef FindDevice(const std::string &name);
 
 // An open file of a device, as CreateFileA("\\.\name") makes one: IRP_MJ_CREATE when it is opened, and
@@ -42,24 +37,19 @@ DeviceRef FindDevice(const std::string &name);
 struct DeviceFile;
 using DeviceFileRef = std::shared_ptr<DeviceFile>;
 
-// Opens the device `name` as FindDevice looks it up. Returns 0 and the file, ERROR_FILE_NOT_FOUND when there
-// is no such device, ERROR_ACCESS_DENIED when it is exclusive and open already, or the Win32 error of the
-// status the driver completed IRP_MJ_CREATE with.
+// Opens the device `name`. Returns 0 and the file, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED when it is
+// exclusive and open already, or the Win32 error of the status the driver completed IRP_MJ_CREATE with.
 DWORD CreateDeviceFile(const std::string &name, DeviceFileRef *file);
 
-// One METHOD_BUFFERED request, as DeviceIoControl sends it (an IRP of RequestorMode UserMode). Returns 0 when
-// the driver completed it with a success status, else the Win32 error; *bytesReturned receives the byte
-// count in both cases.
+// One METHOD_BUFFERED request, as DeviceIoControl sends it (RequestorMode UserMode): 0 or the Win32 error of
+// the status the driver completed it with, and the byte count in *bytesReturned.
 DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void *inBuffer, DWORD inBufferSize,
                         void *outBuffer, DWORD outBufferSize, DWORD *bytesReturned);
 
 // The simulated hardware's test port, for the headless front end's `machine ...` script actions: one
-// command ("reset 02:00.0", "poke 02:00.0 40 aa bb", "unplug 02:00.0", "plug 02:00.0", "writes 02:00.0")
-// sent to the driver of \\.\Kelvorant in this process with its private control code
-// IOCTL_KELVORANT_TEST_PORT, in an IRP of the kernel's own (never from user mode). True when it was done,
-// with its answer in *text ("" for none); false with the reason in *text when no driver runs in this
-// process, the driver has no test port, or the machine refuses the command (the HAL machine refuses them
-// all).
+// command ("reset 02:00.0", "poke 02:00.0 40 aa bb", ...) sent to the driver of \\.\Kelvorant with its
+// private control code IOCTL_KELVORANT_TEST_PORT, in an IRP of the kernel's own (never from user mode). True
+// with the answer in *text ("" for none), or false with the reason (the HAL machine refuses every command).
 bool SendMachineCommand(const std::string &command, std::string *text);
 
 // The file name of the loaded driver image whose code holds `address`, for the lines the kernel and the HAL
@@ -67,24 +57,21 @@ bool SendMachineCommand(const std::string &command, std::string *text);
 // module. A module is loaded from a descriptor, so the dynamic loader knows it by that descriptor's name.
 std::string ModuleNameAt(const void *address);
 
-// The check a module file (a driver, the window library) passes before the dynamic loader maps it. The
-// loader maps each loadable segment as the program headers describe it and trusts the file to be that long:
-// a cut-off module maps, and the first access to a page past the end of the file kills the whole process
-// with SIGBUS. Windows refuses a truncated image with STATUS_INVALID_IMAGE_FORMAT; this refuses it the same
-// way, before dlopen sees it: false, with the reason in *why, when `fd` is a 64-bit ELF file whose program
-// headers or loadable segments reach past its end. Everything else (not ELF, another class, a short header)
-// is left to the loader, which reads those cases without mapping anything.
+// The check a module file (a driver, the window library) passes before the dynamic loader maps it: the loader
+// trusts the file to be as long as its program headers say, and the first access to a page past the end of
+// a cut-off module kills the process with SIGBUS (Windows refuses a truncated image with
+// STATUS_INVALID_IMAGE_FORMAT). False, with the reason in *why, when `fd` is a 64-bit ELF file whose program
+// headers or loadable segments reach past its end; anything else is left to the loader, which maps nothing
+// for it.
 bool ModuleImageIsWhole(int fd, std::string *why);
 
-// KELVORANT_MACHINE, the platform's variable that says what the driver serves, as the platform hands it to
-// the driver: the value Machine under the driver's service key (which the driver reads as on Windows, see
-// kelvorant_sys/core/machine_choice.h) and, for this computer's sysfs, the folder that the HAL reads.
-//   sysfs, sysfs:DIR (each may end in @DDDD)   Machine = hal; the HAL serves /sys/bus/pci/devices or DIR,
-//                                               domain DDDD
+// KELVORANT_MACHINE (platform.md) as the platform hands it to the driver: the value Machine under the
+// driver's service key (kelvorant_sys/core/machine_choice.h) and, for sysfs, the HAL's folder.
+//   sysfs, sysfs:DIR (each may end in @DDDD)   Machine = hal; the HAL serves /sys/bus/pci/devices or DIR
 //   demo, a dump or machine file [@DDDD]       Machine = the text as it is
 //   unset                                      sysfs when /sys/bus/pci/devices lists a function, else demo
-// A value that names no machine (empty, "@DDDD" alone, "sysfs:" without a folder) is refused: it is a
-// mistake, and taking it for "unset" would serve this computer's hardware.
+// A value that names no machine (empty, "@DDDD" alone, "sysfs:" without a folder) is refused: taking it for
+// "unset" would serve this computer's hardware.
 inline constexpr char kLiveSysfsRoot[] = "/sys/bus/pci/devices";
 
 struct MachineVariable {
@@ -96,28 +83,22 @@ struct MachineVariable {
   uint32_t domain = 0;    // the served domain
 };
 
-// Reads KELVORANT_MACHINE's text (null: unset). False with the reason when it names no machine; anything
-// else that is not sysfs is the driver's to judge. A text that the driver would read as a word of its own
-// but that names a file here ("Demo", "hal") is handed over as ./TEXT.
+// Reads KELVORANT_MACHINE's text (null: unset). False with the reason when it names no machine; the rest is
+// the driver's to judge. A file named like one of the driver's words ("Demo", "hal") is handed over as ./TEXT.
 bool ParseMachineVariable(const char *text, MachineVariable *out, std::string *why);
 
 // The machine that an unset variable stands for: this computer's sysfs when it lists a function, else
 // the demo machine, in the variable's domain.
 void ChooseDefaultMachine(MachineVariable *machine);
 
-// Reads KELVORANT_MACHINE and sets what the driver will find: the Machine value, the HAL's folder and
-// domain (none but sysfs: no bus). The loader calls it before each DriverEntry.
+// Reads KELVORANT_MACHINE and sets what the driver will find before each DriverEntry: the Machine value
+// (MachineValue) and the HAL's folder and domain (none but sysfs: no bus).
 void ApplyMachineSetting();
-
-// What ApplyMachineSetting set.
 const std::string &MachineValue();
 
-// The HAL's configuration space (HalGetBusDataByOffset, HalSetBusDataByOffset): the functions that a folder
-// laid out like /sys/bus/pci/devices lists, one PCI domain of them.
-
-// The folder and domain the HAL serves from now on; "" for a computer without PCI buses. The folder is
-// listed, and its functions' config files opened, at the first call of a bus-data routine after this,
-// unless OpenHalBuses did it already for the same folder and domain.
+// The folder laid out like /sys/bus/pci/devices, and the PCI domain of it, that the HAL's bus-data routines
+// serve from now on; "" for a computer without PCI buses. The folder is listed, and its functions' config
+// files opened, at the first call of a routine, unless OpenHalBuses did it already for the same folder.
 void ConfigureHalBuses(const std::string &root, uint32_t domain);
 
 // Lists the folder and opens its functions' config files now (read-write where this process may), so that

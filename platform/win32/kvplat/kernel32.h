@@ -18,16 +18,10 @@ namespace kvplat {
 // ERROR_INVALID_HANDLE. Handle values are never reused, so a stale handle cannot reach an object opened later.
 enum class HandleType { File, Device, ServiceManager, Service, KernelFile, KernelKey, KernelDevice };
 
-class HandleObject {
- public:
-  explicit HandleObject(HandleType type) : type_(type) {}
+struct HandleObject {
+  explicit HandleObject(HandleType type) : type(type) {}
   virtual ~HandleObject() = default;
-  HandleObject(const HandleObject &) = delete;
-  HandleObject &operator=(const HandleObject &) = delete;
-  HandleType type() const { return type_; }
-
- private:
-  HandleType type_;
+  const HandleType type;
 };
 
 // Enters `object` into the table and returns its handle (a nonzero multiple of 4, never

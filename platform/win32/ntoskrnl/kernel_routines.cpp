@@ -209,16 +209,13 @@ extern "C" ULONG DbgPrintEx(ULONG /*componentId*/, ULONG level, PCSTR format, ..
   // A level up to 31 is a bit number, a larger one a mask of them; bit 0 is DPFLTR_ERROR_LEVEL.
   const bool shown = level == DPFLTR_ERROR_LEVEL || (level > 31 && (level & 1) != 0);
   if (!shown || format == nullptr) return STATUS_SUCCESS;
+  char text[1024];  // as much as a diagnostic line holds
   va_list args;
   va_start(args, format);
-  va_list counting;
-  va_copy(counting, args);
-  const int length = std::vsnprintf(nullptr, 0, format, counting);
-  va_end(counting);
-  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
+  const int length = std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  kvplat::Diag("%s", text.c_str());
+  size_t size = length < 0 ? 0 : std::min(static_cast<size_t>(length), sizeof text - 1);
+  while (size > 0 && (text[size - 1] == '\n' || text[size - 1] == '\r')) --size;
+  kvplat::Diag("%.*s", static_cast<int>(size), text);
   return STATUS_SUCCESS;
 }

@@ -1,13 +1,9 @@
 /*
- * The Windows Driver Kit subset that KELVORANT.sys is written against: WDM's driver and device objects, IRPs,
- * the registry and file routines, kernel mutexes, the HAL's bus data and DbgPrintEx, named and valued as the
- * DDK's. The routines are the platform's kernel (platform/win32/ntoskrnl, hal): the program exports them, as
- * ntoskrnl.exe and hal.dll do, and a driver module imports them when the service manager loads it. How the
- * kernel runs a driver is said in kvplat/io_manager.h; every request is completed before its dispatch
- * routine returns (STATUS_PENDING is not implemented).
- *
- * WCHAR is a UTF-16 unit: a driver is compiled with -fshort-wchar, as Wine compiles Windows code, so that
- * L"..." literals are WCHAR strings (see windef.h).
+ * The Windows Driver Kit subset that KELVORANT.sys is written against, named and valued as the DDK's. The
+ * routines are the platform's kernel (platform/win32/ntoskrnl, hal): the program exports them, as
+ * ntoskrnl.exe and hal.dll do, and a driver module imports them when the service manager loads it. Every
+ * request is completed before its dispatch routine returns (STATUS_PENDING is not implemented). A driver is
+ * compiled with -fshort-wchar, as Wine compiles Windows code, so that L"..." literals are WCHAR strings.
  */
 #pragma once
 #include <stdarg.h>
@@ -88,8 +84,8 @@ typedef const UNICODE_STRING *PCUNICODE_STRING;
 
 DECLSPEC_IMPORT void NTAPI RtlInitUnicodeString(PUNICODE_STRING DestinationString, PCWSTR SourceString);
 #define STATUS_SOME_NOT_MAPPED ((NTSTATUS)0x00000107L)
-/* Conversions between UTF-8 and UTF-16. With a null destination they count the bytes needed; a sequence that
-   does not convert becomes U+FFFD and the status STATUS_SOME_NOT_MAPPED. */
+/* With a null destination they count the bytes needed; a sequence that does not convert becomes U+FFFD and
+   the status STATUS_SOME_NOT_MAPPED. */
 DECLSPEC_IMPORT NTSTATUS NTAPI RtlUTF8ToUnicodeN(PWSTR UnicodeStringDestination, ULONG UnicodeStringMaxByteCount,
                                                  PULONG UnicodeStringActualByteCount, PCCH UTF8StringSource,
                                                  ULONG UTF8StringByteCount);
@@ -178,14 +174,11 @@ typedef struct _FILE_STANDARD_INFORMATION {
 } FILE_STANDARD_INFORMATION, *PFILE_STANDARD_INFORMATION;
 
 /* Opens an existing file for reading (FILE_OPEN), or a file for appending (FILE_APPEND_DATA alone, with
-   FILE_OPEN_IF: made when it is missing). The platform knows what the name is before it opens it (opening a
-   FIFO waits for a writer, opening a device can act): it reads a regular file only, and appends to a regular
-   file, a character device or a FIFO that a process reads. Anything else gets a status that says what it
-   is: a folder STATUS_FILE_IS_A_DIRECTORY (Windows' answer to FILE_NON_DIRECTORY_FILE), a FIFO
+   FILE_OPEN_IF: made when it is missing). It reads a regular file only, and appends to a regular file, a
+   character device or a FIFO that a process reads. Anything else gets a status that says what it is: a
+   folder STATUS_FILE_IS_A_DIRECTORY (Windows' answer to FILE_NON_DIRECTORY_FILE), a FIFO
    STATUS_PIPE_NOT_AVAILABLE, a character device STATUS_OBJECT_TYPE_MISMATCH, a block device
-   STATUS_UNRECOGNIZED_VOLUME (a volume no file system mounts), a socket STATUS_IO_REPARSE_TAG_NOT_HANDLED
-   (what a Windows AF_UNIX socket file answers). A missing name gives STATUS_OBJECT_NAME_NOT_FOUND, a missing
-   folder STATUS_OBJECT_PATH_NOT_FOUND, no right STATUS_ACCESS_DENIED. */
+   STATUS_UNRECOGNIZED_VOLUME, a socket STATUS_IO_REPARSE_TAG_NOT_HANDLED (a Windows AF_UNIX socket file's). */
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
                                             POBJECT_ATTRIBUTES ObjectAttributes, PIO_STATUS_BLOCK IoStatusBlock,
                                             PLARGE_INTEGER AllocationSize, ULONG FileAttributes, ULONG ShareAccess,
@@ -294,8 +287,7 @@ static inline PIO_STACK_LOCATION IoGetCurrentIrpStackLocation(PIRP Irp) { return
 DECLSPEC_IMPORT void FASTCALL IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
 #define IoCompleteRequest IofCompleteRequest
 
-/* Creates a device of the driver, named (\Device\Name) or not; it is initialising (DO_DEVICE_INITIALIZING)
-   until the driver clears the flag. An Exclusive device (DO_EXCLUSIVE) has one open file at most. */
+/* A device is initialising (DO_DEVICE_INITIALIZING) until the driver clears the flag. */
 DECLSPEC_IMPORT NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG DeviceExtensionSize,
                                               PUNICODE_STRING DeviceName, DEVICE_TYPE DeviceType,
                                               ULONG DeviceCharacteristics, BOOLEAN Exclusive,
@@ -326,9 +318,8 @@ DECLSPEC_IMPORT ULONG NTAPI HalGetBusDataByOffset(BUS_DATA_TYPE BusDataType, ULO
 DECLSPEC_IMPORT ULONG NTAPI HalSetBusDataByOffset(BUS_DATA_TYPE BusDataType, ULONG BusNumber, ULONG SlotNumber,
                                                   PVOID Buffer, ULONG Offset, ULONG Length);
 
-/* The firmware's tables, as ZwQuerySystemInformation(SystemFirmwareTableInformation) returns them: the
-   caller names the provider ('ACPI', 'RSMB', 'FIRM': the characters as a multi-character constant) and the
-   table (for 'ACPI' its signature's four bytes in memory order, e.g. 'GFCM' for MCFG) and gives
+/* The firmware's tables: the caller names the provider ('ACPI': the characters as a multi-character
+   constant) and the table (for 'ACPI' its signature's four bytes in memory order, 'GFCM' for MCFG) and gives
    TableBufferLength bytes of room after the header. The kernel sets TableBufferLength to the table's size;
    when that is more than the room, the status is STATUS_BUFFER_TOO_SMALL and nothing is copied. A table the
    firmware does not have gives STATUS_NOT_FOUND, as every table does on this platform. */
@@ -345,17 +336,13 @@ typedef struct _SYSTEM_FIRMWARE_TABLE_INFORMATION {
   ULONG TableBufferLength;
   UCHAR TableBuffer[1];
 } SYSTEM_FIRMWARE_TABLE_INFORMATION, *PSYSTEM_FIRMWARE_TABLE_INFORMATION;
-/* Only SystemFirmwareTableInformation with SystemFirmwareTable_Get is implemented; any other class fails
-   loudly. */
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwQuerySystemInformation(SYSTEM_INFORMATION_CLASS SystemInformationClass,
                                                         PVOID SystemInformation, ULONG SystemInformationLength,
                                                         PULONG ReturnLength);
 
-/* Device memory. MmMapIoSpace maps NumberOfBytes of physical address space and returns its address, or null
-   when no device memory is there (on this platform: anywhere, for a process reaches none); the mapping is
-   reached with READ_REGISTER_ULONG and WRITE_REGISTER_ULONG only, as device registers are, and touching it
-   any other way faults. These two are the kernel's routines here, as on 32-bit x86 Windows (x64's DDK
-   inlines them as volatile accesses), so that the platform sees every access in order. */
+/* Device memory: MmMapIoSpace returns null where none is (on this platform: anywhere, for a process reaches
+   none); a mapping is reached with READ_REGISTER_ULONG and WRITE_REGISTER_ULONG only, the kernel's routines
+   here as on 32-bit x86 Windows (x64's DDK inlines them), so that the platform sees every access in order. */
 typedef LARGE_INTEGER PHYSICAL_ADDRESS, *PPHYSICAL_ADDRESS;
 typedef enum _MEMORY_CACHING_TYPE { MmNonCached = 0, MmCached = 1, MmWriteCombined = 2 } MEMORY_CACHING_TYPE;
 DECLSPEC_IMPORT PVOID NTAPI MmMapIoSpace(PHYSICAL_ADDRESS PhysicalAddress, SIZE_T NumberOfBytes,
