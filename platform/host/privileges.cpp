@@ -53,19 +53,12 @@ bool LookUp(uid_t uid, User *user) {
 
 // The supplementary groups that the user database gives the user, with its group.
 std::vector<gid_t> GroupsOf(const User &user) {
-  std::vector<gid_t> groups{user.gid};
-  if (user.name.empty()) return groups;
-  int count = 64;
-  for (int tries = 0; tries < 8; ++tries) {
-    groups.assign(static_cast<size_t>(count), 0);
-    const int wanted = count;
-    if (::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count) >= 0) {
-      groups.resize(static_cast<size_t>(count));
-      return groups;
-    }
-    if (count <= wanted) count = wanted * 2;
-  }
-  return {user.gid};
+  if (user.name.empty()) return {user.gid};
+  int count = static_cast<int>(::sysconf(_SC_NGROUPS_MAX)) + 1;  // as many as a process may have, and its group
+  std::vector<gid_t> groups(static_cast<size_t>(count));
+  if (::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count) < 0) return {user.gid};
+  groups.resize(static_cast<size_t>(count));
+  return groups;
 }
 
 // Drops every capability from the bounding set (while root may), so that nothing this process could run
@@ -139,29 +132,19 @@ bool UserToBecome(std::optional<User> *user, std::string *why) {
   user->reset();
   if (::geteuid() != 0) return true;
   User found;
-  uint32_t uid = 0, gid = 0;
-  if (const char *pkexec = std::getenv("PKEXEC_UID")) {
-    found.from = "PKEXEC_UID";
-    if (!ParseId(pkexec, &uid)) {
-      *why = std::string("PKEXEC_UID is \"") + pkexec + "\", not a user id";
-      return false;
-    }
-    if (uid == 0) return true;
-    found.uid = uid;
-    if (!LookUp(uid, &found)) {
-      *why = "PKEXEC_UID names user " + std::to_string(uid) + ", who has no entry in the user database";
-      return false;
-    }
-  } else if (const char *sudo = std::getenv("SUDO_UID")) {
-    found.from = "SUDO_UID";
-    if (!ParseId(sudo, &uid)) {
-      *why = std::string("SUDO_UID is \"") + sudo + "\", not a user id";
+  const char *pkexec = std::getenv("PKEXEC_UID"), *sudo = std::getenv("SUDO_UID");
+  if (pkexec || sudo) {
+    found.from = pkexec ? "PKEXEC_UID" : "SUDO_UID";
+    const char *text = pkexec ? pkexec : sudo;
+    uint32_t uid = 0, gid = 0;
+    if (!ParseId(text, &uid)) {
+      *why = found.from + " is \"" + text + "\", not a user id";
       return false;
     }
     if (uid == 0) return true;
     found.uid = uid;
     const bool known = LookUp(uid, &found);
-    const char *sudoGid = std::getenv("SUDO_GID");
+    const char *sudoGid = pkexec ? nullptr : std::getenv("SUDO_GID");  // sudo's group, which pkexec has not
     if (sudoGid && !ParseId(sudoGid, &gid)) {
       *why = std::string("SUDO_GID is \"") + sudoGid + "\", not a group id";
       return false;
@@ -169,8 +152,8 @@ bool UserToBecome(std::optional<User> *user, std::string *why) {
     if (sudoGid) {
       found.gid = gid;
     } else if (!known) {
-      *why = "SUDO_UID names user " + std::to_string(uid) + ", who has no entry in the user database, and SUDO_GID "
-             "is not set";
+      *why = found.from + " names user " + std::to_string(uid) + ", who has no entry in the user database" +
+             (pkexec ? "" : ", and SUDO_GID is not set");
       return false;
     }
   } else if (::getuid() != 0) {

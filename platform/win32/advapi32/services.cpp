@@ -1,7 +1,6 @@
 // The service control manager's calls: opening it, creating and opening services, starting, stopping,
 // deleting and querying them, closing their handles. A kernel driver service runs in the process that
 // started it: its start loads the driver module here, its stop unloads it.
-#include <strings.h>
 #include <windows.h>
 #include <winsvc.h>
 
@@ -155,12 +154,9 @@ DWORD RecordStopped(const ScmSession &session, ServiceRecord record, DWORD exitC
 }  // namespace
 
 extern "C" SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName, DWORD dwDesiredAccess) {
-  if (lpMachineName != nullptr && lpMachineName[0] != '\0') {
-    ReportUnimplemented("OpenSCManagerA on another machine");
+  if ((lpMachineName != nullptr && lpMachineName[0] != '\0') || lpDatabaseName != nullptr) {
+    ReportUnimplemented("OpenSCManagerA of another machine or database than this one's active services");
     return FailHandle(ERROR_NOT_SUPPORTED);
-  }
-  if (lpDatabaseName != nullptr && ::strcasecmp(lpDatabaseName, "ServicesActive") != 0) {
-    return FailHandle(ERROR_DATABASE_DOES_NOT_EXIST);
   }
   if (!SpecificRights(dwDesiredAccess)) return FailHandle(ERROR_NOT_SUPPORTED);
   const DWORD access = dwDesiredAccess | SC_MANAGER_CONNECT;  // granted to every caller

@@ -57,13 +57,12 @@ bool SendMachineCommand(const std::string &command, std::string *text);
 // module. A module is loaded from a descriptor, so the dynamic loader knows it by that descriptor's name.
 std::string ModuleNameAt(const void *address);
 
-// The check a module file (a driver, the window library) passes before the dynamic loader maps it: the loader
-// trusts the file to be as long as its program headers say, and the first access to a page past the end of
-// a cut-off module kills the process with SIGBUS (Windows refuses a truncated image with
-// STATUS_INVALID_IMAGE_FORMAT). False, with the reason in *why, when `fd` is a 64-bit ELF file whose program
-// headers or loadable segments reach past its end; anything else is left to the loader, which maps nothing
-// for it.
-bool ModuleImageIsWhole(int fd, std::string *why);
+// Has the dynamic loader map a module (a driver, the window library) from `fd`, the file at `path` that the
+// host's one opener opened: by the descriptor, through /proc, so that the file checked is the file loaded and
+// no search path is looked at. A cut-off file is refused first, as Windows refuses a truncated image: the
+// loader would map it, and the first touch of a page past its end would kill the process with SIGBUS. The
+// module, or null with the reason in *why.
+void *LoadModuleFile(int fd, const std::string &path, std::string *why);
 
 // KELVORANT_MACHINE (platform.md) as the platform hands it to the driver: the value Machine under the
 // driver's service key (kelvorant_sys/core/machine_choice.h) and, for sysfs, the HAL's folder.

@@ -103,15 +103,8 @@ DWORD OpenModule(const std::string &path, kvhost::UniqueFd *fd) {
   return failure.error ? Win32ErrorFromErrno(failure.error) : ERROR_ACCESS_DENIED;
 }
 
-}  // namespace
-
-LoadedDriver *FindDriver(const std::string &serviceKey) {
-  for (auto &driver : Kernel().drivers) {
-    if (driver->serviceKey == serviceKey) return driver.get();
-  }
-  return nullptr;
-}
-
+// False, with the reason in *why, when `fd` is a 64-bit ELF file whose program headers or loadable segments
+// reach past its end; anything else is left to the loader, which maps nothing for it.
 bool ModuleImageIsWhole(int fd, std::string *why) {
   struct stat st;
   Elf64_Ehdr header;
@@ -139,6 +132,28 @@ bool ModuleImageIsWhole(int fd, std::string *why) {
   return true;
 }
 
+}  // namespace
+
+void *LoadModuleFile(int fd, const std::string &path, std::string *why) {
+  if (!ModuleImageIsWhole(fd, why)) return nullptr;
+  const std::string byDescriptor = "/proc/self/fd/" + std::to_string(fd);
+  void *module = ::dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    // The loader names the file as it was given it: the path it was checked under is the one to say.
+    *why = ::dlerror() ?: "the dynamic loader refuses it";
+    if (why->starts_with(byDescriptor)) why->replace(0, byDescriptor.size(), path);
+  }
+  return module;
+}
+
+LoadedDriver *FindDriver(const std::string &serviceKey) {
+  for (auto &driver : Kernel().drivers) {
+    if (driver->serviceKey == serviceKey) return driver.get();
+  }
+  return nullptr;
+}
+
+
 std::string WhatRanOutOfMemory() {
   const std::string &loading = Loading();
   if (loading.empty()) return "for the run";
@@ -164,20 +179,9 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
   const std::string path = LinuxPath(imagePath.c_str());
   kvhost::UniqueFd file;
   if (const DWORD error = OpenModule(path, &file)) return error;
-  std::string broken;
-  if (!ModuleImageIsWhole(file.get(), &broken)) {
-    Diag("%s is not a driver module: %s", path.c_str(), broken.c_str());
-    return ERROR_BAD_EXE_FORMAT;
-  }
-
-  // The loader opens the descriptor's file again through /proc: the file checked is the file loaded, and no
-  // search path is looked at.
-  const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file.get());
-  void *module = ::dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string why;
+  void *module = LoadModuleFile(file.get(), path, &why);
   if (module == nullptr) {
-    // The loader names the file as it was given it: the path it was checked under is the one to say.
-    std::string why = ::dlerror() ?: "it cannot be loaded";
-    if (why.compare(0, byDescriptor.size(), byDescriptor) == 0) why.replace(0, byDescriptor.size(), path);
     Diag("%s is not a driver module: %s", path.c_str(), why.c_str());
     return ERROR_BAD_EXE_FORMAT;
   }

@@ -47,12 +47,10 @@ struct DeviceFile {
 
 namespace {
 
-// The part of a folded link name after \DosDevices\ or \??\, or "" for a name outside them.
+// The part of a folded link name after \DosDevices\, or "" for a name outside it.
 std::string LinkKey(const std::string &folded) {
-  for (const std::string_view prefix : {"\\dosdevices\\", "\\??\\"}) {
-    if (folded.size() > prefix.size() && folded.starts_with(prefix)) return folded.substr(prefix.size());
-  }
-  return "";
+  constexpr std::string_view kPrefix = "\\dosdevices\\";
+  return folded.size() > kPrefix.size() && folded.starts_with(kPrefix) ? folded.substr(kPrefix.size()) : "";
 }
 
 void Delete(KernelState &kernel, DeviceObject &record) {

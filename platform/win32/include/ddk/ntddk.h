@@ -293,7 +293,7 @@ DECLSPEC_IMPORT NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG
                                               ULONG DeviceCharacteristics, BOOLEAN Exclusive,
                                               PDEVICE_OBJECT *DeviceObject);
 DECLSPEC_IMPORT void NTAPI IoDeleteDevice(PDEVICE_OBJECT DeviceObject);
-/* \DosDevices\Name (or \??\Name) for \Device\Name: what CreateFileA("\\.\Name") opens. */
+/* \DosDevices\Name for \Device\Name: what CreateFileA("\\.\Name") opens. */
 DECLSPEC_IMPORT NTSTATUS NTAPI IoCreateSymbolicLink(PUNICODE_STRING SymbolicLinkName, PUNICODE_STRING DeviceName);
 DECLSPEC_IMPORT NTSTATUS NTAPI IoDeleteSymbolicLink(PUNICODE_STRING SymbolicLinkName);
 
