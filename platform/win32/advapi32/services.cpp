@@ -50,8 +50,8 @@ RunState RunStateOf(const ServiceRecord &record) {
   return IsProcessRunning(record.starter) ? RunState::RunningElsewhere : RunState::Stopped;
 }
 
-// The record of `name` as it stands now: a record marked for deletion that no longer runs is removed (when
-// the session may write) and reads as absent.
+// The record of `name` as it stands now: a record marked for deletion that no longer runs is removed and
+// reads as absent.
 std::optional<ServiceRecord> ReadCurrent(const ScmSession &session, const std::string &name) {
   std::optional<ServiceRecord> record = session.Read(name);
   if (record && record->markedForDelete && RunStateOf(*record) == RunState::Stopped) {
@@ -188,7 +188,6 @@ extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServic
     return FailHandle(ERROR_NOT_SUPPORTED);
   }
   if (!SpecificRights(dwDesiredAccess)) return FailHandle(ERROR_NOT_SUPPORTED);
-  const DWORD access = dwDesiredAccess;
 
   ScmSession session(manager->database);
   if (session.error()) return FailHandle(session.error());
@@ -206,7 +205,8 @@ extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServic
   if (DWORD error = session.Write(record)) return FailHandle(error);
   RememberServiceOfThisProcess(manager->database, record.name, record.id);
   SetLastError(ERROR_SUCCESS);
-  return ToScHandle(InsertHandle(std::make_shared<ServiceObject>(manager->database, record.name, record.id, access)));
+  return ToScHandle(
+      InsertHandle(std::make_shared<ServiceObject>(manager->database, record.name, record.id, dwDesiredAccess)));
 }
 
 extern "C" SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, DWORD dwDesiredAccess) {
@@ -218,9 +218,9 @@ extern "C" SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceN
   std::optional<ServiceRecord> record = ReadCurrent(session, lpServiceName);
   if (!record) return FailHandle(ERROR_SERVICE_DOES_NOT_EXIST);
   if (!SpecificRights(dwDesiredAccess)) return FailHandle(ERROR_NOT_SUPPORTED);
-  const DWORD access = dwDesiredAccess;
   SetLastError(ERROR_SUCCESS);
-  return ToScHandle(InsertHandle(std::make_shared<ServiceObject>(manager->database, record->name, record->id, access)));
+  return ToScHandle(
+      InsertHandle(std::make_shared<ServiceObject>(manager->database, record->name, record->id, dwDesiredAccess)));
 }
 
 extern "C" BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject) {
