@@ -42,6 +42,14 @@ const Output *OutputOf(const struct stat &st) {
   return nullptr;
 }
 
+// "user 65534 (nobody)"
+std::string DescribeUser(uid_t uid) {
+  std::string text = "user " + std::to_string(uid);
+  // getpwuid may read /etc/passwd; a name is only a help to the reader.
+  if (const passwd *entry = ::getpwuid(uid); entry && entry->pw_name) text += std::string(" (") + entry->pw_name + ")";
+  return text;
+}
+
 std::string Octal(mode_t mode) {
   char text[8];
   std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
@@ -403,12 +411,6 @@ std::string DescribeFileType(mode_t mode) {
   }
 }
 
-std::string DescribeUser(uid_t uid) {
-  std::string text = "user " + std::to_string(uid);
-  // getpwuid may read /etc/passwd; a name is only a help to the reader.
-  if (const passwd *entry = ::getpwuid(uid); entry && entry->pw_name) text += std::string(" (") + entry->pw_name + ")";
-  return text;
-}
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {

@@ -49,9 +49,6 @@ class UniqueFd {
 // What a file is, for messages: "a FIFO", "a folder", "a character device", ...
 std::string DescribeFileType(mode_t mode);
 
-// "user 65534 (nobody)"
-std::string DescribeUser(uid_t uid);
-
 // Reads an open file to its end, at most `max_bytes`: kFailed with errno set when a read fails, kTooLong
 // when there is more.
 enum class ReadEnd { kDone, kFailed, kTooLong };

@@ -62,20 +62,17 @@ std::string ServiceRecordText(const ServiceRecord &record);
 // JSON, a field missing or of another type, a number that its field cannot hold, an unknown state.
 ServiceRecord ParseServiceRecord(const std::string &text);
 
-// KELVORANT_SCM_DIR; else, for root, /run/kelvorant-scm; else $XDG_RUNTIME_DIR/kelvorant-scm; else
-// /tmp/kelvorant-scm-UID.
-std::string ScmFolder();
-
 // The database as this process opened it.
 struct ScmDatabase {
   std::string path;  // for messages
   kvhost::UniqueFd folder;
 };
 
-// Opens the database of ScmFolder() for changes, as every OpenSCManagerA does here (the program asks for
-// full access), creating its folder, mode 0700, when it is missing. Null with ERROR_ACCESS_DENIED when the
-// folder is not trusted, cannot be created, or this process may not change it; a line on standard error says
-// which path and why.
+// Opens the database (KELVORANT_SCM_DIR; else, for root, /run/kelvorant-scm; else
+// $XDG_RUNTIME_DIR/kelvorant-scm; else /tmp/kelvorant-scm-UID) for changes, as every OpenSCManagerA does here
+// (the program asks for full access), creating its folder, mode 0700, when it is missing. Null with
+// ERROR_ACCESS_DENIED when the folder is not trusted, cannot be created, or this process may not change it;
+// a line on standard error says which path and why.
 std::shared_ptr<const ScmDatabase> OpenScmDatabase(DWORD *error);
 
 // Service names are case-insensitive and may not hold path separators.

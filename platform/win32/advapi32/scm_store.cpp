@@ -192,6 +192,21 @@ std::string DescribeLockHolder(int lockFd) {
   return "another process";
 }
 
+std::string ScmFolder() {
+  if (const char *folder = std::getenv("KELVORANT_SCM_DIR"); folder && folder[0]) {
+    // Made absolute once, so that a manager handle keeps its database when the current directory changes.
+    std::error_code ignored;
+    const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
+    return absolute.empty() ? std::string(folder) : absolute.string();
+  }
+  // Root's database is where only root can write, whatever its environment says (sudo and su leave
+  // XDG_RUNTIME_DIR unset, or set to the user's own folder).
+  if (::geteuid() == 0) return "/run/kelvorant-scm";
+  if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0]) {
+    return std::string(runtime) + "/kelvorant-scm";
+  }
+  return "/tmp/kelvorant-scm-" + std::to_string(::geteuid());
+}
 }  // namespace
 
 uint64_t ProcessStartTime(int pid) {
@@ -262,21 +277,6 @@ ServiceRecord ParseServiceRecord(const std::string &text) {
   return r;
 }
 
-std::string ScmFolder() {
-  if (const char *folder = std::getenv("KELVORANT_SCM_DIR"); folder && folder[0]) {
-    // Made absolute once, so that a manager handle keeps its database when the current directory changes.
-    std::error_code ignored;
-    const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
-    return absolute.empty() ? std::string(folder) : absolute.string();
-  }
-  // Root's database is where only root can write, whatever its environment says (sudo and su leave
-  // XDG_RUNTIME_DIR unset, or set to the user's own folder).
-  if (::geteuid() == 0) return "/run/kelvorant-scm";
-  if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0]) {
-    return std::string(runtime) + "/kelvorant-scm";
-  }
-  return "/tmp/kelvorant-scm-" + std::to_string(::geteuid());
-}
 
 std::shared_ptr<const ScmDatabase> OpenScmDatabase(DWORD *error) {
   auto database = std::make_shared<ScmDatabase>();

@@ -45,12 +45,8 @@ extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DW
     return 0;
   }
   path.resize(static_cast<size_t>(n));
-  if (nSize == 0) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  if (lpFilename == nullptr) {
-    SetLastError(ERROR_NOACCESS);
+  if (nSize == 0 || lpFilename == nullptr) {
+    SetLastError(nSize == 0 ? ERROR_INSUFFICIENT_BUFFER : ERROR_NOACCESS);
     return 0;
   }
   if (path.size() + 1 > nSize) {
