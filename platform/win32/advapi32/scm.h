@@ -1,14 +1,10 @@
 // advapi32's service control manager: its database, a folder with one record file per service and a lock
-// file, and the handle objects of its calls.
-//
-// Several processes share the database, as the programs of one machine share the Windows service manager.
-// Every operation holds an flock() on the lock file from its first read to its last write, and a record is
-// replaced by writing a temporary file and renaming it over the old one, so no reader sees half a record.
-// Only the administrator's side writes the Windows service database, and a record's binary path is loaded
-// into the process that starts the service. So the folder is trusted as OpenSSH trusts its files: it and
-// every folder above it belong to this process's user or root and no other user may write them (see
-// host/opener.h), and it is reached through one descriptor opened after that check, every record without
-// following a link.
+// file that several processes share, and the handle objects of its calls. Every operation holds an flock()
+// on the lock file from its first read to its last write, and a record is replaced by renaming a temporary
+// over it, so no reader sees half a record. Only the administrator's side writes the Windows service
+// database, and a record's binary path is loaded into the process that starts the service: so the folder is
+// trusted only as host/opener.h trusts a path, and reached through one descriptor opened after that check,
+// every record without following a link.
 #pragma once
 #include <windows.h>
 #include <winsvc.h>
@@ -23,9 +19,8 @@
 
 namespace kvplat {
 
-// Which process started a service. A pid alone is not enough: pids are reused, so the record also keeps the
-// process's start time (field 22 of /proc/PID/stat), and a live process with the same pid but another start
-// time is a different process.
+// Which process started a service: pids are reused, so the record also keeps the process's start time
+// (field 22 of /proc/PID/stat); a live process with the same pid but another start time is another one.
 struct ProcessIdentity {
   int pid = 0;
   uint64_t startTime = 0;  // clock ticks after boot

@@ -1,6 +1,5 @@
-// The service database: where it lives and opening it only when no other user can have written it, its
-// records and their files, the locked sessions on it, the temporaries of writers that have ended, and the
-// identities of the processes that started its services (scm.h).
+// The service database (scm.h): where it lives, its trusted folder, its records and their files, the locked
+// sessions on it, the temporaries of writers that have ended, and the identities of their starters.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -57,14 +56,11 @@ std::string Reason(const kvhost::OpenFailure &failure) {
   return "it " + failure.why;
 }
 
-// The temporary through which this process replaces the record file `recordFile`. A writer killed between
-// writing its temporary and renaming it over the record leaves the temporary behind. So its name says whose
-// it is, RECORD.tmpPID-STARTTIME (a process identity, which a reused pid does not share), and each opening of
-// the database removes the temporaries of writers that no longer run: a leftover lasts until the next start
-// at most, and a live writer's file is never touched, whether or not the file system knows the database's
-// lock. (Not O_TMPFILE, which leaves nothing behind at all: linkat() cannot put the file in place of the old
-// record, so it would need a name of its own before the rename all the same, and not every file system that
-// may hold the database has it.)
+// The temporary through which this process replaces the record file `recordFile`. A writer killed before
+// its rename leaves it behind, so its name says whose it is, RECORD.tmpPID-STARTTIME, and each opening of
+// the database removes the temporaries of writers that no longer run; a live writer's file is never
+// touched, whether or not the file system knows the database's lock. (Not O_TMPFILE: linkat() cannot put
+// the file in place of the old record, and not every file system that may hold the database has it.)
 std::string TemporaryRecordName(const std::string &recordFile) {
   const ProcessIdentity self = CurrentProcessIdentity();
   return recordFile + ".tmp" + std::to_string(self.pid) + "-" + std::to_string(self.startTime);

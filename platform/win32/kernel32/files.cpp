@@ -1,8 +1,7 @@
-// The process's handle table (kvplat/kernel32.h), CreateFileA and CloseHandle over Linux files, and devices
-// from user mode: CreateFileA("\\.\Name") and DeviceIoControl, whose requests are the I/O manager's
-// (ntoskrnl). A file is opened through the host's one opener (platform/host/opener.h): a path that another
-// user could have changed is refused with ERROR_ACCESS_DENIED, and a line on standard error says why, since
-// Windows' answer says no more. Win32 paths are Linux paths (kvplat/kernel32.h).
+// The process's handle table and Win32 paths (kvplat/kernel32.h), CreateFileA and CloseHandle over Linux
+// files, and devices from user mode: CreateFileA("\\.\Name") and DeviceIoControl, whose requests are the I/O
+// manager's. A path that another user could have changed (platform/host/opener.h) is refused with
+// ERROR_ACCESS_DENIED, and a line on standard error says why, since Windows' answer says no more.
 #include <sys/stat.h>
 #include <unistd.h>
 #include <windows.h>

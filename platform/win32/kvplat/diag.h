@@ -10,8 +10,7 @@ namespace kvplat {
 
 [[gnu::format(printf, 1, 2)]] void Diag(const char *format, ...);
 
-// Where Diag's lines go, whole with their line end: standard error, or a sink of a test's or a fuzz target's
-// own (null: standard error again).
+// Where Diag's lines go, whole with their line end: a test's or a fuzz target's sink, or (null) standard error.
 using DiagSink = void (*)(const std::string &line);
 void SetDiagSink(DiagSink sink);
 
@@ -55,8 +54,7 @@ std::string WhatRanOutOfMemory();
 // as its close box does, so that the program stops and deletes its service as on any other exit; the
 // process then ends by the signal, as it would have without the platform.
 
-// Catches the signals for the whole run; false after a line on standard error.
-bool CatchTerminationSignals();
+bool CatchTerminationSignals();  // for the whole run; false after a line on standard error
 
 // Whether a signal asks the dialog to close. The first call that finds one says so on standard error:
 // "kelvorant: SIGTERM: the dialog closes as by its close box".

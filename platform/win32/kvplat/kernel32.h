@@ -12,10 +12,9 @@
 
 namespace kvplat {
 
-// kernel32's file and device handles, advapi32's service handles and the handles that the kernel gives a
-// driver (ZwCreateFile, ZwOpenKey, ObOpenObjectByPointer; ZwClose closes them) are entries of one table,
-// each a typed object; a call that gets a handle of another type, or one that was closed, fails with
-// ERROR_INVALID_HANDLE. Handle values are never reused, so a stale handle cannot reach an object opened later.
+// kernel32's file and device handles, advapi32's service handles and the kernel's handles of a driver
+// (ZwCreateFile, ZwOpenKey, ObOpenObjectByPointer) are typed entries of one table; a handle of another type,
+// or one that was closed, is invalid. Values are never reused, so a stale handle reaches nothing opened later.
 enum class HandleType { File, Device, ServiceManager, Service, KernelFile, KernelKey, KernelDevice };
 
 struct HandleObject {
@@ -24,8 +23,7 @@ struct HandleObject {
   const HandleType type;
 };
 
-// Enters `object` into the table and returns its handle (a nonzero multiple of 4, never
-// INVALID_HANDLE_VALUE).
+// Enters `object` into the table: its handle, a nonzero multiple of 4.
 HANDLE InsertHandle(std::shared_ptr<HandleObject> object);
 
 // The object behind `handle` when it is open and of type `type`, else null.
@@ -43,8 +41,7 @@ bool CloseHandleOf(const void *handle, std::initializer_list<HandleType> types);
 // ERROR_GEN_FAILURE for an errno without a Windows counterpart.
 DWORD Win32ErrorFromErrno(int error);
 
-// The NTSTATUS that the NT kernel's routines answer for the same failure (ENOENT STATUS_OBJECT_NAME_NOT_FOUND,
-// ...); STATUS_UNSUCCESSFUL for an errno without one.
+// The NTSTATUS that the kernel's routines answer for the same failure; STATUS_UNSUCCESSFUL without one.
 NTSTATUS NtStatusFromErrno(int error);
 
 // RtlNtStatusToDosError: the Win32 error for an NTSTATUS.
@@ -57,8 +54,7 @@ DWORD NtStatusToDosError(NTSTATUS status);
 // that Linux folder, whatever its name holds.
 std::string LinuxPath(const char *win32Path);
 
-// A Linux path (a file or a folder) that the platform hands to Windows code; the current directory is
-// known without this.
+// A Linux path (a file or a folder) that the platform hands to Windows code, besides the current directory.
 void RememberLinuxPath(const std::string &path);
 
 }  // namespace kvplat

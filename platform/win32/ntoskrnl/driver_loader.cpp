@@ -1,7 +1,6 @@
 // Loading a driver module as StartServiceA does for a kernel driver, and unloading it at its stop. The
-// module is code that runs in this process, so its file is opened through the host's one opener (a regular
-// file that no other user can have changed, reached through folders no other user can change, never
-// waited for) and the dynamic loader is given that very file, by its descriptor.
+// module is code that runs in this process: its file is opened through the host's one opener, and the
+// dynamic loader is given that very file, by its descriptor.
 #include <dlfcn.h>
 #include <elf.h>
 #include <sys/stat.h>

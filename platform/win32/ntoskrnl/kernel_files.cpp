@@ -1,9 +1,7 @@
-// The kernel's file routines, as far as a driver reads a file or appends to one: ZwCreateFile for an existing
-// file or one to append to, its size, its bytes, and writes at its end. A file is opened through the host's
-// one opener (platform/host/opener.h): only one that no other user can have changed, what the name is being
-// known before it is opened (opening a FIFO waits for a writer, opening a device can act); an input is a
-// regular file and never one of the run's outputs. A failed read is an error, never the end of the file; a
-// failed write of one of the run's outputs (the trace) is reported as the platform reports its own.
+// The kernel's file routines, as far as a driver reads a file or appends to one, and ZwClose of every kernel
+// handle. A file is opened through the host's one opener (platform/host/opener.h); an input is a regular file
+// and never one of the run's outputs. A failed read is an error, never the end of the file; a failed write
+// of one of the run's outputs (the trace) is reported as the platform reports its own.
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -76,16 +76,14 @@ struct KernelIrp {
   KernelIrp &operator=(const KernelIrp &) = delete;
 };
 
-// Sends an IRP (a KernelIrp's) to the device's driver and returns the status it was completed with. The
-// IRP's current stack location names the request. A driver that leaves it pending is not supported. Caller
-// holds the lock.
+// Sends a KernelIrp's IRP to the device's driver: the status it was completed with (a request left pending
+// fails loudly). Caller holds the lock.
 NTSTATUS CallDriver(DEVICE_OBJECT *device, IRP *irp);
 
 // The path of the last file that a driver opened with ZwCreateFile, or "".
 std::string LastKernelInput();
 
-// The kernel's counted UTF-16 strings as the rest of the platform's UTF-8 ones; a sequence that does not
-// convert becomes U+FFFD.
+// The kernel's counted UTF-16 strings as UTF-8 and back; a sequence that does not convert becomes U+FFFD.
 std::string Utf8Of(const UNICODE_STRING *text);
 std::u16string Utf16Of(std::string_view text);
 

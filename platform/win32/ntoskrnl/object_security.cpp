@@ -1,7 +1,6 @@
-// Setting a security descriptor on a device through a kernel handle (ObOpenObjectByPointer,
-// ZwSetSecurityObject). The calls are checked as Windows checks them, but the kernel keeps no descriptor:
-// this platform has one user, who runs the program, and checks no access against one. The tests of the
-// driver link routines of their own in place of this file, which keep what the driver set.
+// Setting a security descriptor on a device through a kernel handle. The calls are checked as Windows checks
+// them, but no descriptor is kept: this platform's one user runs the program, and no access is checked. The
+// driver's tests link routines of their own in place of this file, which keep what the driver set.
 #include <ddk/ntifs.h>
 
 #include "kernel_state.h"

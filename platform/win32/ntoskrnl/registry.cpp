@@ -1,7 +1,6 @@
-// The registry, as far as a driver reads it: the key of its service, and there the values that the platform
-// fills from its variables: Machine from KELVORANT_MACHINE (kvplat/kernel.h), and Trace, the file to which
-// the driver appends a line for each request, from KELVORANT_TRACE. The run checked the trace when it
-// started, as every output (crt/run_files.h).
+// The registry, as far as a driver reads it: its service's key, with the values Machine, from
+// KELVORANT_MACHINE (kvplat/kernel.h), and Trace, the file KELVORANT_TRACE to which the driver appends a line
+// for each request (checked at the start of the run as every output, crt/run_files.h).
 #include <strings.h>
 
 #include <charconv>
