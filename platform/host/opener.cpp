@@ -63,16 +63,15 @@ std::string NotOurs(const struct stat &st) {
   return "belongs to " + DescribeUser(st.st_uid) + ", not to this process's user or root";
 }
 
-// The components of a path, in order; "" and "." left out.
+// Puts the components of a path, in order, before *names; "" and "." left out.
 void PrependComponents(const std::string &path, std::deque<std::string> *names) {
   std::vector<std::string> parts;
   for (size_t at = 0; at <= path.size();) {
     const size_t slash = std::min(path.find('/', at), path.size());
-    if (slash > at) parts.push_back(path.substr(at, slash - at));
+    if (slash > at && path.compare(at, slash - at, ".") != 0) parts.push_back(path.substr(at, slash - at));
     at = slash + 1;
   }
-  for (auto it = parts.rbegin(); it != parts.rend(); ++it)
-    if (*it != ".") names->push_front(*it);
+  names->insert(names->begin(), parts.begin(), parts.end());
 }
 
 bool IsFolderPurpose(OpenFor purpose) { return purpose == OpenFor::kFolder || purpose == OpenFor::kNewFolder; }

@@ -84,34 +84,28 @@ bool BoundingSetEmpty() {
 // What makes sure the change holds: every id is the user's, no capability is left, and neither the user
 // id nor the group id can be set back to root's.
 bool Verify(const User &user, const std::vector<gid_t> &groups, std::string *why) {
+  const auto holds = [why](bool held, const char *otherwise) {
+    if (!held) *why = otherwise;
+    return held;
+  };
   uid_t ruid, euid, suid;
   gid_t rgid, egid, sgid;
-  if (::getresuid(&ruid, &euid, &suid) != 0 || ruid != user.uid || euid != user.uid || suid != user.uid ||
-      ::getresgid(&rgid, &egid, &sgid) != 0 || rgid != user.gid || egid != user.gid || sgid != user.gid) {
-    *why = "the user and group ids did not all change";
-    return false;
-  }
+  const bool ids = ::getresuid(&ruid, &euid, &suid) == 0 && ruid == user.uid && euid == user.uid &&
+                   suid == user.uid && ::getresgid(&rgid, &egid, &sgid) == 0 && rgid == user.gid &&
+                   egid == user.gid && sgid == user.gid;
   std::vector<gid_t> now(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
-  if (::getgroups(static_cast<int>(now.size()), now.data()) != static_cast<int>(now.size()) ||
-      !std::is_permutation(now.begin(), now.end(), groups.begin(), groups.end())) {
-    *why = "the supplementary groups did not change";
-    return false;
-  }
+  const bool groupsSet = ::getgroups(static_cast<int>(now.size()), now.data()) == static_cast<int>(now.size()) &&
+                         std::is_permutation(now.begin(), now.end(), groups.begin(), groups.end());
   Capabilities caps;
-  if (!GetCapabilities(&caps) || AnyCapability(caps) || !BoundingSetEmpty() ||
-      ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_IS_SET, CAP_SETUID, 0, 0) > 0) {
-    *why = "a capability is left";
-    return false;
-  }
-  if (::setresuid(kNoId, 0, kNoId) == 0 || (user.gid != 0 && ::setresgid(kNoId, 0, kNoId) == 0)) {
-    *why = "root could be had back";
-    return false;
-  }
-  if (::prctl(PR_GET_NO_NEW_PRIVS, 0, 0, 0, 0) != 1) {
-    *why = "exec could still give privileges";
-    return false;
-  }
-  return true;
+  // Each checked only when the ones before it hold: root is tried for only once the ids are the user's.
+  return holds(ids, "the user and group ids did not all change") &&
+         holds(groupsSet, "the supplementary groups did not change") &&
+         holds(GetCapabilities(&caps) && !AnyCapability(caps) && BoundingSetEmpty() &&
+                   ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_IS_SET, CAP_SETUID, 0, 0) <= 0,
+               "a capability is left") &&
+         holds(::setresuid(kNoId, 0, kNoId) != 0 && (user.gid == 0 || ::setresgid(kNoId, 0, kNoId) != 0),
+               "root could be had back") &&
+         holds(::prctl(PR_GET_NO_NEW_PRIVS, 0, 0, 0, 0) == 1, "exec could still give privileges");
 }
 
 }  // namespace

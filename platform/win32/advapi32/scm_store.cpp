@@ -364,12 +364,8 @@ DWORD ScmSession::Write(const ServiceRecord &record) const {
   const std::string text = ServiceRecordText(record);
   kvhost::UniqueFd fd(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!fd.valid()) return Win32ErrorFromErrno(errno);
-  if (!kvhost::WriteAll(fd.get(), text) || ::close(fd.release()) != 0) {
-    const int failure = errno;
-    ::unlinkat(folder, temporary.c_str(), 0);
-    return Win32ErrorFromErrno(failure);
-  }
-  if (::renameat(folder, temporary.c_str(), folder, file.c_str()) != 0) {
+  if (!kvhost::WriteAll(fd.get(), text) || ::close(fd.release()) != 0 ||
+      ::renameat(folder, temporary.c_str(), folder, file.c_str()) != 0) {
     const int failure = errno;
     ::unlinkat(folder, temporary.c_str(), 0);
     return Win32ErrorFromErrno(failure);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "kvplat/diag.h"
@@ -70,25 +71,20 @@ extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 // The Linux path of the working directory, unchanged: the program appends "\NAME" to it and CreateFileA
 // takes either separator.
 extern "C" DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
-  char *directory = ::getcwd(nullptr, 0);
-  if (directory == nullptr) {
+  const std::unique_ptr<char, void (*)(void *)> directory(::getcwd(nullptr, 0), std::free);
+  if (!directory) {
     SetLastError(kvplat::Win32ErrorFromErrno(errno));
     return 0;
   }
-  const size_t length = std::strlen(directory);
-  DWORD result;
-  if (length + 1 > nBufferLength) {
-    // Too small: the size needed, counting the terminating zero; the buffer is not touched.
-    result = static_cast<DWORD>(length + 1);
-  } else if (lpBuffer == nullptr) {
+  const size_t length = std::strlen(directory.get());
+  // Too small: the size needed, counting the terminating zero; the buffer is not touched.
+  if (length + 1 > nBufferLength) return static_cast<DWORD>(length + 1);
+  if (lpBuffer == nullptr) {
     SetLastError(ERROR_NOACCESS);
-    result = 0;
-  } else {
-    std::memcpy(lpBuffer, directory, length + 1);
-    result = static_cast<DWORD>(length);
+    return 0;
   }
-  std::free(directory);
-  return result;
+  std::memcpy(lpBuffer, directory.get(), length + 1);
+  return static_cast<DWORD>(length);
 }
 
 // What Windows hands to a debugger goes, as the kernel's DbgPrintEx does, to the platform's diagnostics on
