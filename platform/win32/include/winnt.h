@@ -1,11 +1,7 @@
-/* Standard access rights, and language identifiers (the part of winnt.h that resource scripts use). */
+/* The standard right DELETE, and language identifiers (the part of winnt.h that resource scripts use). */
 #pragma once
 
 #define DELETE 0x00010000L
-#define READ_CONTROL 0x00020000L
-#define WRITE_DAC 0x00040000L
-#define WRITE_OWNER 0x00080000L
-#define STANDARD_RIGHTS_REQUIRED 0x000F0000L
 
 #define LANG_NEUTRAL 0x00
 #define LANG_ENGLISH 0x09

@@ -80,7 +80,6 @@ typedef struct _UNICODE_STRING {
   USHORT MaximumLength; /* bytes */
   PWSTR Buffer;
 } UNICODE_STRING, *PUNICODE_STRING;
-typedef const UNICODE_STRING *PCUNICODE_STRING;
 
 DECLSPEC_IMPORT void NTAPI RtlInitUnicodeString(PUNICODE_STRING DestinationString, PCWSTR SourceString);
 #define STATUS_SOME_NOT_MAPPED ((NTSTATUS)0x00000107L)
@@ -102,7 +101,6 @@ typedef struct _OBJECT_ATTRIBUTES {
   PUNICODE_STRING ObjectName;
   ULONG Attributes;
   PVOID SecurityDescriptor;
-  PVOID SecurityQualityOfService;
 } OBJECT_ATTRIBUTES, *POBJECT_ATTRIBUTES;
 #define InitializeObjectAttributes(p, n, a, r, s) \
   do {                                            \
@@ -111,30 +109,21 @@ typedef struct _OBJECT_ATTRIBUTES {
     (p)->Attributes = (a);                        \
     (p)->ObjectName = (n);                        \
     (p)->SecurityDescriptor = (s);                \
-    (p)->SecurityQualityOfService = NULL;         \
   } while (0)
 
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwClose(HANDLE Handle);
 
 /* The registry. */
-#define KEY_QUERY_VALUE 0x0001
-#define KEY_ENUMERATE_SUB_KEYS 0x0008
-#define KEY_NOTIFY 0x0010
-#define READ_CONTROL 0x00020000L
-#define KEY_READ (READ_CONTROL | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY)
+#define KEY_READ 0x00020019L /* READ_CONTROL | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY */
 #define REG_SZ 1
 #define REG_EXPAND_SZ 2
-typedef enum _KEY_VALUE_INFORMATION_CLASS {
-  KeyValueBasicInformation,
-  KeyValueFullInformation,
-  KeyValuePartialInformation
-} KEY_VALUE_INFORMATION_CLASS;
+typedef enum _KEY_VALUE_INFORMATION_CLASS { KeyValuePartialInformation = 2 } KEY_VALUE_INFORMATION_CLASS;
 typedef struct _KEY_VALUE_PARTIAL_INFORMATION {
   ULONG TitleIndex;
   ULONG Type;
   ULONG DataLength; /* bytes */
   UCHAR Data[1];
-} KEY_VALUE_PARTIAL_INFORMATION, *PKEY_VALUE_PARTIAL_INFORMATION;
+} KEY_VALUE_PARTIAL_INFORMATION;
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwOpenKey(PHANDLE KeyHandle, ACCESS_MASK DesiredAccess,
                                          POBJECT_ATTRIBUTES ObjectAttributes);
 /* Fills KeyValueInformation; a value that does not fit gives STATUS_BUFFER_OVERFLOW with as much as fits
@@ -166,11 +155,7 @@ typedef void(NTAPI *PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatus
 
 typedef enum _FILE_INFORMATION_CLASS { FileStandardInformation = 5 } FILE_INFORMATION_CLASS;
 typedef struct _FILE_STANDARD_INFORMATION {
-  LARGE_INTEGER AllocationSize;
-  LARGE_INTEGER EndOfFile;
-  ULONG NumberOfLinks;
-  BOOLEAN DeletePending;
-  BOOLEAN Directory;
+  LARGE_INTEGER EndOfFile; /* the one field this kernel fills, of the DDK's five */
 } FILE_STANDARD_INFORMATION, *PFILE_STANDARD_INFORMATION;
 
 /* Opens an existing file for reading (FILE_OPEN), or a file for appending (FILE_APPEND_DATA alone, with
@@ -222,7 +207,6 @@ typedef struct _FILE_OBJECT {
   CSHORT Type;
   CSHORT Size;
   PDEVICE_OBJECT DeviceObject;
-  PVOID FsContext; /* the driver's, per open handle */
 } FILE_OBJECT, *PFILE_OBJECT;
 
 typedef NTSTATUS(NTAPI DRIVER_DISPATCH)(PDEVICE_OBJECT DeviceObject, struct _IRP *Irp);
@@ -243,22 +227,17 @@ typedef struct _DRIVER_OBJECT {
   CSHORT Size;
   PDEVICE_OBJECT DeviceObject; /* the driver's devices, the last created first */
   ULONG Flags;
-  UNICODE_STRING DriverName;
   PDRIVER_UNLOAD DriverUnload;
   PDRIVER_DISPATCH MajorFunction[IRP_MJ_MAXIMUM_FUNCTION + 1];
 } DRIVER_OBJECT, *PDRIVER_OBJECT;
 
 typedef struct _IO_STACK_LOCATION {
   UCHAR MajorFunction;
-  UCHAR MinorFunction;
-  UCHAR Flags;
-  UCHAR Control;
   union {
     struct {
       ULONG OutputBufferLength;
       ULONG InputBufferLength;
       ULONG IoControlCode;
-      PVOID Type3InputBuffer;
     } DeviceIoControl;
   } Parameters;
   PDEVICE_OBJECT DeviceObject;
@@ -273,7 +252,6 @@ typedef struct _IRP {
   } AssociatedIrp;
   IO_STATUS_BLOCK IoStatus;
   KPROCESSOR_MODE RequestorMode; /* UserMode for DeviceIoControl; KernelMode for the kernel's own */
-  PVOID UserBuffer;
   union {
     struct {
       PIO_STACK_LOCATION CurrentStackLocation;
@@ -325,10 +303,7 @@ DECLSPEC_IMPORT ULONG NTAPI HalSetBusDataByOffset(BUS_DATA_TYPE BusDataType, ULO
    firmware does not have gives STATUS_NOT_FOUND, as every table does on this platform. */
 #define STATUS_NOT_FOUND ((NTSTATUS)0xC0000225L)
 typedef enum _SYSTEM_INFORMATION_CLASS { SystemFirmwareTableInformation = 76 } SYSTEM_INFORMATION_CLASS;
-typedef enum _SYSTEM_FIRMWARE_TABLE_ACTION {
-  SystemFirmwareTable_Enumerate,
-  SystemFirmwareTable_Get
-} SYSTEM_FIRMWARE_TABLE_ACTION;
+typedef enum _SYSTEM_FIRMWARE_TABLE_ACTION { SystemFirmwareTable_Get = 1 } SYSTEM_FIRMWARE_TABLE_ACTION;
 typedef struct _SYSTEM_FIRMWARE_TABLE_INFORMATION {
   ULONG ProviderSignature;
   SYSTEM_FIRMWARE_TABLE_ACTION Action;
