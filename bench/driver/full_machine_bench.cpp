@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "kvplat/io_manager.h"
+#include "kvplat/kernel.h"
 
 namespace {
 

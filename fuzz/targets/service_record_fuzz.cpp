@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "service_record.h"
+#include "scm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string text(reinterpret_cast<const char *>(data), size);

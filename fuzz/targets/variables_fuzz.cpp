@@ -13,7 +13,7 @@
 #include "core/machine_choice.h"
 #include "fuzz_check.h"
 #include "host/privileges.h"
-#include "kvplat/machine_setting.h"
+#include "kvplat/kernel.h"
 
 namespace {
 

@@ -1,8 +1,10 @@
 // The one opener (opener.h): a path resolved a component at a time from folder descriptors, each component
-// examined through an O_PATH descriptor before anything is opened for use.
+// examined through an O_PATH descriptor before anything is opened for use; and reading the files a run is
+// given (regular files only, within bounds, every failed read an error) and opening those it writes.
 #include "opener.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -40,6 +42,14 @@ const Output *OutputOf(const struct stat &st) {
   return nullptr;
 }
 
+// "user 65534 (nobody)"
+std::string DescribeUser(uid_t uid) {
+  std::string text = "user " + std::to_string(uid);
+  // getpwuid may read /etc/passwd; a name is only a help to the reader.
+  if (const passwd *entry = ::getpwuid(uid); entry && entry->pw_name) text += std::string(" (") + entry->pw_name + ")";
+  return text;
+}
+
 std::string Octal(mode_t mode) {
   char text[8];
   std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
@@ -53,16 +63,15 @@ std::string NotOurs(const struct stat &st) {
   return "belongs to " + DescribeUser(st.st_uid) + ", not to this process's user or root";
 }
 
-// The components of a path, in order; "" and "." left out.
+// Puts the components of a path, in order, before *names; "" and "." left out.
 void PrependComponents(const std::string &path, std::deque<std::string> *names) {
   std::vector<std::string> parts;
   for (size_t at = 0; at <= path.size();) {
     const size_t slash = std::min(path.find('/', at), path.size());
-    if (slash > at) parts.push_back(path.substr(at, slash - at));
+    if (slash > at && path.compare(at, slash - at, ".") != 0) parts.push_back(path.substr(at, slash - at));
     at = slash + 1;
   }
-  for (auto it = parts.rbegin(); it != parts.rend(); ++it)
-    if (*it != ".") names->push_front(*it);
+  names->insert(names->begin(), parts.begin(), parts.end());
 }
 
 bool IsFolderPurpose(OpenFor purpose) { return purpose == OpenFor::kFolder || purpose == OpenFor::kNewFolder; }
@@ -374,6 +383,90 @@ std::string ErrnoReason(int error) {
   }
   if (error == ENFILE) return "the system has no file descriptor left (fs.file-max)";
   return std::strerror(error);
+}
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+UniqueFd &UniqueFd::operator=(UniqueFd &&other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.release();
+  }
+  return *this;
+}
+
+std::string DescribeFileType(mode_t mode) {
+  switch (mode & S_IFMT) {
+    case S_IFREG: return "a regular file";
+    case S_IFDIR: return "a folder";
+    case S_IFIFO: return "a FIFO";
+    case S_IFCHR: return "a character device";
+    case S_IFBLK: return "a block device";
+    case S_IFSOCK: return "a socket";
+    case S_IFLNK: return "a symbolic link";
+    default: return "a file of unknown type";
+  }
+}
+
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+ReadEnd ReadAll(int fd, uint64_t max_bytes, std::string *text) {
+  text->clear();
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ReadEnd::kFailed;
+    if (n == 0) return ReadEnd::kDone;
+    // A size checked when the file was opened does not hold: a file can grow, and some (under /proc) say 0.
+    if (text->size() + static_cast<size_t>(n) > max_bytes) return ReadEnd::kTooLong;
+    text->append(buffer, static_cast<size_t>(n));
+  }
+}
+
+bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, std::string *why, struct stat *st) {
+  OpenFailure failure;
+  struct stat opened;
+  UniqueFd fd = OpenPath(path, OpenFor::kInput, &failure, &opened);
+  if (!fd.valid()) {
+    *why = failure.why;
+    return false;
+  }
+  const std::string bound = std::to_string(max_bytes) + " bytes that are read from such a file";
+  if (static_cast<uint64_t>(opened.st_size) > max_bytes) {
+    *why = "is " + std::to_string(opened.st_size) + " bytes long, more than the " + bound;
+    return false;
+  }
+  if (st) *st = opened;
+  switch (ReadAll(fd.get(), max_bytes, text)) {
+    case ReadEnd::kDone:
+      return true;
+    case ReadEnd::kFailed:
+      *why = std::string("cannot read: ") + std::strerror(errno);
+      return false;
+    case ReadEnd::kTooLong:
+      *why = "is longer than the " + bound;
+      return false;
+  }
+  return false;
+}
+
+UniqueFd OpenOutput(const std::string &path, bool append, std::string *why, struct stat *st) {
+  OpenFailure failure;
+  UniqueFd fd = OpenPath(path, append ? OpenFor::kAppend : OpenFor::kOutput, &failure, st);
+  if (!fd.valid()) *why = failure.why;
+  return fd;
 }
 
 }  // namespace kvhost

@@ -10,17 +10,68 @@
 //  - the object checked is the object opened: its identity is taken before the open and compared after;
 //  - what the object must be is checked before it is opened (opening a FIFO waits, opening a device can
 //    act), and every open is non-blocking.
-// A relative path is taken from the current directory, whose folders are checked as every other.
+// A relative path is taken from the current directory, whose folders are checked as every other. The files
+// that a run reads and writes go through it too.
 #pragma once
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "host_files.h"
-
 namespace kvhost {
+
+// A file descriptor, closed with its owner.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd();
+  UniqueFd(UniqueFd &&other) noexcept : fd_(other.release()) {}
+  UniqueFd &operator=(UniqueFd &&other) noexcept;
+  UniqueFd(const UniqueFd &) = delete;
+  UniqueFd &operator=(const UniqueFd &) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// What a file is, for messages: "a FIFO", "a folder", "a character device", ...
+std::string DescribeFileType(mode_t mode);
+
+// Reads an open file to its end, at most `max_bytes`: kFailed with errno set when a read fails, kTooLong
+// when there is more.
+enum class ReadEnd { kDone, kFailed, kTooLong };
+ReadEnd ReadAll(int fd, uint64_t max_bytes, std::string *text);
+// Reads a regular file of at most `max_bytes` whole.
+bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, std::string *why,
+               struct stat *st = nullptr);
+
+// Opens an output for writing (through OpenPath), created when it is missing and never truncated here: the
+// caller decides when its old content goes. With `append`, every write goes to its end.
+UniqueFd OpenOutput(const std::string &path, bool append, std::string *why, struct stat *st = nullptr);
+
+// Writes all of `data`; false with errno set when a write fails.
+bool WriteAll(int fd, std::string_view data);
+
+// How much the platform reads from the files a run is given. Every reader stops at its bound with a message,
+// so that no file, however long or endless, makes kelvorant grow without limit. The driver's bounds for the
+// machine's files are its own (kelvorant_sys/core/read_limits.h).
+// An automation script: some 50,000 actions.
+constexpr uint64_t kMaxScriptBytes = uint64_t{1} << 20;
+
+// A record of the service database.
+constexpr uint64_t kMaxServiceRecordBytes = uint64_t{64} * 1024;
 
 // What a path is opened for.
 enum class OpenFor {

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace kvhost {
 
@@ -52,19 +53,12 @@ bool LookUp(uid_t uid, User *user) {
 
 // The supplementary groups that the user database gives the user, with its group.
 std::vector<gid_t> GroupsOf(const User &user) {
-  std::vector<gid_t> groups{user.gid};
-  if (user.name.empty()) return groups;
-  int count = 64;
-  for (int tries = 0; tries < 8; ++tries) {
-    groups.assign(static_cast<size_t>(count), 0);
-    const int wanted = count;
-    if (::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count) >= 0) {
-      groups.resize(static_cast<size_t>(count));
-      return groups;
-    }
-    if (count <= wanted) count = wanted * 2;
-  }
-  return {user.gid};
+  if (user.name.empty()) return {user.gid};
+  int count = static_cast<int>(::sysconf(_SC_NGROUPS_MAX)) + 1;  // as many as a process may have, and its group
+  std::vector<gid_t> groups(static_cast<size_t>(count));
+  if (::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count) < 0) return {user.gid};
+  groups.resize(static_cast<size_t>(count));
+  return groups;
 }
 
 // Drops every capability from the bounding set (while root may), so that nothing this process could run
@@ -90,34 +84,28 @@ bool BoundingSetEmpty() {
 // What makes sure the change holds: every id is the user's, no capability is left, and neither the user
 // id nor the group id can be set back to root's.
 bool Verify(const User &user, const std::vector<gid_t> &groups, std::string *why) {
+  const auto holds = [why](bool held, const char *otherwise) {
+    if (!held) *why = otherwise;
+    return held;
+  };
   uid_t ruid, euid, suid;
   gid_t rgid, egid, sgid;
-  if (::getresuid(&ruid, &euid, &suid) != 0 || ruid != user.uid || euid != user.uid || suid != user.uid ||
-      ::getresgid(&rgid, &egid, &sgid) != 0 || rgid != user.gid || egid != user.gid || sgid != user.gid) {
-    *why = "the user and group ids did not all change";
-    return false;
-  }
+  const bool ids = ::getresuid(&ruid, &euid, &suid) == 0 && ruid == user.uid && euid == user.uid &&
+                   suid == user.uid && ::getresgid(&rgid, &egid, &sgid) == 0 && rgid == user.gid &&
+                   egid == user.gid && sgid == user.gid;
   std::vector<gid_t> now(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
-  if (::getgroups(static_cast<int>(now.size()), now.data()) != static_cast<int>(now.size()) ||
-      !std::is_permutation(now.begin(), now.end(), groups.begin(), groups.end())) {
-    *why = "the supplementary groups did not change";
-    return false;
-  }
+  const bool groupsSet = ::getgroups(static_cast<int>(now.size()), now.data()) == static_cast<int>(now.size()) &&
+                         std::is_permutation(now.begin(), now.end(), groups.begin(), groups.end());
   Capabilities caps;
-  if (!GetCapabilities(&caps) || AnyCapability(caps) || !BoundingSetEmpty() ||
-      ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_IS_SET, CAP_SETUID, 0, 0) > 0) {
-    *why = "a capability is left";
-    return false;
-  }
-  if (::setresuid(kNoId, 0, kNoId) == 0 || (user.gid != 0 && ::setresgid(kNoId, 0, kNoId) == 0)) {
-    *why = "root could be had back";
-    return false;
-  }
-  if (::prctl(PR_GET_NO_NEW_PRIVS, 0, 0, 0, 0) != 1) {
-    *why = "exec could still give privileges";
-    return false;
-  }
-  return true;
+  // Each checked only when the ones before it hold: root is tried for only once the ids are the user's.
+  return holds(ids, "the user and group ids did not all change") &&
+         holds(groupsSet, "the supplementary groups did not change") &&
+         holds(GetCapabilities(&caps) && !AnyCapability(caps) && BoundingSetEmpty() &&
+                   ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_IS_SET, CAP_SETUID, 0, 0) <= 0,
+               "a capability is left") &&
+         holds(::setresuid(kNoId, 0, kNoId) != 0 && (user.gid == 0 || ::setresgid(kNoId, 0, kNoId) != 0),
+               "root could be had back") &&
+         holds(::prctl(PR_GET_NO_NEW_PRIVS, 0, 0, 0, 0) == 1, "exec could still give privileges");
 }
 
 }  // namespace
@@ -138,29 +126,19 @@ bool UserToBecome(std::optional<User> *user, std::string *why) {
   user->reset();
   if (::geteuid() != 0) return true;
   User found;
-  uint32_t uid = 0, gid = 0;
-  if (const char *pkexec = std::getenv("PKEXEC_UID")) {
-    found.from = "PKEXEC_UID";
-    if (!ParseId(pkexec, &uid)) {
-      *why = std::string("PKEXEC_UID is \"") + pkexec + "\", not a user id";
-      return false;
-    }
-    if (uid == 0) return true;
-    found.uid = uid;
-    if (!LookUp(uid, &found)) {
-      *why = "PKEXEC_UID names user " + std::to_string(uid) + ", who has no entry in the user database";
-      return false;
-    }
-  } else if (const char *sudo = std::getenv("SUDO_UID")) {
-    found.from = "SUDO_UID";
-    if (!ParseId(sudo, &uid)) {
-      *why = std::string("SUDO_UID is \"") + sudo + "\", not a user id";
+  const char *pkexec = std::getenv("PKEXEC_UID"), *sudo = std::getenv("SUDO_UID");
+  if (pkexec || sudo) {
+    found.from = pkexec ? "PKEXEC_UID" : "SUDO_UID";
+    const char *text = pkexec ? pkexec : sudo;
+    uint32_t uid = 0, gid = 0;
+    if (!ParseId(text, &uid)) {
+      *why = found.from + " is \"" + text + "\", not a user id";
       return false;
     }
     if (uid == 0) return true;
     found.uid = uid;
     const bool known = LookUp(uid, &found);
-    const char *sudoGid = std::getenv("SUDO_GID");
+    const char *sudoGid = pkexec ? nullptr : std::getenv("SUDO_GID");  // sudo's group, which pkexec has not
     if (sudoGid && !ParseId(sudoGid, &gid)) {
       *why = std::string("SUDO_GID is \"") + sudoGid + "\", not a group id";
       return false;
@@ -168,8 +146,8 @@ bool UserToBecome(std::optional<User> *user, std::string *why) {
     if (sudoGid) {
       found.gid = gid;
     } else if (!known) {
-      *why = "SUDO_UID names user " + std::to_string(uid) + ", who has no entry in the user database, and SUDO_GID "
-             "is not set";
+      *why = found.from + " names user " + std::to_string(uid) + ", who has no entry in the user database" +
+             (pkexec ? "" : ", and SUDO_GID is not set");
       return false;
     }
   } else if (::getuid() != 0) {
@@ -187,42 +165,23 @@ bool UserToBecome(std::optional<User> *user, std::string *why) {
 
 bool BecomeUser(const User &user, std::string *why) {
   const std::vector<gid_t> groups = GroupsOf(user);
-  // The process's memory and descriptors hold what root opened: no other process of the user may trace it
-  // or reach them through /proc (the kernel makes it so when the ids change; this says it).
-  if (::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0) {
-    *why = Failed("PR_SET_DUMPABLE");
+  // Each step in turn, the first that fails said: the process's memory and descriptors hold what root
+  // opened, so no other process of the user may trace it or reach them through /proc (the kernel makes it so
+  // when the ids change; this says it); leaving root clears the effective and permitted capabilities, and
+  // the inheritable ones are cleared too.
+  const auto step = [why](bool done, const char *what) {
+    if (!done) *why = Failed(what);
+    return done;
+  };
+  if (!step(::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) == 0, "PR_SET_DUMPABLE") ||
+      !step(::prctl(PR_SET_KEEPCAPS, 0, 0, 0, 0) == 0, "PR_SET_KEEPCAPS") || !DropBoundingSet(why) ||
+      !step(::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0) == 0 || errno == EINVAL,
+            "clearing the ambient capabilities") ||
+      !step(::setgroups(groups.size(), groups.data()) == 0, "setgroups") ||
+      !step(::setresgid(user.gid, user.gid, user.gid) == 0, "setresgid") ||
+      !step(::setresuid(user.uid, user.uid, user.uid) == 0, "setresuid") || !step(ClearCapabilities(), "capset") ||
+      !step(::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "PR_SET_NO_NEW_PRIVS"))
     return false;
-  }
-  if (::prctl(PR_SET_KEEPCAPS, 0, 0, 0, 0) != 0) {
-    *why = Failed("PR_SET_KEEPCAPS");
-    return false;
-  }
-  if (!DropBoundingSet(why)) return false;
-  if (::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0) != 0 && errno != EINVAL) {
-    *why = Failed("clearing the ambient capabilities");
-    return false;
-  }
-  if (::setgroups(groups.size(), groups.data()) != 0) {
-    *why = Failed("setgroups");
-    return false;
-  }
-  if (::setresgid(user.gid, user.gid, user.gid) != 0) {
-    *why = Failed("setresgid");
-    return false;
-  }
-  if (::setresuid(user.uid, user.uid, user.uid) != 0) {
-    *why = Failed("setresuid");
-    return false;
-  }
-  // Leaving root clears the effective and permitted sets; the inheritable one stays unless cleared.
-  if (!ClearCapabilities()) {
-    *why = Failed("capset");
-    return false;
-  }
-  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
-    *why = Failed("PR_SET_NO_NEW_PRIVS");
-    return false;
-  }
   if (!Verify(user, groups, why)) return false;
 
   // What the user's own programs look at: the user's home (X's cookie, fonts), and a runtime folder only

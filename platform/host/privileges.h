@@ -8,7 +8,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace kvhost {
 

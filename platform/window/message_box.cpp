@@ -12,7 +12,7 @@
 #include "draw3d.h"
 #include "kvplat/frontend.h"
 #include "kvplat/msgbox.h"
-#include "kvplat/termination.h"
+#include "kvplat/diag.h"
 #include "message_box_icon.h"
 #include "message_box_rules.h"
 #include "palette.h"

@@ -16,7 +16,7 @@
 #include "host/termination.h"
 #include "kvplat/dialog.h"
 #include "kvplat/input.h"
-#include "kvplat/termination.h"
+#include "kvplat/diag.h"
 #include "message_box.h"
 
 namespace kvplat {

@@ -163,7 +163,6 @@ TEST(Signals, WhatAKilledRunLeavesIsGoneAfterTheNextStart) {
   const std::string live = "kelvorant.service.tmp" + us + "-" + StartTime(getpid());  // this test: it runs
   for (const std::string &name : {"kelvorant.service.tmp" + them + "-1",  // the killed run
                                   "kelvorant.service.tmp" + us + "-1",    // a writer whose pid is this test's now
-                                  "kelvorant.service.tmp" + them,         // a name without its start time
                                   live})
     std::ofstream(scm / name) << "{";
 

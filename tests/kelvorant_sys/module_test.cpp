@@ -18,9 +18,7 @@
 
 #include "driver_test_util.h"
 #include "kelvorant_ioctl.h"
-#include "kvplat/hal.h"
-#include "kvplat/io_manager.h"
-#include "kvplat/machine_port.h"
+#include "kvplat/kernel.h"
 #include "sddl.h"
 #include "test_firmware.h"
 
@@ -282,7 +280,7 @@ TEST_F(Module, TheHalSaysWhatItsFolderLacks) {
 // exclusive device's does on Windows, and the first handle goes on working.
 TEST_F(Module, OnlySystemAndAdministratorsOpenTheDeviceOnceAtATime) {
   ASSERT_EQ(Start("demo"), 0u);
-  EXPECT_EQ(kvtest::SddlOf(kvplat::DeviceSecurity("Kelvorant")), "D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+  EXPECT_EQ(kvtest::LastDeviceSddl(), "D:P(A;;GA;;;SY)(A;;GA;;;BA)");
   auto open_device = [] {
     return CreateFileA("\\\\.\\Kelvorant", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -6,24 +6,27 @@
 #include <cstdio>
 #include <cstring>
 
+#include "kvplat/kernel32.h"
+
 namespace kvtest {
 
 namespace {
 
-uint32_t U32(const std::vector<unsigned char> &bytes, size_t at) {
+std::string g_sddl;
+
+uint32_t U32(const unsigned char *bytes) {
   uint32_t v;
-  std::memcpy(&v, bytes.data() + at, sizeof v);
+  std::memcpy(&v, bytes, sizeof v);
   return v;
 }
 
-// The SID at `at`, within `end`: "SY", "BA" and the other aliases of SDDL for those it has them for, else
-// "S-1-5-21-...".
-std::string Sid(const std::vector<unsigned char> &bytes, size_t at, size_t end) {
-  if (at + 8 > end || bytes[at] != SID_REVISION || at + 8 + size_t{4} * bytes[at + 1] > end) return "?";
+// "SY", "BA" and the other aliases of SDDL for the SIDs it has them for, else "S-1-5-21-...".
+std::string Sid(const unsigned char *sid, size_t room) {
+  if (room < 8 || sid[0] != SID_REVISION || room < 8 + size_t{4} * sid[1]) return "?";
   uint64_t authority = 0;
-  for (size_t i = 2; i < 8; ++i) authority = authority << 8 | bytes[at + i];
+  for (size_t i = 2; i < 8; ++i) authority = authority << 8 | sid[i];
   std::string text = "S-1-" + std::to_string(authority);
-  for (size_t i = 0; i < bytes[at + 1]; ++i) text += "-" + std::to_string(U32(bytes, at + 8 + 4 * i));
+  for (size_t i = 0; i < sid[1]; ++i) text += "-" + std::to_string(U32(sid + 8 + 4 * i));
   static const struct { const char *sid, *alias; } kAliases[] = {
       {"S-1-5-18", "SY"}, {"S-1-5-32-544", "BA"}, {"S-1-5-32-545", "BU"}, {"S-1-1-0", "WD"},
       {"S-1-5-11", "AU"}, {"S-1-3-0", "CO"},
@@ -48,42 +51,46 @@ std::string Rights(ACCESS_MASK mask) {
   return text.empty() ? hex : text + "(" + hex + ")";  // not SDDL, but nothing is lost
 }
 
-}  // namespace
-
-std::string SddlOf(const std::vector<unsigned char> &descriptor) {
-  SECURITY_DESCRIPTOR_RELATIVE header;
-  if (descriptor.size() < sizeof header) return "?";
-  std::memcpy(&header, descriptor.data(), sizeof header);
-  if (header.Revision != SECURITY_DESCRIPTOR_REVISION || !(header.Control & SE_SELF_RELATIVE)) return "?";
-  std::string text;
-  if (header.Owner) text += "O:" + Sid(descriptor, header.Owner, descriptor.size());
-  if (header.Group) text += "G:" + Sid(descriptor, header.Group, descriptor.size());
-  if (!(header.Control & SE_DACL_PRESENT)) return text;
-  text += "D:";
-  if (header.Control & SE_DACL_PROTECTED) text += "P";
-  if (header.Control & SE_DACL_AUTO_INHERITED) text += "AI";
-  if (header.Dacl == 0) return text + "NO_ACCESS_CONTROL";
-  ACL acl;
-  if (header.Dacl + sizeof acl > descriptor.size()) return text + "?";
-  std::memcpy(&acl, descriptor.data() + header.Dacl, sizeof acl);
-  const size_t end = header.Dacl + size_t{acl.AclSize};
-  if (end > descriptor.size()) return text + "?";
-  size_t at = header.Dacl + sizeof acl;
-  for (USHORT i = 0; i < acl.AceCount; ++i) {
+// The DACL of an absolute descriptor, as ZwSetSecurityObject sets it (without owner and group).
+std::string SddlOf(const SECURITY_DESCRIPTOR &sd) {
+  if (!(sd.Control & SE_DACL_PRESENT)) return "";
+  std::string text = "D:";
+  if (sd.Control & SE_DACL_PROTECTED) text += "P";
+  if (sd.Control & SE_DACL_AUTO_INHERITED) text += "AI";
+  if (sd.Dacl == nullptr) return text + "NO_ACCESS_CONTROL";
+  const auto *acl = reinterpret_cast<const unsigned char *>(sd.Dacl);
+  size_t at = sizeof(ACL);
+  for (USHORT i = 0; i < sd.Dacl->AceCount; ++i) {
     ACE_HEADER ace;
-    if (at + sizeof ace > end) return text + "?";
-    std::memcpy(&ace, descriptor.data() + at, sizeof ace);
-    if (ace.AceSize < 8 || at + ace.AceSize > end) return text + "?";
+    if (at + sizeof ace > sd.Dacl->AclSize) return text + "?";
+    std::memcpy(&ace, acl + at, sizeof ace);
+    if (ace.AceSize < 8 || at + ace.AceSize > sd.Dacl->AclSize) return text + "?";
     const char *type = ace.AceType == ACCESS_ALLOWED_ACE_TYPE  ? "A"
                        : ace.AceType == ACCESS_DENIED_ACE_TYPE ? "D"
                                                                : "?";
     char flags[8] = "";
     if (ace.AceFlags) std::snprintf(flags, sizeof flags, "0x%x", ace.AceFlags);
-    text += std::string("(") + type + ";" + flags + ";" + Rights(U32(descriptor, at + 4)) + ";;;" +
-            Sid(descriptor, at + 8, at + ace.AceSize) + ")";
+    text += std::string("(") + type + ";" + flags + ";" + Rights(U32(acl + at + 4)) + ";;;" +
+            Sid(acl + at + 8, ace.AceSize - 8) + ")";
     at += ace.AceSize;
   }
   return text;
 }
 
+}  // namespace
+
+std::string LastDeviceSddl() { return g_sddl; }
+
 }  // namespace kvtest
+
+extern "C" NTSTATUS ObOpenObjectByPointer(PVOID, ULONG, PACCESS_STATE, ACCESS_MASK, POBJECT_TYPE, KPROCESSOR_MODE,
+                                          PHANDLE handle) {
+  *handle = kvplat::InsertHandle(std::make_shared<kvplat::HandleObject>(kvplat::HandleType::KernelDevice));
+  return STATUS_SUCCESS;
+}
+
+extern "C" NTSTATUS ZwSetSecurityObject(HANDLE, SECURITY_INFORMATION information, PSECURITY_DESCRIPTOR descriptor) {
+  if (information != DACL_SECURITY_INFORMATION) return STATUS_NOT_IMPLEMENTED;
+  kvtest::g_sddl = kvtest::SddlOf(*static_cast<const SECURITY_DESCRIPTOR *>(descriptor));
+  return STATUS_SUCCESS;
+}

@@ -7,8 +7,7 @@
 
 #include "fake_driver_codes.h"
 #include "kelvorant_ioctl.h"
-#include "kvplat/io_manager.h"
-#include "kvplat/machine_port.h"
+#include "kvplat/kernel.h"
 #include "test_support.h"
 
 namespace {
@@ -80,7 +79,8 @@ TEST_F(DeviceTest, CompletionStatusesMapToWin32Errors) {
 
 TEST_F(DeviceTest, ArgumentsAndHandlesAreChecked) {
   HANDLE noAccess = OpenDevice("\\\\.\\Kelvorant", 0);
-  HANDLE file = CreateFileA((dir_ / "f").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  kvtest::WriteText(dir_ / "f", "");
+  HANDLE file = CreateFileA((dir_ / "f").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   OVERLAPPED overlapped = {};
   struct Case {
     HANDLE handle;

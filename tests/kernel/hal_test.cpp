@@ -12,8 +12,7 @@
 #include <vector>
 
 #include "driver_test_util.h"
-#include "kvplat/hal.h"
-#include "kvplat/machine_setting.h"
+#include "kvplat/kernel.h"
 #include "test_support.h"
 
 namespace {

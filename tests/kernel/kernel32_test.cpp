@@ -36,7 +36,7 @@ TEST(GetCurrentDirectoryA, FollowsTheBufferSizeRules) {
 }
 
 // Each case starts from <DIR>/sub/f.txt holding "old"; paths are written the Windows way. The program opens
-// its driver file with OPEN_EXISTING and its device with CREATE_ALWAYS.
+// its driver file with OPEN_EXISTING (and its device with CREATE_ALWAYS): files are only read.
 TEST(CreateFileA, DispositionsAndErrors) {
   struct Case {
     std::string path;
@@ -51,7 +51,6 @@ TEST(CreateFileA, DispositionsAndErrors) {
       {"<DIR>\\sub\\f.txt\\x", GENERIC_READ, OPEN_EXISTING, false, ERROR_PATH_NOT_FOUND, nullptr},
       {"<DIR>\\sub", GENERIC_READ, OPEN_EXISTING, false, ERROR_ACCESS_DENIED, nullptr},
       {"<DIR>\\" + std::string(300, 'n'), GENERIC_READ, OPEN_EXISTING, false, ERROR_FILENAME_EXCED_RANGE, nullptr},
-      {"<DIR>\\sub\\f.txt", GENERIC_WRITE, CREATE_ALWAYS, true, ERROR_ALREADY_EXISTS, ""},
       {"<DIR>\\sub\\f.txt", GENERIC_READ, 0, false, ERROR_INVALID_PARAMETER, "old"},
   };
   for (const Case &c : cases) {
@@ -81,11 +80,7 @@ TEST(Modules, NameTheExecutable) {
   EXPECT_EQ(5u, GetModuleFileNameA(nullptr, buffer, 5));  // truncated: the size back, the text terminated
   EXPECT_EQ(exe.substr(0, 4), buffer);
   EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
-
-  HMODULE self = GetModuleHandleA(nullptr);
-  ASSERT_NE(nullptr, self);
-  EXPECT_EQ(self, GetModuleHandleA((std::filesystem::path(exe).filename().string() + ".exe").c_str()));
-  EXPECT_EQ(nullptr, GetModuleHandleA("user32.dll"));
+  EXPECT_EQ(0u, GetModuleFileNameA(reinterpret_cast<HMODULE>(1), buffer, sizeof buffer));
   EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
 }
 

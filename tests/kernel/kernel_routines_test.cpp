@@ -16,9 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "kvplat/io_manager.h"
-#include "kvplat/machine_setting.h"
-#include "kvplat/terminal_text.h"
+#include "kvplat/kernel.h"
+#include "kvplat/diag.h"
 #include "test_support.h"
 
 namespace {
@@ -103,7 +102,8 @@ TEST(KernelFiles, SizeAndReadsToTheEndOrAnError) {
   offset.QuadPart = 6;
   EXPECT_EQ(ZwReadFile(handle, nullptr, nullptr, nullptr, &io, buffer, sizeof buffer, &offset, nullptr), STATUS_SUCCESS);
   EXPECT_EQ(std::string(buffer, io.Information), "6789");
-  EXPECT_EQ(ZwReadFile(handle, nullptr, nullptr, nullptr, &io, buffer, sizeof buffer, nullptr, nullptr),
+  offset.QuadPart = 10;
+  EXPECT_EQ(ZwReadFile(handle, nullptr, nullptr, nullptr, &io, buffer, sizeof buffer, &offset, nullptr),
             STATUS_END_OF_FILE);
   EXPECT_EQ(io.Information, 0u);
   EXPECT_EQ(ZwClose(handle), STATUS_SUCCESS);

@@ -20,8 +20,6 @@
 #include "kvplat/diag.h"
 #include "kvplat/frontend.h"
 #include "kvplat/resources.h"
-#include "kvplat/run_end.h"
-#include "kvplat/termination.h"
 #include "kvplat/window_library.h"
 #include "rights.h"
 #include "run_files.h"

@@ -9,8 +9,7 @@
 
 #include "host/privileges.h"
 #include "kvplat/diag.h"
-#include "kvplat/hal.h"
-#include "kvplat/machine_setting.h"
+#include "kvplat/kernel.h"
 
 namespace kvplat {
 

@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "host/opener.h"
-#include "host/read_limits.h"
 #include "kvplat/diag.h"
-#include "kvplat/machine_setting.h"
+#include "kvplat/kernel.h"
 
 namespace kvplat {
 

@@ -7,7 +7,7 @@
 #pragma once
 #include <string>
 
-#include "host/host_files.h"
+#include "host/opener.h"
 
 namespace kvplat {
 

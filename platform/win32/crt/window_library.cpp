@@ -12,7 +12,7 @@
 
 #include "host/opener.h"
 #include "kvplat/window_library.h"
-#include "ntoskrnl/module_image.h"
+#include "kvplat/kernel.h"
 
 namespace kvplat {
 
@@ -46,19 +46,10 @@ std::unique_ptr<FrontEnd> LoadWindowFrontEnd(std::string *error) {
     *error = named + " " + (failure.error == ENOENT ? std::string("is missing") : failure.why);
     return nullptr;
   }
-  // A cut-off library would map, and kill the process at the first touch of a page past its end.
   std::string why;
-  if (!ModuleImageIsWhole(file.get(), &why)) {
-    *error = named + " cannot be loaded: " + why;
-    return nullptr;
-  }
-  // The loader opens the descriptor's file again through /proc: the file checked is the file loaded.
-  const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file.get());
-  void *library = ::dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void *library = LoadModuleFile(file.get(), path, &why);
   if (library == nullptr) {
-    std::string reason = ::dlerror() ?: "the dynamic loader refuses it";
-    if (reason.compare(0, byDescriptor.size(), byDescriptor) == 0) reason.replace(0, byDescriptor.size(), path);
-    *error = named + " cannot be loaded: " + reason;
+    *error = named + " cannot be loaded: " + why;
     return nullptr;
   }
   auto entry = reinterpret_cast<WindowLibraryEntry>(::dlsym(library, kWindowLibraryEntryName));

@@ -1,20 +1,15 @@
 // The HAL's PCI configuration space on Linux: HalGetBusDataByOffset and HalSetBusDataByOffset over a folder
-// laid out like /sys/bus/pci/devices, one PCI domain of it (kvplat/hal.h). The folder is listed once, and
-// every function's config file is opened then, through the host's one opener, and kept open: this is what
-// lets a process that started as root open them and go on as the user it runs for. A function that appears
-// later is not seen. One that the kernel removes later (its open file says ENODEV) answers as absent; a
-// process that still has the rights it opened the files with opens the function's file again at each
-// request, so that a function the kernel adds back (an FPGA's hot-plug slot) answers again, while one that
-// gave root up cannot, and says so. A bus exists when the listing holds a function on it; an empty slot
-// answers 2 bytes of vendor ID 0xFFFF; a function's bytes are what its config file gives (64 for an
-// unprivileged reader, 256 without extended space).
-//
-// A function's folder may be a link, as every entry of the kernel's own /sys/bus/pci/devices is, but its
-// config file must be the regular file that sysfs gives, in folders no other user can change: a link in its
-// place would send reads and writes of configuration space to whatever file it names, and a FIFO would
-// never answer. Such a file is neither read nor written (0 bytes), after one line for each function.
+// laid out like /sys/bus/pci/devices, one PCI domain of it (kvplat/kernel.h). The folder is listed once, and
+// every function's config file is opened then, through the host's one opener, and kept open: so a process
+// that started as root can go on as the user it runs for. A function that appears later is not seen. One
+// that the kernel removes later (its open file says ENODEV) answers as absent; a process that still has the
+// rights it opened the files with opens the file again at each request, so that a function the kernel adds
+// back (an FPGA's hot-plug slot) answers again. A bus exists when the listing holds a function on it; an
+// empty slot answers 2 bytes of vendor ID 0xFFFF; a function's bytes are what its config file gives (64 for
+// an unprivileged reader, 256 without extended space). A function's folder may be a link, as in the
+// kernel's own folder, but its config file must be the regular file that sysfs gives, in folders no other
+// user can change: anything else is neither read nor written (0 bytes), after one line for the function.
 #include <dirent.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/select.h>
@@ -29,8 +24,6 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-
-#include "kvplat/lock.h"
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,8 +34,8 @@
 
 #include "host/opener.h"
 #include "kvplat/diag.h"
-#include "kvplat/hal.h"
-#include "kvplat/module_names.h"
+#include "kvplat/kernel.h"
+#include "kvplat/lock.h"
 
 namespace kvplat {
 

@@ -7,7 +7,6 @@ extern "C" {
 #endif
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
-#define INFINITE 0xFFFFFFFF
 
 #define GENERIC_READ 0x80000000L
 #define GENERIC_WRITE 0x40000000L
@@ -24,11 +23,7 @@ extern "C" {
 
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 
-typedef struct _SECURITY_ATTRIBUTES {
-  DWORD nLength;
-  LPVOID lpSecurityDescriptor;
-  BOOL bInheritHandle;
-} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+typedef struct _SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES; /* ignored: always null here */
 
 typedef struct _OVERLAPPED {
   ULONG_PTR Internal;
@@ -63,9 +58,6 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
 
 /* The application's entry point, called by the start-up code. */
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
-
-#define GetCurrentDirectory GetCurrentDirectoryA
-#define CreateFile CreateFileA
 
 #ifdef __cplusplus
 }

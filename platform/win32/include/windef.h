@@ -17,7 +17,6 @@ typedef unsigned char BOOLEAN;
 typedef unsigned char BYTE, UCHAR;
 typedef char CHAR;
 typedef unsigned short WORD, USHORT;
-typedef short SHORT;
 /* A UTF-16 unit: wchar_t where the compiler makes it 16 bits (-fshort-wchar, as a driver is built), so that
    L"..." literals are WCHAR strings as on Windows; char16_t otherwise. */
 #if defined(__SIZEOF_WCHAR_T__) && __SIZEOF_WCHAR_T__ == 2
@@ -28,58 +27,37 @@ typedef char16_t WCHAR;
 typedef int INT, LONG;
 typedef unsigned int UINT, DWORD, ULONG;
 typedef long long LONGLONG;
-typedef unsigned long long ULONGLONG, DWORD64;
+typedef unsigned long long ULONGLONG;
 typedef intptr_t INT_PTR, LONG_PTR;
 typedef uintptr_t UINT_PTR, ULONG_PTR, DWORD_PTR, SIZE_T;
 typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
-typedef LONG HRESULT;
-typedef WORD ATOM;
-typedef DWORD COLORREF;
-typedef float FLOAT;
 
 typedef void *PVOID, *LPVOID;
-typedef const void *LPCVOID;
-typedef CHAR *PSTR, *LPSTR;
+typedef CHAR *LPSTR;
 typedef const CHAR *PCSTR, *LPCSTR;
-typedef WCHAR *LPWSTR;
-typedef const WCHAR *LPCWSTR;
-typedef CHAR TCHAR;
 typedef LPSTR LPTSTR;
 typedef LPCSTR LPCTSTR;
-typedef BYTE *PBYTE, *LPBYTE;
-typedef WORD *PWORD, *LPWORD;
-typedef DWORD *PDWORD, *LPDWORD;
+typedef DWORD *LPDWORD;
 typedef ULONG *PULONG;
-typedef LONG *PLONG, *LPLONG;
-typedef INT *PINT, *LPINT;
 typedef UINT *PUINT;
-typedef BOOL *PBOOL, *LPBOOL;
 
 typedef void *HANDLE;
-typedef HANDLE *PHANDLE, *LPHANDLE;
+typedef HANDLE *PHANDLE;
 #define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__ *name
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HINSTANCE);
 DECLARE_HANDLE(HICON);
 DECLARE_HANDLE(HDC);
-DECLARE_HANDLE(HBRUSH);
-DECLARE_HANDLE(HFONT);
-DECLARE_HANDLE(HMENU);
 DECLARE_HANDLE(HRSRC);
-DECLARE_HANDLE(HBITMAP);
-DECLARE_HANDLE(HPEN);
-DECLARE_HANDLE(HRGN);
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 typedef HANDLE HGLOBAL;
-typedef HANDLE HGDIOBJ;
 
-typedef struct tagRECT { LONG left, top, right, bottom; } RECT, *PRECT, *LPRECT;
+typedef struct tagRECT { LONG left, top, right, bottom; } RECT, *LPRECT;
 typedef const RECT *LPCRECT;
-typedef struct tagPOINT { LONG x, y; } POINT, *PPOINT, *LPPOINT;
-typedef struct tagSIZE { LONG cx, cy; } SIZE, *PSIZE, *LPSIZE;
+typedef struct tagPOINT { LONG x, y; } POINT;
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))

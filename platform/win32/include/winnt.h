@@ -1,5 +1,7 @@
-/* Language identifiers (the part of winnt.h that resource scripts use). */
+/* The standard right DELETE, and language identifiers (the part of winnt.h that resource scripts use). */
 #pragma once
+
+#define DELETE 0x00010000L
 
 #define LANG_NEUTRAL 0x00
 #define LANG_ENGLISH 0x09

@@ -1,13 +1,13 @@
 // The one table of error codes where Win32 and the NT kernel meet the Linux calls beneath them
-// (kvplat/errno_map.h): an errno's Win32 error (what kernel32 answers) and NTSTATUS (what the kernel's
-// routines answer), and the Win32 error of every status that the kernel or a driver here returns, by
-// RtlNtStatusToDosError's rules.
+// (kvplat/kernel32.h): an errno's Win32 error (what kernel32 answers) and NTSTATUS (what the kernel's
+// routines answer), and the Win32 error of every status that the kernel or a driver here completes a
+// request with, by RtlNtStatusToDosError's rules.
 #include <cerrno>
 #include <cstdint>
 
 #include <ddk/ntddk.h>
 
-#include "kvplat/errno_map.h"
+#include "kvplat/kernel32.h"
 
 namespace kvplat {
 
@@ -19,11 +19,8 @@ struct ErrorCodes {
   uint32_t status;  // the NTSTATUS; 0 for an errno that only kernel32 maps
 };
 
-// A status is looked up at its first row, an errno at its first row: the rows of statuses alone come first
-// where Windows maps a status otherwise than kernel32 maps the errno that gives it.
+// A status and an errno are each looked up at their first row.
 constexpr ErrorCodes kErrorCodes[] = {
-    {0, ERROR_NO_SYSTEM_RESOURCES, 0xC000009A},  // STATUS_INSUFFICIENT_RESOURCES
-    {0, ERROR_ACCESS_DENIED, 0xC00000BA},        // STATUS_FILE_IS_A_DIRECTORY
     {ENOENT, ERROR_FILE_NOT_FOUND, 0xC0000034},  // STATUS_OBJECT_NAME_NOT_FOUND
     {ENOTDIR, ERROR_PATH_NOT_FOUND, 0xC000003A},  // STATUS_OBJECT_PATH_NOT_FOUND
     {EACCES, ERROR_ACCESS_DENIED, 0xC0000022},   // STATUS_ACCESS_DENIED
@@ -47,24 +44,8 @@ constexpr ErrorCodes kErrorCodes[] = {
     {EBUSY, ERROR_SHARING_VIOLATION, 0xC0000043},
     {0, ERROR_MORE_DATA, 0x80000005},            // STATUS_BUFFER_OVERFLOW
     {0, ERROR_GEN_FAILURE, 0xC0000001},          // STATUS_UNSUCCESSFUL
-    {0, ERROR_INVALID_FUNCTION, 0xC0000002},     // STATUS_NOT_IMPLEMENTED
-    {0, ERROR_BAD_LENGTH, 0xC0000004},           // STATUS_INFO_LENGTH_MISMATCH
-    {0, ERROR_NOACCESS, 0xC0000005},             // STATUS_ACCESS_VIOLATION
-    {0, ERROR_FILE_NOT_FOUND, 0xC000000E},       // STATUS_NO_SUCH_DEVICE
-    {0, ERROR_FILE_NOT_FOUND, 0xC000000F},       // STATUS_NO_SUCH_FILE
     {0, ERROR_INVALID_FUNCTION, 0xC0000010},     // STATUS_INVALID_DEVICE_REQUEST
-    {0, ERROR_HANDLE_EOF, 0xC0000011},           // STATUS_END_OF_FILE
-    {0, ERROR_NOT_ENOUGH_MEMORY, 0xC0000017},    // STATUS_NO_MEMORY
-    {0, ERROR_INSUFFICIENT_BUFFER, 0xC0000023},  // STATUS_BUFFER_TOO_SMALL
-    {0, ERROR_INVALID_HANDLE, 0xC0000024},       // STATUS_OBJECT_TYPE_MISMATCH
-    {0, ERROR_INVALID_NAME, 0xC0000033},         // STATUS_OBJECT_NAME_INVALID
-    {0, ERROR_ALREADY_EXISTS, 0xC0000035},       // STATUS_OBJECT_NAME_COLLISION
-    {0, ERROR_BAD_EXE_FORMAT, 0xC000007B},       // STATUS_INVALID_IMAGE_FORMAT
-    {0, ERROR_NOT_READY, 0xC00000A3},            // STATUS_DEVICE_NOT_READY
     {0, ERROR_NOT_SUPPORTED, 0xC00000BB},        // STATUS_NOT_SUPPORTED
-    {0, ERROR_DEV_NOT_EXIST, 0xC00000C0},        // STATUS_DEVICE_DOES_NOT_EXIST
-    {0, ERROR_INVALID_PARAMETER, 0xC0000182},    // STATUS_DEVICE_CONFIGURATION_ERROR
-    {0, ERROR_IO_DEVICE, 0xC0000183},            // STATUS_DRIVER_INTERNAL_ERROR
 };
 
 const ErrorCodes *RowOfErrno(int error) {

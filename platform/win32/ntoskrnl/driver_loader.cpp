@@ -1,25 +1,18 @@
 // Loading a driver module as StartServiceA does for a kernel driver, and unloading it at its stop. The
-// module is code that runs in this process, so its file is opened through the host's one opener (a regular
-// file that no other user can have changed, reached through folders no other user can change, never
-// waited for) and the dynamic loader is given that very file, by its descriptor.
+// module is code that runs in this process: its file is opened through the host's one opener, and the
+// dynamic loader is given that very file, by its descriptor.
 #include <dlfcn.h>
+#include <elf.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <map>
-#include <mutex>
-
-#include "kvplat/lock.h"
+#include <cstring>
 
 #include "host/opener.h"
 #include "kernel_state.h"
-#include "kernel_strings.h"
 #include "kvplat/diag.h"
-#include "kvplat/errno_map.h"
-#include "kvplat/machine_setting.h"
-#include "kvplat/module_names.h"
-#include "kvplat/run_end.h"
-#include "module_image.h"
+#include "kvplat/kernel32.h"
 
 namespace kvplat {
 
@@ -27,20 +20,17 @@ namespace {
 
 constexpr char kEntryName[] = "DriverEntry";
 
-LoadedDriver *FindDriver(KernelState &kernel, const std::string &serviceKey) {
-  for (auto &driver : kernel.drivers) {
-    if (driver->serviceKey == serviceKey) return driver.get();
-  }
-  return nullptr;
+void Forget(KernelState &kernel, const LoadedDriver *gone) {
+  std::erase_if(kernel.drivers, [&](const auto &driver) { return driver.get() == gone; });
 }
 
-void Forget(KernelState &kernel, const LoadedDriver *gone) {
-  for (auto it = kernel.drivers.begin(); it != kernel.drivers.end(); ++it) {
-    if (it->get() == gone) {
-      kernel.drivers.erase(it);
-      return;
-    }
-  }
+bool ReadAt(int fd, void *buffer, size_t size, off_t offset) {
+  return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
+}
+
+// Whether [offset, offset + size) lies inside a file of `fileSize` bytes, without overflowing.
+bool Inside(uint64_t offset, uint64_t size, uint64_t fileSize) {
+  return offset <= fileSize && size <= fileSize - offset;
 }
 
 // What every major function that a driver does not handle answers, as Windows' IopInvalidDeviceRequest.
@@ -112,7 +102,56 @@ DWORD OpenModule(const std::string &path, kvhost::UniqueFd *fd) {
   return failure.error ? Win32ErrorFromErrno(failure.error) : ERROR_ACCESS_DENIED;
 }
 
+// False, with the reason in *why, when `fd` is a 64-bit ELF file whose program headers or loadable segments
+// reach past its end; anything else is left to the loader, which maps nothing for it.
+bool ModuleImageIsWhole(int fd, std::string *why) {
+  struct stat st;
+  Elf64_Ehdr header;
+  if (::fstat(fd, &st) != 0 || !ReadAt(fd, &header, sizeof header, 0)) return true;
+  if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64) return true;
+  const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+  if (header.e_phentsize != sizeof(Elf64_Phdr) ||
+      !Inside(header.e_phoff, uint64_t{header.e_phnum} * sizeof(Elf64_Phdr), fileSize)) {
+    *why = "its program headers lie outside the file";
+    return false;
+  }
+  std::vector<Elf64_Phdr> segments(header.e_phnum);
+  if (!segments.empty() && !ReadAt(fd, segments.data(), segments.size() * sizeof(Elf64_Phdr),
+                                   static_cast<off_t>(header.e_phoff))) {
+    *why = "its program headers cannot be read";
+    return false;
+  }
+  for (const Elf64_Phdr &segment : segments) {
+    if (segment.p_type == PT_LOAD && !Inside(segment.p_offset, segment.p_filesz, fileSize)) {
+      *why = "it is truncated: a loadable segment ends at byte " + std::to_string(segment.p_offset + segment.p_filesz) +
+             " of a file of " + std::to_string(fileSize) + " bytes";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+void *LoadModuleFile(int fd, const std::string &path, std::string *why) {
+  if (!ModuleImageIsWhole(fd, why)) return nullptr;
+  const std::string byDescriptor = "/proc/self/fd/" + std::to_string(fd);
+  void *module = ::dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    // The loader names the file as it was given it: the path it was checked under is the one to say.
+    *why = ::dlerror() ?: "the dynamic loader refuses it";
+    if (why->starts_with(byDescriptor)) why->replace(0, byDescriptor.size(), path);
+  }
+  return module;
+}
+
+LoadedDriver *FindDriver(const std::string &serviceKey) {
+  for (auto &driver : Kernel().drivers) {
+    if (driver->serviceKey == serviceKey) return driver.get();
+  }
+  return nullptr;
+}
+
 
 std::string WhatRanOutOfMemory() {
   const std::string &loading = Loading();
@@ -134,25 +173,14 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
   KernelState &kernel = Kernel();
   std::lock_guard lock(kernel.mutex);
   const std::string key = FoldCase(serviceName);
-  if (FindDriver(kernel, key) != nullptr) return ERROR_SERVICE_ALREADY_RUNNING;
+  if (FindDriver(key) != nullptr) return ERROR_SERVICE_ALREADY_RUNNING;
 
   const std::string path = LinuxPath(imagePath.c_str());
   kvhost::UniqueFd file;
   if (const DWORD error = OpenModule(path, &file)) return error;
-  std::string broken;
-  if (!ModuleImageIsWhole(file.get(), &broken)) {
-    Diag("%s is not a driver module: %s", path.c_str(), broken.c_str());
-    return ERROR_BAD_EXE_FORMAT;
-  }
-
-  // The loader opens the descriptor's file again through /proc: the file checked is the file loaded, and no
-  // search path is looked at.
-  const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file.get());
-  void *module = ::dlopen(byDescriptor.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string why;
+  void *module = LoadModuleFile(file.get(), path, &why);
   if (module == nullptr) {
-    // The loader names the file as it was given it: the path it was checked under is the one to say.
-    std::string why = ::dlerror() ?: "it cannot be loaded";
-    if (why.compare(0, byDescriptor.size(), byDescriptor) == 0) why.replace(0, byDescriptor.size(), path);
     Diag("%s is not a driver module: %s", path.c_str(), why.c_str());
     return ERROR_BAD_EXE_FORMAT;
   }
@@ -206,13 +234,13 @@ DWORD LoadDriver(const std::string &serviceName, const std::string &imagePath) {
 bool IsDriverLoaded(const std::string &serviceName) {
   KernelState &kernel = Kernel();
   std::lock_guard lock(kernel.mutex);
-  return FindDriver(kernel, FoldCase(serviceName)) != nullptr;
+  return FindDriver(FoldCase(serviceName)) != nullptr;
 }
 
 DWORD UnloadDriver(const std::string &serviceName) {
   KernelState &kernel = Kernel();
   std::lock_guard lock(kernel.mutex);
-  LoadedDriver *driver = FindDriver(kernel, FoldCase(serviceName));
+  LoadedDriver *driver = FindDriver(FoldCase(serviceName));
   if (driver == nullptr) return ERROR_SERVICE_NOT_ACTIVE;
   if (driver->object.DriverUnload == nullptr) return ERROR_INVALID_SERVICE_CONTROL;
   driver->object.DriverUnload(&driver->object);

@@ -1,10 +1,7 @@
-// The firmware's tables (ZwQuerySystemInformation with SystemFirmwareTableInformation) and device memory
-// (MmMapIoSpace, MmUnmapIoSpace, READ_REGISTER_ULONG, WRITE_REGISTER_ULONG), as a process sees them: a
-// query finds no table, as under Wine, which has no MCFG either, and MmMapIoSpace maps nothing, for this
-// process reaches no physical memory. So a driver serves configuration space through the HAL alone, which
-// here reads sysfs; the register routines are never given a mapping, and fail loudly if they are called.
-// The tests of ECAM link a kernel of their own, with an MCFG and simulated device memory, in place of this
-// file (tests/kelvorant_sys/test_firmware.h).
+// The firmware's tables and device memory as a process sees them: a query finds no table, as under Wine,
+// and MmMapIoSpace maps nothing, for a process reaches no physical memory. So a driver serves configuration
+// space through the HAL (sysfs) alone, and the register routines, never given a mapping, fail loudly. The
+// tests of ECAM link a kernel of their own in place of this file (tests/kelvorant_sys/test_firmware.h).
 #include <cstddef>
 
 #include <ddk/ntddk.h>

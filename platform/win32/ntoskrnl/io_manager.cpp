@@ -1,14 +1,18 @@
-// The I/O manager: IRPs for the files of devices that user mode opens (IRP_MJ_CREATE, IRP_MJ_CLEANUP,
-// IRP_MJ_CLOSE) and for DeviceIoControl (IRP_MJ_DEVICE_CONTROL, METHOD_BUFFERED), and their completion.
+// The I/O manager: the object namespace of devices (IoCreateDevice enters \Device\Name, IoCreateSymbolicLink
+// enters \DosDevices\Name for it, which is what CreateFileA("\\.\Name") looks up), and IRPs for the files of
+// devices that user mode opens (IRP_MJ_CREATE, IRP_MJ_CLEANUP, IRP_MJ_CLOSE), for DeviceIoControl
+// (IRP_MJ_DEVICE_CONTROL, METHOD_BUFFERED) and for the kernel's own requests, and their completion.
 #include <winioctl.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
-#include <memory>
 
+#include "kelvorant_ioctl.h"
 #include "kernel_state.h"
 #include "kvplat/diag.h"
-#include "kvplat/errno_map.h"
+#include "kvplat/kernel32.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -43,29 +47,81 @@ struct DeviceFile {
 
 namespace {
 
+// The part of a folded link name after \DosDevices\, or "" for a name outside it.
+std::string LinkKey(const std::string &folded) {
+  constexpr std::string_view kPrefix = "\\dosdevices\\";
+  return folded.size() > kPrefix.size() && folded.starts_with(kPrefix) ? folded.substr(kPrefix.size()) : "";
+}
+
+void Delete(KernelState &kernel, DeviceObject &record) {
+  LoadedDriver *driver = record.driver;
+  // Out of the driver's list of devices (DRIVER_OBJECT::DeviceObject and NextDevice), then the namespace.
+  for (DEVICE_OBJECT **link = &driver->object.DeviceObject; *link; link = &(*link)->NextDevice) {
+    if (*link == record.object) {
+      *link = record.object->NextDevice;
+      break;
+    }
+  }
+  if (!record.name.empty()) kernel.devices.erase(FoldCase(record.name));
+  record.object = nullptr;
+  record.driver = nullptr;  // handles still open now fail their requests
+  record.storage.reset();
+  std::erase_if(driver->devices, [&](const DeviceRef &d) { return d.get() == &record; });
+}
+
 // Under AddressSanitizer the part of the stack page past a request's system buffer is poisoned while the
 // driver runs, so a driver that writes past the buffer is caught as it would be on the heap.
-class PoisonedTail {
- public:
-  PoisonedTail(unsigned char *tail, size_t size) : tail_(tail), size_(size) {
+struct PoisonedTail {
 #if defined(__SANITIZE_ADDRESS__)
-    ASAN_POISON_MEMORY_REGION(tail_, size_);
+  PoisonedTail(unsigned char *tail, size_t size) : tail(tail), size(size) { ASAN_POISON_MEMORY_REGION(tail, size); }
+  ~PoisonedTail() { ASAN_UNPOISON_MEMORY_REGION(tail, size); }
+  unsigned char *tail;
+  size_t size;
+#else
+  PoisonedTail(unsigned char *, size_t) {}
 #endif
-  }
-  ~PoisonedTail() {
-#if defined(__SANITIZE_ADDRESS__)
-    ASAN_UNPOISON_MEMORY_REGION(tail_, size_);
-#endif
-  }
-  PoisonedTail(const PoisonedTail &) = delete;
-  PoisonedTail &operator=(const PoisonedTail &) = delete;
-
- private:
-  [[maybe_unused]] unsigned char *tail_;
-  [[maybe_unused]] size_t size_;
 };
 
 }  // namespace
+
+KernelState &Kernel() {
+  static KernelState *state = new KernelState;
+  return *state;
+}
+
+std::string FoldCase(const std::string &name) {
+  std::string folded = name;
+  for (char &c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+DeviceRef RecordOfDevice(const DEVICE_OBJECT *object) {
+  for (const auto &driver : Kernel().drivers) {
+    for (const auto &device : driver->devices) {
+      if (device->object == object) return device;
+    }
+  }
+  return nullptr;
+}
+
+void DeleteDevicesOf(LoadedDriver &driver) {
+  KernelState &kernel = Kernel();
+  while (!driver.devices.empty()) {
+    const DeviceRef device = driver.devices.back();
+    const std::string target = FoldCase(device->name);
+    std::erase_if(kernel.links, [&](const auto &link) { return !target.empty() && link.second == target; });
+    Delete(kernel, *device);
+  }
+}
+
+DeviceRef FindDevice(const std::string &name) {
+  KernelState &kernel = Kernel();
+  std::lock_guard lock(kernel.mutex);
+  auto link = kernel.links.find(FoldCase(name));
+  if (link == kernel.links.end()) return nullptr;
+  auto device = kernel.devices.find(link->second);
+  return device == kernel.devices.end() ? nullptr : device->second;
+}
 
 NTSTATUS CallDriver(DEVICE_OBJECT *device, IRP *irp) {
   const IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
@@ -126,8 +182,8 @@ DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void 
     std::memset(page + inBufferSize, 0, systemSize - inBufferSize);
   }
   if (inBufferSize != 0) std::memcpy(systemBuffer, inBuffer, inBufferSize);
-  const PoisonedTail tail(page + std::min<size_t>(systemSize, sizeof page),
-                          sizeof page - std::min<size_t>(systemSize, sizeof page));
+  const size_t used = std::min<size_t>(systemSize, sizeof page);
+  const PoisonedTail tail(page + used, sizeof page - used);
   KernelIrp request(IRP_MJ_DEVICE_CONTROL, device, const_cast<FILE_OBJECT *>(&file.object), UserMode);
   request.irp.AssociatedIrp.SystemBuffer = systemSize == 0 ? nullptr : systemBuffer;
   request.stack.Parameters.DeviceIoControl.IoControlCode = ioControlCode;
@@ -146,8 +202,110 @@ DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void 
   return NT_SUCCESS(status) ? ERROR_SUCCESS : NtStatusToDosError(status);
 }
 
+// The test port is reached as a kernel-mode test harness reaches it: an IRP of the kernel's own
+// (RequestorMode KernelMode, as IoBuildDeviceIoControlRequest makes one). It is not traced.
+bool SendMachineCommand(const std::string &command, std::string *text) {
+  constexpr size_t kReasonBytes = 512;  // room for the driver's answer
+  KernelState &kernel = Kernel();
+  std::lock_guard lock(kernel.mutex);
+  DeviceRef device = FindDevice("Kelvorant");
+  DEVICE_OBJECT *object = device ? device->object : nullptr;
+  if (object == nullptr) {
+    *text = "no driver serves \\\\.\\Kelvorant in this process";
+    return false;
+  }
+  std::vector<char> buffer(std::max(command.size(), kReasonBytes));
+  std::memcpy(buffer.data(), command.data(), command.size());
+  KernelIrp request(IRP_MJ_DEVICE_CONTROL, object, nullptr, KernelMode);
+  request.irp.AssociatedIrp.SystemBuffer = buffer.data();
+  request.stack.Parameters.DeviceIoControl.IoControlCode = kvsys::IOCTL_KELVORANT_TEST_PORT;
+  request.stack.Parameters.DeviceIoControl.InputBufferLength = static_cast<ULONG>(command.size());
+  request.stack.Parameters.DeviceIoControl.OutputBufferLength = kReasonBytes;
+  const NTSTATUS status = CallDriver(object, &request.irp);
+  if (status == STATUS_INVALID_DEVICE_REQUEST) {
+    *text = "the driver of \\\\.\\Kelvorant has no test port";
+    return false;
+  }
+  // The answer: the command's (done), or the reason the machine refused it.
+  const size_t length = std::min<size_t>(request.irp.IoStatus.Information, kReasonBytes);
+  *text = std::string(buffer.data(), length);
+  if (NT_SUCCESS(status)) return true;
+  if (status == STATUS_INVALID_PARAMETER && length > 0) return false;
+  char line[64];
+  std::snprintf(line, sizeof line, "the driver failed the command (status 0x%08X)", static_cast<unsigned>(status));
+  *text = line;
+  return false;
+}
+
 }  // namespace kvplat
 
+using namespace kvplat;
+
+extern "C" NTSTATUS IoCreateDevice(PDRIVER_OBJECT driverObject, ULONG extensionSize, PUNICODE_STRING deviceName,
+                                   DEVICE_TYPE deviceType, ULONG characteristics, BOOLEAN exclusive,
+                                   PDEVICE_OBJECT *deviceObject) {
+  KernelState &kernel = Kernel();
+  std::lock_guard lock(kernel.mutex);
+  LoadedDriver *driver = nullptr;
+  for (auto &loaded : kernel.drivers) {
+    if (&loaded->object == driverObject) driver = loaded.get();
+  }
+  if (driver == nullptr || deviceObject == nullptr) return STATUS_INVALID_PARAMETER;
+  const std::string name = deviceName ? Utf8Of(deviceName) : "";
+  const std::string key = FoldCase(name);
+  // \Device\X with X a single name.
+  constexpr std::string_view kDevicePrefix = "\\device\\";
+  const bool valid = key.size() > kDevicePrefix.size() && key.starts_with(kDevicePrefix) &&
+                     key.find('\\', kDevicePrefix.size()) == std::string::npos;
+  if (!name.empty() && !valid) return STATUS_OBJECT_NAME_INVALID;
+  if (!name.empty() && kernel.devices.count(key) != 0) return STATUS_OBJECT_NAME_COLLISION;
+
+  // The extension follows the object, aligned as the pool aligns, zeroed.
+  constexpr size_t kAlign = 16;
+  const size_t objectSize = (sizeof(DEVICE_OBJECT) + kAlign - 1) / kAlign * kAlign;
+  auto record = std::make_shared<DeviceObject>();
+  record->name = name;
+  record->driver = driver;
+  record->storage.reset(new unsigned char[objectSize + extensionSize]());
+  auto *object = reinterpret_cast<DEVICE_OBJECT *>(record->storage.get());
+  object->Type = 3;  // IO_TYPE_DEVICE
+  object->Size = static_cast<USHORT>(objectSize + extensionSize);
+  object->DriverObject = driverObject;
+  object->NextDevice = driverObject->DeviceObject;
+  object->Flags = DO_DEVICE_INITIALIZING | (exclusive ? DO_EXCLUSIVE : 0);
+  object->Characteristics = characteristics;
+  object->DeviceType = deviceType;
+  object->DeviceExtension = extensionSize ? record->storage.get() + objectSize : nullptr;
+  record->object = object;
+  driverObject->DeviceObject = object;
+  if (!name.empty()) kernel.devices.emplace(key, record);
+  driver->devices.push_back(std::move(record));
+  *deviceObject = object;
+  return STATUS_SUCCESS;
+}
+
+extern "C" void IoDeleteDevice(PDEVICE_OBJECT deviceObject) {
+  KernelState &kernel = Kernel();
+  std::lock_guard lock(kernel.mutex);
+  if (const DeviceRef record = RecordOfDevice(deviceObject)) Delete(kernel, *record);
+}
+
+extern "C" NTSTATUS IoCreateSymbolicLink(PUNICODE_STRING linkName, PUNICODE_STRING deviceName) {
+  KernelState &kernel = Kernel();
+  std::lock_guard lock(kernel.mutex);
+  const std::string key = LinkKey(FoldCase(Utf8Of(linkName)));
+  if (key.empty() || key.find('\\') != std::string::npos) return STATUS_OBJECT_NAME_INVALID;
+  if (kernel.links.count(key) != 0) return STATUS_OBJECT_NAME_COLLISION;
+  kernel.links.emplace(key, FoldCase(Utf8Of(deviceName)));
+  return STATUS_SUCCESS;
+}
+
+extern "C" NTSTATUS IoDeleteSymbolicLink(PUNICODE_STRING linkName) {
+  KernelState &kernel = Kernel();
+  std::lock_guard lock(kernel.mutex);
+  return kernel.links.erase(LinkKey(FoldCase(Utf8Of(linkName)))) ? STATUS_SUCCESS : STATUS_OBJECT_NAME_NOT_FOUND;
+}
+
 extern "C" void IofCompleteRequest(PIRP irp, CCHAR /*priorityBoost*/) {
-  reinterpret_cast<kvplat::KernelIrp *>(irp)->completed = true;
+  reinterpret_cast<KernelIrp *>(irp)->completed = true;
 }

@@ -1,9 +1,7 @@
-// The kernel's file routines, as far as a driver reads a file or appends to one: ZwCreateFile for an existing
-// file or one to append to, its size, its bytes, and writes at its end. A file is opened through the host's
-// one opener (platform/host/opener.h): only one that no other user can have changed, what the name is being
-// known before it is opened (opening a FIFO waits for a writer, opening a device can act); an input is a
-// regular file and never one of the run's outputs. A failed read is an error, never the end of the file; a
-// failed write of one of the run's outputs (the trace) is reported as the platform reports its own.
+// The kernel's file routines, as far as a driver reads a file or appends to one, and ZwClose of every kernel
+// handle. A file is opened through the host's one opener (platform/host/opener.h); an input is a regular file
+// and never one of the run's outputs. A failed read is an error, never the end of the file; a failed write
+// of one of the run's outputs (the trace) is reported as the platform reports its own.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,12 +11,9 @@
 #include <string_view>
 
 #include "host/opener.h"
-#include "kernel_handles.h"
-#include "kernel_strings.h"
+#include "kernel_state.h"
 #include "kvplat/diag.h"
-#include "kvplat/errno_map.h"
-#include "kvplat/module_names.h"
-#include "kvplat/run_end.h"
+#include "kvplat/kernel32.h"
 
 namespace kvplat {
 
@@ -29,13 +24,10 @@ constexpr ULONG FILE_OPENED = 1, FILE_CREATED = 2;
 constexpr ULONG kWriteAccess = 0x40000000L /* GENERIC_WRITE */ | 0x0002 /* FILE_WRITE_DATA */ | FILE_APPEND_DATA;
 constexpr ULONG kReadAccess = GENERIC_READ | 0x0001 /* FILE_READ_DATA */;
 
-struct KernelFile : KernelObject {
-  explicit KernelFile(int fd) : fd(fd) {}
+struct KernelFile : HandleObject {
+  explicit KernelFile(int fd) : HandleObject(HandleType::KernelFile), fd(fd) {}
   ~KernelFile() override { ::close(fd); }
-  KernelFile(const KernelFile &) = delete;
-  KernelFile &operator=(const KernelFile &) = delete;
   int fd;
-  off_t position = 0;   // where the last read without an offset ended
   bool appends = false;  // opened for appending (and nothing else)
   std::string path;      // of a file opened for appending, for the report of a failed write
   std::string output;    // the run's output it is ("the trace"), or ""
@@ -58,12 +50,14 @@ std::string &LastInput() {
   return *last;
 }
 
+std::shared_ptr<KernelFile> FileOf(HANDLE handle) { return LookupHandleAs<KernelFile>(handle, HandleType::KernelFile); }
+
 // What ZwReadFile and ZwWriteFile check first: the handle, a call without an event or an APC routine
 // (`routine` names the call that has one: every transfer here is synchronous), a status block, and a buffer
 // for the length. STATUS_SUCCESS with the file in *file.
 NTSTATUS CheckTransfer(HANDLE handle, const void *event, PIO_APC_ROUTINE apcRoutine, const IO_STATUS_BLOCK *io,
-                       const void *buffer, ULONG length, const char *routine, KernelFile **file) {
-  *file = LookupKernelHandleAs<KernelFile>(handle);
+                       const void *buffer, ULONG length, const char *routine, std::shared_ptr<KernelFile> *file) {
+  *file = FileOf(handle);
   if (!*file) return STATUS_INVALID_HANDLE;
   if (event || apcRoutine) {
     ReportUnimplemented((std::string(routine) + " with an event or an APC routine").c_str());
@@ -129,7 +123,7 @@ extern "C" NTSTATUS ZwCreateFile(PHANDLE fileHandle, ACCESS_MASK desiredAccess, 
     if (failure.error == EMFILE || failure.error == ENFILE) Diag("%s: %s: %s", driver.c_str(), path.c_str(), failure.why.c_str());
     return Done(io, NtStatusFromErrno(failure.error), 0);
   }
-  auto file = std::make_unique<KernelFile>(fd.release());
+  auto file = std::make_shared<KernelFile>(fd.release());
   if (appends) {
     file->appends = true;
     file->path = path;
@@ -137,13 +131,13 @@ extern "C" NTSTATUS ZwCreateFile(PHANDLE fileHandle, ACCESS_MASK desiredAccess, 
   } else {
     LastInput() = path;
   }
-  *fileHandle = InsertKernelHandle(std::move(file));
+  *fileHandle = InsertHandle(std::move(file));
   return Done(io, STATUS_SUCCESS, failure.created ? FILE_CREATED : FILE_OPENED);
 }
 
 extern "C" NTSTATUS ZwQueryInformationFile(HANDLE fileHandle, PIO_STATUS_BLOCK io, PVOID information, ULONG length,
                                            FILE_INFORMATION_CLASS informationClass) {
-  auto *file = LookupKernelHandleAs<KernelFile>(fileHandle);
+  const auto file = FileOf(fileHandle);
   if (!file) return STATUS_INVALID_HANDLE;
   if (informationClass != FileStandardInformation) {
     ReportUnimplemented("ZwQueryInformationFile for another class than FileStandardInformation");
@@ -153,26 +147,26 @@ extern "C" NTSTATUS ZwQueryInformationFile(HANDLE fileHandle, PIO_STATUS_BLOCK i
   struct stat st;
   if (::fstat(file->fd, &st) != 0) return Done(io, NtStatusFromErrno(errno), 0);
   auto *out = static_cast<FILE_STANDARD_INFORMATION *>(information);
-  std::memset(out, 0, sizeof *out);
-  out->AllocationSize.QuadPart = static_cast<LONGLONG>(st.st_blocks) * 512;
   out->EndOfFile.QuadPart = st.st_size;
-  out->NumberOfLinks = static_cast<ULONG>(st.st_nlink);
   return Done(io, STATUS_SUCCESS, sizeof *out);
 }
 
 extern "C" NTSTATUS ZwReadFile(HANDLE fileHandle, HANDLE event, PIO_APC_ROUTINE apcRoutine, PVOID /*apcContext*/,
                                PIO_STATUS_BLOCK io, PVOID buffer, ULONG length, PLARGE_INTEGER byteOffset,
                                PULONG /*key*/) {
-  KernelFile *file = nullptr;
+  std::shared_ptr<KernelFile> file;
   const NTSTATUS checked = CheckTransfer(fileHandle, event, apcRoutine, io, buffer, length, "ZwReadFile", &file);
   if (!NT_SUCCESS(checked)) return checked;
-  const off_t offset = byteOffset ? static_cast<off_t>(byteOffset->QuadPart) : file->position;
+  if (!byteOffset) {
+    ReportUnimplemented("ZwReadFile without an offset");
+    return STATUS_NOT_IMPLEMENTED;
+  }
+  const off_t offset = static_cast<off_t>(byteOffset->QuadPart);
   ssize_t n;
   do {
     n = ::pread(file->fd, buffer, length, offset);
   } while (n < 0 && errno == EINTR);
   if (n < 0) return Done(io, NtStatusFromErrno(errno), 0);
-  file->position = offset + n;
   if (n == 0 && length != 0) return Done(io, STATUS_END_OF_FILE, 0);
   return Done(io, STATUS_SUCCESS, static_cast<ULONG_PTR>(n));
 }
@@ -180,7 +174,7 @@ extern "C" NTSTATUS ZwReadFile(HANDLE fileHandle, HANDLE event, PIO_APC_ROUTINE 
 extern "C" NTSTATUS ZwWriteFile(HANDLE fileHandle, HANDLE event, PIO_APC_ROUTINE apcRoutine, PVOID /*apcContext*/,
                                 PIO_STATUS_BLOCK io, PVOID buffer, ULONG length, PLARGE_INTEGER /*byteOffset*/,
                                 PULONG /*key*/) {
-  KernelFile *file = nullptr;
+  std::shared_ptr<KernelFile> file;
   const NTSTATUS checked = CheckTransfer(fileHandle, event, apcRoutine, io, buffer, length, "ZwWriteFile", &file);
   if (!NT_SUCCESS(checked)) return checked;
   if (!file->appends) return Done(io, STATUS_ACCESS_DENIED, 0);  // opened for reading
@@ -191,4 +185,10 @@ extern "C" NTSTATUS ZwWriteFile(HANDLE fileHandle, HANDLE event, PIO_APC_ROUTINE
     return Done(io, NtStatusFromErrno(error), 0);
   }
   return Done(io, STATUS_SUCCESS, length);
+}
+
+extern "C" NTSTATUS ZwClose(HANDLE handle) {
+  return CloseHandleOf(handle, {HandleType::KernelFile, HandleType::KernelKey, HandleType::KernelDevice})
+             ? STATUS_SUCCESS
+             : STATUS_INVALID_HANDLE;
 }

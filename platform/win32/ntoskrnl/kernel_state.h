@@ -2,27 +2,28 @@
 // serialises loading, unloading and every IRP, so a driver is never unloaded while one of its routines runs.
 // It is recursive because a driver calls back into the kernel (IoCreateDevice) from its routines.
 #pragma once
+#include <ddk/ntddk.h>
+
 #include <map>
 #include <memory>
 #include <mutex>
-
-#include "kvplat/lock.h"
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "kvplat/io_manager.h"
+#include "kvplat/kernel.h"
+#include "kvplat/lock.h"
 
 namespace kvplat {
 
 struct LoadedDriver;
 
 struct DeviceObject {
-  std::string name;                    // "\Device\Name" as the driver spelled it; empty for an unnamed device
-  DEVICE_OBJECT *object = nullptr;     // null once the device is deleted
-  LoadedDriver *driver = nullptr;      // null once the device is deleted
+  std::string name;                          // "\Device\Name" as the driver spelled it; empty for an unnamed device
+  DEVICE_OBJECT *object = nullptr;           // null once the device is deleted
+  LoadedDriver *driver = nullptr;            // null once the device is deleted
   std::unique_ptr<unsigned char[]> storage;  // the DEVICE_OBJECT and its extension
-  unsigned openFiles = 0;              // files opened with CreateDeviceFile and not yet closed
-  std::vector<unsigned char> security;  // the descriptor a driver set, self-relative; empty: the default one
+  unsigned openFiles = 0;                    // files opened with CreateDeviceFile and not yet closed
 };
 
 struct LoadedDriver {
@@ -47,8 +48,8 @@ KernelState &Kernel();
 // Object and service names compare case-insensitively, as on Windows.
 std::string FoldCase(const std::string &name);
 
-// The driver whose object this is, or null. Caller holds the lock.
-LoadedDriver *DriverOf(const DRIVER_OBJECT *object);
+// The loaded driver of a service (folded), or null. Caller holds the lock.
+LoadedDriver *FindDriver(const std::string &serviceKey);
 
 // The record of a device object of a loaded driver, or null. Caller holds the lock.
 DeviceRef RecordOfDevice(const DEVICE_OBJECT *object);
@@ -75,11 +76,15 @@ struct KernelIrp {
   KernelIrp &operator=(const KernelIrp &) = delete;
 };
 
-// Sends an IRP (a KernelIrp's) to the device's driver and returns the status it was completed with. The IRP's current
-// stack location names the request. A driver that leaves it pending is not supported. Caller holds the lock.
+// Sends a KernelIrp's IRP to the device's driver: the status it was completed with (a request left pending
+// fails loudly). Caller holds the lock.
 NTSTATUS CallDriver(DEVICE_OBJECT *device, IRP *irp);
 
 // The path of the last file that a driver opened with ZwCreateFile, or "".
 std::string LastKernelInput();
+
+// The kernel's counted UTF-16 strings as UTF-8 and back; a sequence that does not convert becomes U+FFFD.
+std::string Utf8Of(const UNICODE_STRING *text);
+std::u16string Utf16Of(std::string_view text);
 
 }  // namespace kvplat

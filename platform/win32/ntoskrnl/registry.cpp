@@ -1,17 +1,17 @@
-// The registry, as far as a driver reads it: the key of its service, and there the values that the platform
-// fills from its variables: Machine from KELVORANT_MACHINE (kvplat/machine_setting.h), and Trace, the file to
-// which the driver appends a line for each request, from KELVORANT_TRACE. The run checked the trace when it
-// started, as every output (crt/run_files.h).
+// The registry, as far as a driver reads it: its service's key, with the values Machine, from
+// KELVORANT_MACHINE (kvplat/kernel.h), and Trace, the file KELVORANT_TRACE to which the driver appends a line
+// for each request (checked at the start of the run as every output, crt/run_files.h).
+#include <strings.h>
+
+#include <charconv>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "kernel_handles.h"
 #include "kernel_state.h"
-#include "kernel_strings.h"
 #include "kvplat/diag.h"
-#include "kvplat/errno_map.h"
-#include "kvplat/machine_setting.h"
+#include "kvplat/kernel32.h"
 
 namespace kvplat {
 
@@ -19,8 +19,17 @@ namespace {
 
 constexpr char kServicesKey[] = "\\registry\\machine\\system\\currentcontrolset\\services\\";
 
-// The key of a loaded driver's service: every one holds the same values.
-struct ServiceKey : KernelObject {};
+std::string &Applied() {
+  static auto *value = new std::string;  // read by drivers until the last is gone
+  return *value;
+}
+
+// A PCI domain as "@DDDD" writes it: 4 or 5 hex digits (domains above 0xffff exist, such as a VMD's).
+bool ParseDomain(std::string_view digits, uint32_t *domain) {
+  const char *end = digits.data() + digits.size();
+  const auto [at, error] = std::from_chars(digits.data(), end, *domain, 16);
+  return digits.size() >= 4 && digits.size() <= 5 && error == std::errc() && at == end;
+}
 
 // The text of the value `name` ("" when the key has no such value).
 std::string ValueText(const std::string &name) {
@@ -35,6 +44,90 @@ std::string ValueText(const std::string &name) {
 
 }  // namespace
 
+bool ParseMachineVariable(const char *text, MachineVariable *out, std::string *why) {
+  MachineVariable machine;
+  if (!text) {
+    *out = machine;
+    return true;
+  }
+  const std::string whole = text;
+  std::string_view base = whole;
+  if (base.empty()) {
+    *why = "KELVORANT_MACHINE is set but empty: unset it to serve this computer (or the demo machine where it "
+           "has no PCI function), or name sysfs, sysfs:DIR, demo or a file";
+    return false;
+  }
+  // "@DDDD" at the end selects the domain; an '@' followed by anything else is part of a file name.
+  const size_t at = base.rfind('@');
+  uint32_t domain = 0;
+  if (at != std::string_view::npos && ParseDomain(base.substr(at + 1), &domain)) {
+    machine.domain = domain;
+    base = base.substr(0, at);
+  }
+  if (base.empty()) {
+    *why = "KELVORANT_MACHINE is \"" + whole + "\", a domain without a machine: name sysfs, sysfs:DIR, demo or a "
+           "file before the @ (sysfs" + whole + " for this computer)";
+    return false;
+  }
+  if (base == "sysfs") {
+    machine.kind = MachineVariable::Kind::kSysfs;
+    machine.sysfsRoot = kLiveSysfsRoot;
+  } else if (base.starts_with("sysfs:")) {
+    machine.kind = MachineVariable::Kind::kSysfs;
+    machine.sysfsRoot = std::string(base.substr(6));
+    if (machine.sysfsRoot.empty()) {
+      *why = "KELVORANT_MACHINE is \"" + whole + "\", which names no folder after sysfs: (sysfs:DIR serves a "
+             "folder laid out like /sys/bus/pci/devices; sysfs alone serves this computer)";
+      return false;
+    }
+  } else {
+    machine.kind = MachineVariable::Kind::kValue;
+    const std::string name(base);
+    const bool fileNamedLikeAWord =
+        base != "demo" && (::strcasecmp(name.c_str(), "demo") == 0 || ::strcasecmp(name.c_str(), "hal") == 0);
+    machine.value = (fileNamedLikeAWord ? "./" : "") + whole;
+    if (base != "demo") machine.file = (fileNamedLikeAWord ? "./" : "") + name;
+  }
+  *out = machine;
+  return true;
+}
+
+void ChooseDefaultMachine(MachineVariable *machine) {
+  if (machine->kind != MachineVariable::Kind::kDefault) return;
+  if (SysfsListsAnyFunction(kLiveSysfsRoot)) {
+    machine->kind = MachineVariable::Kind::kSysfs;
+    machine->sysfsRoot = kLiveSysfsRoot;
+  } else {
+    machine->kind = MachineVariable::Kind::kValue;
+    char demo[16];
+    std::snprintf(demo, sizeof demo, "demo@%04x", machine->domain);
+    machine->value = demo;
+  }
+}
+
+void ApplyMachineSetting() {
+  MachineVariable machine;
+  std::string why;
+  const char *text = std::getenv("KELVORANT_MACHINE");
+  if (!ParseMachineVariable(text, &machine, &why)) {
+    // Start-up refuses such a value; a driver loaded without it gets the text, and says it names nothing.
+    machine.kind = MachineVariable::Kind::kValue;
+    machine.value = text;
+  }
+  ChooseDefaultMachine(&machine);
+  const bool sysfs = machine.kind == MachineVariable::Kind::kSysfs;
+  ConfigureHalBuses(sysfs ? machine.sysfsRoot : "", machine.domain);
+  Applied() = sysfs ? "hal" : machine.value;
+  // The file handed to the driver, whose names it builds the Windows way from the file's.
+  if (!machine.file.empty()) {
+    RememberLinuxPath(machine.file);
+    const size_t slash = machine.file.find_last_of('/');
+    if (slash != std::string::npos) RememberLinuxPath(machine.file.substr(0, slash + 1));
+  }
+}
+
+const std::string &MachineValue() { return Applied(); }
+
 }  // namespace kvplat
 
 using namespace kvplat;
@@ -45,26 +138,23 @@ extern "C" NTSTATUS ZwOpenKey(PHANDLE keyHandle, ACCESS_MASK /*desiredAccess*/, 
     ReportUnimplemented("ZwOpenKey relative to another key");
     return STATUS_NOT_IMPLEMENTED;
   }
-  // A service's key exists while its driver is loaded: the service manager's database keeps the rest.
+  // A service's key exists while its driver is loaded (every one holds the same values): the service
+  // manager's database keeps the rest.
   const std::string name = FoldCase(Utf8Of(attributes->ObjectName));
   const size_t prefix = sizeof kServicesKey - 1;
   if (name.compare(0, prefix, kServicesKey) != 0) return STATUS_OBJECT_NAME_NOT_FOUND;
-  const std::string service = name.substr(prefix);
   {
-    KernelState &kernel = Kernel();
-    std::lock_guard lock(kernel.mutex);
-    bool loaded = false;
-    for (const auto &driver : kernel.drivers) loaded = loaded || driver->serviceKey == service;
-    if (!loaded) return STATUS_OBJECT_NAME_NOT_FOUND;
+    std::lock_guard lock(Kernel().mutex);
+    if (!FindDriver(name.substr(prefix))) return STATUS_OBJECT_NAME_NOT_FOUND;
   }
-  *keyHandle = InsertKernelHandle(std::make_unique<ServiceKey>());
+  *keyHandle = InsertHandle(std::make_shared<HandleObject>(HandleType::KernelKey));
   return STATUS_SUCCESS;
 }
 
 extern "C" NTSTATUS ZwQueryValueKey(HANDLE keyHandle, PUNICODE_STRING valueName,
                                     KEY_VALUE_INFORMATION_CLASS informationClass, PVOID information, ULONG length,
                                     PULONG resultLength) {
-  if (!LookupKernelHandleAs<ServiceKey>(keyHandle)) return STATUS_INVALID_HANDLE;
+  if (!LookupHandle(keyHandle, HandleType::KernelKey)) return STATUS_INVALID_HANDLE;
   if (informationClass != KeyValuePartialInformation) {
     ReportUnimplemented("ZwQueryValueKey for another class than KeyValuePartialInformation");
     return STATUS_NOT_IMPLEMENTED;

@@ -1,13 +1,9 @@
 /*
- * The Windows Driver Kit subset that KELVORANT.sys is written against: WDM's driver and device objects, IRPs,
- * the registry and file routines, kernel mutexes, the HAL's bus data and DbgPrintEx, named and valued as the
- * DDK's. The routines are the platform's kernel (platform/win32/ntoskrnl, hal): the program exports them, as
- * ntoskrnl.exe and hal.dll do, and a driver module imports them when the service manager loads it. How the
- * kernel runs a driver is said in kvplat/io_manager.h; every request is completed before its dispatch
- * routine returns (STATUS_PENDING is not implemented).
- *
- * WCHAR is a UTF-16 unit: a driver is compiled with -fshort-wchar, as Wine compiles Windows code, so that
- * L"..." literals are WCHAR strings (see windef.h).
+ * The Windows Driver Kit subset that KELVORANT.sys is written against, named and valued as the DDK's. The
+ * routines are the platform's kernel (platform/win32/ntoskrnl, hal): the program exports them, as
+ * ntoskrnl.exe and hal.dll do, and a driver module imports them when the service manager loads it. Every
+ * request is completed before its dispatch routine returns (STATUS_PENDING is not implemented). A driver is
+ * compiled with -fshort-wchar, as Wine compiles Windows code, so that L"..." literals are WCHAR strings.
  */
 #pragma once
 #include <stdarg.h>
@@ -84,12 +80,11 @@ typedef struct _UNICODE_STRING {
   USHORT MaximumLength; /* bytes */
   PWSTR Buffer;
 } UNICODE_STRING, *PUNICODE_STRING;
-typedef const UNICODE_STRING *PCUNICODE_STRING;
 
 DECLSPEC_IMPORT void NTAPI RtlInitUnicodeString(PUNICODE_STRING DestinationString, PCWSTR SourceString);
 #define STATUS_SOME_NOT_MAPPED ((NTSTATUS)0x00000107L)
-/* Conversions between UTF-8 and UTF-16. With a null destination they count the bytes needed; a sequence that
-   does not convert becomes U+FFFD and the status STATUS_SOME_NOT_MAPPED. */
+/* With a null destination they count the bytes needed; a sequence that does not convert becomes U+FFFD and
+   the status STATUS_SOME_NOT_MAPPED. */
 DECLSPEC_IMPORT NTSTATUS NTAPI RtlUTF8ToUnicodeN(PWSTR UnicodeStringDestination, ULONG UnicodeStringMaxByteCount,
                                                  PULONG UnicodeStringActualByteCount, PCCH UTF8StringSource,
                                                  ULONG UTF8StringByteCount);
@@ -106,7 +101,6 @@ typedef struct _OBJECT_ATTRIBUTES {
   PUNICODE_STRING ObjectName;
   ULONG Attributes;
   PVOID SecurityDescriptor;
-  PVOID SecurityQualityOfService;
 } OBJECT_ATTRIBUTES, *POBJECT_ATTRIBUTES;
 #define InitializeObjectAttributes(p, n, a, r, s) \
   do {                                            \
@@ -115,32 +109,21 @@ typedef struct _OBJECT_ATTRIBUTES {
     (p)->Attributes = (a);                        \
     (p)->ObjectName = (n);                        \
     (p)->SecurityDescriptor = (s);                \
-    (p)->SecurityQualityOfService = NULL;         \
   } while (0)
 
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwClose(HANDLE Handle);
 
 /* The registry. */
-#define KEY_QUERY_VALUE 0x0001
-#define KEY_ENUMERATE_SUB_KEYS 0x0008
-#define KEY_NOTIFY 0x0010
-#ifndef READ_CONTROL
-#define READ_CONTROL 0x00020000L
-#endif
-#define KEY_READ (READ_CONTROL | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY)
+#define KEY_READ 0x00020019L /* READ_CONTROL | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY */
 #define REG_SZ 1
 #define REG_EXPAND_SZ 2
-typedef enum _KEY_VALUE_INFORMATION_CLASS {
-  KeyValueBasicInformation,
-  KeyValueFullInformation,
-  KeyValuePartialInformation
-} KEY_VALUE_INFORMATION_CLASS;
+typedef enum _KEY_VALUE_INFORMATION_CLASS { KeyValuePartialInformation = 2 } KEY_VALUE_INFORMATION_CLASS;
 typedef struct _KEY_VALUE_PARTIAL_INFORMATION {
   ULONG TitleIndex;
   ULONG Type;
   ULONG DataLength; /* bytes */
   UCHAR Data[1];
-} KEY_VALUE_PARTIAL_INFORMATION, *PKEY_VALUE_PARTIAL_INFORMATION;
+} KEY_VALUE_PARTIAL_INFORMATION;
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwOpenKey(PHANDLE KeyHandle, ACCESS_MASK DesiredAccess,
                                          POBJECT_ATTRIBUTES ObjectAttributes);
 /* Fills KeyValueInformation; a value that does not fit gives STATUS_BUFFER_OVERFLOW with as much as fits
@@ -159,16 +142,10 @@ typedef struct _IO_STATUS_BLOCK {
 } IO_STATUS_BLOCK, *PIO_STATUS_BLOCK;
 typedef void(NTAPI *PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, ULONG Reserved);
 
-#ifndef GENERIC_READ
 #define GENERIC_READ 0x80000000L
-#endif
-#ifndef FILE_SHARE_READ
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
-#endif
-#ifndef FILE_ATTRIBUTE_NORMAL
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
-#endif
 #define FILE_APPEND_DATA 0x00000004
 #define SYNCHRONIZE 0x00100000L
 #define FILE_OPEN 0x00000001
@@ -178,22 +155,15 @@ typedef void(NTAPI *PIO_APC_ROUTINE)(PVOID ApcContext, PIO_STATUS_BLOCK IoStatus
 
 typedef enum _FILE_INFORMATION_CLASS { FileStandardInformation = 5 } FILE_INFORMATION_CLASS;
 typedef struct _FILE_STANDARD_INFORMATION {
-  LARGE_INTEGER AllocationSize;
-  LARGE_INTEGER EndOfFile;
-  ULONG NumberOfLinks;
-  BOOLEAN DeletePending;
-  BOOLEAN Directory;
+  LARGE_INTEGER EndOfFile; /* the one field this kernel fills, of the DDK's five */
 } FILE_STANDARD_INFORMATION, *PFILE_STANDARD_INFORMATION;
 
 /* Opens an existing file for reading (FILE_OPEN), or a file for appending (FILE_APPEND_DATA alone, with
-   FILE_OPEN_IF: made when it is missing). The platform knows what the name is before it opens it (opening a
-   FIFO waits for a writer, opening a device can act): it reads a regular file only, and appends to a regular
-   file, a character device or a FIFO that a process reads. Anything else gets a status that says what it
-   is: a folder STATUS_FILE_IS_A_DIRECTORY (Windows' answer to FILE_NON_DIRECTORY_FILE), a FIFO
+   FILE_OPEN_IF: made when it is missing). It reads a regular file only, and appends to a regular file, a
+   character device or a FIFO that a process reads. Anything else gets a status that says what it is: a
+   folder STATUS_FILE_IS_A_DIRECTORY (Windows' answer to FILE_NON_DIRECTORY_FILE), a FIFO
    STATUS_PIPE_NOT_AVAILABLE, a character device STATUS_OBJECT_TYPE_MISMATCH, a block device
-   STATUS_UNRECOGNIZED_VOLUME (a volume no file system mounts), a socket STATUS_IO_REPARSE_TAG_NOT_HANDLED
-   (what a Windows AF_UNIX socket file answers). A missing name gives STATUS_OBJECT_NAME_NOT_FOUND, a missing
-   folder STATUS_OBJECT_PATH_NOT_FOUND, no right STATUS_ACCESS_DENIED. */
+   STATUS_UNRECOGNIZED_VOLUME, a socket STATUS_IO_REPARSE_TAG_NOT_HANDLED (a Windows AF_UNIX socket file's). */
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess,
                                             POBJECT_ATTRIBUTES ObjectAttributes, PIO_STATUS_BLOCK IoStatusBlock,
                                             PLARGE_INTEGER AllocationSize, ULONG FileAttributes, ULONG ShareAccess,
@@ -202,7 +172,7 @@ DECLSPEC_IMPORT NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK Desi
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwQueryInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
                                                       PVOID FileInformation, ULONG Length,
                                                       FILE_INFORMATION_CLASS FileInformationClass);
-/* Reads synchronously from ByteOffset (or where the last read ended): STATUS_END_OF_FILE at the end, and a
+/* Reads synchronously from ByteOffset (which must be given): STATUS_END_OF_FILE at the end, and a
    failed read an error status (STATUS_IO_DEVICE_ERROR for an input/output error), never the end. */
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwReadFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine,
                                           PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer,
@@ -237,7 +207,6 @@ typedef struct _FILE_OBJECT {
   CSHORT Type;
   CSHORT Size;
   PDEVICE_OBJECT DeviceObject;
-  PVOID FsContext; /* the driver's, per open handle */
 } FILE_OBJECT, *PFILE_OBJECT;
 
 typedef NTSTATUS(NTAPI DRIVER_DISPATCH)(PDEVICE_OBJECT DeviceObject, struct _IRP *Irp);
@@ -258,22 +227,17 @@ typedef struct _DRIVER_OBJECT {
   CSHORT Size;
   PDEVICE_OBJECT DeviceObject; /* the driver's devices, the last created first */
   ULONG Flags;
-  UNICODE_STRING DriverName;
   PDRIVER_UNLOAD DriverUnload;
   PDRIVER_DISPATCH MajorFunction[IRP_MJ_MAXIMUM_FUNCTION + 1];
 } DRIVER_OBJECT, *PDRIVER_OBJECT;
 
 typedef struct _IO_STACK_LOCATION {
   UCHAR MajorFunction;
-  UCHAR MinorFunction;
-  UCHAR Flags;
-  UCHAR Control;
   union {
     struct {
       ULONG OutputBufferLength;
       ULONG InputBufferLength;
       ULONG IoControlCode;
-      PVOID Type3InputBuffer;
     } DeviceIoControl;
   } Parameters;
   PDEVICE_OBJECT DeviceObject;
@@ -288,7 +252,6 @@ typedef struct _IRP {
   } AssociatedIrp;
   IO_STATUS_BLOCK IoStatus;
   KPROCESSOR_MODE RequestorMode; /* UserMode for DeviceIoControl; KernelMode for the kernel's own */
-  PVOID UserBuffer;
   union {
     struct {
       PIO_STACK_LOCATION CurrentStackLocation;
@@ -302,14 +265,13 @@ static inline PIO_STACK_LOCATION IoGetCurrentIrpStackLocation(PIRP Irp) { return
 DECLSPEC_IMPORT void FASTCALL IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
 #define IoCompleteRequest IofCompleteRequest
 
-/* Creates a device of the driver, named (\Device\Name) or not; it is initialising (DO_DEVICE_INITIALIZING)
-   until the driver clears the flag. An Exclusive device (DO_EXCLUSIVE) has one open file at most. */
+/* A device is initialising (DO_DEVICE_INITIALIZING) until the driver clears the flag. */
 DECLSPEC_IMPORT NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG DeviceExtensionSize,
                                               PUNICODE_STRING DeviceName, DEVICE_TYPE DeviceType,
                                               ULONG DeviceCharacteristics, BOOLEAN Exclusive,
                                               PDEVICE_OBJECT *DeviceObject);
 DECLSPEC_IMPORT void NTAPI IoDeleteDevice(PDEVICE_OBJECT DeviceObject);
-/* \DosDevices\Name (or \??\Name) for \Device\Name: what CreateFileA("\\.\Name") opens. */
+/* \DosDevices\Name for \Device\Name: what CreateFileA("\\.\Name") opens. */
 DECLSPEC_IMPORT NTSTATUS NTAPI IoCreateSymbolicLink(PUNICODE_STRING SymbolicLinkName, PUNICODE_STRING DeviceName);
 DECLSPEC_IMPORT NTSTATUS NTAPI IoDeleteSymbolicLink(PUNICODE_STRING SymbolicLinkName);
 
@@ -334,18 +296,14 @@ DECLSPEC_IMPORT ULONG NTAPI HalGetBusDataByOffset(BUS_DATA_TYPE BusDataType, ULO
 DECLSPEC_IMPORT ULONG NTAPI HalSetBusDataByOffset(BUS_DATA_TYPE BusDataType, ULONG BusNumber, ULONG SlotNumber,
                                                   PVOID Buffer, ULONG Offset, ULONG Length);
 
-/* The firmware's tables, as ZwQuerySystemInformation(SystemFirmwareTableInformation) returns them: the
-   caller names the provider ('ACPI', 'RSMB', 'FIRM': the characters as a multi-character constant) and the
-   table (for 'ACPI' its signature's four bytes in memory order, e.g. 'GFCM' for MCFG) and gives
+/* The firmware's tables: the caller names the provider ('ACPI': the characters as a multi-character
+   constant) and the table (for 'ACPI' its signature's four bytes in memory order, 'GFCM' for MCFG) and gives
    TableBufferLength bytes of room after the header. The kernel sets TableBufferLength to the table's size;
    when that is more than the room, the status is STATUS_BUFFER_TOO_SMALL and nothing is copied. A table the
    firmware does not have gives STATUS_NOT_FOUND, as every table does on this platform. */
 #define STATUS_NOT_FOUND ((NTSTATUS)0xC0000225L)
 typedef enum _SYSTEM_INFORMATION_CLASS { SystemFirmwareTableInformation = 76 } SYSTEM_INFORMATION_CLASS;
-typedef enum _SYSTEM_FIRMWARE_TABLE_ACTION {
-  SystemFirmwareTable_Enumerate,
-  SystemFirmwareTable_Get
-} SYSTEM_FIRMWARE_TABLE_ACTION;
+typedef enum _SYSTEM_FIRMWARE_TABLE_ACTION { SystemFirmwareTable_Get = 1 } SYSTEM_FIRMWARE_TABLE_ACTION;
 typedef struct _SYSTEM_FIRMWARE_TABLE_INFORMATION {
   ULONG ProviderSignature;
   SYSTEM_FIRMWARE_TABLE_ACTION Action;
@@ -353,17 +311,13 @@ typedef struct _SYSTEM_FIRMWARE_TABLE_INFORMATION {
   ULONG TableBufferLength;
   UCHAR TableBuffer[1];
 } SYSTEM_FIRMWARE_TABLE_INFORMATION, *PSYSTEM_FIRMWARE_TABLE_INFORMATION;
-/* Only SystemFirmwareTableInformation with SystemFirmwareTable_Get is implemented; any other class fails
-   loudly. */
 DECLSPEC_IMPORT NTSTATUS NTAPI ZwQuerySystemInformation(SYSTEM_INFORMATION_CLASS SystemInformationClass,
                                                         PVOID SystemInformation, ULONG SystemInformationLength,
                                                         PULONG ReturnLength);
 
-/* Device memory. MmMapIoSpace maps NumberOfBytes of physical address space and returns its address, or null
-   when no device memory is there (on this platform: anywhere, for a process reaches none); the mapping is
-   reached with READ_REGISTER_ULONG and WRITE_REGISTER_ULONG only, as device registers are, and touching it
-   any other way faults. These two are the kernel's routines here, as on 32-bit x86 Windows (x64's DDK
-   inlines them as volatile accesses), so that the platform sees every access in order. */
+/* Device memory: MmMapIoSpace returns null where none is (on this platform: anywhere, for a process reaches
+   none); a mapping is reached with READ_REGISTER_ULONG and WRITE_REGISTER_ULONG only, the kernel's routines
+   here as on 32-bit x86 Windows (x64's DDK inlines them), so that the platform sees every access in order. */
 typedef LARGE_INTEGER PHYSICAL_ADDRESS, *PPHYSICAL_ADDRESS;
 typedef enum _MEMORY_CACHING_TYPE { MmNonCached = 0, MmCached = 1, MmWriteCombined = 2 } MEMORY_CACHING_TYPE;
 DECLSPEC_IMPORT PVOID NTAPI MmMapIoSpace(PHYSICAL_ADDRESS PhysicalAddress, SIZE_T NumberOfBytes,

@@ -1,9 +1,7 @@
 /*
- * The DDK's ntifs.h subset that KELVORANT.sys uses, beyond ntddk.h: security descriptors, their ACLs and
- * SIDs built with the Rtl routines, and setting one on an object through a kernel handle
- * (ObOpenObjectByPointer, ZwSetSecurityObject), named and laid out as the DDK's. The descriptors are the
- * absolute form (pointers to the SIDs and ACLs); an ACL is its header followed by its ACEs, each an
- * ACE_HEADER, the access mask and the SID.
+ * The DDK's ntifs.h subset that KELVORANT.sys uses beyond ntddk.h: security descriptors in absolute form
+ * (pointers to the SIDs and ACLs), built with the Rtl routines, and set on a device through a kernel handle.
+ * An ACL is its header followed by its ACEs, each an ACE_HEADER, the access mask and the SID.
  */
 #pragma once
 #include "ntddk.h"
@@ -19,9 +17,7 @@ extern "C" {
 #define STATUS_INVALID_SECURITY_DESCR ((NTSTATUS)0xC0000079L)
 #define STATUS_ALLOTTED_SPACE_EXCEEDED ((NTSTATUS)0xC0000099L)
 
-#ifndef GENERIC_ALL
 #define GENERIC_ALL 0x10000000L
-#endif
 #define WRITE_DAC 0x00040000L
 
 typedef struct _SID_IDENTIFIER_AUTHORITY {
@@ -74,17 +70,6 @@ typedef struct _SECURITY_DESCRIPTOR {
   PACL Dacl;
 } SECURITY_DESCRIPTOR, *PISECURITY_DESCRIPTOR;
 typedef PVOID PSECURITY_DESCRIPTOR;
-/* The self-relative form, as the object manager keeps a descriptor (SE_SELF_RELATIVE set): offsets from its
-   start instead of pointers, 0 for a part it does not have. */
-typedef struct _SECURITY_DESCRIPTOR_RELATIVE {
-  UCHAR Revision;
-  UCHAR Sbz1;
-  SECURITY_DESCRIPTOR_CONTROL Control;
-  ULONG Owner;
-  ULONG Group;
-  ULONG Sacl;
-  ULONG Dacl;
-} SECURITY_DESCRIPTOR_RELATIVE, *PISECURITY_DESCRIPTOR_RELATIVE;
 
 typedef ULONG SECURITY_INFORMATION;
 #define DACL_SECURITY_INFORMATION 0x00000004L
