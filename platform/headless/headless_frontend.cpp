@@ -10,11 +10,9 @@
 #include "headless.h"
 #include "host/termination.h"
 #include "kvplat/diag.h"
-#include "kvplat/dialog.h"
-#include "kvplat/input.h"
+#include "kvplat/frontend.h"
 #include "kvplat/listview.h"
 #include "kvplat/machine_port.h"
-#include "kvplat/msgbox.h"
 #include "kvplat/termination.h"
 #include "kvplat/window.h"
 #include "script.h"
@@ -62,9 +60,8 @@ class HeadlessFrontEnd : public FrontEnd {
     if (!IsDialogEnded(dialog)) input::CloseBox(dialog);
   }
 
-  int ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT type) override {
+  void ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT type) override {
     WriteLine(MessageBoxJson(caption, text, type));
-    return MessageBoxDefaultButton(type);
   }
 
   bool Failed() override {
@@ -150,7 +147,7 @@ class HeadlessFrontEnd : public FrontEnd {
         return true;
       case script::Verb::Focus:
         if (!FindControl(dialog, action.id, &control, why) || !Usable(control, action.id, why)) return false;
-        input::Focus(control);
+        SetFocus(control);
         return true;
       case script::Verb::Close:
         input::CloseBox(dialog);

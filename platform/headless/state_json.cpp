@@ -37,9 +37,8 @@ std::string DialogStateJson(HWND dialog) {
     if (auto *list = dynamic_cast<ListViewState *>(c->state.get())) lists[id] = ListJson(*list);
     else if (c->className == "Edit") edits[id] = c->text;
   }
-  HWND focus = GetFocus();
   Json focusId = nullptr;
-  if (focus && GetParent(focus) == dialog) focusId = GetDlgCtrlID(focus);
+  if (Window *focus = FindWindowState(GetFocus()); focus && focus->parent == dialog) focusId = focus->id;
   Json state{{"focus", focusId}, {"lists", std::move(lists)}, {"edits", std::move(edits)}};
   return Json{{"dump", std::move(state)}}.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

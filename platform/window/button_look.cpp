@@ -28,13 +28,7 @@ bool DrawPushButton(int x, int y, int w, int h, std::string_view text, const But
   constexpr int kUnlimited = 1 << 20;
   const int clipX = ix + 2, clipY = iy + 2, clipW = iw - 4, clipH = ih - 4;
   fl_push_clip(clipX, clipY, clipW, clipH);
-  if (look.enabled) {
-    DrawTextLine(text, tx, ty, kUnlimited, palette::kText);
-  } else {
-    // Disabled text is embossed: a white copy one pixel down and right under a grey one.
-    DrawTextLine(text, tx + 1, ty + 1, kUnlimited, palette::kHighlight);
-    DrawTextLine(text, tx, ty, kUnlimited, palette::kShadow);
-  }
+  DrawTextLine(text, tx, ty, kUnlimited, palette::kText);
   fl_pop_clip();
   if (look.focused) DrawFocusRect(ix + 3, iy + 3, iw - 6, ih - 6);
   return tx >= clipX && ty >= clipY && tx + textWidth <= clipX + clipW && ty + fl_height() <= clipY + clipH;

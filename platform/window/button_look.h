@@ -8,7 +8,6 @@ struct ButtonLook {
   bool ring = false;     // the default button's dark outline
   bool pushed = false;   // held down
   bool focused = false;  // the dotted focus rectangle
-  bool enabled = true;
 };
 
 // Draws the button; false when its caption does not fit inside the edge (the button's clip cuts it).

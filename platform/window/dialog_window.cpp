@@ -1,13 +1,13 @@
 #include "dialog_window.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_RGB_Image.H>
 
 #include <strings.h>
 
 #include "edit_text.h"
-#include "icon_images.h"
-#include "key_map.h"
-#include "kvplat/input.h"
+#include "kvplat/frontend.h"
+#include "kvplat/resources.h"
 #include "palette.h"
 
 namespace kvplat::window {
@@ -16,6 +16,47 @@ namespace {
 
 int Width(const RECT &r) { return static_cast<int>(r.right - r.left); }
 int Height(const RECT &r) { return static_cast<int>(r.bottom - r.top); }
+
+// The virtual key of an FLTK key, or 0 for keys that no control of this system reacts to.
+UINT VirtualKeyFromFltk(int fltkKey) {
+  switch (fltkKey) {
+    case FL_Enter:
+    case FL_KP_Enter: return VK_RETURN;
+    case FL_Escape: return VK_ESCAPE;
+    case FL_Tab: return VK_TAB;
+    case ' ': return VK_SPACE;
+    case FL_Up: return VK_UP;
+    case FL_Down: return VK_DOWN;
+    case FL_Left: return VK_LEFT;
+    case FL_Right: return VK_RIGHT;
+    case FL_Home: return VK_HOME;
+    case FL_End: return VK_END;
+    case FL_Page_Up: return VK_PRIOR;
+    case FL_Page_Down: return VK_NEXT;
+  }
+  return 0;
+}
+
+// Gives the window manager every decoded image of the big and the small icon (WM_SETICON; either may be
+// null) as FLTK RGBA images, which the window copies.
+void ApplyWindowIcons(Fl_Window *window, HICON big, HICON small) {
+  std::vector<std::vector<unsigned char>> pixels;
+  std::vector<std::unique_ptr<Fl_RGB_Image>> images;
+  std::vector<const Fl_RGB_Image *> list;
+  // Programs often give one handle for both sizes: its images are listed once.
+  for (HICON icon : {big, small == big ? nullptr : small}) {
+    const IconState *state = icon ? IconFromHandle(icon) : nullptr;
+    for (const IconImage &image : state ? state->images : std::vector<IconImage>{}) {
+      std::vector<unsigned char> &rgba = pixels.emplace_back();
+      for (uint32_t p : image.argb) {
+        for (int shift : {16, 8, 0, 24}) rgba.push_back(static_cast<unsigned char>(p >> shift));  // R, G, B, A
+      }
+      images.push_back(std::make_unique<Fl_RGB_Image>(rgba.data(), image.width, image.height, 4));
+      list.push_back(images.back().get());
+    }
+  }
+  window->icons(list.data(), static_cast<int>(list.size()));
+}
 
 }  // namespace
 

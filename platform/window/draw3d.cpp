@@ -29,10 +29,6 @@ void DrawEdge(int x, int y, int w, int h, Edge edge) {
       Ring(x, y, w, h, palette::kHighlight, palette::kDarkShadow);
       Ring(x + 1, y + 1, w - 2, h - 2, palette::kLight, palette::kShadow);
       break;
-    case Edge::Pushed:
-      DrawFrame(x, y, w, h, palette::kDarkShadow);
-      DrawFrame(x + 1, y + 1, w - 2, h - 2, palette::kShadow);
-      break;
     case Edge::Sunken:
       Ring(x, y, w, h, palette::kShadow, palette::kHighlight);
       Ring(x + 1, y + 1, w - 2, h - 2, palette::kDarkShadow, palette::kLight);

@@ -10,7 +10,6 @@ namespace kvplat::window {
 
 enum class Edge {
   Raised,  // EDGE_RAISED: push buttons, header items, scroll bar buttons
-  Pushed,  // a pressed push button: dark frame, shadow inside
   Sunken,  // EDGE_SUNKEN: client edges
   Etched,  // EDGE_ETCHED: group box frames
 };

@@ -8,10 +8,9 @@
 
 #include <algorithm>
 
-#include "control_widgets.h"
+#include "control_widget.h"
 #include "draw3d.h"
 #include "kvplat/frontend.h"
-#include "kvplat/input.h"
 #include "kvplat/listview.h"
 #include "list_view_paint.h"
 #include "palette.h"
@@ -51,8 +50,6 @@ class ListView : public ControlWidget {
   }
 
   int handle(int event) override {
-    Window *w = Model();
-    if (!w || (w->style & WS_DISABLED)) return 0;
     ListViewFrame f;
     if (!Frame(&f)) return 0;
     switch (event) {

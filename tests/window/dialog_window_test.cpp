@@ -11,8 +11,6 @@
 #include <vector>
 
 #include "dialog_window.h"
-#include "kvplat/controls.h"
-#include "kvplat/dialog.h"
 #include "kvplat/listview.h"
 #include "kvplat/window.h"
 
@@ -45,7 +43,7 @@ class DialogWindowTest : public ::testing::Test {
     g_log.clear();
     dialog = kvplat::CreateWindowState("#32770", "kelvorant", WS_POPUP | WS_CAPTION, 0, RECT{0, 0, 400, 300},
                                        nullptr, 0);
-    SetWindowLongPtrA(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(LoggingProc));
+    kvplat::StateOf<kvplat::DialogState>(dialog)->dialogProc = LoggingProc;
     Child("Button", "Exit", BS_DEFPUSHBUTTON | WS_TABSTOP, {10, 10, 70, 40}, IDOK);
     list = Child(WC_LISTVIEWA, "", LVS_REPORT | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP, {10, 50, 210, 200}, 1000);
     button = Child("Button", "1", WS_TABSTOP, {240, 30, 300, 60}, 1013);

@@ -5,11 +5,10 @@
 
 #include <commctrl.h>
 
-#include "../user32/message_log.h"
-#include "icon_images.h"
-#include "kvplat/input.h"
+#include "kvplat/frontend.h"
 #include "kvplat/listview.h"
 #include "list_view_paint.h"
+#include "message_log.h"
 
 namespace {
 
@@ -114,11 +113,6 @@ TEST_F(ListViewPaintTest, HighlightIsTheRowOrTheLabel) {
   EXPECT_EQ(Selected(), 1);
   ClickDrawnRow(3, HighlightSpan(list, 3).right + 1, 0);
   EXPECT_EQ(Selected(), -1);
-}
-
-TEST(IconImages, ArgbBecomesRgba) {
-  std::vector<unsigned char> rgba = kvplat::window::RgbaFromArgb({0x80112233u, 0xFF000000u, 0x00FFFFFFu});
-  EXPECT_EQ(rgba, (std::vector<unsigned char>{0x11, 0x22, 0x33, 0x80, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0}));
 }
 
 }  // namespace

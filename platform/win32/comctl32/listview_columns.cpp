@@ -1,4 +1,4 @@
-// Report-view columns: insertion, widths (with the two autosize rules) and text widths.
+// Report-view columns: insertion and widths (with the autosize rule LVSCW_AUTOSIZE_USEHEADER).
 #include <algorithm>
 
 #include "kvplat/frontend.h"
@@ -40,9 +40,7 @@ LRESULT SetColumnWidth(HWND list, int index, int width) {
   ListViewState *state = StateOf<ListViewState>(list);
   if (index < 0 || static_cast<size_t>(index) >= state->columns.size()) return FALSE;
   ListViewColumn &column = state->columns[index];
-  if (width == LVSCW_AUTOSIZE) {
-    width = WidestText(*state, column.subItem) + CellPadding();
-  } else if (width == LVSCW_AUTOSIZE_USEHEADER) {
+  if (width == LVSCW_AUTOSIZE_USEHEADER) {
     if (static_cast<size_t>(index) + 1 == state->columns.size()) {
       // The last column takes the rest of the client width.
       int left = 0;
@@ -58,10 +56,6 @@ LRESULT SetColumnWidth(HWND list, int index, int width) {
   state->columns[index].width = width;
   if (state->redraw) ActiveFrontEnd().Invalidate(list);
   return TRUE;
-}
-
-LRESULT GetStringWidth(HWND, const char *text) {
-  return text ? ActiveFrontEnd().TextWidth(text) : 0;
 }
 
 }  // namespace kvplat::listview

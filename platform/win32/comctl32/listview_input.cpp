@@ -66,11 +66,8 @@ LRESULT LButtonUp(HWND list, POINT pt) {
 }
 
 LRESULT KeyDown(HWND list, UINT vk) {
-  NMLVKEYDOWN nm{};
-  nm.wVKey = static_cast<WORD>(vk);
-  Notify(list, LVN_KEYDOWN, reinterpret_cast<NMHDR *>(&nm));
   ListViewState *state = State(list);
-  if (!state || state->items.empty()) return 0;
+  if (state->items.empty()) return 0;
   const int last = static_cast<int>(state->items.size()) - 1;
   const int focused = state->focusedItem;
   const int page = std::max(1, ListViewLayout(list).rowsPerPage - 1);

@@ -9,9 +9,6 @@ namespace kvplat {
 
 namespace listview {
 
-int RowHeight() { return ActiveFrontEnd().BaseUnitY() + ScaleForDpi(4); }
-int HeaderHeight() { return ActiveFrontEnd().BaseUnitY() + ScaleForDpi(8); }
-
 int HitTest(HWND list, POINT pt, int *column) {
   *column = -1;
   ListViewState *state = StateOf<ListViewState>(list);
@@ -40,14 +37,14 @@ int HitTest(HWND list, POINT pt, int *column) {
 
 ListViewGeometry ListViewLayout(HWND list) {
   ListViewGeometry g;
-  Window *w = FindWindowState(list);
   ListViewState *state = StateOf<ListViewState>(list);
-  if (!w || !state) return g;
+  if (!state) return g;
   RECT client;
   GetClientRect(list, &client);
-  g.rowHeight = listview::RowHeight();
+  // Rows and the header are the font's height and margins given for 96 dpi.
+  g.rowHeight = ActiveFrontEnd().BaseUnitY() + ScaleForDpi(4);
   g.scrollBarSize = ScaleForDpi(kScrollBarSize);
-  g.headerHeight = (w->style & LVS_NOCOLUMNHEADER) ? 0 : listview::HeaderHeight();
+  g.headerHeight = ActiveFrontEnd().BaseUnitY() + ScaleForDpi(8);
   int width = client.right, height = client.bottom - g.headerHeight;
   int columnsWidth = 0;
   for (const ListViewColumn &c : state->columns) columnsWidth += c.width;

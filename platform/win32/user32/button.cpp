@@ -1,5 +1,4 @@
 // The Button class: push buttons (BN_CLICKED on a click or Space) and group boxes (never focused).
-#include "kvplat/controls.h"
 #include "kvplat/window.h"
 #include "wnd_internal.h"
 
@@ -51,36 +50,21 @@ LRESULT CALLBACK ButtonWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         NotifyClicked(hwnd);
       }
       return 0;
-    case BM_CLICK:
-      SendMessageA(hwnd, WM_LBUTTONDOWN, 0, 0);
-      if (IsWindow(hwnd)) SendMessageA(hwnd, WM_LBUTTONUP, 0, 0);
-      return 0;
-    case BM_SETSTYLE:
-      w->style = (w->style & ~0xFFFFu) | LOWORD(wParam);
-      if (lParam) InvalidateWindow(hwnd);
-      return 0;
     case BM_SETSTATE:
       // The highlight of a button held by the mouse, without a click (the mouse moved off it).
       if (!IsGroupBox(w)) SetPushed(hwnd, wParam != 0);
       return 0;
-    case BM_GETSTATE:
-      return (state->pushed ? 0x0004 /* BST_PUSHED */ : 0) | (GetFocus() == hwnd ? 0x0008 /* BST_FOCUS */ : 0);
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       if (msg == WM_KILLFOCUS) state->pushed = false;
       InvalidateWindow(hwnd);
       return 0;
     case WM_SETTEXT:
-    case WM_GETTEXT:
-    case WM_GETTEXTLENGTH:
     case WM_NCCREATE:
     case WM_CREATE:
     case WM_DESTROY:
     case WM_NCDESTROY:
     case WM_PAINT:
-    case WM_ENABLE:
-    case WM_SHOWWINDOW:
-    case WM_CHAR:
       return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
   ReportUnimplementedMessage(hwnd, msg);

@@ -1,8 +1,7 @@
 // The Edit class, single-line: the program's edits are read-only, so it keeps a text and a selection that
-// can be copied, and refuses typing when ES_READONLY is set.
+// can be copied, and nothing types into it (no WM_CHAR reaches it).
 #include <algorithm>
 
-#include "kvplat/controls.h"
 #include "kvplat/window.h"
 #include "wnd_internal.h"
 
@@ -15,7 +14,7 @@ LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
   const int length = static_cast<int>(w->text.size());
   switch (msg) {
     case WM_GETDLGCODE:
-      return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+      return DLGC_HASSETSEL | DLGC_WANTARROWS;
     case WM_SETTEXT:
       DefWindowProcA(hwnd, msg, wParam, lParam);
       state->selectionStart = state->selectionEnd = 0;
@@ -29,20 +28,8 @@ LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
       InvalidateWindow(hwnd);
       return 0;
     }
-    case EM_GETSEL:
-      if (wParam) *reinterpret_cast<DWORD *>(wParam) = static_cast<DWORD>(state->selectionStart);
-      if (lParam) *reinterpret_cast<DWORD *>(lParam) = static_cast<DWORD>(state->selectionEnd);
-      return MAKELRESULT(state->selectionStart, state->selectionEnd);
-    case EM_SETREADONLY:
-      if (wParam) w->style |= ES_READONLY;
-      else w->style &= ~static_cast<DWORD>(ES_READONLY);
-      InvalidateWindow(hwnd);
-      return TRUE;
     case WM_LBUTTONDOWN:
       SetFocus(hwnd);
-      return 0;
-    case WM_CHAR:
-      // A read-only edit takes no input; this model has no typing into writable edits either.
       return 0;
     case WM_KEYDOWN:
       if (wParam == VK_HOME || wParam == VK_LEFT) state->selectionStart = state->selectionEnd = 0;
@@ -53,15 +40,11 @@ LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_KILLFOCUS:
       InvalidateWindow(hwnd);
       return 0;
-    case WM_GETTEXT:
-    case WM_GETTEXTLENGTH:
     case WM_NCCREATE:
     case WM_CREATE:
     case WM_DESTROY:
     case WM_NCDESTROY:
     case WM_PAINT:
-    case WM_ENABLE:
-    case WM_SHOWWINDOW:
     case WM_KEYUP:
     case WM_LBUTTONUP:
       return DefWindowProcA(hwnd, msg, wParam, lParam);

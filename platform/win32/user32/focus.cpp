@@ -1,5 +1,4 @@
 // The keyboard focus: one window at a time, moved with WM_KILLFOCUS to the old and WM_SETFOCUS to the new.
-#include "kvplat/dialog.h"
 #include "kvplat/window.h"
 
 namespace {

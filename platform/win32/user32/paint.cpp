@@ -1,11 +1,10 @@
-// Painting as far as the program goes: BeginPaint/EndPaint, the icon of a minimised window, system metrics.
+// Painting as far as the program goes: BeginPaint/EndPaint, the icon of a minimised window, its size.
 // Front ends draw controls from the window state; a device context here is only a handle that
 // BeginPaint gave out and EndPaint takes back.
 #include <set>
 
-#include "kvplat/frontend.h"
-#include "kvplat/icon.h"
-#include "kvplat/listview.h"
+#include "kvplat/diag.h"
+#include "kvplat/resources.h"
 #include "kvplat/window.h"
 #include "wnd_internal.h"
 
@@ -16,15 +15,12 @@ std::set<HDC> g_deviceContexts;
 uintptr_t g_nextDc = 0x20010;
 }  // namespace
 
-LRESULT WindowIcon(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT SetWindowIcon(HWND hwnd, WPARAM which, LPARAM icon) {
   Window *w = FindWindowState(hwnd);
-  if (!w) return 0;
-  HICON &slot = wParam == ICON_BIG ? w->iconBig : w->iconSmall;
+  HICON &slot = which == ICON_BIG ? w->iconBig : w->iconSmall;
   HICON old = slot;
-  if (msg == WM_SETICON) {
-    slot = reinterpret_cast<HICON>(lParam);
-    InvalidateWindow(hwnd);
-  }
+  slot = reinterpret_cast<HICON>(icon);
+  InvalidateWindow(hwnd);
   return reinterpret_cast<LRESULT>(old);
 }
 
@@ -57,20 +53,10 @@ BOOL WINAPI DrawIcon(HDC hDC, int, int, HICON hIcon) {
   return TRUE;
 }
 
+// The icon size, which a minimised dialog centres its icon by; the program asks for no other metric.
 int WINAPI GetSystemMetrics(int nIndex) {
-  switch (nIndex) {
-    case SM_CXSCREEN: return 1280;
-    case SM_CYSCREEN: return 1024;
-    case SM_CXVSCROLL:
-    case SM_CYHSCROLL: return kvplat::ScaleForDpi(kvplat::kScrollBarSize);
-    case SM_CYCAPTION: return 19;
-    case SM_CXBORDER:
-    case SM_CYBORDER: return 1;
-    case SM_CXICON:
-    case SM_CYICON: return 32;
-    case SM_CXSMICON:
-    case SM_CYSMICON: return 16;
-  }
+  if (nIndex == SM_CXICON || nIndex == SM_CYICON) return 32;
+  kvplat::ReportUnimplemented("GetSystemMetrics: a metric other than SM_CXICON, SM_CYICON");
   return 0;
 }
 
