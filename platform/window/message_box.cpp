@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "button_look.h"
 #include "draw3d.h"
 #include "kvplat/frontend.h"
 #include "kvplat/termination.h"

@@ -2,8 +2,8 @@
 // it lets it spring back (BM_SETSTATE), and only a release over it clicks (WM_LBUTTONUP → BN_CLICKED).
 #include <FL/Fl.H>
 
-#include "button_look.h"
 #include "control_widget.h"
+#include "draw3d.h"
 #include "text_fit.h"
 
 namespace kvplat::window {

@@ -15,12 +15,6 @@
 #define afx_msg
 #define AFXAPI
 
-#ifndef ASSERT
-#include <assert.h>
-#define ASSERT(f) assert(f)
-#endif
-#define TRACE(...) ((void)0)
-
 #define CN_COMMAND 0
 
 #include "afxmsg_.h"
@@ -186,26 +180,16 @@ class CPaintDC : public CDC {
   HWND m_hWnd;
 };
 
-class CWinThread : public CCmdTarget {
- public:
-  CWnd *m_pMainWnd = nullptr;
-
-  virtual BOOL InitInstance();
-  virtual int ExitInstance();
-  virtual int Run();
-};
-
-class CWinApp : public CWinThread {
+// The application (MFC's CWinThread folded in: a dialog application has no thread of its own to run).
+class CWinApp : public CCmdTarget {
  public:
   explicit CWinApp(LPCTSTR lpszAppName = nullptr);
   virtual ~CWinApp();
 
-  LPCTSTR m_pszAppName;     // the caption of the application's message boxes
+  CWnd *m_pMainWnd = nullptr;
+  LPCTSTR m_pszAppName;  // the caption of the application's message boxes
   HINSTANCE m_hInstance = nullptr;
-  LPTSTR m_lpCmdLine = nullptr;
-  int m_nCmdShow = SW_SHOWNORMAL;
 
-  virtual BOOL InitApplication();
   virtual BOOL InitInstance();
   virtual int DoMessageBox(LPCTSTR lpszPrompt, UINT nType, UINT nIDPrompt);
 
@@ -218,13 +202,11 @@ class CWinApp : public CWinThread {
 
  private:
   char m_szModuleAppName[MAX_PATH] = {};
-  friend int AFXAPI AfxWinInit(HINSTANCE, HINSTANCE, LPTSTR, int);
+  friend int AFXAPI AfxWinMain(HINSTANCE, HINSTANCE, LPTSTR, int);
 };
 
 CWinApp *AFXAPI AfxGetApp();
+// One module holds every resource of the application.
 HINSTANCE AFXAPI AfxGetInstanceHandle();
-HINSTANCE AFXAPI AfxGetResourceHandle();
-HINSTANCE AFXAPI AfxFindResourceHandle(LPCTSTR lpszName, LPCTSTR lpszType);
 int AFXAPI AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
-int AFXAPI AfxWinInit(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);
 int AFXAPI AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);

@@ -109,10 +109,6 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT *pResult
     case AfxSig_hv:
       *pResult = reinterpret_cast<LRESULT>(reinterpret_cast<HCURSOR (*)(CCmdTarget *)>(entry->pfn)(this));
       return TRUE;
-    case AfxSig_vw:
-      reinterpret_cast<void (*)(CCmdTarget *, UINT)>(entry->pfn)(this, static_cast<UINT>(wParam));
-      *pResult = 0;
-      return TRUE;
   }
   return FALSE;
 }

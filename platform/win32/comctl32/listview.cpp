@@ -64,7 +64,7 @@ LRESULT CALLBACK ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       if (state->redraw) ActiveFrontEnd().Invalidate(hwnd);
       return 0;
     case WM_GETDLGCODE:
-      return DLGC_WANTARROWS | DLGC_WANTCHARS;
+      return DLGC_WANTARROWS;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       state->hasFocus = msg == WM_SETFOCUS;
