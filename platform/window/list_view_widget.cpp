@@ -27,28 +27,19 @@ constexpr double kRepeatInterval = 0.05;
 
 enum class Bar { Off, Vertical, Horizontal };
 
-// A small filled triangle pointing along the bar (towards its start for the first arrow).
+// A small filled triangle pointing along the bar (towards its start for the first arrow); embossed grey when
+// there is nothing to scroll.
 void DrawArrow(int x, int y, int w, int h, bool vertical, bool towardsStart, bool enabled, bool pushed) {
-  const int cx = x + w / 2 + (pushed ? 1 : 0), cy = y + h / 2 + (pushed ? 1 : 0);
-  const int size = std::max(2, std::min(w, h) / 4);
-  auto triangle = [&](int dx, int dy, Fl_Color color) {
+  const int size = std::max(2, std::min(w, h) / 4), shift = pushed ? 1 : 0;
+  const int along = (vertical ? y + h / 2 : x + w / 2) + shift, across = (vertical ? x + w / 2 : y + h / 2) + shift;
+  const int tip = towardsStart ? along - size / 2 - 1 : along + size / 2, base = towardsStart ? tip + size : tip - size;
+  auto triangle = [&](int d, Fl_Color color) {
     fl_color(color);
-    if (vertical) {
-      int tip = towardsStart ? cy - size / 2 - 1 : cy + size / 2;
-      int base = towardsStart ? tip + size : tip - size;
-      fl_polygon(cx - size + dx, base + dy, cx + size + dx, base + dy, cx + dx, tip + dy);
-    } else {
-      int tip = towardsStart ? cx - size / 2 - 1 : cx + size / 2;
-      int base = towardsStart ? tip + size : tip - size;
-      fl_polygon(base + dx, cy - size + dy, base + dx, cy + size + dy, tip + dx, cy + dy);
-    }
+    if (vertical) fl_polygon(across - size + d, base + d, across + size + d, base + d, across + d, tip + d);
+    else fl_polygon(base + d, across - size + d, base + d, across + size + d, tip + d, across + d);
   };
-  if (enabled) {
-    triangle(0, 0, palette::kText);
-  } else {
-    triangle(1, 1, palette::kHighlight);
-    triangle(0, 0, palette::kShadow);
-  }
+  if (!enabled) triangle(1, palette::kHighlight);
+  triangle(0, enabled ? palette::kText : palette::kShadow);
 }
 
 void DrawButton(int x, int y, int w, int h, bool pushed) {
@@ -86,7 +77,6 @@ void DrawScrollBar(int x, int y, int w, int h, bool vertical, const ScrollBarLay
   if (enabled)
     rect(layout.thumbStart, layout.thumbLength, [](int rx, int ry, int rw, int rh) { DrawButton(rx, ry, rw, rh, false); });
 }
-
 
 class ListView : public ControlWidget {
  public:
@@ -164,7 +154,7 @@ class ListView : public ControlWidget {
     return ScrollRange{static_cast<int>(state->items.size()), std::max(1, f.geometry.rowsPerPage), state->topIndex};
   }
   ScrollRange HorizontalRange(const ListViewFrame &f) const {
-    return ScrollRange{f.columnsWidth, f.geometry.client.right, hOffset_};
+    return ScrollRange{f.geometry.columnsWidth, f.geometry.client.right, hOffset_};
   }
 
   bool PushOnScrollBar(const ListViewFrame &f) {
@@ -245,7 +235,7 @@ class ListView : public ControlWidget {
   }
 
   void ScrollPixels(const ListViewFrame &f, int delta) {
-    int offset = std::clamp(hOffset_ + delta, 0, std::max(0, f.columnsWidth - f.geometry.client.right));
+    int offset = std::clamp(hOffset_ + delta, 0, std::max(0, f.geometry.columnsWidth - f.geometry.client.right));
     if (offset == hOffset_) return;
     hOffset_ = offset;
     redraw();

@@ -12,7 +12,7 @@
 
 namespace {
 
-using kvplat::window::HighlightSpan;
+using kvplat::ListViewHighlightRight;
 using kvplat::window::ListViewFrame;
 using kvplat::window::ListViewFrameOf;
 using kvplat::window::RowsPoint;
@@ -72,7 +72,7 @@ TEST_F(ListViewPaintTest, ClientAreaStartsInsideTheBorder) {
   ListViewFrame f = ListViewFrameOf(list, kWidgetX, kWidgetY);
   EXPECT_EQ(f.clientX, kWidgetX + 1);
   EXPECT_EQ(f.clientY, kWidgetY + 1);
-  EXPECT_EQ(f.columnsWidth, 230);
+  EXPECT_EQ(f.geometry.columnsWidth, 230);
   EXPECT_TRUE(f.geometry.verticalScrollBar);     // 30 rows of 17 pixels in 77
   EXPECT_TRUE(f.geometry.horizontalScrollBar);   // 230 pixels of columns in 181
 }
@@ -102,16 +102,15 @@ TEST_F(ListViewPaintTest, HorizontalScrollingShiftsTheColumnThatIsHit) {
 
 TEST_F(ListViewPaintTest, HighlightIsTheRowOrTheLabel) {
   FullRow(true);
-  EXPECT_EQ(HighlightSpan(list, 1).left, 0);
-  EXPECT_EQ(HighlightSpan(list, 1).right, 230);
+  EXPECT_EQ(ListViewHighlightRight(list, 1), 230);
   FullRow(false);
-  EXPECT_EQ(HighlightSpan(list, 1).right, 3 * 6 + 12);  // "row" and its padding
-  EXPECT_EQ(HighlightSpan(list, 0).right, 70);          // a long label stops at its column
-  EXPECT_EQ(HighlightSpan(list, 99).right, 0);
+  EXPECT_EQ(ListViewHighlightRight(list, 1), 3 * 6 + 12);  // "row" and its padding
+  EXPECT_EQ(ListViewHighlightRight(list, 0), 70);          // a long label stops at its column
+  EXPECT_EQ(ListViewHighlightRight(list, 99), 0);
   // What is drawn highlighted is what a click hits: inside the label selects, past it does not.
-  ClickDrawnRow(1, HighlightSpan(list, 1).right - 1, 0);
+  ClickDrawnRow(1, ListViewHighlightRight(list, 1) - 1, 0);
   EXPECT_EQ(Selected(), 1);
-  ClickDrawnRow(3, HighlightSpan(list, 3).right + 1, 0);
+  ClickDrawnRow(3, ListViewHighlightRight(list, 3) + 1, 0);
   EXPECT_EQ(Selected(), -1);
 }
 

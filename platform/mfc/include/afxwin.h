@@ -57,16 +57,8 @@ struct AFX_NOTIFY {
 class CRect : public tagRECT {
  public:
   CRect() { left = top = right = bottom = 0; }
-  CRect(int l, int t, int r, int b) {
-    left = l;
-    top = t;
-    right = r;
-    bottom = b;
-  }
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
-  operator LPRECT() { return this; }
-  operator LPCRECT() const { return this; }
 };
 
 class CWnd : public CCmdTarget {
@@ -76,7 +68,6 @@ class CWnd : public CCmdTarget {
   CWnd() = default;
   virtual ~CWnd();
 
-  operator HWND() const { return m_hWnd; }
   HWND GetSafeHwnd() const { return m_hWnd; }
 
   // The window object that owns a handle (attached or subclassed), or null.
@@ -108,8 +99,6 @@ class CWnd : public CCmdTarget {
   static const AFX_MSGMAP *PASCAL GetThisMessageMap();
   virtual const AFX_MSGMAP *GetMessageMap() const;
   virtual void DoDataExchange(CDataExchange *pDX);
-  virtual void PreSubclassWindow();
-  virtual void PostNcDestroy();
 
   afx_msg void OnPaint();
   afx_msg void OnNcDestroy();
@@ -117,7 +106,6 @@ class CWnd : public CCmdTarget {
   WNDPROC m_pfnSuper = nullptr;  // the procedure the window had before it was subclassed
 
   friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
-  friend class CDataExchange;
 };
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
@@ -144,7 +132,6 @@ class CDialog : public CWnd {
 
   LPCTSTR m_lpszTemplateName;
   CWnd *m_pParentWnd;
-  INT_PTR m_nModalResult = -1;
 
   friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
 };

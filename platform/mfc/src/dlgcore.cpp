@@ -23,9 +23,7 @@ INT_PTR CDialog::DoModal() {
   auto *lpTemplate = hTemplate ? static_cast<LPCDLGTEMPLATE>(::LockResource(hTemplate)) : nullptr;
   if (!lpTemplate) return -1;
   HWND hWndParent = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
-  m_nModalResult = ::DialogBoxIndirectParamA(hInst, lpTemplate, hWndParent, AfxDlgProc,
-                                             reinterpret_cast<LPARAM>(this));
-  return m_nModalResult;
+  return ::DialogBoxIndirectParamA(hInst, lpTemplate, hWndParent, AfxDlgProc, reinterpret_cast<LPARAM>(this));
 }
 
 void CDialog::EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }

@@ -10,7 +10,7 @@ namespace kvplat::listview {
 // NMLISTVIEW, say), which the parent reads through it.
 LRESULT Notify(HWND list, UINT code, NMHDR *header);
 
-// Items (listview_items.cpp).
+// Items and columns (listview_items.cpp).
 LRESULT InsertItem(HWND list, const LVITEMA *item);
 LRESULT SetItem(HWND list, const LVITEMA *item);
 LRESULT GetItem(HWND list, LVITEMA *item);
@@ -21,17 +21,13 @@ LRESULT SetSelectionMark(HWND list, int index);
 bool ChangeItemState(HWND list, int index, UINT state, UINT mask);
 // Deselects every item but `keep`.
 void DeselectAllExcept(HWND list, int keep);
-
-// Columns (listview_columns.cpp).
 LRESULT InsertColumn(HWND list, int index, const LVCOLUMNA *column);
 LRESULT SetColumnWidth(HWND list, int index, int width);
 
-// Mouse and keyboard (listview_input.cpp).
+// Mouse and keyboard, geometry (listview_layout.cpp).
 LRESULT LButtonDown(HWND list, POINT pt);
 LRESULT LButtonUp(HWND list, POINT pt);
 LRESULT KeyDown(HWND list, UINT vk);
-
-// Geometry (listview_layout.cpp).
 // The row at a point of the client area, or -1; *column gets the column there (or -1).
 int HitTest(HWND list, POINT pt, int *column);
 

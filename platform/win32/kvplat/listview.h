@@ -13,7 +13,6 @@ namespace kvplat {
 struct ListViewColumn {
   std::string text;
   int width = 0;
-  int format = 0;   // LVCFMT_
   int subItem = 0;  // the sub-item whose texts this column shows
 };
 
@@ -48,8 +47,14 @@ struct ListViewGeometry {
   bool horizontalScrollBar = false;
   int rowsPerPage = 0;  // rows that fit entirely
   int scrollBarSize = 0;  // the width of a vertical bar, the height of a horizontal one
+  int columnsWidth = 0;   // all columns side by side
 };
 ListViewGeometry ListViewLayout(HWND list);
+
+// The right end of what a row's selection highlights, its focus rectangle frames and a click hits, from the
+// client's left edge with the columns unscrolled: every column with LVS_EX_FULLROWSELECT, else the first
+// column's label. 0 for no such row.
+int ListViewHighlightRight(HWND list, int row);
 
 // Sizes at 96 dpi; ScaleForDpi gives them at the front end's resolution.
 constexpr int kScrollBarSize = 17;  // SM_CXVSCROLL, SM_CYHSCROLL
