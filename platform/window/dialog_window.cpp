@@ -3,8 +3,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_RGB_Image.H>
 
-#include <strings.h>
-
 #include "edit_text.h"
 #include "kvplat/frontend.h"
 #include "kvplat/resources.h"
@@ -143,14 +141,6 @@ void DialogWindow::draw() {
   Fl_Double_Window::draw();
 }
 
-bool DialogWindow::CopyFromFocusedEdit() {
-  HWND focus = GetFocus();
-  Window *w = FindWindowState(focus);
-  if (!w || strcasecmp(w->className.c_str(), "Edit") != 0) return false;
-  CopySelection(focus, 1);
-  return true;
-}
-
 int DialogWindow::handle(int event) {
   switch (event) {
     case FL_FOCUS:
@@ -161,7 +151,7 @@ int DialogWindow::handle(int event) {
       // FL_SHORTCUT: a key that reached no focused widget (the window was never given the focus).
       if (!dialog_) return 1;
       if ((Fl::event_state() & FL_CTRL) && (Fl::event_key() == 'c' || Fl::event_key() == FL_Insert)) {
-        CopyFromFocusedEdit();
+        CopySelection(GetFocus(), 1);  // when the focus is on an edit
         return 1;
       }
       if (Fl::event_state() & (FL_ALT | FL_META)) return 0;

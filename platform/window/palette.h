@@ -17,6 +17,5 @@ inline const Fl_Color kSelectionText = fl_rgb_color(255, 255, 255);
 // A selection shown without the focus (LVS_SHOWSELALWAYS): a grey bar with the normal text colour.
 inline const Fl_Color kInactiveSelection = fl_rgb_color(217, 217, 217);
 inline const Fl_Color kScrollTrack = fl_rgb_color(245, 245, 245);
-inline const Fl_Color kMessageText = fl_rgb_color(255, 255, 255);  // the upper area of a message box
 
 }  // namespace kvplat::window::palette

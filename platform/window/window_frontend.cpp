@@ -83,12 +83,8 @@ class WindowFrontEnd : public FrontEnd {
     window->Close();
   }
 
-  void ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT) override {
-    Fl_Window *ownerWindow = nullptr;
-    HWND ownerDialog = owner ? OwningDialog(owner) : nullptr;
-    for (DialogWindow *w : windows_)
-      if (w->Dialog() == ownerDialog) ownerWindow = w;
-    window::RunMessageBox(ownerWindow, text, caption);
+  void ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT) override {
+    window::RunMessageBox(text, caption);
   }
 
   void Invalidate(HWND hwnd) override {

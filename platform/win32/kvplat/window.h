@@ -82,7 +82,4 @@ std::string DialogTypeface(const DialogTemplate &tmpl);
 // True once EndDialog has been called for the dialog (or the window is gone).
 bool IsDialogEnded(HWND dialog);
 
-// The dialog that contains a window (the window itself when it is a dialog), or null.
-HWND OwningDialog(HWND hwnd);
-
 }  // namespace kvplat

@@ -1,5 +1,6 @@
 // The keyboard focus: one window at a time, moved with WM_KILLFOCUS to the old and WM_SETFOCUS to the new.
 #include "kvplat/window.h"
+#include "wnd_internal.h"
 
 namespace {
 HWND g_focus = nullptr;

@@ -13,6 +13,9 @@ void InvalidateWindow(HWND hwnd);
 // WM_SETICON of top-level windows.
 LRESULT SetWindowIcon(HWND hwnd, WPARAM which, LPARAM icon);
 
+// The dialog that contains a window (the window itself when it is a dialog), or null.
+HWND OwningDialog(HWND hwnd);
+
 // The next control with WS_TABSTOP after `from` in a dialog's tab order, wrapping around; from null, the first.
 HWND NextTabStop(HWND dialog, HWND from);
 
