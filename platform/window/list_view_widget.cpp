@@ -2,7 +2,7 @@
 // topIndex on, the selection (full row or the first column's label), the focus rectangle and the scroll bars.
 // A click in the rows goes to the list view as WM_LBUTTONDOWN/WM_LBUTTONUP at its client point, so the
 // list view hit-tests and notifies itself; the wheel and the vertical scroll bar scroll by rows through
-// input::ScrollList. The horizontal scroll offset is the widget's own: the list view keeps none.
+// ListViewSetTopIndex. The horizontal scroll offset is the widget's own: the list view keeps none.
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
@@ -221,7 +221,7 @@ class ListView : public ControlWidget {
     if (bar_ == Bar::Vertical) {
       ScrollBarLayout layout = VerticalLayout(f);
       int pos = ScrollPosForThumb(layout, VerticalRange(f), Fl::event_y() - f.clientY - thumbGrab_);
-      input::ScrollList(Handle(), pos);
+      ListViewSetTopIndex(Handle(), pos);
     } else {
       ScrollBarLayout layout = HorizontalLayout(f);
       int pos = ScrollPosForThumb(layout, HorizontalRange(f), Fl::event_x() - f.clientX - thumbGrab_);
@@ -231,7 +231,7 @@ class ListView : public ControlWidget {
 
   void ScrollRows(int delta) {
     auto *state = StateOf<ListViewState>(Handle());
-    if (state) input::ScrollList(Handle(), state->topIndex + delta);
+    if (state) ListViewSetTopIndex(Handle(), state->topIndex + delta);
   }
 
   void ScrollPixels(const ListViewFrame &f, int delta) {

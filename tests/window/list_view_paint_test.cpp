@@ -85,7 +85,7 @@ TEST_F(ListViewPaintTest, DrawnRowsHitTheirRows) {
   // Three rows fit the 60 pixels between the header and the horizontal scroll bar.
   for (Case c : {Case{0, 0, 3, 0}, Case{0, 2, 150, 0}, Case{5, 5, 20, 0}, Case{5, 7, 100, 0}, Case{27, 29, 3, 0},
                  Case{10, 12, 3, 40}, Case{10, 11, 170, 49}}) {
-    kvplat::input::ScrollList(list, c.top);
+    kvplat::ListViewSetTopIndex(list, c.top);
     ASSERT_EQ(kvplat::StateOf<kvplat::ListViewState>(list)->topIndex, c.top);
     ClickDrawnRow(c.row, c.x, c.hOffset);
     EXPECT_EQ(Selected(), c.row) << "top " << c.top << " row " << c.row << " x " << c.x << " scrolled " << c.hOffset;

@@ -82,7 +82,4 @@ void CloseBox(HWND window);
 // The window was minimised or restored by the window manager.
 void SetMinimized(HWND window, bool minimized);
 
-// Scrolls a list view so that `topIndex` is its first visible row.
-void ScrollList(HWND list, int topIndex);
-
 }  // namespace kvplat::input

@@ -64,10 +64,6 @@ constexpr int kHeaderMargin = 5;    // between a heading's text and each edge of
 int CellPadding();
 int HeaderPadding();
 
-}  // namespace kvplat
-
-namespace kvplat {
-
 // Scrolling and hit points, for input and front ends (the messages' work without the messages).
 void ListViewEnsureVisible(HWND list, int row);
 void ListViewSetTopIndex(HWND list, int topIndex);

@@ -5,7 +5,8 @@
 
 namespace kvplat::rsrc {
 
-// UTF-16 to code page 1252; characters that it cannot hold become '?'.
+// UTF-16 to code page 1252, for the characters it shares with Latin-1 (ASCII and 0xA0 to 0xFF, all that
+// the program's resources hold); any other becomes '?'.
 std::string EncodeAnsi(const std::u16string &text);
 
 }  // namespace kvplat::rsrc

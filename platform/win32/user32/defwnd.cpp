@@ -1,8 +1,14 @@
-// DefWindowProcA: what Windows does with a message that a window procedure passes on.
+// DefWindowProcA: what Windows does with a message that a window procedure passes on; and painting as far as
+// the program goes: BeginPaint/EndPaint, the icon of a minimised window, its size. Front ends draw controls
+// from the window state; a device context here is only a handle that BeginPaint gave out and EndPaint takes
+// back.
 #include <cstdio>
+#include <set>
+#include <utility>
 
 #include "kvplat/diag.h"
 #include "kvplat/frontend.h"
+#include "kvplat/resources.h"
 #include "kvplat/window.h"
 #include "wnd_internal.h"
 
@@ -18,6 +24,11 @@ void ReportUnimplementedMessage(HWND hwnd, UINT msg) {
 void InvalidateWindow(HWND hwnd) { ActiveFrontEnd().Invalidate(hwnd); }
 
 }  // namespace kvplat
+
+namespace {
+std::set<HDC> g_deviceContexts;
+uintptr_t g_nextDc = 0x20010;
+}  // namespace
 
 extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   kvplat::Window *w = kvplat::FindWindowState(hWnd);
@@ -50,8 +61,12 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
     }
     case WM_ICONERASEBKGND:
       return 1;
-    case WM_SETICON:
-      return kvplat::SetWindowIcon(hWnd, wParam, lParam);
+    case WM_SETICON: {
+      HICON &slot = wParam == ICON_BIG ? w->iconBig : w->iconSmall;
+      HICON old = std::exchange(slot, reinterpret_cast<HICON>(lParam));
+      kvplat::InvalidateWindow(hWnd);
+      return reinterpret_cast<LRESULT>(old);
+    }
     case WM_CLOSE:
       DestroyWindow(hWnd);
       return 0;
@@ -62,3 +77,39 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
   kvplat::ReportUnimplementedMessage(hWnd, Msg);
   return 0;
 }
+
+extern "C" {
+
+HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
+  if (!kvplat::FindWindowState(hWnd) || !lpPaint) return nullptr;
+  HDC dc = reinterpret_cast<HDC>(g_nextDc);
+  g_nextDc += 0x10;
+  g_deviceContexts.insert(dc);
+  *lpPaint = PAINTSTRUCT{};
+  lpPaint->hdc = dc;
+  GetClientRect(hWnd, &lpPaint->rcPaint);
+  return dc;
+}
+
+BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT *lpPaint) {
+  if (lpPaint) g_deviceContexts.erase(lpPaint->hdc);
+  return TRUE;
+}
+
+BOOL WINAPI DrawIcon(HDC hDC, int, int, HICON hIcon) {
+  if (!g_deviceContexts.count(hDC) || !kvplat::IconFromHandle(hIcon)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // The icon of a minimised window is drawn by the window manager of the front end, not into a bitmap here.
+  return TRUE;
+}
+
+// The icon size, which a minimised dialog centres its icon by; the program asks for no other metric.
+int WINAPI GetSystemMetrics(int nIndex) {
+  if (nIndex == SM_CXICON || nIndex == SM_CYICON) return 32;
+  kvplat::ReportUnimplemented("GetSystemMetrics: a metric other than SM_CXICON, SM_CYICON");
+  return 0;
+}
+
+}  // extern "C"

@@ -99,6 +99,4 @@ void SetMinimized(HWND window, bool minimized) {
                MAKELPARAM(client.right, client.bottom));
 }
 
-void ScrollList(HWND list, int topIndex) { ListViewSetTopIndex(list, topIndex); }
-
 }  // namespace kvplat::input

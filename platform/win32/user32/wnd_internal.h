@@ -10,9 +10,6 @@ void ReportUnimplementedMessage(HWND hwnd, UINT msg);
 // The window's look changed: the front end repaints it.
 void InvalidateWindow(HWND hwnd);
 
-// WM_SETICON of top-level windows.
-LRESULT SetWindowIcon(HWND hwnd, WPARAM which, LPARAM icon);
-
 // The dialog that contains a window (the window itself when it is a dialog), or null.
 HWND OwningDialog(HWND hwnd);
 
