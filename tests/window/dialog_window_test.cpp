@@ -153,6 +153,23 @@ TEST_F(DialogWindowTest, MouseReachesTheControlUnderIt) {
   EXPECT_FALSE(kvplat::StateOf<kvplat::ButtonState>(button)->pushed);
 }
 
+TEST_F(DialogWindowTest, ScrollBarsScrollTheRows) {
+  // 20 rows, 7 in view: the vertical bar runs from y 51 to 198 at x 192 to 208, an arrow 17 pixels at each end.
+  const struct {
+    const char *name;
+    int x, y, releaseX, releaseY, top;
+  } cases[] = {
+      {"down arrow", 200, 190, -1, -1, 1},
+      {"thumb dragged past the end", 200, 80, 200, 300, 13},
+      {"up arrow", 200, 60, -1, -1, 12},
+  };
+  for (const auto &c : cases) {
+    Click(c.x, c.y, c.releaseX, c.releaseY);
+    EXPECT_EQ(kvplat::StateOf<kvplat::ListViewState>(list)->topIndex, c.top) << c.name;
+  }
+  EXPECT_TRUE(g_log.empty()) << "a click on a bar is no click on the rows";
+}
+
 TEST_F(DialogWindowTest, KeysGoToTheDialogManager) {
   struct Case {
     const char *name;
