@@ -1,5 +1,5 @@
 # Script mode: writes OUT, a C++ source with the bytes of FILES as the table SYMBOL.
-set(body "// Generated from the files listed below; do not edit.\n#include \"kvplat/embedded.h\"\n\n")
+set(body "// Generated from the files listed below; do not edit.\n#include \"kvplat/resources.h\"\n\n")
 set(entries "")
 set(i 0)
 foreach(f IN LISTS FILES)

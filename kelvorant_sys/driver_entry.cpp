@@ -93,7 +93,11 @@ void Say(const std::string &line) {
 }
 
 // The device's extension holds the state.
-DriverState *&StateOf(PDEVICE_OBJECT device) { return *static_cast<DriverState **>(device->DeviceExtension); }
+// The device extension holds the one pointer to the driver's state.
+struct DeviceExtension {
+  DriverState *state;
+};
+DriverState *&StateOf(PDEVICE_OBJECT device) { return static_cast<DeviceExtension *>(device->DeviceExtension)->state; }
 
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
   irp->IoStatus.Status = status;
@@ -211,7 +215,7 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_
   PDEVICE_OBJECT device = nullptr;
   // Exclusive: one open file at a time, as the program keeps its one handle.
   NTSTATUS status =
-      IoCreateDevice(driver, sizeof(DriverState *), &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, TRUE, &device);
+      IoCreateDevice(driver, sizeof(DeviceExtension), &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, TRUE, &device);
   if (!NT_SUCCESS(status)) return status;
   status = kvsys::RestrictToAdministrators(device);
   if (!NT_SUCCESS(status)) {

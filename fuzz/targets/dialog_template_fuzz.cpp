@@ -3,7 +3,7 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "kvplat/dlgtemplate.h"
+#include "kvplat/resources.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   kvplat::DialogTemplate dialog;

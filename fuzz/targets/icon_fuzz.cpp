@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "kvplat/icon.h"
+#include "kvplat/resources.h"
 #include "rsrc/icon_formats.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   using namespace kvplat::rsrc;
   std::string error;
-  std::vector<GroupIconEntry> group;
+  std::vector<uint16_t> group;
   if (ReadGroupIconDirectory(data, size, &group, &error)) FUZZ_CHECK(6 + group.size() * 14 <= size);
   kvplat::IconImage image;
   if (DecodeIconImage(data, size, &image, &error)) {

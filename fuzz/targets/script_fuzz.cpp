@@ -15,8 +15,8 @@
 #include "fuzz_check.h"
 #include "headless.h"
 #include "kvplat/diag.h"
-#include "kvplat/embedded.h"
 #include "kvplat/resources.h"
+#include "kvplat/window.h"
 #include "script.h"
 
 extern const kvplat::EmbeddedFile kv_test_dialogs[];
@@ -50,8 +50,8 @@ void AddColumn(HWND list, const char *title) {
 
 // A control disabled or enabled through its style (the program itself never disables one).
 void SetEnabled(HWND control, bool enabled) {
-  const LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
-  SetWindowLongPtrA(control, GWL_STYLE, enabled ? style & ~WS_DISABLED : style | WS_DISABLED);
+  if (kvplat::Window *w = kvplat::FindWindowState(control))
+    w->style = enabled ? w->style & ~WS_DISABLED : w->style | WS_DISABLED;
 }
 
 INT_PTR CALLBACK ScriptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -72,10 +72,9 @@ INT_PTR CALLBACK ScriptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
           EndDialog(dialog, LOWORD(wParam));
           return TRUE;
         case kBox:
-          if (MessageBoxA(dialog, "Swap?", "script", MB_OKCANCEL | MB_ICONWARNING) == IDOK) {
-            SetEnabled(GetDlgItem(dialog, kDisabled), !IsWindowEnabled(GetDlgItem(dialog, kDisabled)));
-            ShowWindow(GetDlgItem(dialog, kHidden), IsWindowVisible(GetDlgItem(dialog, kHidden)) ? SW_HIDE : SW_SHOW);
-          }
+          MessageBoxA(dialog, "Swapped", "script", MB_OK);
+          SetEnabled(GetDlgItem(dialog, kDisabled), !IsWindowEnabled(GetDlgItem(dialog, kDisabled)));
+          ShowWindow(GetDlgItem(dialog, kHidden), IsWindowVisible(GetDlgItem(dialog, kHidden)) ? SW_HIDE : SW_SHOW);
           return TRUE;
         case kRefill:
           FillList(GetDlgItem(dialog, kRows), (++refills % 3) * 7);
@@ -93,10 +92,8 @@ INT_PTR CALLBACK ScriptDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       if (header->idFrom == kRows && header->code == LVN_ITEMCHANGED) {
         const auto *change = reinterpret_cast<const NMLISTVIEW *>(lParam);
         if (change->uNewState & LVIS_SELECTED) SetWindowTextA(GetDlgItem(dialog, kReadOnly), std::to_string(change->iItem).c_str());
-      } else if (header->idFrom == kRows && header->code == LVN_KEYDOWN &&
-                 reinterpret_cast<const NMLVKEYDOWN *>(lParam)->wVKey == VK_END) {
-        // The focused list disabled under the key that reached it.
-        SetEnabled(GetDlgItem(dialog, kRows), false);
+        // The focused list disabled under the change that reached it (a key to its last row, say).
+        if (change->iItem == 29 && (change->uNewState & LVIS_FOCUSED)) SetEnabled(GetDlgItem(dialog, kRows), false);
       } else if (header->idFrom == kEmptyList && header->code == NM_CLICK) {
         DestroyWindow(header->hwndFrom);
       }

@@ -7,21 +7,58 @@
 
 #include <commctrl.h>
 
+#include <nlohmann/json.hpp>
+
 #include "headless.h"
 #include "host/termination.h"
 #include "kvplat/diag.h"
-#include "kvplat/dialog.h"
-#include "kvplat/input.h"
+#include "kvplat/frontend.h"
 #include "kvplat/listview.h"
 #include "kvplat/kernel.h"
-#include "kvplat/msgbox.h"
 #include "kvplat/window.h"
 #include "script.h"
-#include "state_json.h"
 
 namespace kvplat {
 
 namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json ListJson(const ListViewState &list) {
+  Json columns = Json::array(), widths = Json::array(), rows = Json::array();
+  for (const ListViewColumn &c : list.columns) {
+    columns.push_back(c.text);
+    widths.push_back(c.width);
+  }
+  for (const ListViewItem &item : list.items) {
+    Json cells = Json::array();
+    for (const ListViewColumn &c : list.columns) cells.push_back(item.Text(c.subItem));
+    rows.push_back(Json{{"cells", std::move(cells)}, {"data", static_cast<long long>(item.data)}, {"state", item.state}});
+  }
+  return Json{{"columns", std::move(columns)}, {"widths", std::move(widths)}, {"mark", list.selectionMark},
+              {"rows", std::move(rows)}};
+}
+
+// {"focus":ID,"lists":{"ID":{"columns":[...],"widths":[...],"mark":M,"rows":[{"cells":[...],"data":D,
+// "state":S}]}},"edits":{"ID":"text"}}, controls in the dialog's tab order.
+Json DialogDump(HWND dialog) {
+  Json lists = Json::object(), edits = Json::object();
+  Window *w = FindWindowState(dialog);
+  for (HWND child : w ? w->children : std::vector<HWND>{}) {
+    Window *c = FindWindowState(child);
+    std::string id = std::to_string(c->id);
+    if (auto *list = dynamic_cast<ListViewState *>(c->state.get())) lists[id] = ListJson(*list);
+    else if (c->className == "Edit") edits[id] = c->text;
+  }
+  Json focusId = nullptr;
+  if (Window *focus = FindWindowState(GetFocus()); focus && focus->parent == dialog) focusId = focus->id;
+  return Json{{"focus", focusId}, {"lists", std::move(lists)}, {"edits", std::move(edits)}};
+}
+
+// One line of the dump: {"KEY":VALUE}, with text that is no UTF-8 replaced.
+std::string JsonLine(const char *key, Json value) {
+  return Json{{key, std::move(value)}}.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 class HeadlessFrontEnd : public FrontEnd {
  public:
@@ -61,9 +98,8 @@ class HeadlessFrontEnd : public FrontEnd {
     if (!IsDialogEnded(dialog)) input::CloseBox(dialog);
   }
 
-  int ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT type) override {
-    WriteLine(MessageBoxJson(caption, text, type));
-    return MessageBoxDefaultButton(type);
+  void ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT type) override {
+    WriteLine(JsonLine("messageBox", {{"caption", caption}, {"text", text}, {"type", type}}));
   }
 
   bool Failed() override {
@@ -149,7 +185,7 @@ class HeadlessFrontEnd : public FrontEnd {
         return true;
       case script::Verb::Focus:
         if (!FindControl(dialog, action.id, &control, why) || !Usable(control, action.id, why)) return false;
-        input::Focus(control);
+        SetFocus(control);
         return true;
       case script::Verb::Close:
         input::CloseBox(dialog);
@@ -164,11 +200,11 @@ class HeadlessFrontEnd : public FrontEnd {
           *why = text;
           return false;
         }
-        if (!text.empty()) WriteLine(MachineAnswerJson(action.machine, text));
+        if (!text.empty()) WriteLine(JsonLine("machine", {{"command", action.machine}, {"answer", text}}));
         return true;
       }
       case script::Verb::Dump:
-        WriteLine(DialogStateJson(dialog));
+        WriteLine(JsonLine("dump", DialogDump(dialog)));
         return true;
     }
     return false;

@@ -1,5 +1,6 @@
 #include "script.h"
 
+#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -52,22 +53,15 @@ size_t FindControlCharacter(std::string_view line) {
 
 // The one form of a number: decimal digits, or 0x and hex digits; no sign, no blank, at most `max`.
 bool ParseNumber(std::string_view word, int max, int *value) {
-  unsigned base = 10;
+  int base = 10;
   if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
     word.remove_prefix(2);
     base = 16;
   }
-  if (word.empty()) return false;
-  long long v = 0;
-  for (char c : word) {
-    unsigned digit;
-    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-    else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-    else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-    else return false;
-    v = v * base + digit;
-    if (v > max) return false;
-  }
+  unsigned long long v = 0;  // unsigned: from_chars takes no sign for it
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), v, base);
+  if (word.empty() || error != std::errc() || end != word.data() + word.size() || v > static_cast<unsigned>(max))
+    return false;
   *value = static_cast<int>(v);
   return true;
 }

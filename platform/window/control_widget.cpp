@@ -5,7 +5,6 @@
 
 #include <strings.h>
 
-#include "control_widgets.h"
 
 namespace kvplat::window {
 
@@ -63,7 +62,6 @@ std::unique_ptr<ControlWidget> MakeControlWidget(HWND hwnd) {
     return MakePushButton(hwnd, w->rect);
   }
   if (strcasecmp(cls, "Edit") == 0) return MakeEditBox(hwnd, w->rect);
-  if (strcasecmp(cls, "Static") == 0) return MakeStaticText(hwnd, w->rect);
   if (strcasecmp(cls, "SysListView32") == 0) return MakeListView(hwnd, w->rect);
   return nullptr;
 }

@@ -41,4 +41,10 @@ class ControlWidget : public Fl_Widget {
 // The widget for a child window, by its class and style; null for a class nobody draws.
 std::unique_ptr<ControlWidget> MakeControlWidget(HWND hwnd);
 
+// The widgets of the predefined control classes (one file each).
+std::unique_ptr<ControlWidget> MakePushButton(HWND hwnd, const RECT &rect);
+std::unique_ptr<ControlWidget> MakeGroupBox(HWND hwnd, const RECT &rect);
+std::unique_ptr<ControlWidget> MakeEditBox(HWND hwnd, const RECT &rect);
+std::unique_ptr<ControlWidget> MakeListView(HWND hwnd, const RECT &rect);
+
 }  // namespace kvplat::window

@@ -1,13 +1,11 @@
 #include "dialog_window.h"
 
 #include <FL/Fl.H>
-
-#include <strings.h>
+#include <FL/Fl_RGB_Image.H>
 
 #include "edit_text.h"
-#include "icon_images.h"
-#include "key_map.h"
-#include "kvplat/input.h"
+#include "kvplat/frontend.h"
+#include "kvplat/resources.h"
 #include "palette.h"
 
 namespace kvplat::window {
@@ -16,6 +14,47 @@ namespace {
 
 int Width(const RECT &r) { return static_cast<int>(r.right - r.left); }
 int Height(const RECT &r) { return static_cast<int>(r.bottom - r.top); }
+
+// The virtual key of an FLTK key, or 0 for keys that no control of this system reacts to.
+UINT VirtualKeyFromFltk(int fltkKey) {
+  switch (fltkKey) {
+    case FL_Enter:
+    case FL_KP_Enter: return VK_RETURN;
+    case FL_Escape: return VK_ESCAPE;
+    case FL_Tab: return VK_TAB;
+    case ' ': return VK_SPACE;
+    case FL_Up: return VK_UP;
+    case FL_Down: return VK_DOWN;
+    case FL_Left: return VK_LEFT;
+    case FL_Right: return VK_RIGHT;
+    case FL_Home: return VK_HOME;
+    case FL_End: return VK_END;
+    case FL_Page_Up: return VK_PRIOR;
+    case FL_Page_Down: return VK_NEXT;
+  }
+  return 0;
+}
+
+// Gives the window manager every decoded image of the big and the small icon (WM_SETICON; either may be
+// null) as FLTK RGBA images, which the window copies.
+void ApplyWindowIcons(Fl_Window *window, HICON big, HICON small) {
+  std::vector<std::vector<unsigned char>> pixels;
+  std::vector<std::unique_ptr<Fl_RGB_Image>> images;
+  std::vector<const Fl_RGB_Image *> list;
+  // Programs often give one handle for both sizes: its images are listed once.
+  for (HICON icon : {big, small == big ? nullptr : small}) {
+    const IconState *state = icon ? IconFromHandle(icon) : nullptr;
+    for (const IconImage &image : state ? state->images : std::vector<IconImage>{}) {
+      std::vector<unsigned char> &rgba = pixels.emplace_back();
+      for (uint32_t p : image.argb) {
+        for (int shift : {16, 8, 0, 24}) rgba.push_back(static_cast<unsigned char>(p >> shift));  // R, G, B, A
+      }
+      images.push_back(std::make_unique<Fl_RGB_Image>(rgba.data(), image.width, image.height, 4));
+      list.push_back(images.back().get());
+    }
+  }
+  window->icons(list.data(), static_cast<int>(list.size()));
+}
 
 }  // namespace
 
@@ -102,14 +141,6 @@ void DialogWindow::draw() {
   Fl_Double_Window::draw();
 }
 
-bool DialogWindow::CopyFromFocusedEdit() {
-  HWND focus = GetFocus();
-  Window *w = FindWindowState(focus);
-  if (!w || strcasecmp(w->className.c_str(), "Edit") != 0) return false;
-  CopySelection(focus, 1);
-  return true;
-}
-
 int DialogWindow::handle(int event) {
   switch (event) {
     case FL_FOCUS:
@@ -120,7 +151,7 @@ int DialogWindow::handle(int event) {
       // FL_SHORTCUT: a key that reached no focused widget (the window was never given the focus).
       if (!dialog_) return 1;
       if ((Fl::event_state() & FL_CTRL) && (Fl::event_key() == 'c' || Fl::event_key() == FL_Insert)) {
-        CopyFromFocusedEdit();
+        CopySelection(GetFocus(), 1);  // when the focus is on an edit
         return 1;
       }
       if (Fl::event_state() & (FL_ALT | FL_META)) return 0;

@@ -34,7 +34,6 @@ class DialogWindow : public Fl_Double_Window {
  private:
   void SyncDialog();
   static void CloseBoxCallback(Fl_Widget *widget, void *data);
-  bool CopyFromFocusedEdit();
 
   HWND dialog_;
   std::vector<std::unique_ptr<ControlWidget>> widgets_;

@@ -1,5 +1,5 @@
 // The drawing primitives of classic Windows controls, in FLTK's current drawing context: 3D edges as
-// DrawEdge draws them, the dotted focus rectangle, and single-line text clipped with an ellipsis.
+// DrawEdge draws them, the dotted focus rectangle, single-line text clipped with an ellipsis, push buttons.
 #pragma once
 #include <FL/Enumerations.H>
 
@@ -10,7 +10,6 @@ namespace kvplat::window {
 
 enum class Edge {
   Raised,  // EDGE_RAISED: push buttons, header items, scroll bar buttons
-  Pushed,  // a pressed push button: dark frame, shadow inside
   Sunken,  // EDGE_SUNKEN: client edges
   Etched,  // EDGE_ETCHED: group box frames
 };
@@ -30,6 +29,16 @@ std::string FitText(std::string_view text, int width);
 // Draws one line of text with its top-left corner at x, y in the dialog font (baseline from the font's
 // ascent), clipped to `width` with an ellipsis; false when the ellipsis cut it.
 bool DrawTextLine(std::string_view text, int x, int y, int width, Fl_Color color);
+
+// The look of a push button, the dialog's and the message box's.
+struct ButtonLook {
+  bool ring = false;     // the default button's dark outline
+  bool pushed = false;   // held down
+  bool focused = false;  // the dotted focus rectangle
+};
+
+// Draws the button; false when its caption does not fit inside the edge (the button's clip cuts it).
+bool DrawPushButton(int x, int y, int w, int h, std::string_view text, const ButtonLook &look);
 
 // The dialog font: selects it for fl_draw and fl_width.
 void SelectDialogFont();

@@ -1,15 +1,14 @@
 // Single-line edits. A read-only edit has the grey static background, can take the focus, and its text can
 // be selected with the mouse (EM_SETSEL) and copied (the dialog window copies on Ctrl+C); it is never typed
-// into here, since the edit itself refuses WM_CHAR.
+// into.
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
 #include <algorithm>
 
-#include "control_widgets.h"
+#include "control_widget.h"
 #include "draw3d.h"
 #include "edit_text.h"
-#include "kvplat/controls.h"
 #include "kvplat/frontend.h"
 #include "palette.h"
 #include "text_fit.h"
@@ -28,16 +27,15 @@ class EditBox : public ControlWidget {
     Window *w = Model();
     auto *state = StateOf<EditState>(Handle());
     if (!w || !state) return;
-    const bool readOnly = (w->style & ES_READONLY) != 0, disabled = (w->style & WS_DISABLED) != 0;
     const int edge = (w->style & WS_BORDER) ? 2 : 0;
-    fl_rectf(x(), y(), this->w(), h(), readOnly || disabled ? palette::kFace : palette::kWindow);
+    fl_rectf(x(), y(), this->w(), h(), (w->style & ES_READONLY) ? palette::kFace : palette::kWindow);
     if (edge) DrawEdge(x(), y(), this->w(), h(), Edge::Sunken);
 
     SelectDialogFont();
     const int left = TextLeft(), top = y() + (h() - fl_height()) / 2;
     const int width = this->w() - 2 * (edge + ScaleForDpi(kMargin));
     fl_push_clip(x() + edge, y() + edge, this->w() - 2 * edge, h() - 2 * edge);
-    DrawTextLine(w->text, left, top, width + 1000, disabled ? palette::kGrayText : palette::kText);
+    DrawTextLine(w->text, left, top, width + 1000, palette::kText);
     ReportTextFit(Handle(), w->text, PrefixWidth(w->text, w->text.size()) <= width && fl_height() <= h() - 2 * edge);
     const bool focused = GetFocus() == Handle();
     if (focused) {
@@ -57,8 +55,7 @@ class EditBox : public ControlWidget {
   }
 
   int handle(int event) override {
-    Window *w = Model();
-    if (!w || (w->style & WS_DISABLED)) return 0;
+    if (!Model()) return 0;
     switch (event) {
       case FL_ENTER:
         window()->cursor(FL_CURSOR_INSERT);

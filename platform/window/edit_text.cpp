@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "kvplat/controls.h"
 #include "kvplat/frontend.h"
 #include "kvplat/window.h"
 

@@ -2,7 +2,7 @@
 // focus and let clicks through to what lies under them, so the widget ignores every event.
 #include <FL/fl_draw.H>
 
-#include "control_widgets.h"
+#include "control_widget.h"
 #include "draw3d.h"
 #include "kvplat/frontend.h"
 #include "palette.h"
@@ -33,7 +33,7 @@ class GroupBox : public ControlWidget {
     const int textWidth = ActiveFrontEnd().TextWidth(w->text);
     fl_push_clip(x(), y(), this->w(), h());
     fl_rectf(tx - padding, y(), textWidth + 2 * padding, textHeight, palette::kFace);
-    DrawTextLine(w->text, tx, y(), textWidth + 1, (w->style & WS_DISABLED) ? palette::kGrayText : palette::kText);
+    DrawTextLine(w->text, tx, y(), textWidth + 1, palette::kText);
     fl_pop_clip();
     ReportTextFit(Handle(), w->text, tx + textWidth <= x() + this->w() && textHeight <= h());
   }

@@ -21,7 +21,6 @@ ListViewFrame ListViewFrameOf(HWND list, int x, int y) {
   f.clientX = x + border;
   f.clientY = y + border;
   f.geometry = ListViewLayout(list);
-  for (const ListViewColumn &c : state->columns) f.columnsWidth += c.width;
   return f;
 }
 
@@ -31,19 +30,6 @@ POINT RowsPoint(const ListViewFrame &frame, int mouseX, int mouseY, int hOffset)
   int py = mouseY - frame.clientY;
   px = std::clamp(px, 0, std::max(0, static_cast<int>(frame.geometry.client.right) - 1));
   return POINT{px, py};
-}
-
-Span HighlightSpan(HWND list, int row) {
-  auto *state = StateOf<ListViewState>(list);
-  if (!state || state->columns.empty() || row < 0 || static_cast<size_t>(row) >= state->items.size()) return {};
-  if (state->extendedStyle & LVS_EX_FULLROWSELECT) {
-    int total = 0;
-    for (const ListViewColumn &c : state->columns) total += c.width;
-    return Span{0, total};
-  }
-  const ListViewColumn &first = state->columns[0];
-  const std::string &label = state->items[row].Text(first.subItem);
-  return Span{0, std::min(first.width, ActiveFrontEnd().TextWidth(label) + CellPadding())};
 }
 
 namespace {
@@ -74,24 +60,24 @@ void PaintRow(HWND list, const ListViewState &state, int row, int cx, int top, i
               bool showSelection) {
   const ListViewItem &item = state.items[row];
   const bool selected = showSelection && (item.state & LVIS_SELECTED);
-  Span span = HighlightSpan(list, row);
+  const int highlight = ListViewHighlightRight(list, row);
   const int textTop = top + (rowHeight - fl_height()) / 2;
   if (selected)
-    fl_rectf(cx - hOffset + span.left, top, span.right - span.left, rowHeight,
+    fl_rectf(cx - hOffset, top, highlight, rowHeight,
              state.hasFocus ? palette::kSelection : palette::kInactiveSelection);
   const int margin = ScaleForDpi(kCellMargin);
   int left = cx - hOffset;
   for (size_t i = 0; i < state.columns.size(); ++i) {
     const ListViewColumn &column = state.columns[i];
     // A cell inside the highlight draws its text in the highlight's colour.
-    bool highlighted = selected && state.hasFocus && left - (cx - hOffset) < span.right;
+    bool highlighted = selected && state.hasFocus && left - (cx - hOffset) < highlight;
     const std::string &text = item.Text(column.subItem);
     ReportTextFit(list, text, DrawTextLine(text, left + margin, textTop, column.width - 2 * margin,
                                            highlighted ? palette::kSelectionText : palette::kText));
     left += column.width;
   }
   if (state.hasFocus && state.focusedItem == row)
-    DrawFocusRect(cx - hOffset + span.left, top, span.right - span.left, rowHeight);
+    DrawFocusRect(cx - hOffset, top, highlight, rowHeight);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@ struct ListViewFrame {
   int clientX = 0;
   int clientY = 0;
   ListViewGeometry geometry;
-  int columnsWidth = 0;  // all columns side by side
 };
 ListViewFrame ListViewFrameOf(HWND list, int x, int y);
 
@@ -19,14 +18,6 @@ ListViewFrame ListViewFrameOf(HWND list, int x, int y);
 // The list view knows no horizontal scrolling, so the point is given in unscrolled column coordinates,
 // kept inside the client area where its hit test looks.
 POINT RowsPoint(const ListViewFrame &frame, int mouseX, int mouseY, int hOffset);
-
-// The horizontal span [left, right) of a row that its selection highlights and its focus rectangle frames,
-// in unscrolled client coordinates: every column with LVS_EX_FULLROWSELECT, else the first column's label.
-struct Span {
-  int left = 0;
-  int right = 0;
-};
-Span HighlightSpan(HWND list, int row);
 
 // Paints the header and the visible rows into the client area (not the border's outside, not the bars).
 void PaintListView(HWND list, const ListViewFrame &frame, int hOffset);

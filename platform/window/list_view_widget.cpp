@@ -1,86 +1,105 @@
 // List views in report view, drawn from ListViewState and ListViewLayout: the header, the rows from
-// topIndex on, the selection (full row or the first column's label), the focus rectangle and the scroll bars.
-// A click in the rows goes to the list view as WM_LBUTTONDOWN/WM_LBUTTONUP at its client point, so the
-// list view hit-tests and notifies itself; the wheel and the vertical scroll bar scroll by rows through
-// input::ScrollList. The horizontal scroll offset is the widget's own: the list view keeps none.
+// topIndex on, the selection (full row or the first column's label), the focus rectangle, and FLTK's scroll
+// bars where the layout puts them. A click in the rows goes to the list view as WM_LBUTTONDOWN/WM_LBUTTONUP
+// at its client point, so the list view hit-tests and notifies itself; the wheel and the vertical scroll bar
+// scroll by rows through ListViewSetTopIndex. The horizontal scroll offset is the widget's own: the list
+// view keeps none.
 #include <FL/Fl.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Scrollbar.H>
 #include <FL/fl_draw.H>
 
 #include <algorithm>
 
-#include "control_widgets.h"
-#include "draw3d.h"
-#include "kvplat/frontend.h"
-#include "kvplat/input.h"
+#include "control_widget.h"
 #include "kvplat/listview.h"
 #include "list_view_paint.h"
 #include "palette.h"
-#include "scroll_bar.h"
 
 namespace kvplat::window {
 
 namespace {
 
-constexpr int kWheelLines = 3;            // rows per wheel notch, as SPI_GETWHEELSCROLLLINES
-constexpr int kHorizontalLine = 16;       // pixels per horizontal arrow click or wheel notch
-constexpr double kRepeatDelay = 0.4;      // before a held arrow or track starts repeating
-constexpr double kRepeatInterval = 0.05;
+constexpr int kWheelLines = 3;       // rows per wheel notch, as SPI_GETWHEELSCROLLLINES
+constexpr int kHorizontalLine = 16;  // pixels per horizontal arrow click or wheel notch
 
-enum class Bar { Off, Vertical, Horizontal };
+// An FLTK scroll bar that belongs to no group: the list view places and draws it and hands it its mouse events.
+class ScrollBar : public Fl_Scrollbar {
+ public:
+  ScrollBar() : Fl_Scrollbar(0, 0, 0, 0) {
+    if (Fl_Group *group = parent()) group->remove(this);
+    visible_focus(0);
+    color(palette::kScrollTrack);
+    selection_color(palette::kFace);
+  }
+  using Fl_Scrollbar::draw;
+};
 
 class ListView : public ControlWidget {
  public:
-  using ControlWidget::ControlWidget;
-  ~ListView() override { Fl::remove_timeout(Repeat, this); }
+  ListView(HWND hwnd, const RECT &rect) : ControlWidget(hwnd, rect) {
+    vertical_.linesize(1);  // a row
+    horizontal_.type(FL_HORIZONTAL);
+    horizontal_.linesize(kHorizontalLine);
+    vertical_.callback([](Fl_Widget *bar, void *list) {
+      ListViewSetTopIndex(static_cast<ListView *>(list)->Handle(), static_cast<Fl_Scrollbar *>(bar)->value());
+    }, this);
+    horizontal_.callback([](Fl_Widget *bar, void *list) {
+      static_cast<ListView *>(list)->ScrollPixels(static_cast<Fl_Scrollbar *>(bar)->value());
+    }, this);
+  }
 
   void draw() override {
     ListViewFrame f;
     if (!Frame(&f)) return;
     PaintListView(Handle(), f, hOffset_);
-    const int bar = f.geometry.scrollBarSize;
-    if (f.geometry.verticalScrollBar) {
-      DrawScrollBar(f.clientX + f.geometry.client.right, f.clientY, bar, f.geometry.client.bottom, true,
-                    VerticalLayout(f), bar_ == Bar::Vertical ? part_ : ScrollPart::Outside);
+    PlaceBars(f);
+    for (ScrollBar *bar : {&vertical_, &horizontal_}) {
+      if (!bar->visible()) continue;
+      bar->damage(FL_DAMAGE_ALL);
+      bar->draw();
+      bar->clear_damage();
     }
-    if (f.geometry.horizontalScrollBar) {
-      DrawScrollBar(f.clientX, f.clientY + f.geometry.client.bottom, f.geometry.client.right, bar, false,
-                    HorizontalLayout(f), bar_ == Bar::Horizontal ? part_ : ScrollPart::Outside);
+    const ListViewGeometry &g = f.geometry;
+    if (g.verticalScrollBar && g.horizontalScrollBar) {
+      fl_rectf(f.clientX + g.client.right, f.clientY + g.client.bottom, g.scrollBarSize, g.scrollBarSize,
+               palette::kFace);
     }
-    if (f.geometry.verticalScrollBar && f.geometry.horizontalScrollBar)
-      fl_rectf(f.clientX + f.geometry.client.right, f.clientY + f.geometry.client.bottom, bar, bar, palette::kFace);
   }
 
   int handle(int event) override {
-    Window *w = Model();
-    if (!w || (w->style & WS_DISABLED)) return 0;
     ListViewFrame f;
     if (!Frame(&f)) return 0;
     switch (event) {
       case FL_PUSH:
         if (Fl::event_button() != FL_LEFT_MOUSE) return 0;
-        if (PushOnScrollBar(f)) return 1;
-        // The header is a control of its own; a click on it does not reach the rows.
-        if (Fl::event_y() < f.clientY + f.geometry.headerHeight) return 1;
+        PlaceBars(f);
+        for (ScrollBar *bar : {&vertical_, &horizontal_}) {
+          if (bar->visible() && Fl::event_inside(bar)) pushedBar_ = bar;
+        }
+        if (pushedBar_) return Forward(event);
+        // The header is a control of its own, and the border and the corner between the bars are no rows.
+        if (const int ex = Fl::event_x() - f.clientX, ey = Fl::event_y() - f.clientY;
+            ex < 0 || ex >= f.geometry.client.right || ey < f.geometry.headerHeight || ey >= f.geometry.client.bottom)
+          return 1;
         inRows_ = true;
         SendListMouse(f, WM_LBUTTONDOWN);
         return 1;
       case FL_DRAG:
-        if (bar_ != Bar::Off && part_ == ScrollPart::Thumb) DragThumb(f);
-        return 1;
+        return pushedBar_ ? Forward(event) : 1;
       case FL_RELEASE:
-        if (bar_ != Bar::Off) {
-          Fl::remove_timeout(Repeat, this);
-          bar_ = Bar::Off;
-          part_ = ScrollPart::Outside;
-          redraw();
+        if (pushedBar_) {
+          Forward(event);
+          pushedBar_ = nullptr;
         } else if (inRows_) {
           inRows_ = false;
           SendListMouse(f, WM_LBUTTONUP);
         }
         return 1;
       case FL_MOUSEWHEEL:
-        if (Fl::event_dy()) ScrollRows(Fl::event_dy() * kWheelLines);
-        if (Fl::event_dx()) ScrollPixels(f, Fl::event_dx() * kHorizontalLine);
+        if (auto *state = StateOf<ListViewState>(Handle()); state && Fl::event_dy())
+          ListViewSetTopIndex(Handle(), state->topIndex + Fl::event_dy() * kWheelLines);
+        if (Fl::event_dx()) ScrollPixels(hOffset_ + Fl::event_dx() * kHorizontalLine);
         return 1;
     }
     return 0;
@@ -88,106 +107,39 @@ class ListView : public ControlWidget {
 
  private:
   bool Frame(ListViewFrame *f) const {
-    Window *w = Model();
-    auto *state = StateOf<ListViewState>(Handle());
-    if (!w || !state) return false;
+    if (!Model() || !StateOf<ListViewState>(Handle())) return false;
     *f = ListViewFrameOf(Handle(), x(), y());
     return true;
   }
 
-  ScrollBarLayout VerticalLayout(const ListViewFrame &f) const {
-    return LayoutScrollBar(f.geometry.client.bottom, f.geometry.scrollBarSize, VerticalRange(f));
-  }
-  ScrollBarLayout HorizontalLayout(const ListViewFrame &f) const {
-    return LayoutScrollBar(f.geometry.client.right, f.geometry.scrollBarSize, HorizontalRange(f));
-  }
-  ScrollRange VerticalRange(const ListViewFrame &f) const {
-    auto *state = StateOf<ListViewState>(Handle());
-    return ScrollRange{static_cast<int>(state->items.size()), std::max(1, f.geometry.rowsPerPage), state->topIndex};
-  }
-  ScrollRange HorizontalRange(const ListViewFrame &f) const {
-    return ScrollRange{f.columnsWidth, f.geometry.client.right, hOffset_};
-  }
-
-  bool PushOnScrollBar(const ListViewFrame &f) {
-    const int ex = Fl::event_x() - f.clientX, ey = Fl::event_y() - f.clientY;
+  // The bars where the layout puts them, with the ranges they scroll, or hidden.
+  void PlaceBars(const ListViewFrame &f) {
     const ListViewGeometry &g = f.geometry;
-    ScrollBarLayout layout;
-    int offset = 0;
-    if (g.verticalScrollBar && ex >= g.client.right && ex < g.client.right + g.scrollBarSize && ey < g.client.bottom) {
-      bar_ = Bar::Vertical;
-      layout = VerticalLayout(f);
-      offset = ey;
-    } else if (g.horizontalScrollBar && ey >= g.client.bottom && ey < g.client.bottom + g.scrollBarSize &&
-               ex < g.client.right) {
-      bar_ = Bar::Horizontal;
-      layout = HorizontalLayout(f);
-      offset = ex;
-    } else {
-      // The corner between two bars, or the border: nothing to do, but not a click on the rows either.
-      bool inClient = ex >= 0 && ey >= 0 && ex < g.client.right && ey < g.client.bottom;
-      return !inClient;
-    }
-    part_ = ScrollPartAt(layout, offset);
-    thumbGrab_ = offset - layout.thumbStart;
-    if (part_ != ScrollPart::Thumb && part_ != ScrollPart::Outside) {
-      Step();
-      Fl::add_timeout(kRepeatDelay, Repeat, this);
-    }
-    redraw();
-    return true;
+    auto *state = StateOf<ListViewState>(Handle());
+    auto place = [](ScrollBar &bar, bool shown, int x, int y, int w, int h, int pos, int page, int total) {
+      if (shown) bar.show();
+      else bar.hide();
+      bar.resize(x, y, w, h);
+      bar.value(pos, page, 0, std::max(total, page));  // `page` of `total` units from `pos` on
+    };
+    place(vertical_, g.verticalScrollBar, f.clientX + g.client.right, f.clientY, g.scrollBarSize, g.client.bottom,
+          state->topIndex, std::max(1, g.rowsPerPage), static_cast<int>(state->items.size()));
+    place(horizontal_, g.horizontalScrollBar, f.clientX, f.clientY + g.client.bottom, g.client.right, g.scrollBarSize,
+          hOffset_, g.client.right, g.columnsWidth);
   }
 
-  // One step of the pressed arrow or track part.
-  void Step() {
+  // A mouse event for the pushed bar, which changes the scroll position through its callback; the list view
+  // then draws the bar as it now is.
+  int Forward(int event) {
+    const int handled = pushedBar_->handle(event);
+    redraw();
+    return handled;
+  }
+
+  void ScrollPixels(int offset) {
     ListViewFrame f;
     if (!Frame(&f)) return;
-    const bool vertical = bar_ == Bar::Vertical;
-    const int line = vertical ? 1 : kHorizontalLine;
-    const int page = vertical ? std::max(1, f.geometry.rowsPerPage) : std::max(1, f.geometry.client.right);
-    int delta = 0;
-    switch (part_) {
-      case ScrollPart::LineUp: delta = -line; break;
-      case ScrollPart::LineDown: delta = line; break;
-      case ScrollPart::PageUp: delta = -page; break;
-      case ScrollPart::PageDown: delta = page; break;
-      default: return;
-    }
-    // A held page part stops once the thumb has reached the mouse.
-    ScrollBarLayout layout = vertical ? VerticalLayout(f) : HorizontalLayout(f);
-    int mouse = vertical ? Fl::event_y() - f.clientY : Fl::event_x() - f.clientX;
-    ScrollPart under = ScrollPartAt(layout, mouse);
-    if ((part_ == ScrollPart::PageUp || part_ == ScrollPart::PageDown) && under != part_) return;
-    if (vertical) ScrollRows(delta);
-    else ScrollPixels(f, delta);
-  }
-
-  static void Repeat(void *data) {
-    auto *self = static_cast<ListView *>(data);
-    if (self->bar_ == Bar::Off) return;
-    self->Step();
-    Fl::repeat_timeout(kRepeatInterval, Repeat, data);
-  }
-
-  void DragThumb(const ListViewFrame &f) {
-    if (bar_ == Bar::Vertical) {
-      ScrollBarLayout layout = VerticalLayout(f);
-      int pos = ScrollPosForThumb(layout, VerticalRange(f), Fl::event_y() - f.clientY - thumbGrab_);
-      input::ScrollList(Handle(), pos);
-    } else {
-      ScrollBarLayout layout = HorizontalLayout(f);
-      int pos = ScrollPosForThumb(layout, HorizontalRange(f), Fl::event_x() - f.clientX - thumbGrab_);
-      ScrollPixels(f, pos - hOffset_);
-    }
-  }
-
-  void ScrollRows(int delta) {
-    auto *state = StateOf<ListViewState>(Handle());
-    if (state) input::ScrollList(Handle(), state->topIndex + delta);
-  }
-
-  void ScrollPixels(const ListViewFrame &f, int delta) {
-    int offset = std::clamp(hOffset_ + delta, 0, std::max(0, f.columnsWidth - f.geometry.client.right));
+    offset = std::clamp(offset, 0, std::max(0, f.geometry.columnsWidth - f.geometry.client.right));
     if (offset == hOffset_) return;
     hOffset_ = offset;
     redraw();
@@ -198,10 +150,10 @@ class ListView : public ControlWidget {
     SendMessageA(Handle(), msg, msg == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(pt.x, pt.y));
   }
 
+  ScrollBar vertical_;
+  ScrollBar horizontal_;
+  ScrollBar *pushedBar_ = nullptr;
   int hOffset_ = 0;
-  Bar bar_ = Bar::Off;
-  ScrollPart part_ = ScrollPart::Outside;
-  int thumbGrab_ = 0;
   bool inRows_ = false;
 };
 

@@ -1,15 +1,10 @@
-// The modal message box window: caption, icon, text, and the buttons of its type.
+// The modal message box: FLTK's own, with the caption, the text in the dialog font, and one button, OK (the
+// program shows no other kind). Input to every other window waits while it is shown.
 #pragma once
-#include <windows.h>
-
 #include <string>
-
-class Fl_Window;
 
 namespace kvplat::window {
 
-// Shows the box centred on `owner` (or on the screen when null) and returns the button's id once one has
-// been pressed. Input to every other window waits meanwhile.
-int RunMessageBox(Fl_Window *owner, const std::string &text, const std::string &caption, UINT type);
+void RunMessageBox(const std::string &text, const std::string &caption);
 
 }  // namespace kvplat::window

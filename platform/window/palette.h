@@ -12,12 +12,10 @@ inline const Fl_Color kDarkShadow = fl_rgb_color(105, 105, 105);  // COLOR_3DDKS
 inline const Fl_Color kFrame = fl_rgb_color(100, 100, 100);       // COLOR_WINDOWFRAME: WS_BORDER, default ring
 inline const Fl_Color kWindow = fl_rgb_color(255, 255, 255);      // COLOR_WINDOW
 inline const Fl_Color kText = fl_rgb_color(0, 0, 0);              // COLOR_WINDOWTEXT, COLOR_BTNTEXT
-inline const Fl_Color kGrayText = fl_rgb_color(109, 109, 109);    // COLOR_GRAYTEXT
 inline const Fl_Color kSelection = fl_rgb_color(51, 153, 255);    // COLOR_HIGHLIGHT
 inline const Fl_Color kSelectionText = fl_rgb_color(255, 255, 255);
 // A selection shown without the focus (LVS_SHOWSELALWAYS): a grey bar with the normal text colour.
 inline const Fl_Color kInactiveSelection = fl_rgb_color(217, 217, 217);
 inline const Fl_Color kScrollTrack = fl_rgb_color(245, 245, 245);
-inline const Fl_Color kMessageText = fl_rgb_color(255, 255, 255);  // the upper area of a message box
 
 }  // namespace kvplat::window::palette

@@ -2,9 +2,8 @@
 // it lets it spring back (BM_SETSTATE), and only a release over it clicks (WM_LBUTTONUP → BN_CLICKED).
 #include <FL/Fl.H>
 
-#include "button_look.h"
-#include "control_widgets.h"
-#include "kvplat/controls.h"
+#include "control_widget.h"
+#include "draw3d.h"
 #include "text_fit.h"
 
 namespace kvplat::window {
@@ -35,13 +34,11 @@ class PushButton : public ControlWidget {
     look.ring = ShowsDefaultRing(*w);
     look.pushed = state->pushed;
     look.focused = GetFocus() == Handle();
-    look.enabled = !(w->style & WS_DISABLED);
     ReportTextFit(Handle(), w->text, DrawPushButton(x(), y(), this->w(), h(), w->text, look));
   }
 
   int handle(int event) override {
-    Window *w = Model();
-    if (!w || (w->style & WS_DISABLED)) return 0;
+    if (!Model()) return 0;
     switch (event) {
       case FL_PUSH:
         if (Fl::event_button() != FL_LEFT_MOUSE) return 0;

@@ -14,9 +14,8 @@
 #include "draw3d.h"
 #include "font_face.h"
 #include "host/termination.h"
-#include "kvplat/dialog.h"
-#include "kvplat/input.h"
 #include "kvplat/diag.h"
+#include "kvplat/window.h"
 #include "message_box.h"
 
 namespace kvplat {
@@ -84,12 +83,8 @@ class WindowFrontEnd : public FrontEnd {
     window->Close();
   }
 
-  int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT type) override {
-    Fl_Window *ownerWindow = nullptr;
-    HWND ownerDialog = owner ? OwningDialog(owner) : nullptr;
-    for (DialogWindow *w : windows_)
-      if (w->Dialog() == ownerDialog) ownerWindow = w;
-    return window::RunMessageBox(ownerWindow, text, caption, type);
+  void ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT) override {
+    window::RunMessageBox(text, caption);
   }
 
   void Invalidate(HWND hwnd) override {

@@ -4,6 +4,8 @@
 
 #include <afxcmn.h>
 
+#include "kvplat/window.h"
+#include "message_log.h"
 #include "test_frontend.h"
 
 namespace {
@@ -89,9 +91,7 @@ TEST(MessageMap, CommandsNotificationsAndWindowMessagesReachTheirHandlers) {
     notifyResult = SendMessageA(d, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
     SendMessageA(d, WM_PAINT, 0, 0);
     SetWindowTextA(d, "renamed");  // no handler: the default processing stores it
-    char text[16];
-    SendMessageA(d, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    dlg.log.push_back(text);
+    dlg.log.push_back(kvplat::FindWindowState(d)->text);
   });
   EXPECT_EQ(listObject, &dlg.m_list);
   EXPECT_EQ(notifyResult, 7);

@@ -7,25 +7,15 @@
 #include <iterator>
 
 #include "rsrc/bytes.h"
-#include "rsrc/codepage.h"
 
 using kvplat::rsrc::ByteReader;
-using kvplat::rsrc::ResourceId;
 
 namespace {
 
-// A type or name in a .res header: 0xFFFF and an ordinal, or a zero-terminated string.
-ResourceId ReadId(ByteReader &r) {
-  ResourceId id;
-  ByteReader peek = r;
-  if (peek.U16() == 0xFFFF) {
-    r.U16();
-    id.ordinal = r.U16();
-  } else {
-    id.named = true;
-    id.name = r.String16();
-  }
-  return id;
+// A type or name in a .res header: 0xFFFF and an ordinal (the scripts here name nothing).
+uint16_t ReadId(ByteReader &r) {
+  EXPECT_EQ(0xFFFF, r.U16()) << "a named resource";
+  return r.U16();
 }
 
 }  // namespace
@@ -64,8 +54,4 @@ std::vector<ResFileEntry> ReadResFile(const std::string &path) {
     if (dataSize != 0 || headerSize != 32) out.push_back(std::move(res));
   }
   return out;
-}
-
-std::string Describe(const ResourceId &id) {
-  return id.named ? "\"" + kvplat::rsrc::EncodeAnsi(id.name) + "\"" : std::to_string(id.ordinal);
 }

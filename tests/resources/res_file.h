@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "kvplat/embedded.h"
+#include "kvplat/resources.h"
 #include "rsrc/section.h"
 
 // The program's resource section and the fixture's (fixture.rc), linked in as the program links its own.
@@ -16,13 +16,10 @@ extern const kvplat::EmbeddedFile kv_fixture_resources[];
 std::vector<uint8_t> SectionBytes(const kvplat::EmbeddedFile *table);
 
 struct ResFileEntry {
-  kvplat::rsrc::ResourceId type, name;
-  uint16_t language = 0;
+  uint16_t type = 0, name = 0, language = 0;
   std::vector<uint8_t> data;
 };
 
-// Every resource of a .res file, without the empty entry that starts it; fails the test on a bad file.
+// Every resource of a .res file, without the empty entry that starts it; fails the test on a bad file or a
+// named resource.
 std::vector<ResFileEntry> ReadResFile(const std::string &path);
-
-// "5" for an ordinal, "\"NAME\"" for a name.
-std::string Describe(const kvplat::rsrc::ResourceId &id);

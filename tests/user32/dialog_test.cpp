@@ -2,8 +2,7 @@
 // dialog takes.
 #include <gtest/gtest.h>
 
-#include "kvplat/dialog.h"
-#include "kvplat/dlgtemplate.h"
+#include "kvplat/resources.h"
 #include "kvplat/window.h"
 #include "message_log.h"
 #include "test_frontend.h"
@@ -151,8 +150,8 @@ TEST(Dialog, ATemplateWithAnUnknownClassFails) {
 TEST(Dialog, MessageBoxCaptions) {
   kvtest::TestFrontEnd fe;
   EXPECT_EQ(MessageBoxA(nullptr, "text", nullptr, MB_OK), IDOK);
-  EXPECT_EQ(MessageBoxA(nullptr, "sure?", "kelvorant", MB_YESNO | MB_DEFBUTTON2), IDNO);
-  EXPECT_EQ(fe.messageBoxes, (std::vector<std::string>{"Error|text|0", "kelvorant|sure?|260"}));
+  EXPECT_EQ(MessageBoxA(nullptr, "SaveDevice:ERROR", "kelvorant", MB_OK), IDOK);
+  EXPECT_EQ(fe.messageBoxes, (std::vector<std::string>{"Error|text|0", "kelvorant|SaveDevice:ERROR|0"}));
 }
 
 }  // namespace

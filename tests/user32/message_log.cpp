@@ -1,9 +1,15 @@
 #include "message_log.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <map>
 
+#include "kvplat/diag.h"
+#include "kvplat/resources.h"
 #include "kvplat/window.h"
+
+extern const kvplat::EmbeddedFile kv_test_dialogs[];
 
 namespace kvtest {
 
@@ -11,63 +17,29 @@ namespace {
 
 std::map<HWND, MessageLog *> g_logs;
 
-const char *CodeName(UINT code) {
-  switch (code) {
-    case LVN_ITEMCHANGING: return "ITEMCHANGING";
-    case LVN_ITEMCHANGED: return "ITEMCHANGED";
-    case LVN_INSERTITEM: return "INSERTITEM";
-    case LVN_DELETEITEM: return "DELETEITEM";
-    case LVN_DELETEALLITEMS: return "DELETEALLITEMS";
-    case LVN_KEYDOWN: return "KEYDOWN";
-    case NM_CLICK: return "CLICK";
-    case NM_SETFOCUS: return "SETFOCUS";
-    case NM_KILLFOCUS: return "KILLFOCUS";
-  }
-  return "?";
-}
-
 std::string Describe(const NMHDR *header) {
   char text[160];
-  switch (header->code) {
-    case LVN_ITEMCHANGING:
-    case LVN_ITEMCHANGED: {
-      auto *nm = reinterpret_cast<const NMLISTVIEW *>(header);
-      std::snprintf(text, sizeof text, "%s %d old=%u new=%u changed=%u data=%ld", CodeName(header->code), nm->iItem,
-                    nm->uOldState, nm->uNewState, nm->uChanged, static_cast<long>(nm->lParam));
-      std::string entry = text;
-      // What a handler of the change sees as the selection mark.
-      if (header->code == LVN_ITEMCHANGED)
-        entry += " mark=" + std::to_string(SendMessageA(header->hwndFrom, LVM_GETSELECTIONMARK, 0, 0));
-      return entry;
-    }
-    case LVN_INSERTITEM:
-    case LVN_DELETEITEM:
-    case LVN_DELETEALLITEMS: {
-      auto *nm = reinterpret_cast<const NMLISTVIEW *>(header);
-      std::snprintf(text, sizeof text, "%s %d", CodeName(header->code), nm->iItem);
-      return text;
-    }
-    case NM_CLICK: {
-      auto *nm = reinterpret_cast<const NMITEMACTIVATE *>(header);
-      std::snprintf(text, sizeof text, "CLICK %d sub=%d data=%ld", nm->iItem, nm->iSubItem,
-                    static_cast<long>(nm->lParam));
-      return text;
-    }
-    case LVN_KEYDOWN: {
-      auto *nm = reinterpret_cast<const NMLVKEYDOWN *>(header);
-      std::snprintf(text, sizeof text, "KEYDOWN vk=%u", nm->wVKey);
-      return text;
-    }
+  if (header->code == LVN_ITEMCHANGED) {
+    auto *nm = reinterpret_cast<const NMLISTVIEW *>(header);
+    // With what a handler of the change sees as the selection mark.
+    std::snprintf(text, sizeof text, "ITEMCHANGED %d old=%u new=%u changed=%u data=%ld mark=%ld", nm->iItem,
+                  nm->uOldState, nm->uNewState, nm->uChanged, static_cast<long>(nm->lParam),
+                  static_cast<long>(SendMessageA(header->hwndFrom, LVM_GETSELECTIONMARK, 0, 0)));
+  } else if (header->code == NM_CLICK) {
+    auto *nm = reinterpret_cast<const NMITEMACTIVATE *>(header);
+    std::snprintf(text, sizeof text, "CLICK %d sub=%d data=%ld", nm->iItem, nm->iSubItem,
+                  static_cast<long>(nm->lParam));
+  } else {
+    std::snprintf(text, sizeof text, "code %d", static_cast<int>(header->code));
   }
-  return CodeName(header->code);
+  return text;
 }
 
 LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   MessageLog *log = g_logs[hwnd];
   if (msg == WM_NOTIFY && log) {
-    auto *header = reinterpret_cast<NMHDR *>(lParam);
-    log->entries.push_back(Describe(header));
-    return header->code == LVN_DELETEALLITEMS ? log->deleteAllResult : 0;
+    log->entries.push_back(Describe(reinterpret_cast<NMHDR *>(lParam)));
+    return 0;
   }
   if (msg == WM_COMMAND && log) {
     log->entries.push_back("COMMAND " + std::to_string(LOWORD(wParam)) + " code=" + std::to_string(HIWORD(wParam)));
@@ -93,4 +65,25 @@ HWND CreateListView(HWND parent, DWORD style) {
                                    parent, 1000);
 }
 
+LPCDLGTEMPLATEA LoadTestDialog(int id) {
+  kvplat::RegisterModuleResources(kv_test_dialogs);
+  HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCE(id), RT_DIALOG);
+  return res ? static_cast<LPCDLGTEMPLATEA>(LockResource(LoadResource(nullptr, res))) : nullptr;
+}
+
 }  // namespace kvtest
+
+namespace {
+
+class FailOnUnimplemented : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    kvplat::SetDiagSink([](const std::string &line) {
+      if (line.starts_with("kelvorant: not implemented: ")) ADD_FAILURE() << line;
+      std::fputs(line.c_str(), stderr);
+    });
+  }
+};
+const auto *const g_environment = ::testing::AddGlobalTestEnvironment(new FailOnUnimplemented);
+
+}  // namespace

@@ -1,4 +1,6 @@
-// Records the notifications a parent window receives, as short texts that tests compare with tables.
+// What the tests of the window manager and of MFC share: a parent window that records the notifications it
+// receives as short texts that tests compare with tables, a list view under it, and the tests' dialogs. A
+// message that the platform does not implement fails the test that sent it.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -10,7 +12,6 @@ namespace kvtest {
 
 struct MessageLog {
   std::vector<std::string> entries;
-  LRESULT deleteAllResult = 0;  // what the parent answers to LVN_DELETEALLITEMS
   void Clear() { entries.clear(); }
 };
 
@@ -19,5 +20,8 @@ HWND CreateLoggingParent(MessageLog *log);
 
 // A report-view list view child of `parent`, 200 x 100 pixels with a border, id 1000.
 HWND CreateListView(HWND parent, DWORD style = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER);
+
+// Registers the tests' resource section (test_dialogs.rc) as the module's and returns its dialog template `id`.
+LPCDLGTEMPLATEA LoadTestDialog(int id);
 
 }  // namespace kvtest

@@ -2,9 +2,8 @@
 // after the mouse left it springs back without a click.
 #include <gtest/gtest.h>
 
-#include "../user32/message_log.h"
-#include "kvplat/controls.h"
 #include "kvplat/window.h"
+#include "message_log.h"
 
 namespace {
 

@@ -11,8 +11,6 @@
 #include <vector>
 
 #include "dialog_window.h"
-#include "kvplat/controls.h"
-#include "kvplat/dialog.h"
 #include "kvplat/listview.h"
 #include "kvplat/window.h"
 
@@ -45,7 +43,7 @@ class DialogWindowTest : public ::testing::Test {
     g_log.clear();
     dialog = kvplat::CreateWindowState("#32770", "kelvorant", WS_POPUP | WS_CAPTION, 0, RECT{0, 0, 400, 300},
                                        nullptr, 0);
-    SetWindowLongPtrA(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(LoggingProc));
+    kvplat::StateOf<kvplat::DialogState>(dialog)->dialogProc = LoggingProc;
     Child("Button", "Exit", BS_DEFPUSHBUTTON | WS_TABSTOP, {10, 10, 70, 40}, IDOK);
     list = Child(WC_LISTVIEWA, "", LVS_REPORT | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP, {10, 50, 210, 200}, 1000);
     button = Child("Button", "1", WS_TABSTOP, {240, 30, 300, 60}, 1013);
@@ -153,6 +151,23 @@ TEST_F(DialogWindowTest, MouseReachesTheControlUnderIt) {
   }
   EXPECT_EQ(Selected(), 2);
   EXPECT_FALSE(kvplat::StateOf<kvplat::ButtonState>(button)->pushed);
+}
+
+TEST_F(DialogWindowTest, ScrollBarsScrollTheRows) {
+  // 20 rows, 7 in view: the vertical bar runs from y 51 to 198 at x 192 to 208, an arrow 17 pixels at each end.
+  const struct {
+    const char *name;
+    int x, y, releaseX, releaseY, top;
+  } cases[] = {
+      {"down arrow", 200, 190, -1, -1, 1},
+      {"thumb dragged past the end", 200, 80, 200, 300, 13},
+      {"up arrow", 200, 60, -1, -1, 12},
+  };
+  for (const auto &c : cases) {
+    Click(c.x, c.y, c.releaseX, c.releaseY);
+    EXPECT_EQ(kvplat::StateOf<kvplat::ListViewState>(list)->topIndex, c.top) << c.name;
+  }
+  EXPECT_TRUE(g_log.empty()) << "a click on a bar is no click on the rows";
 }
 
 TEST_F(DialogWindowTest, KeysGoToTheDialogManager) {

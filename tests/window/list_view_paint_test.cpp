@@ -5,15 +5,14 @@
 
 #include <commctrl.h>
 
-#include "../user32/message_log.h"
-#include "icon_images.h"
-#include "kvplat/input.h"
+#include "kvplat/frontend.h"
 #include "kvplat/listview.h"
 #include "list_view_paint.h"
+#include "message_log.h"
 
 namespace {
 
-using kvplat::window::HighlightSpan;
+using kvplat::ListViewHighlightRight;
 using kvplat::window::ListViewFrame;
 using kvplat::window::ListViewFrameOf;
 using kvplat::window::RowsPoint;
@@ -73,7 +72,7 @@ TEST_F(ListViewPaintTest, ClientAreaStartsInsideTheBorder) {
   ListViewFrame f = ListViewFrameOf(list, kWidgetX, kWidgetY);
   EXPECT_EQ(f.clientX, kWidgetX + 1);
   EXPECT_EQ(f.clientY, kWidgetY + 1);
-  EXPECT_EQ(f.columnsWidth, 230);
+  EXPECT_EQ(f.geometry.columnsWidth, 230);
   EXPECT_TRUE(f.geometry.verticalScrollBar);     // 30 rows of 17 pixels in 77
   EXPECT_TRUE(f.geometry.horizontalScrollBar);   // 230 pixels of columns in 181
 }
@@ -86,7 +85,7 @@ TEST_F(ListViewPaintTest, DrawnRowsHitTheirRows) {
   // Three rows fit the 60 pixels between the header and the horizontal scroll bar.
   for (Case c : {Case{0, 0, 3, 0}, Case{0, 2, 150, 0}, Case{5, 5, 20, 0}, Case{5, 7, 100, 0}, Case{27, 29, 3, 0},
                  Case{10, 12, 3, 40}, Case{10, 11, 170, 49}}) {
-    kvplat::input::ScrollList(list, c.top);
+    kvplat::ListViewSetTopIndex(list, c.top);
     ASSERT_EQ(kvplat::StateOf<kvplat::ListViewState>(list)->topIndex, c.top);
     ClickDrawnRow(c.row, c.x, c.hOffset);
     EXPECT_EQ(Selected(), c.row) << "top " << c.top << " row " << c.row << " x " << c.x << " scrolled " << c.hOffset;
@@ -103,22 +102,16 @@ TEST_F(ListViewPaintTest, HorizontalScrollingShiftsTheColumnThatIsHit) {
 
 TEST_F(ListViewPaintTest, HighlightIsTheRowOrTheLabel) {
   FullRow(true);
-  EXPECT_EQ(HighlightSpan(list, 1).left, 0);
-  EXPECT_EQ(HighlightSpan(list, 1).right, 230);
+  EXPECT_EQ(ListViewHighlightRight(list, 1), 230);
   FullRow(false);
-  EXPECT_EQ(HighlightSpan(list, 1).right, 3 * 6 + 12);  // "row" and its padding
-  EXPECT_EQ(HighlightSpan(list, 0).right, 70);          // a long label stops at its column
-  EXPECT_EQ(HighlightSpan(list, 99).right, 0);
+  EXPECT_EQ(ListViewHighlightRight(list, 1), 3 * 6 + 12);  // "row" and its padding
+  EXPECT_EQ(ListViewHighlightRight(list, 0), 70);          // a long label stops at its column
+  EXPECT_EQ(ListViewHighlightRight(list, 99), 0);
   // What is drawn highlighted is what a click hits: inside the label selects, past it does not.
-  ClickDrawnRow(1, HighlightSpan(list, 1).right - 1, 0);
+  ClickDrawnRow(1, ListViewHighlightRight(list, 1) - 1, 0);
   EXPECT_EQ(Selected(), 1);
-  ClickDrawnRow(3, HighlightSpan(list, 3).right + 1, 0);
+  ClickDrawnRow(3, ListViewHighlightRight(list, 3) + 1, 0);
   EXPECT_EQ(Selected(), -1);
-}
-
-TEST(IconImages, ArgbBecomesRgba) {
-  std::vector<unsigned char> rgba = kvplat::window::RgbaFromArgb({0x80112233u, 0xFF000000u, 0x00FFFFFFu});
-  EXPECT_EQ(rgba, (std::vector<unsigned char>{0x11, 0x22, 0x33, 0x80, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0}));
 }
 
 }  // namespace

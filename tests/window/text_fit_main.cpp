@@ -14,7 +14,6 @@
 
 #include "dialog_window.h"
 #include "kvplat/frontend.h"
-#include "kvplat/input.h"
 #include "kvplat/resources.h"
 #include "text_fit.h"
 #include "window_frontend.h"

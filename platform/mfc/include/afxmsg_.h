@@ -13,7 +13,6 @@ enum AfxSig {
   AfxSig_end = 0,
   AfxSig_vv,      // void ()
   AfxSig_hv,      // HCURSOR ()  (WM_QUERYDRAGICON)
-  AfxSig_vw,      // void (UINT) (WM_SYSCOMMAND-like)
   AfxSigCmd_v,    // void ()     command from a menu, accelerator or control notification
   AfxSigNotify_v  // void (NMHDR*, LRESULT*)
 };
@@ -49,10 +48,6 @@ void VoidCall(CCmdTarget *target) {
 template <auto Fn>
 HCURSOR CursorCall(CCmdTarget *target) {
   return (static_cast<ClassOf<Fn> *>(target)->*Fn)();
-}
-template <auto Fn>
-void UintCall(CCmdTarget *target, UINT value) {
-  (static_cast<ClassOf<Fn> *>(target)->*Fn)(value);
 }
 template <auto Fn>
 void NotifyCall(CCmdTarget *target, NMHDR *header, LRESULT *result) {

@@ -15,12 +15,6 @@
 #define afx_msg
 #define AFXAPI
 
-#ifndef ASSERT
-#include <assert.h>
-#define ASSERT(f) assert(f)
-#endif
-#define TRACE(...) ((void)0)
-
 #define CN_COMMAND 0
 
 #include "afxmsg_.h"
@@ -63,16 +57,8 @@ struct AFX_NOTIFY {
 class CRect : public tagRECT {
  public:
   CRect() { left = top = right = bottom = 0; }
-  CRect(int l, int t, int r, int b) {
-    left = l;
-    top = t;
-    right = r;
-    bottom = b;
-  }
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
-  operator LPRECT() { return this; }
-  operator LPCRECT() const { return this; }
 };
 
 class CWnd : public CCmdTarget {
@@ -82,7 +68,6 @@ class CWnd : public CCmdTarget {
   CWnd() = default;
   virtual ~CWnd();
 
-  operator HWND() const { return m_hWnd; }
   HWND GetSafeHwnd() const { return m_hWnd; }
 
   // The window object that owns a handle (attached or subclassed), or null.
@@ -114,8 +99,6 @@ class CWnd : public CCmdTarget {
   static const AFX_MSGMAP *PASCAL GetThisMessageMap();
   virtual const AFX_MSGMAP *GetMessageMap() const;
   virtual void DoDataExchange(CDataExchange *pDX);
-  virtual void PreSubclassWindow();
-  virtual void PostNcDestroy();
 
   afx_msg void OnPaint();
   afx_msg void OnNcDestroy();
@@ -123,7 +106,6 @@ class CWnd : public CCmdTarget {
   WNDPROC m_pfnSuper = nullptr;  // the procedure the window had before it was subclassed
 
   friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
-  friend class CDataExchange;
 };
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
@@ -150,7 +132,6 @@ class CDialog : public CWnd {
 
   LPCTSTR m_lpszTemplateName;
   CWnd *m_pParentWnd;
-  INT_PTR m_nModalResult = -1;
 
   friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
 };
@@ -186,26 +167,16 @@ class CPaintDC : public CDC {
   HWND m_hWnd;
 };
 
-class CWinThread : public CCmdTarget {
- public:
-  CWnd *m_pMainWnd = nullptr;
-
-  virtual BOOL InitInstance();
-  virtual int ExitInstance();
-  virtual int Run();
-};
-
-class CWinApp : public CWinThread {
+// The application (MFC's CWinThread folded in: a dialog application has no thread of its own to run).
+class CWinApp : public CCmdTarget {
  public:
   explicit CWinApp(LPCTSTR lpszAppName = nullptr);
   virtual ~CWinApp();
 
-  LPCTSTR m_pszAppName;     // the caption of the application's message boxes
+  CWnd *m_pMainWnd = nullptr;
+  LPCTSTR m_pszAppName;  // the caption of the application's message boxes
   HINSTANCE m_hInstance = nullptr;
-  LPTSTR m_lpCmdLine = nullptr;
-  int m_nCmdShow = SW_SHOWNORMAL;
 
-  virtual BOOL InitApplication();
   virtual BOOL InitInstance();
   virtual int DoMessageBox(LPCTSTR lpszPrompt, UINT nType, UINT nIDPrompt);
 
@@ -218,13 +189,11 @@ class CWinApp : public CWinThread {
 
  private:
   char m_szModuleAppName[MAX_PATH] = {};
-  friend int AFXAPI AfxWinInit(HINSTANCE, HINSTANCE, LPTSTR, int);
+  friend int AFXAPI AfxWinMain(HINSTANCE, HINSTANCE, LPTSTR, int);
 };
 
 CWinApp *AFXAPI AfxGetApp();
+// One module holds every resource of the application.
 HINSTANCE AFXAPI AfxGetInstanceHandle();
-HINSTANCE AFXAPI AfxGetResourceHandle();
-HINSTANCE AFXAPI AfxFindResourceHandle(LPCTSTR lpszName, LPCTSTR lpszType);
 int AFXAPI AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
-int AFXAPI AfxWinInit(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);
 int AFXAPI AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);

@@ -17,15 +17,13 @@ CDialog::~CDialog() {
 }
 
 INT_PTR CDialog::DoModal() {
-  HINSTANCE hInst = AfxFindResourceHandle(m_lpszTemplateName, RT_DIALOG);
+  HINSTANCE hInst = AfxGetInstanceHandle();
   HRSRC hResource = ::FindResourceA(hInst, m_lpszTemplateName, RT_DIALOG);
   HGLOBAL hTemplate = hResource ? ::LoadResource(hInst, hResource) : nullptr;
   auto *lpTemplate = hTemplate ? static_cast<LPCDLGTEMPLATE>(::LockResource(hTemplate)) : nullptr;
   if (!lpTemplate) return -1;
   HWND hWndParent = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
-  m_nModalResult = ::DialogBoxIndirectParamA(hInst, lpTemplate, hWndParent, AfxDlgProc,
-                                             reinterpret_cast<LPARAM>(this));
-  return m_nModalResult;
+  return ::DialogBoxIndirectParamA(hInst, lpTemplate, hWndParent, AfxDlgProc, reinterpret_cast<LPARAM>(this));
 }
 
 void CDialog::EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
@@ -57,7 +55,7 @@ void AFXAPI DDX_Control(CDataExchange *pDX, int nIDC, CWnd &rControl) {
   if (!hWndCtrl || !rControl.SubclassWindow(hWndCtrl)) {
     char text[64];
     std::snprintf(text, sizeof text, "DDX_Control: the dialog has no control %d\n", nIDC);
-    ::OutputDebugStringA(text);  // MFC's TRACE
+    ::OutputDebugStringA(text);  // as MFC's TRACE says it
     std::abort();
   }
 }

@@ -56,14 +56,11 @@ HWND CWnd::Detach() {
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
   if (!::IsWindow(hWnd) || !Attach(hWnd)) return FALSE;
-  PreSubclassWindow();
   m_pfnSuper = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
   return TRUE;
 }
 
-void CWnd::PreSubclassWindow() {}
-void CWnd::PostNcDestroy() {}
 void CWnd::DoDataExchange(CDataExchange *) {}
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -109,10 +106,6 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT *pResult
     case AfxSig_hv:
       *pResult = reinterpret_cast<LRESULT>(reinterpret_cast<HCURSOR (*)(CCmdTarget *)>(entry->pfn)(this));
       return TRUE;
-    case AfxSig_vw:
-      reinterpret_cast<void (*)(CCmdTarget *, UINT)>(entry->pfn)(this, static_cast<UINT>(wParam));
-      *pResult = 0;
-      return TRUE;
   }
   return FALSE;
 }
@@ -152,7 +145,6 @@ void CWnd::OnNcDestroy() {
   m_pfnSuper = nullptr;
   if (super && ::IsWindow(m_hWnd)) ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
   Detach();
-  PostNcDestroy();
 }
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {

@@ -1,4 +1,5 @@
-// The list view's window procedure: one dispatch from messages to the handlers of listview_*.cpp.
+// The list view's window procedure, one dispatch from messages to the handlers of listview_*.cpp, and
+// comctl32's entry point that registers its class.
 #include "kvplat/diag.h"
 #include "kvplat/frontend.h"
 #include "listview_internal.h"
@@ -21,16 +22,6 @@ LRESULT Notify(HWND list, UINT code, NMHDR *header) {
   return SendMessageA(w->parent, WM_NOTIFY, static_cast<WPARAM>(w->id), reinterpret_cast<LPARAM>(header));
 }
 
-LRESULT NotifyItem(HWND list, UINT code, int item, UINT newState, UINT oldState, UINT changed, LPARAM data) {
-  NMLISTVIEW nm{};
-  nm.iItem = item;
-  nm.uNewState = newState;
-  nm.uOldState = oldState;
-  nm.uChanged = changed;
-  nm.lParam = data;
-  return Notify(list, code, reinterpret_cast<NMHDR *>(&nm));
-}
-
 }  // namespace listview
 
 LRESULT CALLBACK ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -48,8 +39,6 @@ LRESULT CALLBACK ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       return GetItem(hwnd, reinterpret_cast<LVITEMA *>(lParam));
     case LVM_SETITEMSTATE:
       return SetItemState(hwnd, static_cast<int>(wParam), reinterpret_cast<const LVITEMA *>(lParam));
-    case LVM_GETITEMSTATE:
-      return GetItemState(hwnd, static_cast<int>(wParam), static_cast<UINT>(lParam));
     case LVM_DELETEALLITEMS:
       return DeleteAllItems(hwnd);
     case LVM_GETSELECTIONMARK:
@@ -61,7 +50,7 @@ LRESULT CALLBACK ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     case LVM_SETCOLUMNWIDTH:
       return SetColumnWidth(hwnd, static_cast<int>(wParam), static_cast<short>(LOWORD(lParam)));
     case LVM_GETSTRINGWIDTHA:
-      return GetStringWidth(hwnd, reinterpret_cast<const char *>(lParam));
+      return lParam ? ActiveFrontEnd().TextWidth(reinterpret_cast<const char *>(lParam)) : 0;
     case LVM_GETEXTENDEDLISTVIEWSTYLE:
       return state->extendedStyle;
     case LVM_SETEXTENDEDLISTVIEWSTYLE: {
@@ -75,15 +64,12 @@ LRESULT CALLBACK ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       if (state->redraw) ActiveFrontEnd().Invalidate(hwnd);
       return 0;
     case WM_GETDLGCODE:
-      return DLGC_WANTARROWS | DLGC_WANTCHARS;
+      return DLGC_WANTARROWS;
     case WM_SETFOCUS:
-    case WM_KILLFOCUS: {
+    case WM_KILLFOCUS:
       state->hasFocus = msg == WM_SETFOCUS;
       InvalidateWindow(hwnd);
-      NMHDR header{};
-      Notify(hwnd, state->hasFocus ? NM_SETFOCUS : NM_KILLFOCUS, &header);
       return 0;
-    }
     case WM_LBUTTONDOWN:
       return LButtonDown(hwnd, POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
     case WM_LBUTTONUP:
@@ -91,18 +77,12 @@ LRESULT CALLBACK ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_KEYDOWN:
       return KeyDown(hwnd, static_cast<UINT>(wParam));
     case WM_KEYUP:
-    case WM_CHAR:
       return 0;
     case WM_NCCREATE:
     case WM_CREATE:
     case WM_DESTROY:
     case WM_NCDESTROY:
     case WM_PAINT:
-    case WM_ENABLE:
-    case WM_SHOWWINDOW:
-    case WM_SETTEXT:
-    case WM_GETTEXT:
-    case WM_GETTEXTLENGTH:
       return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
   ReportUnimplementedMessage(hwnd, msg);
@@ -110,3 +90,9 @@ LRESULT CALLBACK ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 }
 
 }  // namespace kvplat
+
+extern "C" void WINAPI InitCommonControls(void) {
+  kvplat::RegisterWindowClass({WC_LISTVIEWA, kvplat::ListViewWndProc, []() -> std::unique_ptr<kvplat::ControlState> {
+                                 return std::make_unique<kvplat::ListViewState>();
+                               }});
+}

@@ -9,36 +9,26 @@ namespace kvplat::listview {
 // Notifications to the parent, sent synchronously. `header` starts the whole notification structure (an
 // NMLISTVIEW, say), which the parent reads through it.
 LRESULT Notify(HWND list, UINT code, NMHDR *header);
-LRESULT NotifyItem(HWND list, UINT code, int item, UINT newState, UINT oldState, UINT changed, LPARAM data);
 
-// Items (listview_items.cpp).
+// Items and columns (listview_items.cpp).
 LRESULT InsertItem(HWND list, const LVITEMA *item);
 LRESULT SetItem(HWND list, const LVITEMA *item);
 LRESULT GetItem(HWND list, LVITEMA *item);
 LRESULT SetItemState(HWND list, int index, const LVITEMA *item);
-LRESULT GetItemState(HWND list, int index, UINT mask);
 LRESULT DeleteAllItems(HWND list);
 LRESULT SetSelectionMark(HWND list, int index);
-// Changes the state bits of one item as LVM_SETITEMSTATE does; false when the item does not exist or the
-// parent refused the change.
+// Changes the state bits of one item as LVM_SETITEMSTATE does; false when the item does not exist.
 bool ChangeItemState(HWND list, int index, UINT state, UINT mask);
 // Deselects every item but `keep`.
 void DeselectAllExcept(HWND list, int keep);
-
-// Columns (listview_columns.cpp).
 LRESULT InsertColumn(HWND list, int index, const LVCOLUMNA *column);
 LRESULT SetColumnWidth(HWND list, int index, int width);
-LRESULT GetStringWidth(HWND list, const char *text);
 
-// Mouse and keyboard (listview_input.cpp).
+// Mouse and keyboard, geometry (listview_layout.cpp).
 LRESULT LButtonDown(HWND list, POINT pt);
 LRESULT LButtonUp(HWND list, POINT pt);
 LRESULT KeyDown(HWND list, UINT vk);
-
-// Geometry (listview_layout.cpp).
-int RowHeight();
-int HeaderHeight();
-// The row at a point of the client area, or -1; *subItem gets the column's sub-item (or -1).
+// The row at a point of the client area, or -1; *column gets the column there (or -1).
 int HitTest(HWND list, POINT pt, int *column);
 
 }  // namespace kvplat::listview

@@ -1,11 +1,14 @@
-// List view items: insertion, texts, data, the LVIS_ states with their notifications, deletion, the mark.
+// List view items and columns: insertion, texts, data, the LVIS_ states with their notification, deletion,
+// the mark; column widths (with the autosize rule LVSCW_AUTOSIZE_USEHEADER).
 //
 // Every notification is sent before the message that caused it returns, and its handler may change the list
 // (even delete every item), so nothing here holds a reference to an item across a notification.
-#include <cstring>
+#include <algorithm>
 
+#include "kvplat/diag.h"
 #include "kvplat/frontend.h"
 #include "listview_internal.h"
+#include "../user32/wnd_internal.h"
 
 namespace kvplat::listview {
 
@@ -29,8 +32,20 @@ void SetText(ListViewItem &item, int subItem, const char *text) {
   item.texts[subItem] = text ? text : "";
 }
 
-// Applies LVIF_TEXT, LVIF_PARAM and LVIF_STATE to an existing item: LVN_ITEMCHANGING first (always; the
-// parent may refuse), then the change, then LVN_ITEMCHANGED when something really changed.
+// LVN_ITEMCHANGED: what changed of an item, with its state before and after when LVIF_STATE was set.
+void NotifyChanged(HWND list, int index, UINT newState, UINT oldState, UINT changed, LPARAM data) {
+  NMLISTVIEW nm{};
+  nm.iItem = index;
+  nm.uNewState = newState;
+  nm.uOldState = oldState;
+  nm.uChanged = changed;
+  nm.lParam = data;
+  Notify(list, LVN_ITEMCHANGED, reinterpret_cast<NMHDR *>(&nm));
+}
+
+// Applies LVIF_TEXT, LVIF_PARAM and LVIF_STATE to an existing item, then sends LVN_ITEMCHANGED when
+// something really changed. (Windows asks the parent first with LVN_ITEMCHANGING; the program never refuses
+// a change, so nothing asks here.)
 bool SetMainItem(HWND list, int index, UINT mask, const char *text, LPARAM data, UINT state, UINT stateMask) {
   if (!Exists(list, index)) return false;
   const ListViewItem &before = State(list)->items[index];
@@ -41,12 +56,6 @@ bool SetMainItem(HWND list, int index, UINT mask, const char *text, LPARAM data,
   if ((mask & LVIF_STATE) && newState != oldState) changed |= LVIF_STATE;
   if ((mask & LVIF_PARAM) && data != oldData) changed |= LVIF_PARAM;
   if ((mask & LVIF_TEXT) && before.Text(0) != (text ? text : "")) changed |= LVIF_TEXT;
-
-  const UINT reportedNew = (mask & LVIF_STATE) ? newState : 0;
-  const UINT reportedOld = (mask & LVIF_STATE) ? oldState : 0;
-  if (NotifyItem(list, LVN_ITEMCHANGING, index, reportedNew, reportedOld, changed ? changed : mask, oldData))
-    return false;
-  if (!Exists(list, index)) return false;
 
   {
     ListViewItem &item = State(list)->items[index];
@@ -84,9 +93,20 @@ bool SetMainItem(HWND list, int index, UINT mask, const char *text, LPARAM data,
     }
   }
   Repaint(list);
-  NotifyItem(list, LVN_ITEMCHANGED, index, reportedNew, reportedOld, changed,
-             (mask & LVIF_PARAM) ? data : oldData);
+  const bool stateSet = (mask & LVIF_STATE) != 0;
+  NotifyChanged(list, index, stateSet ? newState : 0, stateSet ? oldState : 0, changed,
+                (mask & LVIF_PARAM) ? data : oldData);
   return true;
+}
+
+int WidestText(const ListViewState &state, int subItem) {
+  FrontEnd &fe = ActiveFrontEnd();
+  int widest = 0;
+  for (const ListViewItem &item : state.items) {
+    const std::string &text = item.Text(subItem);
+    if (!text.empty()) widest = std::max(widest, fe.TextWidth(text));
+  }
+  return widest;
 }
 
 }  // namespace
@@ -108,12 +128,10 @@ LRESULT InsertItem(HWND list, const LVITEMA *item) {
   ListViewItem added;
   if (item->mask & LVIF_TEXT) SetText(added, 0, item->pszText);
   if (item->mask & LVIF_PARAM) added.data = item->lParam;
-  if (item->mask & LVIF_STATE) added.state = item->state & item->stateMask & ~kManagedStates;
   state->items.insert(state->items.begin() + index, std::move(added));
   if (state->focusedItem >= index) ++state->focusedItem;
   if (state->selectionMark >= index) ++state->selectionMark;
   Repaint(list);
-  NotifyItem(list, LVN_INSERTITEM, index, 0, 0, 0, (item->mask & LVIF_PARAM) ? item->lParam : 0);
   return index;
 }
 
@@ -124,25 +142,20 @@ LRESULT SetItem(HWND list, const LVITEMA *item) {
   // A sub-item carries only its text, and only under an existing column.
   ListViewState *state = State(list);
   if (item->iSubItem < 0 || static_cast<size_t>(item->iSubItem) >= state->columns.size()) return FALSE;
-  if (item->mask & ~(LVIF_TEXT | LVIF_IMAGE)) return FALSE;
+  if (item->mask & ~LVIF_TEXT) return FALSE;
   if (item->mask & LVIF_TEXT) SetText(state->items[item->iItem], item->iSubItem, item->pszText);
   Repaint(list);
   return TRUE;
 }
 
+// The program reads an item's data, nothing else.
 LRESULT GetItem(HWND list, LVITEMA *item) {
   if (!item || !Exists(list, item->iItem)) return FALSE;
-  const ListViewItem &it = State(list)->items[item->iItem];
-  if ((item->mask & LVIF_PARAM) && item->iSubItem != 0) return FALSE;
-  if (item->mask & LVIF_TEXT) {
-    if (!item->pszText || item->cchTextMax <= 0) return FALSE;
-    const std::string &text = it.Text(item->iSubItem);
-    size_t n = std::min(text.size(), static_cast<size_t>(item->cchTextMax - 1));
-    std::memcpy(item->pszText, text.data(), n);
-    item->pszText[n] = '\0';
+  if (item->mask != LVIF_PARAM || item->iSubItem != 0) {
+    ReportUnimplemented("LVM_GETITEM for more than the item's LVIF_PARAM");
+    return FALSE;
   }
-  if (item->mask & LVIF_PARAM) item->lParam = it.data;
-  if (item->mask & LVIF_STATE) item->state = it.state & item->stateMask;
+  item->lParam = State(list)->items[item->iItem].data;
   return TRUE;
 }
 
@@ -153,18 +166,7 @@ LRESULT SetItemState(HWND list, int index, const LVITEMA *item) {
   return TRUE;
 }
 
-LRESULT GetItemState(HWND list, int index, UINT mask) {
-  return Exists(list, index) ? State(list)->items[index].state & mask : 0;
-}
-
 LRESULT DeleteAllItems(HWND list) {
-  NMLISTVIEW nm{};
-  nm.iItem = -1;
-  // A parent that answers TRUE to LVN_DELETEALLITEMS does not want LVN_DELETEITEM for each item.
-  bool suppress = Notify(list, LVN_DELETEALLITEMS, reinterpret_cast<NMHDR *>(&nm)) != 0;
-  if (!suppress)
-    for (int i = static_cast<int>(State(list)->items.size()) - 1; i >= 0; --i)
-      if (Exists(list, i)) NotifyItem(list, LVN_DELETEITEM, i, 0, 0, 0, State(list)->items[i].data);
   ListViewState *state = State(list);
   state->items.clear();
   state->items.shrink_to_fit();
@@ -182,4 +184,48 @@ LRESULT SetSelectionMark(HWND list, int index) {
   return old;
 }
 
+LRESULT InsertColumn(HWND list, int index, const LVCOLUMNA *column) {
+  ListViewState *state = StateOf<ListViewState>(list);
+  if (!column || index < 0) return -1;
+  const int count = static_cast<int>(state->columns.size());
+  if (index > count) index = count;
+  ListViewColumn added;
+  if (column->mask & LVCF_TEXT) added.text = column->pszText ? column->pszText : "";
+  if (column->mask & LVCF_WIDTH) added.width = std::max(0, column->cx);
+  added.subItem = (column->mask & LVCF_SUBITEM) ? column->iSubItem : index;
+  state->columns.insert(state->columns.begin() + index, std::move(added));
+  InvalidateWindow(list);
+  return index;
+}
+
+LRESULT SetColumnWidth(HWND list, int index, int width) {
+  ListViewState *state = StateOf<ListViewState>(list);
+  if (index < 0 || static_cast<size_t>(index) >= state->columns.size()) return FALSE;
+  ListViewColumn &column = state->columns[index];
+  if (width == LVSCW_AUTOSIZE_USEHEADER) {
+    if (static_cast<size_t>(index) + 1 == state->columns.size()) {
+      // The last column takes the rest of the client width.
+      int left = 0;
+      for (int i = 0; i < index; ++i) left += state->columns[i].width;
+      width = std::max(0, static_cast<int>(ListViewLayout(list).client.right) - left);
+    } else {
+      width = std::max(ActiveFrontEnd().TextWidth(column.text) + HeaderPadding(),
+                       WidestText(*state, column.subItem) + CellPadding());
+    }
+  } else if (width < 0) {
+    return FALSE;
+  }
+  state->columns[index].width = width;
+  if (state->redraw) ActiveFrontEnd().Invalidate(list);
+  return TRUE;
+}
+
 }  // namespace kvplat::listview
+
+namespace kvplat {
+
+int CellPadding() { return 2 * ScaleForDpi(kCellMargin); }
+// The header item's divider takes one pixel more.
+int HeaderPadding() { return 2 * ScaleForDpi(kHeaderMargin) + 1; }
+
+}  // namespace kvplat

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "kvplat/diag.h"
-#include "kvplat/run_end.h"
 
 namespace kvplat {
 

@@ -14,8 +14,6 @@ void WINAPI InitCommonControls(void);
 /* Common notifications */
 #define NM_FIRST (0U - 0U)
 #define NM_CLICK (NM_FIRST - 2)
-#define NM_SETFOCUS (NM_FIRST - 7)
-#define NM_KILLFOCUS (NM_FIRST - 8)
 
 /* List view styles */
 #define LVS_REPORT 0x0001
@@ -23,7 +21,6 @@ void WINAPI InitCommonControls(void);
 #define LVS_SHOWSELALWAYS 0x0008
 #define LVS_AUTOARRANGE 0x0100
 #define LVS_ALIGNLEFT 0x0800
-#define LVS_NOCOLUMNHEADER 0x4000
 #define LVS_NOSORTHEADER 0x8000
 
 #define LVS_EX_FULLROWSELECT 0x00000020
@@ -36,14 +33,9 @@ void WINAPI InitCommonControls(void);
 #define LVM_INSERTITEMA (LVM_FIRST + 7)
 #define LVM_DELETEALLITEMS (LVM_FIRST + 9)
 #define LVM_GETSTRINGWIDTHA (LVM_FIRST + 17)
-#define LVM_GETCOLUMNA (LVM_FIRST + 25)
-#define LVM_SETCOLUMNA (LVM_FIRST + 26)
 #define LVM_INSERTCOLUMNA (LVM_FIRST + 27)
 #define LVM_SETCOLUMNWIDTH (LVM_FIRST + 30)
 #define LVM_SETITEMSTATE (LVM_FIRST + 43)
-#define LVM_GETITEMSTATE (LVM_FIRST + 44)
-#define LVM_GETITEMTEXTA (LVM_FIRST + 45)
-#define LVM_SETITEMTEXTA (LVM_FIRST + 46)
 #define LVM_SETEXTENDEDLISTVIEWSTYLE (LVM_FIRST + 54)
 #define LVM_GETEXTENDEDLISTVIEWSTYLE (LVM_FIRST + 55)
 #define LVM_GETSELECTIONMARK (LVM_FIRST + 66)
@@ -53,20 +45,14 @@ void WINAPI InitCommonControls(void);
 #define LVM_INSERTITEM LVM_INSERTITEMA
 #define LVM_GETSTRINGWIDTH LVM_GETSTRINGWIDTHA
 #define LVM_INSERTCOLUMN LVM_INSERTCOLUMNA
-#define LVM_GETITEMTEXT LVM_GETITEMTEXTA
 
 /* List view notifications */
 #define LVN_FIRST (0U - 100U)
 #define LVN_ITEMCHANGING (LVN_FIRST - 0)
 #define LVN_ITEMCHANGED (LVN_FIRST - 1)
-#define LVN_INSERTITEM (LVN_FIRST - 2)
-#define LVN_DELETEITEM (LVN_FIRST - 3)
-#define LVN_DELETEALLITEMS (LVN_FIRST - 4)
-#define LVN_KEYDOWN (LVN_FIRST - 55)
 
 /* Item and column descriptions */
 #define LVIF_TEXT 0x00000001
-#define LVIF_IMAGE 0x00000002
 #define LVIF_PARAM 0x00000004
 #define LVIF_STATE 0x00000008
 
@@ -80,7 +66,6 @@ void WINAPI InitCommonControls(void);
 
 #define LVCFMT_LEFT 0x0000
 
-#define LVSCW_AUTOSIZE (-1)
 #define LVSCW_AUTOSIZE_USEHEADER (-2)
 
 typedef struct tagLVITEMA {
@@ -97,9 +82,8 @@ typedef struct tagLVITEMA {
   int iGroupId;
   UINT cColumns;
   PUINT puColumns;
-} LVITEMA, *LPLVITEMA;
+} LVITEMA;
 typedef LVITEMA LVITEM;
-typedef LPLVITEMA LPLVITEM;
 
 typedef struct tagLVCOLUMNA {
   UINT mask;
@@ -110,9 +94,8 @@ typedef struct tagLVCOLUMNA {
   int iSubItem;
   int iImage;
   int iOrder;
-} LVCOLUMNA, *LPLVCOLUMNA;
+} LVCOLUMNA;
 typedef LVCOLUMNA LVCOLUMN;
-typedef LPLVCOLUMNA LPLVCOLUMN;
 
 typedef struct tagNMLISTVIEW {
   NMHDR hdr;
@@ -123,7 +106,7 @@ typedef struct tagNMLISTVIEW {
   UINT uChanged;
   POINT ptAction;
   LPARAM lParam;
-} NMLISTVIEW, *LPNMLISTVIEW;
+} NMLISTVIEW;
 
 typedef struct tagNMITEMACTIVATE {
   NMHDR hdr;
@@ -135,15 +118,8 @@ typedef struct tagNMITEMACTIVATE {
   POINT ptAction;
   LPARAM lParam;
   UINT uKeyFlags;
-} NMITEMACTIVATE, *LPNMITEMACTIVATE;
+} NMITEMACTIVATE;
 
-#pragma pack(push, 1)
-typedef struct tagLVKEYDOWN {
-  NMHDR hdr;
-  WORD wVKey;
-  UINT flags;
-} NMLVKEYDOWN, *LPNMLVKEYDOWN;
-#pragma pack(pop)
 
 #ifdef __cplusplus
 }

@@ -23,26 +23,16 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 /* Window messages */
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
-#define WM_MOVE 0x0003
 #define WM_SIZE 0x0005
-#define WM_ACTIVATE 0x0006
 #define WM_SETFOCUS 0x0007
 #define WM_KILLFOCUS 0x0008
-#define WM_ENABLE 0x000A
 #define WM_SETREDRAW 0x000B
 #define WM_SETTEXT 0x000C
-#define WM_GETTEXT 0x000D
-#define WM_GETTEXTLENGTH 0x000E
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
-#define WM_ERASEBKGND 0x0014
-#define WM_SHOWWINDOW 0x0018
 #define WM_ICONERASEBKGND 0x0027
-#define WM_SETFONT 0x0030
-#define WM_GETFONT 0x0031
 #define WM_QUERYDRAGICON 0x0037
 #define WM_NOTIFY 0x004E
-#define WM_GETICON 0x007F
 #define WM_SETICON 0x0080
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
@@ -55,13 +45,10 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WM_SYSCOMMAND 0x0112
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
-#define WM_LBUTTONDBLCLK 0x0203
-#define WM_USER 0x0400
 
 #define MK_LBUTTON 0x0001
 
 /* Window styles */
-#define WS_OVERLAPPED 0x00000000L
 #define WS_POPUP 0x80000000L
 #define WS_CHILD 0x40000000L
 #define WS_VISIBLE 0x10000000L
@@ -74,12 +61,10 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WS_MINIMIZEBOX 0x00020000L
 #define WS_MAXIMIZEBOX 0x00010000L
 
-#define WS_EX_TOPMOST 0x00000008L
 #define WS_EX_APPWINDOW 0x00040000L
 
 /* Dialog styles */
 #define DS_FIXEDSYS 0x08L
-#define DS_NOFAILCREATE 0x10L
 #define DS_SETFONT 0x40L
 #define DS_CENTER 0x800L
 #define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
@@ -90,76 +75,33 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define BS_GROUPBOX 0x00000007L
 #define BS_TYPEMASK 0x0000000FL
 #define BN_CLICKED 0
-#define BM_GETSTATE 0x00F2
 #define BM_SETSTATE 0x00F3
-#define BM_SETSTYLE 0x00F4
-#define BM_CLICK 0x00F5
 
 /* Edit styles and messages */
 #define ES_LEFT 0x0000L
 #define ES_AUTOHSCROLL 0x0080L
 #define ES_READONLY 0x0800L
-#define EM_GETSEL 0x00B0
 #define EM_SETSEL 0x00B1
-#define EM_SETREADONLY 0x00CF
 
 /* Static styles */
-#define SS_LEFT 0x00000000L
-#define SS_CENTER 0x00000001L
-#define SS_RIGHT 0x00000002L
 
 /* Dialog codes and dialog messages */
 #define IDOK 1
 #define IDCANCEL 2
-#define IDABORT 3
-#define IDRETRY 4
-#define IDIGNORE 5
-#define IDYES 6
-#define IDNO 7
 #define IDC_STATIC (-1)
 
 #define DLGC_WANTARROWS 0x0001
-#define DLGC_WANTTAB 0x0002
-#define DLGC_WANTALLKEYS 0x0004
 #define DLGC_HASSETSEL 0x0008
 #define DLGC_DEFPUSHBUTTON 0x0010
 #define DLGC_UNDEFPUSHBUTTON 0x0020
-#define DLGC_WANTCHARS 0x0080
 #define DLGC_STATIC 0x0100
 #define DLGC_BUTTON 0x2000
 
-#define DM_GETDEFID (WM_USER + 0)
-#define DM_SETDEFID (WM_USER + 1)
-#define DC_HASDEFID 0x534B
 
-#define DWLP_MSGRESULT 0
-#define DWLP_DLGPROC (DWLP_MSGRESULT + sizeof(LRESULT))
-#define DWLP_USER (DWLP_DLGPROC + sizeof(DLGPROC))
 #define GWLP_WNDPROC (-4)
-#define GWLP_HINSTANCE (-6)
-#define GWLP_HWNDPARENT (-8)
-#define GWLP_ID (-12)
-#define GWL_STYLE (-16)
-#define GWL_EXSTYLE (-20)
-#define GWLP_USERDATA (-21)
 
 /* Message boxes */
 #define MB_OK 0x00000000L
-#define MB_OKCANCEL 0x00000001L
-#define MB_ABORTRETRYIGNORE 0x00000002L
-#define MB_YESNOCANCEL 0x00000003L
-#define MB_YESNO 0x00000004L
-#define MB_RETRYCANCEL 0x00000005L
-#define MB_TYPEMASK 0x0000000FL
-#define MB_ICONHAND 0x00000010L
-#define MB_ICONQUESTION 0x00000020L
-#define MB_ICONEXCLAMATION 0x00000030L
-#define MB_ICONASTERISK 0x00000040L
-#define MB_ICONWARNING MB_ICONEXCLAMATION
-#define MB_ICONMASK 0x000000F0L
-#define MB_DEFBUTTON1 0x00000000L
-#define MB_DEFBUTTON2 0x00000100L
-#define MB_DEFMASK 0x00000F00L
 
 /* Virtual keys */
 #define VK_TAB 0x09
@@ -176,27 +118,15 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define VK_DOWN 0x28
 
 /* System metrics */
-#define SM_CXSCREEN 0
-#define SM_CYSCREEN 1
-#define SM_CXVSCROLL 2
-#define SM_CYHSCROLL 3
-#define SM_CYCAPTION 4
-#define SM_CXBORDER 5
-#define SM_CYBORDER 6
 #define SM_CXICON 11
 #define SM_CYICON 12
-#define SM_CXSMICON 49
-#define SM_CYSMICON 50
 
 #define ICON_SMALL 0
 #define ICON_BIG 1
-#define IDI_APPLICATION MAKEINTRESOURCE(32512)
 
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
-#define SW_SHOWMINIMIZED 2
 #define SW_SHOW 5
-#define SW_MINIMIZE 6
 
 #define SC_CLOSE 0xF060
 
@@ -204,7 +134,7 @@ typedef struct tagNMHDR {
   HWND hwndFrom;
   UINT_PTR idFrom;
   UINT code;
-} NMHDR, *LPNMHDR;
+} NMHDR;
 
 typedef struct tagPAINTSTRUCT {
   HDC hdc;
@@ -224,17 +154,8 @@ typedef struct {
   short y;
   short cx;
   short cy;
-} DLGTEMPLATE, *LPDLGTEMPLATEA;
+} DLGTEMPLATE;
 typedef const DLGTEMPLATE *LPCDLGTEMPLATEA, *LPCDLGTEMPLATE;
-typedef struct {
-  DWORD style;
-  DWORD dwExtendedStyle;
-  short x;
-  short y;
-  short cx;
-  short cy;
-  WORD id;
-} DLGITEMTEMPLATE;
 #pragma pack(pop)
 
 /* Windows and messages */
@@ -248,13 +169,11 @@ BOOL WINAPI IsWindowEnabled(HWND hWnd);
 BOOL WINAPI IsIconic(HWND hWnd);
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI DestroyWindow(HWND hWnd);
-HWND WINAPI GetParent(HWND hWnd);
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
 int WINAPI GetDlgCtrlID(HWND hWnd);
 HWND WINAPI SetFocus(HWND hWnd);
 HWND WINAPI GetFocus(void);
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
-LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
@@ -274,7 +193,6 @@ BOOL WINAPI DrawIcon(HDC hDC, int X, int Y, HICON hIcon);
 #define SendMessage SendMessageA
 #define DefWindowProc DefWindowProcA
 #define SetWindowText SetWindowTextA
-#define GetWindowText GetWindowTextA
 #define MessageBox MessageBoxA
 #define LoadIcon LoadIconA
 

@@ -1,5 +1,5 @@
 // A front end shows the window manager's state and turns a person's or a script's input into the messages
-// that Windows would send (kvplat/input.h). Exactly one is active: the window front end (FLTK) or the
+// that Windows would send (kvplat::input below). Exactly one is active: the window front end (FLTK) or the
 // headless one. Text metrics come from it, since they depend on the font it draws with.
 #pragma once
 #include <windows.h>
@@ -32,8 +32,8 @@ class FrontEnd {
   // until EndDialog has been called for it (IsDialogEnded).
   virtual void RunModalLoop(HWND dialog) = 0;
 
-  // A modal message box; returns the button pressed (IDOK, ...). Owner may be null.
-  virtual int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT type) = 0;
+  // A modal message box with its one button, OK (MessageBoxA); returns once it is answered. Owner may be null.
+  virtual void ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT type) = 0;
 
   // The state of a window changed: repaint it when convenient. Windows whose redraw is off are not told.
   virtual void Invalidate(HWND) {}
@@ -44,10 +44,10 @@ class FrontEnd {
   virtual bool Failed() { return false; }
 };
 
-// The active front end. Before one is set, a minimal one with the headless metrics answers and message boxes
-// are answered with their default button.
+// The active front end: the run sets one before the program starts (tests their own). Setting one returns
+// the one it replaces.
 FrontEnd &ActiveFrontEnd();
-void SetActiveFrontEnd(FrontEnd *frontEnd);
+FrontEnd *SetActiveFrontEnd(FrontEnd *frontEnd);
 
 // A length given in pixels at 96 dpi, at the active front end's resolution (rounded, as MulDiv).
 int ScaleForDpi(int pixelsAt96);
@@ -57,3 +57,29 @@ constexpr int kHeadlessCharWidth = 6;
 constexpr int kHeadlessLineHeight = 13;
 
 }  // namespace kvplat
+
+// Input as Windows delivers it: front ends call these for a person's mouse and keyboard, the headless front
+// end for its script. Each produces the messages and notifications of the real system, synchronously.
+namespace kvplat::input {
+
+// A mouse click on a control that is not a list view: the control takes the focus; a push button then
+// reports BN_CLICKED to its parent. False, with nothing sent, when the control has no area to click.
+bool Click(HWND control);
+
+// A mouse click on row `row` (column `column`) of a list view, scrolled into view first, or below its last
+// row, scrolled to the end first. False, with nothing sent, when there is no such point: no such row or
+// column, a list too short to show a row, no space below the rows.
+bool ClickListRow(HWND list, int row, int column);
+bool ClickListEmpty(HWND list);
+
+// A key pressed while `dialog` is active: the dialog manager decides (Tab, Enter, Escape), the focused
+// control gets the rest.
+void Key(HWND dialog, UINT vk);
+
+// The close box of a top-level window.
+void CloseBox(HWND window);
+
+// The window was minimised or restored by the window manager.
+void SetMinimized(HWND window, bool minimized);
+
+}  // namespace kvplat::input

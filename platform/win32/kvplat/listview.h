@@ -13,7 +13,6 @@ namespace kvplat {
 struct ListViewColumn {
   std::string text;
   int width = 0;
-  int format = 0;   // LVCFMT_
   int subItem = 0;  // the sub-item whose texts this column shows
 };
 
@@ -48,8 +47,14 @@ struct ListViewGeometry {
   bool horizontalScrollBar = false;
   int rowsPerPage = 0;  // rows that fit entirely
   int scrollBarSize = 0;  // the width of a vertical bar, the height of a horizontal one
+  int columnsWidth = 0;   // all columns side by side
 };
 ListViewGeometry ListViewLayout(HWND list);
+
+// The right end of what a row's selection highlights, its focus rectangle frames and a click hits, from the
+// client's left edge with the columns unscrolled: every column with LVS_EX_FULLROWSELECT, else the first
+// column's label. 0 for no such row.
+int ListViewHighlightRight(HWND list, int row);
 
 // Sizes at 96 dpi; ScaleForDpi gives them at the front end's resolution.
 constexpr int kScrollBarSize = 17;  // SM_CXVSCROLL, SM_CYHSCROLL
@@ -58,10 +63,6 @@ constexpr int kHeaderMargin = 5;    // between a heading's text and each edge of
 // The room a column needs beside its widest text, for a cell and for a heading (LVSCW_AUTOSIZE_USEHEADER).
 int CellPadding();
 int HeaderPadding();
-
-}  // namespace kvplat
-
-namespace kvplat {
 
 // Scrolling and hit points, for input and front ends (the messages' work without the messages).
 void ListViewEnsureVisible(HWND list, int row);

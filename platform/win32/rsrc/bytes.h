@@ -16,10 +16,6 @@ class ByteReader {
   std::size_t offset() const { return pos_; }
   std::size_t remaining() const { return size_ - pos_; }
 
-  uint8_t U8() {
-    if (!Need(1)) return 0;
-    return data_[pos_++];
-  }
   uint16_t U16() {
     if (!Need(2)) return 0;
     uint16_t v = static_cast<uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));

@@ -1,6 +1,6 @@
 // Reading dialog templates, DLGTEMPLATE and DLGTEMPLATEEX, into plain data. Pure: only the given bytes
 // are read, through a reader that stops at their end.
-#include "kvplat/dlgtemplate.h"
+#include "kvplat/resources.h"
 
 #include "rsrc/bytes.h"
 #include "rsrc/codepage.h"
@@ -33,7 +33,7 @@ NameOrOrdinal ReadNameOrOrdinal(ByteReader &r) {
   return v;
 }
 
-// Menus and window classes given by ordinal are spelled "#n", as resource names are.
+// Window classes given by ordinal are spelled "#n", as resource names are.
 std::string NameText(const NameOrOrdinal &v) {
   if (v.ordinal < 0) return rsrc::EncodeAnsi(v.name);
   std::string text = "#";
@@ -66,8 +66,7 @@ bool ParseDialogTemplate(const void *data, std::size_t size, DialogTemplate *out
     t.extended = peek.ok() && version == 1 && signature == 0xFFFF;
   }
   if (t.extended) {
-    r.Skip(4);
-    t.helpId = r.U32();
+    r.Skip(8);  // the signature, the help id
     t.exStyle = r.U32();
     t.style = r.U32();
   } else {
@@ -79,16 +78,12 @@ bool ParseDialogTemplate(const void *data, std::size_t size, DialogTemplate *out
   t.y = static_cast<short>(r.U16());
   t.cx = static_cast<short>(r.U16());
   t.cy = static_cast<short>(r.U16());
-  t.menu = NameText(ReadNameOrOrdinal(r));
+  ReadNameOrOrdinal(r);  // the menu: dialogs here have none
   t.windowClass = NameText(ReadNameOrOrdinal(r));
   t.title = rsrc::EncodeAnsi(r.String16());
   if (t.style & DS_SETFONT) {
     t.pointSize = r.U16();
-    if (t.extended) {
-      t.weight = r.U16();
-      t.italic = r.U8();
-      t.charset = r.U8();
-    }
+    if (t.extended) r.Skip(4);  // weight, italic, character set
     t.typeface = rsrc::EncodeAnsi(r.String16());
   }
   if (!r.ok()) return Fail(error, "the dialog header is truncated");
@@ -99,7 +94,7 @@ bool ParseDialogTemplate(const void *data, std::size_t size, DialogTemplate *out
     r.AlignDword();
     DialogItemTemplate item;
     if (t.extended) {
-      item.helpId = r.U32();
+      r.Skip(4);  // the help id
       item.exStyle = r.U32();
       item.style = r.U32();
     } else {
@@ -117,11 +112,8 @@ bool ParseDialogTemplate(const void *data, std::size_t size, DialogTemplate *out
       item.id = id == 0xFFFF ? -1 : id;  // IDC_STATIC in a 16-bit field
     }
     item.className = ClassText(ReadNameOrOrdinal(r));
-    NameOrOrdinal title = ReadNameOrOrdinal(r);
-    item.title = rsrc::EncodeAnsi(title.name);
-    item.titleOrdinal = title.ordinal;
-    uint16_t extra = r.U16();
-    if (const uint8_t *bytes = r.Bytes(extra)) item.creationData.assign(bytes, bytes + extra);
+    item.title = rsrc::EncodeAnsi(ReadNameOrOrdinal(r).name);  // an ordinal (a static's icon) reads as ""
+    r.Skip(r.U16());  // creation data
     if (!r.ok()) return Fail(error, "dialog item " + std::to_string(i) + " is truncated");
     t.items.push_back(std::move(item));
   }

@@ -22,24 +22,15 @@ uint32_t Bit(const uint8_t *row, int x) { return (row[x / 8] >> (7 - x % 8)) & 1
 
 }  // namespace
 
-bool ReadGroupIconDirectory(const void *data, std::size_t size, std::vector<GroupIconEntry> *out,
-                            std::string *error) {
+bool ReadGroupIconDirectory(const void *data, std::size_t size, std::vector<uint16_t> *ids, std::string *error) {
   ByteReader r(data, size);
   uint16_t reserved = r.U16(), type = r.U16(), count = r.U16();
   if (!r.ok() || reserved != 0 || type != 1) return Fail(error, "not an icon group");
   if (r.remaining() < static_cast<std::size_t>(count) * 14) return Fail(error, "the icon group is truncated");
-  out->clear();
+  ids->clear();
   for (int i = 0; i < count; ++i) {
-    GroupIconEntry e;
-    e.width = r.U8();
-    e.height = r.U8();
-    e.colorCount = r.U8();
-    r.U8();  // reserved
-    e.planes = r.U16();
-    e.bitCount = r.U16();
-    e.bytes = r.U32();
-    e.id = r.U16();
-    out->push_back(e);
+    r.Skip(12);  // size, colours, planes, depth, bytes
+    ids->push_back(r.U16());
   }
   return true;
 }
@@ -60,9 +51,7 @@ bool DecodeIconImage(const void *data, std::size_t size, IconImage *out, std::st
   int height = doubleHeight / 2;
   if (width < 1 || width > kMaxIconSide || height < 1 || height > kMaxIconSide) return Fail(error, "bad icon size");
   if (planes != 1 || compression != 0) return Fail(error, "unsupported bitmap format");
-  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32) {
-    return Fail(error, "unsupported colour depth");
-  }
+  if (bitCount != 4 && bitCount != 8 && bitCount != 32) return Fail(error, "unsupported colour depth");
 
   std::size_t paletteSize = 0;
   if (bitCount <= 8) {
@@ -81,7 +70,6 @@ bool DecodeIconImage(const void *data, std::size_t size, IconImage *out, std::st
 
   out->width = width;
   out->height = height;
-  out->bitCount = bitCount;
   out->argb.assign(static_cast<std::size_t>(width) * height, 0);
   bool anyAlpha = false;
   for (int y = 0; y < height; ++y) {
@@ -92,13 +80,8 @@ bool DecodeIconImage(const void *data, std::size_t size, IconImage *out, std::st
         const uint8_t *p = row + static_cast<std::size_t>(x) * 4;
         argb = (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
         anyAlpha = anyAlpha || p[3] != 0;
-      } else if (bitCount == 24) {
-        const uint8_t *p = row + static_cast<std::size_t>(x) * 3;
-        argb = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
       } else {
-        uint32_t index = bitCount == 8 ? row[x]
-                         : bitCount == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F
-                                         : Bit(row, x);
+        uint32_t index = bitCount == 8 ? row[x] : (row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F;
         argb = 0xFF000000u;  // an index past the palette shows black
         if (index < paletteSize) {
           const uint8_t *q = palette + static_cast<std::size_t>(index) * 4;

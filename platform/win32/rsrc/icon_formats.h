@@ -7,24 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "kvplat/icon.h"
+#include "kvplat/resources.h"
 
 namespace kvplat::rsrc {
 
-// GRPICONDIRENTRY of an RT_GROUP_ICON resource: an image's size and depth, and its RT_ICON id.
-struct GroupIconEntry {
-  uint8_t width = 0, height = 0, colorCount = 0;
-  uint16_t planes = 0, bitCount = 0;
-  uint32_t bytes = 0;
-  uint16_t id = 0;
-};
+// The RT_ICON ids of an RT_GROUP_ICON resource's images (its GRPICONDIRENTRY records), in its order.
+bool ReadGroupIconDirectory(const void *data, std::size_t size, std::vector<uint16_t> *ids, std::string *error);
 
-bool ReadGroupIconDirectory(const void *data, std::size_t size, std::vector<GroupIconEntry> *out,
-                            std::string *error);
-
-// Decodes an icon image of 1, 4, 8, 24 or 32 bits per pixel into 0xAARRGGBB pixels, top row first. The
-// AND mask makes pixels transparent (0x00000000); a 32-bit image uses its own alpha channel unless that is
-// zero throughout. PNG-compressed images are refused.
+// Decodes an icon image of 4, 8 or 32 bits per pixel (the depths of the program's icon) into 0xAARRGGBB
+// pixels, top row first. The AND mask makes pixels transparent (0x00000000); a 32-bit image uses its own
+// alpha channel unless that is zero throughout. Other depths and PNG-compressed images are refused.
 bool DecodeIconImage(const void *data, std::size_t size, IconImage *out, std::string *error);
 
 }  // namespace kvplat::rsrc

@@ -3,14 +3,13 @@
 // the same handle. The system's stock icons (LoadIconA(NULL, ...)) are not here: the program has its own.
 #include <windows.h>
 
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 
 #include "kvplat/diag.h"
-#include "kvplat/icon.h"
+#include "kvplat/resources.h"
 #include "rsrc/icon_formats.h"
 
 namespace kvplat {
@@ -33,18 +32,6 @@ HICON Register(IconTable &table, IconState state) {
   table.icons.push_back(std::make_unique<IconState>(std::move(state)));
   table.valid.insert(table.icons.back().get());
   return reinterpret_cast<HICON>(table.icons.back().get());
-}
-
-// The image shown at SM_CXICON x SM_CYICON (32 x 32): the deepest 32 x 32 image, else the nearest size,
-// deepest first among equals.
-int PreferredImage(const std::vector<IconImage> &images) {
-  int best = 0;
-  auto distance = [](const IconImage &i) { return std::abs(i.width - 32) + std::abs(i.height - 32); };
-  for (int i = 1; i < static_cast<int>(images.size()); ++i) {
-    int d = distance(images[i]), bestD = distance(images[best]);
-    if (d < bestD || (d == bestD && images[i].bitCount > images[best].bitCount)) best = i;
-  }
-  return best;
 }
 
 std::string NameOf(LPCSTR name) { return IS_INTRESOURCE(name) ? std::to_string(LOWORD(name)) : std::string(name); }
@@ -76,10 +63,10 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
   auto cached = table.byGroup.find(group);
   if (cached != table.byGroup.end()) return cached->second;
 
-  std::vector<kvplat::rsrc::GroupIconEntry> entries;
+  std::vector<uint16_t> ids;
   std::string error;
   if (!kvplat::rsrc::ReadGroupIconDirectory(LockResource(LoadResource(module, group)), SizeofResource(module, group),
-                                            &entries, &error)) {
+                                            &ids, &error)) {
     kvplat::Diag("icon %s: %s", kvplat::NameOf(lpIconName).c_str(), error.c_str());
     SetLastError(ERROR_INVALID_DATA);
     return nullptr;
@@ -87,8 +74,8 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
   // Every image is decoded, so that a front end can pick the size it draws; one that cannot be read is
   // left out and said so.
   kvplat::IconState state;
-  for (const kvplat::rsrc::GroupIconEntry &e : entries) {
-    HRSRC image = FindResourceA(module, MAKEINTRESOURCE(e.id), RT_ICON);
+  for (uint16_t id : ids) {
+    HRSRC image = FindResourceA(module, MAKEINTRESOURCE(id), RT_ICON);
     kvplat::IconImage decoded;
     if (!image) {
       error = "no such image";
@@ -97,13 +84,12 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
       state.images.push_back(std::move(decoded));
       continue;
     }
-    kvplat::Diag("icon %s, image %u: %s", kvplat::NameOf(lpIconName).c_str(), e.id, error.c_str());
+    kvplat::Diag("icon %s, image %u: %s", kvplat::NameOf(lpIconName).c_str(), id, error.c_str());
   }
   if (state.images.empty()) {
     SetLastError(ERROR_INVALID_DATA);
     return nullptr;
   }
-  state.preferred = kvplat::PreferredImage(state.images);
   HICON icon = kvplat::Register(table, std::move(state));
   table.byGroup[group] = icon;
   return icon;

@@ -8,7 +8,7 @@ namespace kvplat::rsrc {
 
 namespace {
 
-constexpr uint32_t kHighBit = 0x80000000u;  // a string name; in OffsetToData, a subdirectory
+constexpr uint32_t kHighBit = 0x80000000u;  // in OffsetToData: a subdirectory
 constexpr std::size_t kDirectorySize = 16;  // IMAGE_RESOURCE_DIRECTORY
 constexpr std::size_t kEntrySize = 8;       // IMAGE_RESOURCE_DIRECTORY_ENTRY
 constexpr std::size_t kDataEntrySize = 16;  // IMAGE_RESOURCE_DATA_ENTRY
@@ -44,41 +44,21 @@ class TreeReader {
     return true;
   }
 
-  // IMAGE_RESOURCE_DIR_STRING_U: a length in characters, then the characters.
-  bool Name(uint32_t at, std::u16string *name) {
-    if (!Inside(at, 2) || !Inside(at + 2ull, 2ull * U16(at)))
-      return Fail(at, "a resource name lies outside the section");
-    name->resize(U16(at));
-    for (std::size_t i = 0; i < name->size(); ++i) (*name)[i] = static_cast<char16_t>(U16(at + 2 + 2 * i));
-    return true;
-  }
-
   bool Directory(uint32_t at, int level, SectionEntry *path) {
     if (!Claim(at, kDirectorySize, "a resource directory")) return false;
-    const std::size_t named = U16(at + 12), count = named + U16(at + 14);
+    if (U16(at + 12) != 0) return Fail(at, "a resource is given by name");
+    const std::size_t count = U16(at + 14);
     if (!Inside(at + kDirectorySize, count * kEntrySize))
       return Fail(at, "a resource directory's entries lie outside the section");
-    ResourceId previous;
     for (std::size_t i = 0; i < count; ++i) {
       const std::size_t entry = at + kDirectorySize + i * kEntrySize;
       const uint32_t key = U32(entry), target = U32(entry + 4);
-      ResourceId id;
-      id.named = (key & kHighBit) != 0;
-      if (id.named != (i < named)) return Fail(entry, "a resource directory mixes names and ordinals");
-      if (id.named) {
-        if (!Name(key & ~kHighBit, &id.name)) return false;
-      } else {
-        if (key > 0xFFFF) return Fail(entry, "a resource ordinal is wider than 16 bits");
-        id.ordinal = static_cast<uint16_t>(key);
-      }
-      if (i > 0 && i != named && !(id.named ? previous.name < id.name : previous.ordinal < id.ordinal))
-        return Fail(entry, "resource directory entries are out of order");
-      previous = id;
-
+      if (key > 0xFFFF) return Fail(entry, "a resource ordinal is wider than 16 bits");
+      if (i > 0 && key <= U32(entry - kEntrySize)) return Fail(entry, "resource directory entries are out of order");
+      const uint16_t id = static_cast<uint16_t>(key);
       if (level == kLanguageLevel) {
-        if (id.named) return Fail(entry, "a language is given by name");
         if (target & kHighBit) return Fail(entry, "a language leads to a further directory");
-        path->language = id.ordinal;
+        path->language = id;
         if (!Data(target, *path)) return false;
         continue;
       }
@@ -119,33 +99,19 @@ bool ReadResourceSection(const void *section, std::size_t size, std::vector<Sect
   return false;
 }
 
-const SectionEntry *FindSectionEntry(const std::vector<SectionEntry> &entries, const ResourceId &type,
-                                     const ResourceId &name, uint16_t language, uint32_t *error) {
-  std::vector<const SectionEntry *> languages;  // of the name, in the directory's order
+const SectionEntry *FindSectionEntry(const std::vector<SectionEntry> &entries, uint16_t type, uint16_t name,
+                                     uint32_t *error) {
+  const SectionEntry *found = nullptr;
   bool typeFound = false;
   for (const SectionEntry &e : entries) {
-    if (!(e.type == type)) continue;
+    if (e.type != type) continue;
     typeFound = true;
-    if (e.name == name) languages.push_back(&e);
+    if (e.name != name) continue;
+    if (e.language == MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)) return &e;
+    if (!found) found = &e;
   }
-  if (languages.empty()) {
-    *error = typeFound ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND;
-    return nullptr;
-  }
-  // The user's and the system's language are both English (US) here.
-  constexpr uint16_t kUserLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-  const bool neutral = PRIMARYLANGID(language) == LANG_NEUTRAL;
-  std::vector<uint16_t> order = {language, static_cast<uint16_t>(MAKELANGID(PRIMARYLANGID(language), SUBLANG_NEUTRAL)),
-                                 MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)};
-  if (neutral) order.insert(order.end(), {kUserLanguage, MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL)});
-  for (uint16_t wanted : order) {
-    for (const SectionEntry *e : languages) {
-      if (e->language == wanted) return e;
-    }
-  }
-  if (neutral) return languages.front();
-  *error = ERROR_RESOURCE_LANG_NOT_FOUND;
-  return nullptr;
+  if (!found) *error = typeFound ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND;
+  return found;
 }
 
 }  // namespace kvplat::rsrc

@@ -1,22 +1,18 @@
-// DefWindowProcA: what Windows does with a message that a window procedure passes on.
+// DefWindowProcA: what Windows does with a message that a window procedure passes on; and painting as far as
+// the program goes: BeginPaint/EndPaint, the icon of a minimised window, its size. Front ends draw controls
+// from the window state; a device context here is only a handle that BeginPaint gave out and EndPaint takes
+// back.
 #include <cstdio>
-#include <cstring>
+#include <set>
+#include <utility>
 
 #include "kvplat/diag.h"
 #include "kvplat/frontend.h"
+#include "kvplat/resources.h"
 #include "kvplat/window.h"
 #include "wnd_internal.h"
 
 namespace kvplat {
-
-LRESULT CopyWindowText(const std::string &text, WPARAM bufferSize, LPARAM buffer) {
-  char *out = reinterpret_cast<char *>(buffer);
-  if (!out || bufferSize == 0) return 0;
-  size_t n = std::min<size_t>(text.size(), bufferSize - 1);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
-  return static_cast<LRESULT>(n);
-}
 
 void ReportUnimplementedMessage(HWND hwnd, UINT msg) {
   Window *w = FindWindowState(hwnd);
@@ -29,11 +25,13 @@ void InvalidateWindow(HWND hwnd) { ActiveFrontEnd().Invalidate(hwnd); }
 
 }  // namespace kvplat
 
-using kvplat::FindWindowState;
-using kvplat::Window;
+namespace {
+std::set<HDC> g_deviceContexts;
+uintptr_t g_nextDc = 0x20010;
+}  // namespace
 
 extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  Window *w = FindWindowState(hWnd);
+  kvplat::Window *w = kvplat::FindWindowState(hWnd);
   if (!w) return 0;
   switch (Msg) {
     case WM_NCCREATE:
@@ -41,48 +39,34 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
     case WM_CREATE:
     case WM_DESTROY:
     case WM_NCDESTROY:
-    case WM_MOVE:
     case WM_SIZE:
-    case WM_ACTIVATE:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-    case WM_ENABLE:
-    case WM_SHOWWINDOW:
-    case WM_SETFONT:
-    case WM_GETFONT:
-    case WM_GETDLGCODE:
     case WM_KEYDOWN:
     case WM_KEYUP:
-    case WM_CHAR:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
     case WM_COMMAND:
     case WM_NOTIFY:
-    case WM_QUERYDRAGICON:
       return 0;
     case WM_SETTEXT:
       w->text = lParam ? reinterpret_cast<const char *>(lParam) : "";
       kvplat::InvalidateWindow(hWnd);
       return TRUE;
-    case WM_GETTEXT:
-      return kvplat::CopyWindowText(w->text, wParam, lParam);
-    case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(w->text.size());
-    case WM_SETREDRAW:
-      return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       BeginPaint(hWnd, &ps);
       EndPaint(hWnd, &ps);
       return 0;
     }
-    case WM_ERASEBKGND:
     case WM_ICONERASEBKGND:
       return 1;
-    case WM_SETICON:
-    case WM_GETICON:
-      return kvplat::WindowIcon(hWnd, Msg, wParam, lParam);
+    case WM_SETICON: {
+      HICON &slot = wParam == ICON_BIG ? w->iconBig : w->iconSmall;
+      HICON old = std::exchange(slot, reinterpret_cast<HICON>(lParam));
+      kvplat::InvalidateWindow(hWnd);
+      return reinterpret_cast<LRESULT>(old);
+    }
     case WM_CLOSE:
       DestroyWindow(hWnd);
       return 0;
@@ -93,3 +77,39 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
   kvplat::ReportUnimplementedMessage(hWnd, Msg);
   return 0;
 }
+
+extern "C" {
+
+HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
+  if (!kvplat::FindWindowState(hWnd) || !lpPaint) return nullptr;
+  HDC dc = reinterpret_cast<HDC>(g_nextDc);
+  g_nextDc += 0x10;
+  g_deviceContexts.insert(dc);
+  *lpPaint = PAINTSTRUCT{};
+  lpPaint->hdc = dc;
+  GetClientRect(hWnd, &lpPaint->rcPaint);
+  return dc;
+}
+
+BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT *lpPaint) {
+  if (lpPaint) g_deviceContexts.erase(lpPaint->hdc);
+  return TRUE;
+}
+
+BOOL WINAPI DrawIcon(HDC hDC, int, int, HICON hIcon) {
+  if (!g_deviceContexts.count(hDC) || !kvplat::IconFromHandle(hIcon)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // The icon of a minimised window is drawn by the window manager of the front end, not into a bitmap here.
+  return TRUE;
+}
+
+// The icon size, which a minimised dialog centres its icon by; the program asks for no other metric.
+int WINAPI GetSystemMetrics(int nIndex) {
+  if (nIndex == SM_CXICON || nIndex == SM_CYICON) return 32;
+  kvplat::ReportUnimplemented("GetSystemMetrics: a metric other than SM_CXICON, SM_CYICON");
+  return 0;
+}
+
+}  // extern "C"

@@ -5,9 +5,8 @@
 #include <string_view>
 
 #include "kvplat/diag.h"
-#include "kvplat/dialog.h"
-#include "kvplat/dlgtemplate.h"
 #include "kvplat/frontend.h"
+#include "kvplat/resources.h"
 #include "kvplat/window.h"
 #include "wnd_internal.h"
 
@@ -37,22 +36,6 @@ RECT DialogUnitsToPixels(int x, int y, int cx, int cy, int baseX, int baseY) {
   return RECT{left, top, left + MulDiv(cx, baseX, 4), top + MulDiv(cy, baseY, 8)};
 }
 
-bool IsTabStop(HWND hwnd) {
-  Window *w = FindWindowState(hwnd);
-  return w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
-}
-
-HWND FirstTabStop(HWND dialog) {
-  for (HWND child : FindWindowState(dialog)->children)
-    if (IsTabStop(child)) return child;
-  return nullptr;
-}
-
-// Messages whose result a dialog procedure returns directly instead of through DWLP_MSGRESULT.
-bool ReturnsResultDirectly(UINT msg) {
-  return msg == WM_INITDIALOG || msg == WM_QUERYDRAGICON || (msg >= 0x0132 && msg <= 0x0138) /* WM_CTLCOLOR* */;
-}
-
 HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC proc) {
   FrontEnd &fe = ActiveFrontEnd();
   if (tmpl.style & DS_SETFONT) fe.UseDialogFont(DialogTypeface(tmpl), tmpl.pointSize);
@@ -68,15 +51,12 @@ HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC p
     return nullptr;
   }
   state->dialogProc = proc;
-  state->baseUnitX = baseX;
-  state->baseUnitY = baseY;
 
   for (const DialogItemTemplate &item : tmpl.items) {
     RECT r = DialogUnitsToPixels(item.x, item.y, item.cx, item.cy, baseX, baseY);
     HWND control = CreateWindowState(item.className, item.title, item.style | WS_CHILD, item.exStyle, r, dialog,
                                      item.id);
     if (!control) {
-      if (tmpl.style & DS_NOFAILCREATE) continue;
       Diag("cannot create control %d of class \"%s\" in dialog \"%s\"", item.id, item.className.c_str(),
            tmpl.title.c_str());
       DWORD error = GetLastError();
@@ -84,14 +64,30 @@ HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC p
       SetLastError(error);
       return nullptr;
     }
-    if ((item.className == "Button" || item.className == "button") &&
-        (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+    if (item.className == "Button" && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
       state->defaultId = item.id;
   }
   return dialog;
 }
 
 }  // namespace
+
+HWND NextTabStop(HWND dialog, HWND from) {
+  auto isTabStop = [](HWND hwnd) {
+    Window *w = FindWindowState(hwnd);
+    return w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
+  };
+  const std::vector<HWND> &children = FindWindowState(dialog)->children;
+  size_t n = children.size(), start = n;
+  for (size_t i = 0; i < n; ++i)
+    if (children[i] == from) start = i;
+  for (size_t step = 1; step <= n; ++step) {
+    HWND candidate = children[(start == n ? step - 1 : start + step) % n];
+    if (isTabStop(candidate)) return candidate;
+  }
+  return nullptr;
+}
+
 }  // namespace kvplat
 
 using kvplat::DialogState;
@@ -116,7 +112,7 @@ INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA hDialogTemplat
   HWND dialog = kvplat::CreateDialogFromTemplate(tmpl, hWndParent, lpDialogFunc);
   if (!dialog) return -1;
 
-  HWND first = kvplat::FirstTabStop(dialog);
+  HWND first = kvplat::NextTabStop(dialog, nullptr);
   StateOf<DialogState>(dialog)->lastFocus = first;
   if (SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), dwInitParam) && first &&
       IsWindow(dialog))
@@ -147,11 +143,11 @@ LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
   auto *state = StateOf<DialogState>(hDlg);
   if (!state) return DefWindowProcA(hDlg, Msg, wParam, lParam);
   if (state->dialogProc) {
-    state->msgResult = 0;
     INT_PTR handled = state->dialogProc(hDlg, Msg, wParam, lParam);
     state = StateOf<DialogState>(hDlg);  // the procedure may have destroyed the dialog
-    if (!state) return handled;
-    if (handled) return kvplat::ReturnsResultDirectly(Msg) ? handled : state->msgResult;
+    // What a procedure answers to other messages than WM_INITDIALOG goes through DWLP_MSGRESULT, which
+    // nothing here sets: 0.
+    if (!state || handled) return Msg == WM_INITDIALOG ? handled : 0;
   }
   switch (Msg) {
     case WM_INITDIALOG:
@@ -163,11 +159,6 @@ LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       if (state->lastFocus && IsWindow(state->lastFocus)) SetFocus(state->lastFocus);
       return 0;
-    case DM_GETDEFID:
-      return MAKELRESULT(state->defaultId, DC_HASDEFID);
-    case DM_SETDEFID:
-      state->defaultId = static_cast<int>(wParam);
-      return TRUE;
   }
   return DefWindowProcA(hDlg, Msg, wParam, lParam);
 }

@@ -1,37 +1,27 @@
-// The active front end, and the minimal one that answers before a real one is chosen (and in unit tests).
+// The active front end, and MessageBoxA, which it shows.
 #include "kvplat/frontend.h"
 
-#include "kvplat/dialog.h"
-#include "kvplat/input.h"
-#include "kvplat/msgbox.h"
+#include <utility>
+
+#include "kvplat/diag.h"
 
 namespace kvplat {
 
 namespace {
-
-class MinimalFrontEnd : public FrontEnd {
- public:
-  int TextWidth(std::string_view text) override { return static_cast<int>(text.size()) * kHeadlessCharWidth; }
-  int BaseUnitX() override { return kHeadlessCharWidth; }
-  int BaseUnitY() override { return kHeadlessLineHeight; }
-  void RunModalLoop(HWND dialog) override {
-    // Nobody to interact with: the dialog closes as by its close box.
-    if (!IsDialogEnded(dialog)) input::CloseBox(dialog);
-  }
-  int ShowMessageBox(HWND, const std::string &, const std::string &, UINT type) override {
-    return MessageBoxDefaultButton(type);
-  }
-};
-
-MinimalFrontEnd g_minimal;
-FrontEnd *g_active = &g_minimal;
-
+FrontEnd *g_active = nullptr;
 }  // namespace
 
 FrontEnd &ActiveFrontEnd() { return *g_active; }
 
-void SetActiveFrontEnd(FrontEnd *frontEnd) { g_active = frontEnd ? frontEnd : &g_minimal; }
+FrontEnd *SetActiveFrontEnd(FrontEnd *frontEnd) { return std::exchange(g_active, frontEnd); }
 
 int ScaleForDpi(int pixelsAt96) { return MulDiv(pixelsAt96, g_active->Dpi(), kDefaultDpi); }
 
 }  // namespace kvplat
+
+// A null caption shows "Error", as on Windows. The program's boxes have the one button OK (MB_OK).
+extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  if (uType != MB_OK) kvplat::ReportUnimplemented("MessageBoxA: a type other than MB_OK");
+  kvplat::ActiveFrontEnd().ShowMessageBox(hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType);
+  return IDOK;
+}

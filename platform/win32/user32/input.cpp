@@ -1,9 +1,8 @@
 // Mouse and keyboard input turned into the messages Windows sends, including the dialog manager's keys.
-#include "kvplat/input.h"
-
-#include "kvplat/dialog.h"
+#include "kvplat/frontend.h"
 #include "kvplat/listview.h"
 #include "kvplat/window.h"
+#include "wnd_internal.h"
 
 namespace kvplat::input {
 
@@ -13,25 +12,6 @@ void MouseClickAt(HWND hwnd, POINT pt) {
   LPARAM where = MAKELPARAM(pt.x, pt.y);
   SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, where);
   if (IsWindow(hwnd)) SendMessageA(hwnd, WM_LBUTTONUP, 0, where);
-}
-
-bool IsTabStop(HWND hwnd) {
-  Window *w = FindWindowState(hwnd);
-  return w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
-}
-
-// The next control with WS_TABSTOP after `from` in tab order, wrapping around.
-// cppcheck-suppress constParameter ; HWND is the SDK's handle type
-HWND NextTabStop(HWND dialog, HWND from) {
-  const std::vector<HWND> &children = FindWindowState(dialog)->children;
-  size_t n = children.size(), start = n;
-  for (size_t i = 0; i < n; ++i)
-    if (children[i] == from) start = i;
-  for (size_t step = 1; step <= n; ++step) {
-    HWND candidate = children[(start == n ? step - 1 : start + step) % n];
-    if (IsTabStop(candidate)) return candidate;
-  }
-  return nullptr;
 }
 
 void PressButton(HWND dialog, int id) {
@@ -72,25 +52,23 @@ void Key(HWND dialog, UINT vk) {
   LRESULT code = focus ? SendMessageA(focus, WM_GETDLGCODE, vk, 0) : 0;
   switch (vk) {
     case VK_TAB:
-      if (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) break;
+      // No control of this system wants Tab, Escape or Enter for itself (DLGC_WANTTAB, DLGC_WANTALLKEYS).
       if (HWND next = NextTabStop(dialog, focus)) {
         SetFocus(next);
         if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(next, EM_SETSEL, 0, -1);
       }
       return;
     case VK_ESCAPE:
-      if (code & DLGC_WANTALLKEYS) break;
       PressButton(dialog, IDCANCEL);
       return;
     case VK_RETURN: {
-      if (code & DLGC_WANTALLKEYS) break;
       if (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) {
         PressButton(dialog, GetDlgCtrlID(focus));
         return;
       }
-      LRESULT defId = SendMessageA(dialog, DM_GETDEFID, 0, 0);
-      HWND target = GetDlgItem(dialog, HIWORD(defId) == DC_HASDEFID ? LOWORD(defId) : IDOK);
-      if (!target || IsWindowEnabled(target)) PressButton(dialog, HIWORD(defId) == DC_HASDEFID ? LOWORD(defId) : IDOK);
+      const int defaultId = StateOf<DialogState>(dialog)->defaultId;
+      HWND target = GetDlgItem(dialog, defaultId);
+      if (!target || IsWindowEnabled(target)) PressButton(dialog, defaultId);
       return;
     }
     case VK_UP:
@@ -109,8 +87,6 @@ void Key(HWND dialog, UINT vk) {
   if (IsWindow(focus)) SendMessageA(focus, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
 }
 
-void Focus(HWND control) { SetFocus(control); }
-
 void CloseBox(HWND window) { SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 void SetMinimized(HWND window, bool minimized) {
@@ -122,7 +98,5 @@ void SetMinimized(HWND window, bool minimized) {
   SendMessageA(window, WM_SIZE, minimized ? 1 /* SIZE_MINIMIZED */ : 0 /* SIZE_RESTORED */,
                MAKELPARAM(client.right, client.bottom));
 }
-
-void ScrollList(HWND list, int topIndex) { ListViewSetTopIndex(list, topIndex); }
 
 }  // namespace kvplat::input

@@ -1,13 +1,12 @@
-// The window table: creation, destruction, message sending, window longs, texts and rectangles.
+// The window table: creation, destruction, message sending, the window procedure, texts, rectangles and
+// the keyboard focus.
 #include "kvplat/window.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <strings.h>
 
 #include "kvplat/diag.h"
-#include "kvplat/dialog.h"
 #include "kvplat/frontend.h"
 #include "wnd_internal.h"
 
@@ -21,13 +20,16 @@ std::map<uintptr_t, std::unique_ptr<Window>> &Windows() {
 }
 uintptr_t g_nextHandle = 0x10010;
 
+template <typename T>
+std::unique_ptr<ControlState> Make() {
+  return std::make_unique<T>();
+}
+
+// The classes that user32 predefines are there before any other.
 std::vector<WindowClass> &Classes() {
-  static std::vector<WindowClass> classes;
-  static bool systemClassesRegistered = false;
-  if (!systemClassesRegistered) {
-    systemClassesRegistered = true;
-    RegisterSystemClasses();
-  }
+  static std::vector<WindowClass> classes = {{"#32770", DefDlgProcA, Make<DialogState>},
+                                             {"Button", ButtonWndProc, Make<ButtonState>},
+                                             {"Edit", EditWndProc, Make<EditState>}};
   return classes;
 }
 
@@ -49,16 +51,12 @@ void RegisterWindowClass(WindowClass cls) {
   Classes().push_back(std::move(cls));
 }
 
-const WindowClass *FindWindowClass(const std::string &name) {
-  for (const auto &cls : Classes())
-    if (strcasecmp(cls.name.c_str(), name.c_str()) == 0) return &cls;
-  return nullptr;
-}
-
 HWND CreateWindowState(const std::string &className, const std::string &text, DWORD style, DWORD exStyle,
                        const RECT &rect, HWND parent, int id) {
-  const WindowClass *cls = FindWindowClass(className);
-  if (!cls) {
+  auto cls = std::find_if(Classes().begin(), Classes().end(), [&](const WindowClass &c) {
+    return strcasecmp(c.name.c_str(), className.c_str()) == 0;
+  });
+  if (cls == Classes().end()) {
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
     return nullptr;
   }
@@ -159,12 +157,10 @@ BOOL WINAPI IsIconic(HWND hWnd) {
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
   Window *w = FindWindowState(hWnd);
   if (!w) return FALSE;
+  if (nCmdShow != SW_HIDE && nCmdShow != SW_SHOW) kvplat::ReportUnimplemented("ShowWindow: other than SW_HIDE, SW_SHOW");
   BOOL wasVisible = (w->style & WS_VISIBLE) != 0;
-  bool show = nCmdShow != SW_HIDE;
-  if (show != static_cast<bool>(wasVisible)) SendMessageA(hWnd, WM_SHOWWINDOW, show, 0);
-  if (show) w->style |= WS_VISIBLE;
-  else w->style &= ~WS_VISIBLE;
-  w->minimized = nCmdShow == SW_MINIMIZE || nCmdShow == SW_SHOWMINIMIZED;
+  if (nCmdShow == SW_HIDE) w->style &= ~WS_VISIBLE;
+  else w->style |= WS_VISIBLE;
   kvplat::ActiveFrontEnd().Invalidate(hWnd);
   return wasVisible;
 }
@@ -176,11 +172,6 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
   }
   kvplat::DestroyTree(hWnd);
   return TRUE;
-}
-
-HWND WINAPI GetParent(HWND hWnd) {
-  Window *w = FindWindowState(hWnd);
-  return w ? w->parent : nullptr;
 }
 
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
@@ -208,60 +199,20 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
   return static_cast<BOOL>(SendMessageA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)));
 }
 
-LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
-  Window *w = FindWindowState(hWnd);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  if (nIndex >= 0) {
-    auto *dialog = dynamic_cast<kvplat::DialogState *>(w->state.get());
-    if (!dialog) {
-      SetLastError(ERROR_INVALID_INDEX);
-      return 0;
-    }
-    if (nIndex == DWLP_MSGRESULT) return dialog->msgResult;
-    if (nIndex == static_cast<int>(DWLP_DLGPROC)) return reinterpret_cast<LONG_PTR>(dialog->dialogProc);
-    if (nIndex == static_cast<int>(DWLP_USER)) return dialog->user;
-    SetLastError(ERROR_INVALID_INDEX);
-    return 0;
-  }
-  switch (nIndex) {
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(GetModuleHandleA(nullptr));
-    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent);
-    case GWLP_ID: return w->id;
-    case GWL_STYLE: return static_cast<LONG>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG>(w->exStyle);
-    case GWLP_USERDATA: return w->userData;
-  }
-  SetLastError(ERROR_INVALID_INDEX);
-  return 0;
-}
-
+// MFC subclasses windows through GWLP_WNDPROC, the one index that anything here sets.
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
   Window *w = FindWindowState(hWnd);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  LONG_PTR old = GetWindowLongPtrA(hWnd, nIndex);
-  if (nIndex >= 0) {
-    auto *dialog = dynamic_cast<kvplat::DialogState *>(w->state.get());
-    if (!dialog) return 0;
-    if (nIndex == DWLP_MSGRESULT) dialog->msgResult = dwNewLong;
-    else if (nIndex == static_cast<int>(DWLP_DLGPROC)) dialog->dialogProc = reinterpret_cast<DLGPROC>(dwNewLong);
-    else if (nIndex == static_cast<int>(DWLP_USER)) dialog->user = dwNewLong;
-    return old;
+  if (nIndex != GWLP_WNDPROC) {
+    kvplat::ReportUnimplemented("SetWindowLongPtrA: an index other than GWLP_WNDPROC");
+    SetLastError(ERROR_INVALID_INDEX);
+    return 0;
   }
-  switch (nIndex) {
-    case GWLP_WNDPROC: w->proc = reinterpret_cast<WNDPROC>(dwNewLong); break;
-    case GWLP_ID: w->id = static_cast<int>(dwNewLong); break;
-    case GWL_STYLE: w->style = static_cast<DWORD>(dwNewLong); break;
-    case GWL_EXSTYLE: w->exStyle = static_cast<DWORD>(dwNewLong); break;
-    case GWLP_USERDATA: w->userData = dwNewLong; break;
-    default: SetLastError(ERROR_INVALID_INDEX); return 0;
-  }
+  LONG_PTR old = reinterpret_cast<LONG_PTR>(w->proc);
+  w->proc = reinterpret_cast<WNDPROC>(dwNewLong);
   return old;
 }
 
@@ -279,3 +230,28 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
 }
 
 }  // extern "C"
+
+// The keyboard focus: one window at a time, moved with WM_KILLFOCUS to the old and WM_SETFOCUS to the new.
+namespace {
+HWND g_focus = nullptr;
+}
+
+extern "C" HWND WINAPI GetFocus(void) { return g_focus; }
+
+extern "C" HWND WINAPI SetFocus(HWND hWnd) {
+  if (hWnd && !kvplat::FindWindowState(hWnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  HWND old = g_focus;
+  if (hWnd == old) return old;
+  g_focus = hWnd;
+  if (old && kvplat::FindWindowState(old)) SendMessageA(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hWnd), 0);
+  if (hWnd && g_focus == hWnd) {
+    // The dialog remembers its last focused control, to give the focus back when it is activated again.
+    if (HWND dialog = kvplat::OwningDialog(hWnd); dialog && dialog != hWnd)
+      kvplat::StateOf<kvplat::DialogState>(dialog)->lastFocus = hWnd;
+    SendMessageA(hWnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
+  }
+  return old;
+}

@@ -2,12 +2,7 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-
 namespace kvplat {
-
-// WM_GETTEXT into a caller's buffer: copies at most bufferSize - 1 characters and a NUL, returns the count.
-LRESULT CopyWindowText(const std::string &text, WPARAM bufferSize, LPARAM buffer);
 
 // A message that this window class does not implement: says so loudly, and the caller returns 0.
 void ReportUnimplementedMessage(HWND hwnd, UINT msg);
@@ -15,13 +10,14 @@ void ReportUnimplementedMessage(HWND hwnd, UINT msg);
 // The window's look changed: the front end repaints it.
 void InvalidateWindow(HWND hwnd);
 
-// WM_SETICON and WM_GETICON of top-level windows.
-LRESULT WindowIcon(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The dialog that contains a window (the window itself when it is a dialog), or null.
+HWND OwningDialog(HWND hwnd);
 
-// The window procedures of the predefined control classes, and their registration.
+// The next control with WS_TABSTOP after `from` in a dialog's tab order, wrapping around; from null, the first.
+HWND NextTabStop(HWND dialog, HWND from);
+
+// The window procedures of the predefined control classes.
 LRESULT CALLBACK ButtonWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK EditWndProc(HWND, UINT, WPARAM, LPARAM);
-LRESULT CALLBACK StaticWndProc(HWND, UINT, WPARAM, LPARAM);
-void RegisterSystemClasses();
 
 }  // namespace kvplat

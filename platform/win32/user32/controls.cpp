@@ -1,5 +1,8 @@
-// The Button class: push buttons (BN_CLICKED on a click or Space) and group boxes (never focused).
-#include "kvplat/controls.h"
+// The predefined control classes. Button: push buttons (BN_CLICKED on a click or Space) and group boxes
+// (never focused). Edit, single-line: the program's edits are read-only, so it keeps a text and a selection
+// that can be copied, and nothing types into it (no WM_CHAR reaches it).
+#include <algorithm>
+
 #include "kvplat/window.h"
 #include "wnd_internal.h"
 
@@ -51,36 +54,67 @@ LRESULT CALLBACK ButtonWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         NotifyClicked(hwnd);
       }
       return 0;
-    case BM_CLICK:
-      SendMessageA(hwnd, WM_LBUTTONDOWN, 0, 0);
-      if (IsWindow(hwnd)) SendMessageA(hwnd, WM_LBUTTONUP, 0, 0);
-      return 0;
-    case BM_SETSTYLE:
-      w->style = (w->style & ~0xFFFFu) | LOWORD(wParam);
-      if (lParam) InvalidateWindow(hwnd);
-      return 0;
     case BM_SETSTATE:
       // The highlight of a button held by the mouse, without a click (the mouse moved off it).
       if (!IsGroupBox(w)) SetPushed(hwnd, wParam != 0);
       return 0;
-    case BM_GETSTATE:
-      return (state->pushed ? 0x0004 /* BST_PUSHED */ : 0) | (GetFocus() == hwnd ? 0x0008 /* BST_FOCUS */ : 0);
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       if (msg == WM_KILLFOCUS) state->pushed = false;
       InvalidateWindow(hwnd);
       return 0;
     case WM_SETTEXT:
-    case WM_GETTEXT:
-    case WM_GETTEXTLENGTH:
     case WM_NCCREATE:
     case WM_CREATE:
     case WM_DESTROY:
     case WM_NCDESTROY:
     case WM_PAINT:
-    case WM_ENABLE:
-    case WM_SHOWWINDOW:
-    case WM_CHAR:
+      return DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+  ReportUnimplementedMessage(hwnd, msg);
+  return 0;
+}
+
+LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  Window *w = FindWindowState(hwnd);
+  auto *state = StateOf<EditState>(hwnd);
+  if (!w || !state) return 0;
+  const int length = static_cast<int>(w->text.size());
+  switch (msg) {
+    case WM_GETDLGCODE:
+      return DLGC_HASSETSEL | DLGC_WANTARROWS;
+    case WM_SETTEXT:
+      DefWindowProcA(hwnd, msg, wParam, lParam);
+      state->selectionStart = state->selectionEnd = 0;
+      return TRUE;
+    case EM_SETSEL: {
+      int start = static_cast<int>(wParam), end = static_cast<int>(lParam);
+      if (start < 0) start = end = 0;
+      if (end < 0 || end > length) end = length;
+      state->selectionStart = std::min(std::max(start, 0), length);
+      state->selectionEnd = end;
+      InvalidateWindow(hwnd);
+      return 0;
+    }
+    case WM_LBUTTONDOWN:
+      SetFocus(hwnd);
+      return 0;
+    case WM_KEYDOWN:
+      if (wParam == VK_HOME || wParam == VK_LEFT) state->selectionStart = state->selectionEnd = 0;
+      if (wParam == VK_END || wParam == VK_RIGHT) state->selectionStart = state->selectionEnd = length;
+      InvalidateWindow(hwnd);
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateWindow(hwnd);
+      return 0;
+    case WM_NCCREATE:
+    case WM_CREATE:
+    case WM_DESTROY:
+    case WM_NCDESTROY:
+    case WM_PAINT:
+    case WM_KEYUP:
+    case WM_LBUTTONUP:
       return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
   ReportUnimplementedMessage(hwnd, msg);
