@@ -129,17 +129,19 @@ bool SimMachine::Control(std::string_view command, std::string *text) {
 
   text->clear();
   if (verb == "writes") {
+    const char *separator = "";
     for (auto it = writes_.begin(); it != writes_.end();) {
       if (it->first != fn) {
         ++it;
         continue;
       }
       char word[16];
-      std::snprintf(word, sizeof word, "%s%x/%u", text->empty() ? "" : " ", it->second.offset, it->second.width);
+      std::snprintf(word, sizeof word, "%s%x/%u", separator, it->second.offset, it->second.width);
       *text += word;
+      separator = " ";
       it = writes_.erase(it);
     }
-    if (text->empty()) *text = "none";
+    if (*separator == '\0') *text = "none";
   } else if (verb == "reset") {
     // The state of hardware that lost its settings.
     uint8_t *writable = scratch_.get(), *w1c = writable + kExtendedSize;

@@ -84,6 +84,7 @@ int FormatV(char *buffer, size_t size, const char *format, va_list incoming) {
       }
       case 'c':
         digits[0] = static_cast<char>(va_arg(args, int));
+        text = digits;
         length = 1;
         precision = -1;
         break;

@@ -45,11 +45,12 @@ void ApplyWindowIcons(Fl_Window *window, HICON big, HICON small) {
   for (HICON icon : {big, small == big ? nullptr : small}) {
     const IconState *state = icon ? IconFromHandle(icon) : nullptr;
     for (const IconImage &image : state ? state->images : std::vector<IconImage>{}) {
-      std::vector<unsigned char> &rgba = pixels.emplace_back();
+      std::vector<unsigned char> rgba;
       for (uint32_t p : image.argb) {
         for (int shift : {16, 8, 0, 24}) rgba.push_back(static_cast<unsigned char>(p >> shift));  // R, G, B, A
       }
-      images.push_back(std::make_unique<Fl_RGB_Image>(rgba.data(), image.width, image.height, 4));
+      pixels.push_back(std::move(rgba));
+      images.push_back(std::make_unique<Fl_RGB_Image>(pixels.back().data(), image.width, image.height, 4));
       list.push_back(images.back().get());
     }
   }

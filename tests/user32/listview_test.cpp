@@ -288,6 +288,7 @@ TEST_F(ListViewTest, MetricsGrowWithTheResolution) {
       {192, 26 + 8, 26 + 16, 34, 12 * 12 + 24, 4 * 12 + 21},
   };
   for (const Case &c : cases) {
+    // cppcheck-suppress unreadVariable ; the front end in force while it lives
     ScaledFrontEnd frontEnd(c.dpi);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     AddRow("twelve chars", 0);

@@ -201,7 +201,6 @@ LRESULT InsertColumn(HWND list, int index, const LVCOLUMNA *column) {
 LRESULT SetColumnWidth(HWND list, int index, int width) {
   ListViewState *state = StateOf<ListViewState>(list);
   if (index < 0 || static_cast<size_t>(index) >= state->columns.size()) return FALSE;
-  ListViewColumn &column = state->columns[index];
   if (width == LVSCW_AUTOSIZE_USEHEADER) {
     if (static_cast<size_t>(index) + 1 == state->columns.size()) {
       // The last column takes the rest of the client width.
@@ -209,6 +208,7 @@ LRESULT SetColumnWidth(HWND list, int index, int width) {
       for (int i = 0; i < index; ++i) left += state->columns[i].width;
       width = std::max(0, static_cast<int>(ListViewLayout(list).client.right) - left);
     } else {
+      const ListViewColumn &column = state->columns[index];
       width = std::max(ActiveFrontEnd().TextWidth(column.text) + HeaderPadding(),
                        WidestText(*state, column.subItem) + CellPadding());
     }

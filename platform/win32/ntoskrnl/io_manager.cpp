@@ -183,6 +183,7 @@ DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void 
   }
   if (inBufferSize != 0) std::memcpy(systemBuffer, inBuffer, inBufferSize);
   const size_t used = std::min<size_t>(systemSize, sizeof page);
+  // cppcheck-suppress unreadVariable ; a guard: the page's unused tail is poisoned while the driver runs
   const PoisonedTail tail(page + used, sizeof page - used);
   KernelIrp request(IRP_MJ_DEVICE_CONTROL, device, const_cast<FILE_OBJECT *>(&file.object), UserMode);
   request.irp.AssociatedIrp.SystemBuffer = systemSize == 0 ? nullptr : systemBuffer;

@@ -72,6 +72,7 @@ HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC p
 
 }  // namespace
 
+// cppcheck-suppress constParameter ; a window handle, as Windows declares it
 HWND NextTabStop(HWND dialog, HWND from) {
   auto isTabStop = [](HWND hwnd) {
     Window *w = FindWindowState(hwnd);
