@@ -41,11 +41,13 @@ class ListView : public ControlWidget {
     vertical_.linesize(1);  // a row
     horizontal_.type(FL_HORIZONTAL);
     horizontal_.linesize(kHorizontalLine);
-    vertical_.callback([](Fl_Widget *bar, void *list) {
-      ListViewSetTopIndex(static_cast<ListView *>(list)->Handle(), static_cast<Fl_Scrollbar *>(bar)->value());
+    vertical_.callback([](Fl_Widget *, void *data) {
+      auto *list = static_cast<ListView *>(data);
+      ListViewSetTopIndex(list->Handle(), list->vertical_.value());
     }, this);
-    horizontal_.callback([](Fl_Widget *bar, void *list) {
-      static_cast<ListView *>(list)->ScrollPixels(static_cast<Fl_Scrollbar *>(bar)->value());
+    horizontal_.callback([](Fl_Widget *, void *data) {
+      auto *list = static_cast<ListView *>(data);
+      list->ScrollPixels(list->horizontal_.value());
     }, this);
   }
 
