@@ -3,7 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Group.H>
 
-#include <strings.h>
+#include <commctrl.h>
 
 
 namespace kvplat::window {
@@ -56,13 +56,13 @@ bool ControlWidget::SendMouse(UINT msg) {
 std::unique_ptr<ControlWidget> MakeControlWidget(HWND hwnd) {
   Window *w = FindWindowState(hwnd);
   if (!w) return nullptr;
-  const char *cls = w->className.c_str();
-  if (strcasecmp(cls, "Button") == 0) {
+  // Class names are kept as registered.
+  if (w->className == "Button") {
     if ((w->style & BS_TYPEMASK) == BS_GROUPBOX) return MakeGroupBox(hwnd, w->rect);
     return MakePushButton(hwnd, w->rect);
   }
-  if (strcasecmp(cls, "Edit") == 0) return MakeEditBox(hwnd, w->rect);
-  if (strcasecmp(cls, "SysListView32") == 0) return MakeListView(hwnd, w->rect);
+  if (w->className == "Edit") return MakeEditBox(hwnd, w->rect);
+  if (w->className == WC_LISTVIEWA) return MakeListView(hwnd, w->rect);
   return nullptr;
 }
 

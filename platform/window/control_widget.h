@@ -47,4 +47,8 @@ std::unique_ptr<ControlWidget> MakeGroupBox(HWND hwnd, const RECT &rect);
 std::unique_ptr<ControlWidget> MakeEditBox(HWND hwnd, const RECT &rect);
 std::unique_ptr<ControlWidget> MakeListView(HWND hwnd, const RECT &rect);
 
+// Copies the selected text of an edit (edit_box.cpp): clipboard 1 is the clipboard, 0 X11's primary
+// selection. Nothing happens when the selection is empty or the window is no edit.
+void CopySelection(HWND edit, int clipboard);
+
 }  // namespace kvplat::window

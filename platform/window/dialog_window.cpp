@@ -3,7 +3,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_RGB_Image.H>
 
-#include "edit_text.h"
 #include "kvplat/frontend.h"
 #include "kvplat/resources.h"
 #include "palette.h"

@@ -8,8 +8,8 @@
 
 #include "control_widget.h"
 #include "draw3d.h"
-#include "edit_text.h"
 #include "kvplat/frontend.h"
+#include "kvplat/window.h"
 #include "palette.h"
 #include "text_fit.h"
 
@@ -18,6 +18,32 @@ namespace kvplat::window {
 namespace {
 
 constexpr int kMargin = 2;  // between the client edge and the text, at 96 dpi
+
+struct EditSelection {
+  size_t start = 0;
+  size_t end = 0;
+};
+
+// EM_SETSEL keeps the anchor and the active end as given; drawing and copying need them in order, inside
+// the text.
+EditSelection NormalizeSelection(int start, int end, size_t length) {
+  auto clamp = [length](int v) { return static_cast<size_t>(std::clamp<long long>(v, 0, static_cast<long long>(length))); };
+  size_t a = clamp(start), b = clamp(end);
+  return a <= b ? EditSelection{a, b} : EditSelection{b, a};
+}
+
+// The caret position nearest to `x` pixels from the text's left edge, in the dialog font.
+size_t CharacterIndexAt(std::string_view text, int x) {
+  FrontEnd &fe = ActiveFrontEnd();
+  int previous = 0;
+  for (size_t i = 1; i <= text.size(); ++i) {
+    int width = fe.TextWidth(text.substr(0, i));
+    // Past the middle of character i-1, the caret goes after it.
+    if (x < (previous + width + 1) / 2) return i - 1;
+    previous = width;
+  }
+  return text.size();
+}
 
 class EditBox : public ControlWidget {
  public:
@@ -102,6 +128,16 @@ class EditBox : public ControlWidget {
 };
 
 }  // namespace
+
+void CopySelection(HWND edit, int clipboard) {
+  Window *w = FindWindowState(edit);
+  auto *state = StateOf<EditState>(edit);
+  if (!w || !state) return;
+  EditSelection sel = NormalizeSelection(state->selectionStart, state->selectionEnd, w->text.size());
+  // X11 selections are owned by a shown window; without one (no display) there is nothing to copy to.
+  if (sel.end <= sel.start || !Fl::first_window()) return;
+  Fl::copy(w->text.data() + sel.start, static_cast<int>(sel.end - sel.start), clipboard);
+}
 
 std::unique_ptr<ControlWidget> MakeEditBox(HWND hwnd, const RECT &rect) {
   return std::make_unique<EditBox>(hwnd, rect);

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <map>
-#include <vector>
+#include <type_traits>
 
 #include "dialog_font.h"
 #include "dialog_window.h"
@@ -15,6 +15,7 @@
 #include "font_face.h"
 #include "host/termination.h"
 #include "kvplat/diag.h"
+#include "kvplat/window_library.h"
 #include "kvplat/window.h"
 #include "message_box.h"
 
@@ -59,13 +60,15 @@ class WindowFrontEnd : public FrontEnd {
   }
 
   void RunModalLoop(HWND dialog) override {
-    Window *model = FindWindowState(dialog);
-    if (!model) return;
+    if (!FindWindowState(dialog)) return;
+    if (window_) ReportUnimplemented("a modal dialog opened from another one");
     auto window = std::make_unique<DialogWindow>(dialog);
-    PlaceOnScreen(window.get(), dialog);
-    // A dialog opened from another one's handler keeps the input until it ends, as Windows disables the owner.
-    if (!windows_.empty()) window->set_modal();
-    windows_.push_back(window.get());
+    // Centred on the screen: a window manager would put the frame of the template's position, the origin,
+    // off the edge.
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh);
+    window->position(sx + std::max(0, (sw - window->w()) / 2), sy + std::max(0, (sh - window->h()) / 2));
+    window_ = window.get();
     window->show();
     // A termination signal (even one that came while the dialog was being made) closes the dialog as its
     // close box does, so that the program's own shut-down runs. Should the dialog refuse to close, it stays
@@ -79,7 +82,7 @@ class WindowFrontEnd : public FrontEnd {
       }
       Fl::wait();
     }
-    windows_.erase(std::remove(windows_.begin(), windows_.end(), window.get()), windows_.end());
+    window_ = nullptr;
     window->Close();
   }
 
@@ -88,11 +91,11 @@ class WindowFrontEnd : public FrontEnd {
   }
 
   void Invalidate(HWND hwnd) override {
-    for (DialogWindow *w : windows_) w->Invalidate(hwnd);
+    if (window_) window_->Invalidate(hwnd);
   }
 
   void WindowDestroyed(HWND hwnd) override {
-    for (DialogWindow *w : windows_) w->WindowDestroyed(hwnd);
+    if (window_) window_->WindowDestroyed(hwnd);
   }
 
  private:
@@ -122,19 +125,6 @@ class WindowFrontEnd : public FrontEnd {
     widths_ = window::TextWidthCache(MeasureInDialogFont);
   }
 
-  // A dialog without DS_CENTER keeps its template position; one at the origin (as most templates say) is
-  // centred on the screen, where a window manager would otherwise put its frame off the edge.
-  static void PlaceOnScreen(DialogWindow *window, HWND dialog) {
-    const RECT &r = FindWindowState(dialog)->rect;
-    if (r.left != 0 || r.top != 0) {
-      window->position(r.left, r.top);
-      return;
-    }
-    int sx, sy, sw, sh;
-    Fl::screen_work_area(sx, sy, sw, sh);
-    window->position(sx + std::max(0, (sw - window->w()) / 2), sy + std::max(0, (sh - window->h()) / 2));
-  }
-
   // The pipe stays readable once a signal has come: it woke the loop once, and is not watched any more.
   static void StopWatchingSignals(FL_SOCKET fd, void *) {
     if (fd >= 0) Fl::remove_fd(fd);
@@ -145,7 +135,7 @@ class WindowFrontEnd : public FrontEnd {
   int dpi_;
   std::string typeface_;  // the dialog font asked for last
   int points_ = 0;
-  std::vector<DialogWindow *> windows_;  // the dialogs in their modal loops, innermost last
+  DialogWindow *window_ = nullptr;  // the dialog in its modal loop
 };
 
 }  // namespace
@@ -156,3 +146,11 @@ std::unique_ptr<FrontEnd> MakeWindowFrontEnd(std::string *error) {
 }
 
 }  // namespace kvplat
+
+// The entry point of the window library kelvorant-window.so, the one symbol that it exports (library.map).
+extern "C" kvplat::FrontEnd *KvCreateWindowFrontEnd(std::string *error) {
+  return kvplat::MakeWindowFrontEnd(error).release();
+}
+
+static_assert(std::is_same_v<decltype(&KvCreateWindowFrontEnd), kvplat::WindowLibraryEntry>,
+              "the entry point has the type that the program's start-up calls it through");

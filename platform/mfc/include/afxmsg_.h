@@ -80,11 +80,9 @@ AFX_PMSG Erase(F *function) {
 #define ON_COMMAND(id, memberFxn) \
   {WM_COMMAND, CN_COMMAND, (WORD)(id), (WORD)(id), AfxSigCmd_v, AfxMsgMapCall::Erase(&AfxMsgMapCall::VoidCall<memberFxn>)},
 
-#define ON_CONTROL(wNotifyCode, id, memberFxn)                                                        \
-  {WM_COMMAND, (WORD)(wNotifyCode), (WORD)(id), (WORD)(id), AfxSigCmd_v,                              \
+#define ON_BN_CLICKED(id, memberFxn)                                                                   \
+  {WM_COMMAND, (WORD)BN_CLICKED, (WORD)(id), (WORD)(id), AfxSigCmd_v,                                 \
    AfxMsgMapCall::Erase(&AfxMsgMapCall::VoidCall<memberFxn>)},
-
-#define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
 
 #define ON_NOTIFY(wNotifyCode, id, memberFxn)                                                         \
   {WM_NOTIFY, (WORD)(int)(wNotifyCode), (WORD)(id), (WORD)(id), AfxSigNotify_v,                       \

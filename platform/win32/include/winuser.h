@@ -23,7 +23,6 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 /* Window messages */
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
-#define WM_SIZE 0x0005
 #define WM_SETFOCUS 0x0007
 #define WM_KILLFOCUS 0x0008
 #define WM_SETREDRAW 0x000B
@@ -66,7 +65,6 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 /* Dialog styles */
 #define DS_FIXEDSYS 0x08L
 #define DS_SETFONT 0x40L
-#define DS_CENTER 0x800L
 #define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
 
 /* Button styles, notifications and messages */

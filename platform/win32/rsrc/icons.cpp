@@ -6,7 +6,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 
 #include "kvplat/diag.h"
 #include "kvplat/resources.h"
@@ -16,33 +15,20 @@ namespace kvplat {
 
 namespace {
 
-struct IconTable {
-  std::mutex mutex;
-  std::vector<std::unique_ptr<IconState>> icons;  // never freed: every handle stays valid
-  std::set<const IconState *> valid;
-  std::map<HRSRC, HICON> byGroup;
-};
-
-IconTable &GetIconTable() {
-  static IconTable table;
-  return table;
-}
-
-HICON Register(IconTable &table, IconState state) {
-  table.icons.push_back(std::make_unique<IconState>(std::move(state)));
-  table.valid.insert(table.icons.back().get());
-  return reinterpret_cast<HICON>(table.icons.back().get());
-}
+// Every icon loaded, by its group's resource handle; never freed, so that every handle stays valid.
+std::mutex g_mutex;
+std::map<HRSRC, std::unique_ptr<IconState>> g_icons;
 
 std::string NameOf(LPCSTR name) { return IS_INTRESOURCE(name) ? std::to_string(LOWORD(name)) : std::string(name); }
 
 }  // namespace
 
 const IconState *IconFromHandle(HICON icon) {
-  IconTable &table = GetIconTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  const IconState *state = reinterpret_cast<const IconState *>(icon);
-  return table.valid.count(state) ? state : nullptr;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  for (const auto &[group, state] : g_icons) {
+    if (reinterpret_cast<HICON>(state.get()) == icon) return state.get();
+  }
+  return nullptr;
 }
 
 }  // namespace kvplat
@@ -50,8 +36,7 @@ const IconState *IconFromHandle(HICON icon) {
 extern "C" {
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-  kvplat::IconTable &table = kvplat::GetIconTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
+  std::lock_guard<std::mutex> lock(kvplat::g_mutex);
   if (!hInstance) {
     kvplat::ReportUnimplemented("LoadIconA(NULL, ...): the system's stock icons");
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
@@ -60,8 +45,8 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
   HMODULE module = hInstance;
   HRSRC group = FindResourceA(module, lpIconName, RT_GROUP_ICON);
   if (!group) return nullptr;
-  auto cached = table.byGroup.find(group);
-  if (cached != table.byGroup.end()) return cached->second;
+  if (auto cached = kvplat::g_icons.find(group); cached != kvplat::g_icons.end())
+    return reinterpret_cast<HICON>(cached->second.get());
 
   std::vector<uint16_t> ids;
   std::string error;
@@ -90,9 +75,8 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
     SetLastError(ERROR_INVALID_DATA);
     return nullptr;
   }
-  HICON icon = kvplat::Register(table, std::move(state));
-  table.byGroup[group] = icon;
-  return icon;
+  auto &icon = kvplat::g_icons[group] = std::make_unique<kvplat::IconState>(std::move(state));
+  return reinterpret_cast<HICON>(icon.get());
 }
 
 }  // extern "C"

@@ -39,7 +39,6 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
     case WM_CREATE:
     case WM_DESTROY:
     case WM_NCDESTROY:
-    case WM_SIZE:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_KEYDOWN:

@@ -89,14 +89,9 @@ void Key(HWND dialog, UINT vk) {
 
 void CloseBox(HWND window) { SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
+// What IsIconic tells; the program handles no WM_SIZE, which Windows would send too.
 void SetMinimized(HWND window, bool minimized) {
-  Window *w = FindWindowState(window);
-  if (!w || w->minimized == minimized) return;
-  w->minimized = minimized;
-  RECT client;
-  GetClientRect(window, &client);
-  SendMessageA(window, WM_SIZE, minimized ? 1 /* SIZE_MINIMIZED */ : 0 /* SIZE_RESTORED */,
-               MAKELPARAM(client.right, client.bottom));
+  if (Window *w = FindWindowState(window)) w->minimized = minimized;
 }
 
 }  // namespace kvplat::input
