@@ -133,42 +133,32 @@ class HeadlessFrontEnd : public FrontEnd {
     }
   }
 
-  static bool FindControl(HWND dialog, int id, HWND *control, std::string *why) {
+  // The control an action names, as a person would find it: there, a list view when `list` says so, visible
+  // and enabled.
+  static bool FindControl(HWND dialog, int id, bool list, HWND *control, std::string *why) {
+    const std::string name = "control " + std::to_string(id);
     *control = GetDlgItem(dialog, id);
-    if (*control) return true;
-    *why = "the dialog has no control " + std::to_string(id);
-    return false;
-  }
-
-  static bool FindList(HWND dialog, int id, HWND *list, ListViewState **state, std::string *why) {
-    if (!FindControl(dialog, id, list, why)) return false;
-    *state = StateOf<ListViewState>(*list);
-    if (*state) return true;
-    *why = "control " + std::to_string(id) + " is not a list view";
-    return false;
-  }
-
-  static bool Usable(HWND control, int id, std::string *why) {
-    if (IsWindowVisible(control) && IsWindowEnabled(control)) return true;
-    *why = "control " + std::to_string(id) + " is hidden or disabled";
+    if (!*control) *why = "the dialog has no " + name;
+    else if (list && !StateOf<ListViewState>(*control)) *why = name + " is not a list view";
+    else if (!IsWindowVisible(*control) || !IsWindowEnabled(*control)) *why = name + " is hidden or disabled";
+    else return true;
     return false;
   }
 
   bool Perform(HWND dialog, const script::Action &action, std::string *why) {
     HWND control = nullptr;
-    ListViewState *list = nullptr;
     switch (action.verb) {
       case script::Verb::Invalid:
         *why = action.error;
         return false;
       case script::Verb::Click:
-        if (!FindControl(dialog, action.id, &control, why) || !Usable(control, action.id, why)) return false;
+        if (!FindControl(dialog, action.id, false, &control, why)) return false;
         if (input::Click(control)) return true;
         *why = "control " + std::to_string(action.id) + " has no area to click";
         return false;
       case script::Verb::ClickRow:
-        if (!FindList(dialog, action.id, &control, &list, why) || !Usable(control, action.id, why)) return false;
-        if (action.row < 0 || static_cast<size_t>(action.row) >= list->items.size()) {
+        if (!FindControl(dialog, action.id, true, &control, why)) return false;
+        if (static_cast<size_t>(action.row) >= StateOf<ListViewState>(control)->items.size()) {
           *why = "list " + std::to_string(action.id) + " has no row " + std::to_string(action.row);
           return false;
         }
@@ -176,7 +166,7 @@ class HeadlessFrontEnd : public FrontEnd {
         *why = "list " + std::to_string(action.id) + " cannot show row " + std::to_string(action.row);
         return false;
       case script::Verb::ClickEmpty:
-        if (!FindList(dialog, action.id, &control, &list, why) || !Usable(control, action.id, why)) return false;
+        if (!FindControl(dialog, action.id, true, &control, why)) return false;
         if (input::ClickListEmpty(control)) return true;
         *why = "list " + std::to_string(action.id) + " shows no space below its last row";
         return false;
@@ -184,7 +174,7 @@ class HeadlessFrontEnd : public FrontEnd {
         input::Key(dialog, action.key);
         return true;
       case script::Verb::Focus:
-        if (!FindControl(dialog, action.id, &control, why) || !Usable(control, action.id, why)) return false;
+        if (!FindControl(dialog, action.id, false, &control, why)) return false;
         SetFocus(control);
         return true;
       case script::Verb::Close:

@@ -41,7 +41,7 @@ class ControlWidget : public Fl_Widget {
 // The widget for a child window, by its class and style; null for a class nobody draws.
 std::unique_ptr<ControlWidget> MakeControlWidget(HWND hwnd);
 
-// The widgets of the predefined control classes (one file each).
+// The widgets of the predefined control classes (buttons.cpp, edit_box.cpp, list_view_widget.cpp).
 std::unique_ptr<ControlWidget> MakePushButton(HWND hwnd, const RECT &rect);
 std::unique_ptr<ControlWidget> MakeGroupBox(HWND hwnd, const RECT &rect);
 std::unique_ptr<ControlWidget> MakeEditBox(HWND hwnd, const RECT &rect);

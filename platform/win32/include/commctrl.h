@@ -1,4 +1,5 @@
-/* comctl32: the common controls' list view (report view). */
+/* comctl32: the common controls' list view (report view). Structures hold the SDK's fields that the program
+   and MFC fill in or read. */
 #pragma once
 #include "windows.h"
 
@@ -75,13 +76,8 @@ typedef struct tagLVITEMA {
   UINT state;
   UINT stateMask;
   LPSTR pszText;
-  int cchTextMax;
   int iImage;
   LPARAM lParam;
-  int iIndent;
-  int iGroupId;
-  UINT cColumns;
-  PUINT puColumns;
 } LVITEMA;
 typedef LVITEMA LVITEM;
 
@@ -90,10 +86,7 @@ typedef struct tagLVCOLUMNA {
   int fmt;
   int cx;
   LPSTR pszText;
-  int cchTextMax;
   int iSubItem;
-  int iImage;
-  int iOrder;
 } LVCOLUMNA;
 typedef LVCOLUMNA LVCOLUMN;
 
@@ -117,7 +110,6 @@ typedef struct tagNMITEMACTIVATE {
   UINT uChanged;
   POINT ptAction;
   LPARAM lParam;
-  UINT uKeyFlags;
 } NMITEMACTIVATE;
 
 

@@ -134,27 +134,15 @@ typedef struct tagNMHDR {
   UINT code;
 } NMHDR;
 
+/* The SDK's fields that the program and MFC fill in or read. */
 typedef struct tagPAINTSTRUCT {
   HDC hdc;
-  BOOL fErase;
   RECT rcPaint;
-  BOOL fRestore;
-  BOOL fIncUpdate;
-  BYTE rgbReserved[32];
 } PAINTSTRUCT, *LPPAINTSTRUCT;
 
-#pragma pack(push, 2)
-typedef struct {
-  DWORD style;
-  DWORD dwExtendedStyle;
-  WORD cdit;
-  short x;
-  short y;
-  short cx;
-  short cy;
-} DLGTEMPLATE;
+/* A dialog template's bytes, which the dialog manager reads itself (kvplat/resources.h). */
+typedef struct DLGTEMPLATE DLGTEMPLATE;
 typedef const DLGTEMPLATE *LPCDLGTEMPLATEA, *LPCDLGTEMPLATE;
-#pragma pack(pop)
 
 /* Windows and messages */
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);

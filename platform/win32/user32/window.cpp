@@ -191,11 +191,8 @@ int WINAPI GetDlgCtrlID(HWND hWnd) {
   return w ? w->id : 0;
 }
 
+// A handle that is no window fails as SendMessageA fails: FALSE with ERROR_INVALID_WINDOW_HANDLE.
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-  if (!FindWindowState(hWnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
   return static_cast<BOOL>(SendMessageA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)));
 }
 
