@@ -9,7 +9,6 @@
 #include "control_widget.h"
 #include "draw3d.h"
 #include "kvplat/frontend.h"
-#include "palette.h"
 #include "text_fit.h"
 
 namespace kvplat::window {

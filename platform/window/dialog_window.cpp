@@ -5,7 +5,7 @@
 
 #include "kvplat/frontend.h"
 #include "kvplat/resources.h"
-#include "palette.h"
+#include "draw3d.h"
 
 namespace kvplat::window {
 

@@ -4,7 +4,6 @@
 
 #include "dialog_font.h"
 #include "kvplat/frontend.h"
-#include "palette.h"
 
 namespace kvplat::window {
 

@@ -10,7 +10,6 @@
 #include "draw3d.h"
 #include "kvplat/frontend.h"
 #include "kvplat/window.h"
-#include "palette.h"
 #include "text_fit.h"
 
 namespace kvplat::window {

@@ -7,7 +7,6 @@
 
 #include "draw3d.h"
 #include "kvplat/frontend.h"
-#include "palette.h"
 #include "text_fit.h"
 
 namespace kvplat::window {

@@ -14,7 +14,7 @@
 #include "control_widget.h"
 #include "kvplat/listview.h"
 #include "list_view_paint.h"
-#include "palette.h"
+#include "draw3d.h"
 
 namespace kvplat::window {
 

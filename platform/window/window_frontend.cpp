@@ -2,6 +2,7 @@
 #include "window_frontend.h"
 
 #include <FL/Fl.H>
+#include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 
 #include <algorithm>
@@ -17,7 +18,6 @@
 #include "kvplat/diag.h"
 #include "kvplat/window_library.h"
 #include "kvplat/window.h"
-#include "message_box.h"
 
 namespace kvplat {
 
@@ -86,8 +86,15 @@ class WindowFrontEnd : public FrontEnd {
     window->Close();
   }
 
+  // FLTK's own message box: the caption, the text in the dialog font, and one button, OK (the program shows
+  // no other kind). Input to every other window waits while it is shown.
   void ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT) override {
-    window::RunMessageBox(text, caption);
+    fl_close = "OK";
+    fl_message_title(caption.c_str());
+    fl_message_font(window::DialogFontFace(), window::DialogFontSize());
+    Fl::add_check(AnswerOnTermination);
+    fl_message("%s", text.c_str());
+    Fl::remove_check(AnswerOnTermination);
   }
 
   void Invalidate(HWND hwnd) override {
@@ -123,6 +130,12 @@ class WindowFrontEnd : public FrontEnd {
       units_ = window::ComputeBaseUnits(MeasureInDialogFont, fl_height());
     }
     widths_ = window::TextWidthCache(MeasureInDialogFont);
+  }
+
+  // A termination signal answers the box, as the headless front end answers every box, so that the dialog
+  // behind it can close. (FLTK calls this before each wait; the signal wakes the wait.)
+  static void AnswerOnTermination(void *) {
+    if (TerminationRequested() && Fl::modal()) Fl::modal()->hide();
   }
 
   // The pipe stays readable once a signal has come: it woke the loop once, and is not watched any more.

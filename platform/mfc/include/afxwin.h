@@ -154,13 +154,13 @@ class CDC : public CObject {
  public:
   HDC m_hDC = nullptr;
   HDC GetSafeHdc() const { return m_hDC; }
-  BOOL DrawIcon(int x, int y, HICON hIcon);
+  BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
 };
 
 class CPaintDC : public CDC {
  public:
-  explicit CPaintDC(CWnd *pWnd);
-  virtual ~CPaintDC();
+  explicit CPaintDC(CWnd *pWnd) : m_hWnd(pWnd->GetSafeHwnd()) { m_hDC = ::BeginPaint(m_hWnd, &m_ps); }
+  virtual ~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
   PAINTSTRUCT m_ps{};
 
  protected:
