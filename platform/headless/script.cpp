@@ -66,15 +66,6 @@ bool ParseNumber(std::string_view word, int max, int *value) {
   return true;
 }
 
-std::string Join(const std::vector<std::string_view> &words, size_t from) {
-  std::string text;
-  for (size_t i = from; i < words.size(); ++i) {
-    if (i > from) text += ' ';
-    text += words[i];
-  }
-  return text;
-}
-
 // The action of a line's words (at least one), or false with the reason in *why.
 bool ParseWords(const std::vector<std::string_view> &words, Action *action, std::string *why) {
   const std::string_view verb = words[0];
@@ -134,7 +125,10 @@ bool ParseWords(const std::vector<std::string_view> &words, Action *action, std:
       *why = "usage: machine reset|poke|unplug|plug BB:DD.F ...";
       return false;
     }
-    action->machine = Join(words, 1);
+    for (size_t i = 1; i < words.size(); ++i) {
+      if (i > 1) action->machine += ' ';
+      action->machine += words[i];
+    }
     return true;
   }
   *why = "unknown action: " + std::string(verb);

@@ -95,7 +95,7 @@ TEST(DialogTemplate, ReadsTheClassicFormWithOrdinalsAndCreationData) {
   w.U16(3);  // items
   for (uint16_t v : {1, 2, 300, 200}) w.U16(v);
   w.U16(0xFFFF), w.U16(42);     // menu 42
-  w.String16(u"MyClass");       // window class
+  w.U16(0);                     // the dialog class
   w.String16(u"Caf\u00e9 \u4e2d");  // é exists in code page 1252, 中 does not
   w.U16(9), w.String16(u"Tahoma");
   const struct {
@@ -124,7 +124,6 @@ TEST(DialogTemplate, ReadsTheClassicFormWithOrdinalsAndCreationData) {
   ASSERT_TRUE(ParseDialogTemplate(bytes.data(), bytes.size(), &t, &error)) << error;
   EXPECT_FALSE(t.extended);
   EXPECT_EQ(static_cast<DWORD>(WS_EX_APPWINDOW), t.exStyle);
-  EXPECT_EQ("MyClass", t.windowClass);
   EXPECT_EQ("Caf\xe9 ?", t.title);
   EXPECT_EQ(9, t.pointSize);
   EXPECT_EQ("Tahoma", t.typeface);
@@ -138,6 +137,12 @@ TEST(DialogTemplate, ReadsTheClassicFormWithOrdinalsAndCreationData) {
   EXPECT_EQ("ComboBox", t.items[2].className);
   EXPECT_EQ("t", t.items[2].title);
   EXPECT_EQ(40, t.items[2].cy) << "after the creation data of the item before";
+
+  // A dialog of a window class of its own is refused.
+  std::vector<uint8_t> ownClass = bytes;
+  ownClass[22] = ownClass[23] = 0xFF;  // the class: 0xFFFF and an ordinal
+  EXPECT_FALSE(ParseDialogTemplate(ownClass.data(), ownClass.size(), &t, &error));
+  EXPECT_EQ(error, "the dialog has a window class of its own");
 
   // A count that the bytes cannot hold is refused before anything is allocated for it.
   bytes[8] = 0xFF, bytes[9] = 0xFF;

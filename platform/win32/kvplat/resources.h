@@ -41,7 +41,6 @@ struct DialogTemplate {
   DWORD exStyle = 0;
   DWORD style = 0;
   short x = 0, y = 0, cx = 0, cy = 0;
-  std::string windowClass;  // empty: the dialog class
   std::string title;
   // Present when style has DS_SETFONT.
   WORD pointSize = 0;

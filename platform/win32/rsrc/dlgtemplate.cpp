@@ -79,7 +79,7 @@ bool ParseDialogTemplate(const void *data, std::size_t size, DialogTemplate *out
   t.cx = static_cast<short>(r.U16());
   t.cy = static_cast<short>(r.U16());
   ReadNameOrOrdinal(r);  // the menu: dialogs here have none
-  t.windowClass = NameText(ReadNameOrOrdinal(r));
+  const NameOrOrdinal windowClass = ReadNameOrOrdinal(r);
   t.title = rsrc::EncodeAnsi(r.String16());
   if (t.style & DS_SETFONT) {
     t.pointSize = r.U16();
@@ -87,6 +87,8 @@ bool ParseDialogTemplate(const void *data, std::size_t size, DialogTemplate *out
     t.typeface = rsrc::EncodeAnsi(r.String16());
   }
   if (!r.ok()) return Fail(error, "the dialog header is truncated");
+  if (windowClass.ordinal >= 0 || !windowClass.name.empty())
+    return Fail(error, "the dialog has a window class of its own");
   if (count > size / kMinItemSize) return Fail(error, "the template claims more items than it can hold");
 
   t.items.reserve(count);

@@ -41,15 +41,9 @@ HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC p
   if (tmpl.style & DS_SETFONT) fe.UseDialogFont(DialogTypeface(tmpl), tmpl.pointSize);
   int baseX = fe.BaseUnitX(), baseY = fe.BaseUnitY();
   RECT rect = DialogUnitsToPixels(tmpl.x, tmpl.y, tmpl.cx, tmpl.cy, baseX, baseY);
-  HWND dialog = CreateWindowState(tmpl.windowClass.empty() ? "#32770" : tmpl.windowClass, tmpl.title,
-                                  tmpl.style & ~WS_VISIBLE, tmpl.exStyle, rect, parent, 0);
+  HWND dialog = CreateWindowState("#32770", tmpl.title, tmpl.style & ~WS_VISIBLE, tmpl.exStyle, rect, parent, 0);
   if (!dialog) return nullptr;
   auto *state = StateOf<DialogState>(dialog);
-  if (!state) {
-    DestroyWindow(dialog);
-    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
-    return nullptr;
-  }
   state->dialogProc = proc;
 
   for (const DialogItemTemplate &item : tmpl.items) {
