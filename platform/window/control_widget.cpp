@@ -40,16 +40,11 @@ int ControlWidget::BorderWidth() const {
   return w && (w->style & WS_BORDER) ? 1 : 0;
 }
 
-POINT ControlWidget::ClientPoint() const {
-  // cppcheck-suppress unreadVariable ; cppcheck 2.10 misses the read in the braced return below
-  int border = BorderWidth();
-  return POINT{Fl::event_x() - x() - border, Fl::event_y() - y() - border};
-}
-
 bool ControlWidget::SendMouse(UINT msg) {
   HWND hwnd = hwnd_;
-  POINT pt = ClientPoint();
-  SendMessageA(hwnd, msg, msg == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(pt.x, pt.y));
+  const int border = BorderWidth();  // the client area lies inside it
+  SendMessageA(hwnd, msg, msg == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
+               MAKELPARAM(Fl::event_x() - x() - border, Fl::event_y() - y() - border));
   return IsWindow(hwnd);
 }
 

@@ -28,10 +28,9 @@ class ControlWidget : public Fl_Widget {
  protected:
   // The window state behind the widget, or null once the window is gone.
   Window *Model() const { return FindWindowState(hwnd_); }
-  // Mouse position in the window's client coordinates (inside its border).
-  POINT ClientPoint() const;
   int BorderWidth() const;
-  // Sends a mouse message at the current event position; false when the window is gone afterwards.
+  // Sends a mouse message at the current event position, in the window's client coordinates; false when the
+  // window is gone afterwards.
   bool SendMouse(UINT msg);
 
  private:

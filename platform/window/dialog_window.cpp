@@ -94,10 +94,7 @@ void DialogWindow::Close() {
 void DialogWindow::SyncDialog() {
   Window *model = FindWindowState(dialog_);
   if (!model) return;
-  if (model->text != caption_) {
-    caption_ = model->text;
-    copy_label(caption_.c_str());
-  }
+  if (!label() || model->text != label()) copy_label(model->text.c_str());
   if (model->iconBig != iconBig_ || model->iconSmall != iconSmall_) {
     iconBig_ = model->iconBig;
     iconSmall_ = model->iconSmall;

@@ -38,7 +38,6 @@ class DialogWindow : public Fl_Double_Window {
   HWND dialog_;
   std::vector<std::unique_ptr<ControlWidget>> widgets_;
   std::unordered_map<HWND, ControlWidget *> byHandle_;
-  std::string caption_;
   HICON iconBig_ = nullptr;
   HICON iconSmall_ = nullptr;
   HWND lastFocus_ = nullptr;

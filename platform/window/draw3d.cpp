@@ -48,15 +48,9 @@ void DrawFrame(int x, int y, int w, int h, Fl_Color color) {
 void DrawFocusRect(int x, int y, int w, int h) {
   if (w <= 0 || h <= 0) return;
   fl_color(palette::kText);
-  // Every other pixel along the outline, continuing the pattern around the corners.
-  int phase = 0;
-  auto dot = [&phase](int px, int py) {
-    if ((phase++ & 1) == 0) fl_point(px, py);
-  };
-  for (int i = 0; i < w; ++i) dot(x + i, y);
-  for (int i = 1; i < h; ++i) dot(x + w - 1, y + i);
-  for (int i = w - 2; i >= 0; --i) dot(x + i, y + h - 1);
-  for (int i = h - 2; i > 0; --i) dot(x, y + i);
+  fl_line_style(FL_DOT);  // every other pixel, as X draws a one-pixel dotted line
+  fl_rect(x, y, w, h);
+  fl_line_style(0);
 }
 
 std::string FitText(std::string_view text, int width) {

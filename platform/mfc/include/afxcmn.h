@@ -4,8 +4,6 @@
 
 class CListCtrl : public CWnd {
  public:
-  CListCtrl() = default;
-
   BOOL SetItem(int nItem, int nSubItem, UINT nMask, LPCTSTR lpszItem, int nImage, UINT nState, UINT nStateMask,
                LPARAM lParam);
   BOOL SetItemState(int nItem, UINT nState, UINT nMask);

@@ -65,7 +65,6 @@ class CWnd : public CCmdTarget {
  public:
   HWND m_hWnd = nullptr;
 
-  CWnd() = default;
   virtual ~CWnd();
 
   HWND GetSafeHwnd() const { return m_hWnd; }
@@ -145,10 +144,7 @@ class CDataExchange {
 
 void AFXAPI DDX_Control(CDataExchange *pDX, int nIDC, CWnd &rControl);
 
-class CEdit : public CWnd {
- public:
-  CEdit() = default;
-};
+class CEdit : public CWnd {};
 
 class CDC : public CObject {
  public:
