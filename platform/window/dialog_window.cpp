@@ -3,9 +3,9 @@
 #include <FL/Fl.H>
 #include <FL/Fl_RGB_Image.H>
 
+#include "draw3d.h"
 #include "kvplat/frontend.h"
 #include "kvplat/resources.h"
-#include "draw3d.h"
 
 namespace kvplat::window {
 

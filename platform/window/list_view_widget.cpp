@@ -12,9 +12,9 @@
 #include <algorithm>
 
 #include "control_widget.h"
+#include "draw3d.h"
 #include "kvplat/listview.h"
 #include "list_view_paint.h"
-#include "draw3d.h"
 
 namespace kvplat::window {
 

@@ -16,8 +16,8 @@
 #include "font_face.h"
 #include "host/termination.h"
 #include "kvplat/diag.h"
-#include "kvplat/window_library.h"
 #include "kvplat/window.h"
+#include "kvplat/window_library.h"
 
 namespace kvplat {
 

@@ -169,7 +169,6 @@ LRESULT SetItemState(HWND list, int index, const LVITEMA *item) {
 LRESULT DeleteAllItems(HWND list) {
   ListViewState *state = State(list);
   state->items.clear();
-  state->items.shrink_to_fit();
   state->focusedItem = -1;
   state->selectionMark = -1;
   state->topIndex = 0;

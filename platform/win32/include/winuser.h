@@ -86,7 +86,6 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 /* Dialog codes and dialog messages */
 #define IDOK 1
 #define IDCANCEL 2
-#define IDC_STATIC (-1)
 
 #define DLGC_WANTARROWS 0x0001
 #define DLGC_HASSETSEL 0x0008

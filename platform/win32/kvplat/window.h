@@ -20,8 +20,7 @@ struct Window {
   WNDPROC proc = nullptr;  // the current window procedure (MFC subclasses controls)
   HWND parent = nullptr;
   int id = 0;
-  DWORD style = 0;
-  DWORD exStyle = 0;
+  DWORD style = 0;  // the extended style is not kept: nothing here reads one
   RECT rect{};  // pixels; children: in the parent's client coordinates, top-level windows: on the screen
   std::string text;
   bool minimized = false;

@@ -19,8 +19,6 @@ namespace {
 std::mutex g_mutex;
 std::map<HRSRC, std::unique_ptr<IconState>> g_icons;
 
-std::string NameOf(LPCSTR name) { return IS_INTRESOURCE(name) ? std::to_string(LOWORD(name)) : std::string(name); }
-
 }  // namespace
 
 const IconState *IconFromHandle(HICON icon) {
@@ -52,7 +50,7 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
   std::string error;
   if (!kvplat::rsrc::ReadGroupIconDirectory(LockResource(LoadResource(module, group)), SizeofResource(module, group),
                                             &ids, &error)) {
-    kvplat::Diag("icon %s: %s", kvplat::NameOf(lpIconName).c_str(), error.c_str());
+    kvplat::Diag("icon %u: %s", LOWORD(lpIconName), error.c_str());  // found: an integer resource
     SetLastError(ERROR_INVALID_DATA);
     return nullptr;
   }
@@ -69,7 +67,7 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
       state.images.push_back(std::move(decoded));
       continue;
     }
-    kvplat::Diag("icon %s, image %u: %s", kvplat::NameOf(lpIconName).c_str(), id, error.c_str());
+    kvplat::Diag("icon %u, image %u: %s", LOWORD(lpIconName), id, error.c_str());
   }
   if (state.images.empty()) {
     SetLastError(ERROR_INVALID_DATA);

@@ -51,7 +51,7 @@ void RegisterWindowClass(WindowClass cls) {
   Classes().push_back(std::move(cls));
 }
 
-HWND CreateWindowState(const std::string &className, const std::string &text, DWORD style, DWORD exStyle,
+HWND CreateWindowState(const std::string &className, const std::string &text, DWORD style, DWORD /*exStyle*/,
                        const RECT &rect, HWND parent, int id) {
   auto cls = std::find_if(Classes().begin(), Classes().end(), [&](const WindowClass &c) {
     return strcasecmp(c.name.c_str(), className.c_str()) == 0;
@@ -73,7 +73,6 @@ HWND CreateWindowState(const std::string &className, const std::string &text, DW
   window->parent = parent;
   window->id = id;
   window->style = style;
-  window->exStyle = exStyle;
   window->rect = rect;
   window->text = text;
   if (cls->makeState) window->state = cls->makeState();
