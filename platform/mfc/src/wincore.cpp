@@ -47,7 +47,7 @@ BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void *pExtra, void *) {
     code = LOWORD(code);
   }
   const AFX_MSGMAP_ENTRY *entry = FindMessageEntry(nMsg, code, LOWORD(nID));
-  if (!entry) return FALSE;
+  if (!entry || (entry->nSig == AfxSigNotify_v && !pExtra)) return FALSE;  // a notification comes with its NMHDR
   if (entry->nSig == AfxSigNotify_v) {
     auto *notify = static_cast<AFX_NOTIFY *>(pExtra);
     reinterpret_cast<void (*)(CCmdTarget *, NMHDR *, LRESULT *)>(entry->pfn)(this, notify->pNMHDR,

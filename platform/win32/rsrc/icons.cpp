@@ -21,6 +21,7 @@ std::map<HRSRC, std::unique_ptr<IconState>> g_icons;
 
 }  // namespace
 
+// cppcheck-suppress constParameter ; HICON is the SDK's handle type
 const IconState *IconFromHandle(HICON icon) {
   std::lock_guard<std::mutex> lock(g_mutex);
   for (const auto &[group, state] : g_icons) {
