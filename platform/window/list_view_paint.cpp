@@ -24,11 +24,9 @@ ListViewFrame ListViewFrameOf(HWND list, int x, int y) {
 }
 
 POINT RowsPoint(const ListViewFrame &frame, int mouseX, int mouseY, int hOffset) {
-  int px = mouseX - frame.clientX + hOffset;
-  // cppcheck-suppress unreadVariable ; cppcheck 2.10 misses the read in the braced return below
-  int py = mouseY - frame.clientY;
-  px = std::clamp(px, 0, std::max(0, static_cast<int>(frame.geometry.client.right) - 1));
-  return POINT{px, py};
+  POINT pt{mouseX - frame.clientX + hOffset, mouseY - frame.clientY};
+  pt.x = std::clamp<LONG>(pt.x, 0, std::max<LONG>(0, frame.geometry.client.right - 1));
+  return pt;
 }
 
 namespace {

@@ -7,7 +7,7 @@
 class CCmdTarget;
 class CWnd;
 
-typedef void(AFX_MSG_CALL *AFX_PMSG)(void);
+typedef void (*AFX_PMSG)(void);
 
 enum AfxSig {
   AfxSig_end = 0,

@@ -11,7 +11,6 @@
 #ifndef PASCAL
 #define PASCAL
 #endif
-#define AFX_MSG_CALL
 #define afx_msg
 #define AFXAPI
 

@@ -4,7 +4,6 @@
 #include "winnt.h"
 #include "winerror.h"
 #include "winbase.h"
-#include "wingdi.h"
 #include "winuser.h"
 #include "winver.h"
 #ifndef WIN32_LEAN_AND_MEAN

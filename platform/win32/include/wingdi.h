@@ -1,3 +1,0 @@
-/* gdi32: the little painting that the program does. */
-#pragma once
-#include "windef.h"
