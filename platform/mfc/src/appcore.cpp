@@ -1,4 +1,4 @@
-// The application object, the entry point, and the application-wide helpers.
+// The application object, the entry point, and the application-wide functions.
 #include <cstring>
 
 #include "afxwin.h"
@@ -28,9 +28,7 @@ HICON CWinApp::LoadIcon(UINT nIDResource) const {
   return ::LoadIconA(AfxGetInstanceHandle(), name);
 }
 
-void CWinApp::OnHelp() {
-  // No help file is installed with the application.
-}
+void CWinApp::OnHelp() {}  // no help file is installed with the application
 
 CWinApp *AFXAPI AfxGetApp() { return g_app; }
 

@@ -21,8 +21,6 @@ void ReportUnimplementedMessage(HWND hwnd, UINT msg) {
   ReportUnimplemented(what);
 }
 
-void InvalidateWindow(HWND hwnd) { ActiveFrontEnd().Invalidate(hwnd); }
-
 }  // namespace kvplat
 
 namespace {

@@ -1,6 +1,8 @@
-// Helpers shared by the window procedures of user32 and comctl32.
+// What the window procedures of user32 and comctl32 share.
 #pragma once
 #include <windows.h>
+
+#include "kvplat/frontend.h"
 
 namespace kvplat {
 
@@ -8,7 +10,7 @@ namespace kvplat {
 void ReportUnimplementedMessage(HWND hwnd, UINT msg);
 
 // The window's look changed: the front end repaints it.
-void InvalidateWindow(HWND hwnd);
+inline void InvalidateWindow(HWND hwnd) { ActiveFrontEnd().Invalidate(hwnd); }
 
 // The dialog that contains a window (the window itself when it is a dialog), or null.
 HWND OwningDialog(HWND hwnd);
