@@ -76,17 +76,8 @@ LRESULT CALLBACK ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       return LButtonUp(hwnd, POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
     case WM_KEYDOWN:
       return KeyDown(hwnd, static_cast<UINT>(wParam));
-    case WM_KEYUP:
-      return 0;
-    case WM_NCCREATE:
-    case WM_CREATE:
-    case WM_DESTROY:
-    case WM_NCDESTROY:
-    case WM_PAINT:
-      return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
-  ReportUnimplementedMessage(hwnd, msg);
-  return 0;
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace kvplat

@@ -63,16 +63,8 @@ LRESULT CALLBACK ButtonWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
       if (msg == WM_KILLFOCUS) state->pushed = false;
       InvalidateWindow(hwnd);
       return 0;
-    case WM_SETTEXT:
-    case WM_NCCREATE:
-    case WM_CREATE:
-    case WM_DESTROY:
-    case WM_NCDESTROY:
-    case WM_PAINT:
-      return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
-  ReportUnimplementedMessage(hwnd, msg);
-  return 0;
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -108,17 +100,8 @@ LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_KILLFOCUS:
       InvalidateWindow(hwnd);
       return 0;
-    case WM_NCCREATE:
-    case WM_CREATE:
-    case WM_DESTROY:
-    case WM_NCDESTROY:
-    case WM_PAINT:
-    case WM_KEYUP:
-    case WM_LBUTTONUP:
-      return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
-  ReportUnimplementedMessage(hwnd, msg);
-  return 0;
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace kvplat

@@ -12,18 +12,18 @@
 #include "kvplat/window.h"
 #include "wnd_internal.h"
 
-namespace kvplat {
+namespace {
 
+// A message that no procedure on the way implements: said loudly; the caller returns 0. Every window
+// procedure passes what it does not handle to DefWindowProcA, as Windows' own controls do, so this is the
+// one place that says it.
 void ReportUnimplementedMessage(HWND hwnd, UINT msg) {
-  Window *w = FindWindowState(hwnd);
+  const kvplat::Window *w = kvplat::FindWindowState(hwnd);
   char what[96];
   std::snprintf(what, sizeof what, "message 0x%04x to a %s window", msg, w ? w->className.c_str() : "unknown");
-  ReportUnimplemented(what);
+  kvplat::ReportUnimplemented(what);
 }
 
-}  // namespace kvplat
-
-namespace {
 std::set<HDC> g_deviceContexts;
 uintptr_t g_nextDc = 0x20010;
 }  // namespace
@@ -71,7 +71,7 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
       if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageA(hWnd, WM_CLOSE, 0, 0);
       return 0;
   }
-  kvplat::ReportUnimplementedMessage(hWnd, Msg);
+  ReportUnimplementedMessage(hWnd, Msg);
   return 0;
 }
 

@@ -6,9 +6,6 @@
 
 namespace kvplat {
 
-// A message that this window class does not implement: says so loudly, and the caller returns 0.
-void ReportUnimplementedMessage(HWND hwnd, UINT msg);
-
 // The window's look changed: the front end repaints it.
 inline void InvalidateWindow(HWND hwnd) { ActiveFrontEnd().Invalidate(hwnd); }
 
