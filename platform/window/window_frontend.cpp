@@ -92,6 +92,10 @@ class WindowFrontEnd : public FrontEnd {
     fl_close = "OK";
     fl_message_title(caption.c_str());
     fl_message_font(window::DialogFontFace(), window::DialogFontSize());
+    // MB_OK alone shows no icon, and Windows centres a message box rather than putting it under the mouse.
+    fl_message_icon()->labeltype(FL_NO_LABEL);
+    fl_message_icon()->box(FL_NO_BOX);
+    fl_message_hotspot(0);
     Fl::add_check(AnswerOnTermination);
     fl_message("%s", text.c_str());
     Fl::remove_check(AnswerOnTermination);
