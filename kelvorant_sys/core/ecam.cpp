@@ -19,9 +19,13 @@ uint64_t LoadLe64(const uint8_t *p) { return uint64_t{LoadLe(p + 4, 4)} << 32 | 
 // Says why a table is refused, in *why; false.
 template <class... Values>
 bool Refuse(std::string *why, const char *format, Values... values) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, static_cast<unsigned long long>(values)...);
-  *why = text;
+  if constexpr (sizeof...(values) == 0) {
+    *why = format;
+  } else {
+    char text[160];
+    std::snprintf(text, sizeof text, format, static_cast<unsigned long long>(values)...);
+    *why = text;
+  }
   return false;
 }
 
