@@ -63,7 +63,7 @@ struct IconState {
   std::vector<IconImage> images;  // in the group's order
 };
 
-// The state behind an icon handle, or null when the handle is not an icon.
+// The state behind an icon handle, its images decoded by the first call; null when the handle is not an icon.
 const IconState *IconFromHandle(HICON icon);
 
 }  // namespace kvplat

@@ -62,6 +62,7 @@ bool DecodeIconImage(const void *data, std::size_t size, IconImage *out, std::st
   // Every term is small (sides of at most 256 pixels), so the sum cannot overflow.
   const std::size_t needed = headerSize + paletteSize * 4 + (xorStride + andStride) * height;
   if (needed > size) return Fail(error, "the icon image is truncated");
+  if (!out) return true;
 
   const uint8_t *base = static_cast<const uint8_t *>(data);
   const uint8_t *palette = base + headerSize;

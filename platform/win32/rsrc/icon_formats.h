@@ -16,7 +16,8 @@ bool ReadGroupIconDirectory(const void *data, std::size_t size, std::vector<uint
 
 // Decodes an icon image of 4, 8 or 32 bits per pixel (the depths of the program's icon) into 0xAARRGGBB
 // pixels, top row first. The AND mask makes pixels transparent (0x00000000); a 32-bit image uses its own
-// alpha channel unless that is zero throughout. Other depths and PNG-compressed images are refused.
+// alpha channel unless that is zero throughout. Other depths and PNG-compressed images are refused. With
+// out null, it only checks that the image can be decoded.
 bool DecodeIconImage(const void *data, std::size_t size, IconImage *out, std::string *error);
 
 }  // namespace kvplat::rsrc

@@ -1,11 +1,14 @@
-// Icons: LoadIconA decodes every image of an RT_GROUP_ICON into an IconState, and the handle is the
-// address of that state. As on Windows, LoadIconA's icons are shared: loading the same group again gives
+// Icons: LoadIconA checks every image of an RT_GROUP_ICON, and the handle is the address of what it
+// loaded; the images are decoded into an IconState when a front end first asks for them (a run without a
+// window never does). As on Windows, LoadIconA's icons are shared: loading the same group again gives
 // the same handle. The system's stock icons (LoadIconA(NULL, ...)) are not here: the program has its own.
 #include <windows.h>
 
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "kvplat/diag.h"
 #include "kvplat/resources.h"
@@ -15,17 +18,29 @@ namespace kvplat {
 
 namespace {
 
+struct LoadedIcon {
+  IconState state;
+  std::vector<std::pair<const void *, DWORD>> undecoded;  // images checked by LoadIconA, not decoded yet
+};
+
 // Every icon loaded, by its group's resource handle; never freed, so that every handle stays valid.
 std::mutex g_mutex;
-std::map<HRSRC, std::unique_ptr<IconState>> g_icons;
+std::map<HRSRC, std::unique_ptr<LoadedIcon>> g_icons;
 
 }  // namespace
 
 // cppcheck-suppress constParameter ; HICON is the SDK's handle type
 const IconState *IconFromHandle(HICON icon) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  for (const auto &[group, state] : g_icons) {
-    if (reinterpret_cast<HICON>(state.get()) == icon) return state.get();
+  for (const auto &[group, loaded] : g_icons) {
+    if (reinterpret_cast<HICON>(loaded.get()) != icon) continue;
+    for (const auto &[data, size] : loaded->undecoded) {
+      IconImage image;
+      rsrc::DecodeIconImage(data, size, &image, nullptr);  // cannot fail: LoadIconA checked it
+      loaded->state.images.push_back(std::move(image));
+    }
+    loaded->undecoded.clear();
+    return &loaded->state;
   }
   return nullptr;
 }
@@ -55,27 +70,25 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
     SetLastError(ERROR_INVALID_DATA);
     return nullptr;
   }
-  // Every image is decoded, so that a front end can pick the size it draws; one that cannot be read is
-  // left out and said so.
-  kvplat::IconState state;
+  // Every image is kept, so that a front end can pick the size it draws; one that cannot be read is left
+  // out and said so.
+  auto loaded = std::make_unique<kvplat::LoadedIcon>();
   for (uint16_t id : ids) {
     HRSRC image = FindResourceA(module, MAKEINTRESOURCE(id), RT_ICON);
-    kvplat::IconImage decoded;
     if (!image) {
       error = "no such image";
-    } else if (kvplat::rsrc::DecodeIconImage(LockResource(LoadResource(module, image)), SizeofResource(module, image),
-                                             &decoded, &error)) {
-      state.images.push_back(std::move(decoded));
+    } else if (const void *data = LockResource(LoadResource(module, image));
+               kvplat::rsrc::DecodeIconImage(data, SizeofResource(module, image), nullptr, &error)) {
+      loaded->undecoded.emplace_back(data, SizeofResource(module, image));
       continue;
     }
     kvplat::Diag("icon %u, image %u: %s", LOWORD(lpIconName), id, error.c_str());
   }
-  if (state.images.empty()) {
+  if (loaded->undecoded.empty()) {
     SetLastError(ERROR_INVALID_DATA);
     return nullptr;
   }
-  auto &icon = kvplat::g_icons[group] = std::make_unique<kvplat::IconState>(std::move(state));
-  return reinterpret_cast<HICON>(icon.get());
+  return reinterpret_cast<HICON>((kvplat::g_icons[group] = std::move(loaded)).get());
 }
 
 }  // extern "C"
