@@ -61,7 +61,7 @@ int FormatV(char *buffer, size_t size, const char *format, va_list incoming) {
     if (size_arg) ++p;
 
     char digits[sizeof(uintmax_t) * 3 + 2];
-    const char *text = digits;
+    const char *text = nullptr;
     int length = 0;
     const char *sign = "";
     switch (*p) {
