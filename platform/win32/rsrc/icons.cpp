@@ -32,15 +32,16 @@ std::map<HRSRC, std::unique_ptr<LoadedIcon>> g_icons;
 // cppcheck-suppress constParameter ; HICON is the SDK's handle type
 const IconState *IconFromHandle(HICON icon) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  for (const auto &[group, loaded] : g_icons) {
-    if (reinterpret_cast<HICON>(loaded.get()) != icon) continue;
-    for (const auto &[data, size] : loaded->undecoded) {
+  for (auto &entry : g_icons) {
+    LoadedIcon &loaded = *entry.second;
+    if (reinterpret_cast<HICON>(&loaded) != icon) continue;
+    for (const auto &[data, size] : loaded.undecoded) {
       IconImage image;
       rsrc::DecodeIconImage(data, size, &image, nullptr);  // cannot fail: LoadIconA checked it
-      loaded->state.images.push_back(std::move(image));
+      loaded.state.images.push_back(std::move(image));
     }
-    loaded->undecoded.clear();
-    return &loaded->state;
+    loaded.undecoded.clear();
+    return &loaded.state;
   }
   return nullptr;
 }
