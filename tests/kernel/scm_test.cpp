@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <winsvc.h>
 
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <string>
 #include <vector>
@@ -374,6 +376,28 @@ TEST(ProcessIdentity, TellsAReusedPidFromItsStarter) {
   for (int i = 0; i < 1000 && kvplat::ProcessStartTime(child) != 0; ++i) ::usleep(1000);
   EXPECT_EQ(0u, kvplat::ProcessStartTime(child));
   ASSERT_EQ(child, ::waitpid(child, nullptr, 0));
+}
+
+TEST(ProcessIdentity, ANameWithParenthesesAndSpacesDoesNotMoveTheFields) {
+  int ready[2], named[2];
+  ASSERT_EQ(0, ::pipe(ready));
+  ASSERT_EQ(0, ::pipe(named));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  char byte = 0;
+  if (child == 0) {  // renames itself when asked, then waits for its end
+    if (::read(ready[0], &byte, 1) != 1 || ::prctl(PR_SET_NAME, ") Z 1 2 3") != 0) ::_exit(1);
+    if (::write(named[1], &byte, 1) != 1) ::_exit(1);
+    ::pause();
+  }
+  const uint64_t before = kvplat::ProcessStartTime(child);
+  ASSERT_EQ(1, ::write(ready[1], &byte, 1));
+  ASSERT_EQ(1, ::read(named[0], &byte, 1));
+  EXPECT_NE(0u, before);
+  EXPECT_EQ(before, kvplat::ProcessStartTime(child));  // "PID () Z 1 2 3) S ...": a zombie only to a naive reader
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  for (int fd : {ready[0], ready[1], named[0], named[1]}) ::close(fd);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -212,15 +213,16 @@ uint64_t ProcessStartTime(int pid) {
   // "PID (COMM) STATE PPID ..." where COMM may hold spaces and parentheses: fields count from the last ')'.
   const std::string::size_type close = line.rfind(')');
   if (close == std::string::npos) return 0;
-  std::istringstream fields(line.substr(close + 1));
-  std::string state;
-  fields >> state;  // field 3
-  if (state == "Z" || state == "X" || state == "x") return 0;
-  std::string skip;
-  for (int field = 4; field < 22; ++field) fields >> skip;
+  std::string_view rest = std::string_view(line).substr(close + 1);
   uint64_t startTime = 0;
-  fields >> startTime;  // field 22
-  return fields ? startTime : 0;
+  for (int field = 3; field <= 22; ++field) {
+    rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
+    const std::string_view value = rest.substr(0, rest.find(' '));
+    rest.remove_prefix(value.size());
+    if (field == 3 && (value == "Z" || value == "X" || value == "x")) return 0;
+    if (field == 22 && !ParseNumber(value, &startTime)) return 0;
+  }
+  return startTime;
 }
 
 ProcessIdentity CurrentProcessIdentity() {
