@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -87,49 +88,69 @@ struct Case {
   const char *after;
 };
 
+// Another process: it runs `work`, sends the result to this one, and lives on until Release() (or the end of
+// the object), holding what `work` took. No gtest assertions in `work`.
+class Child {
+ public:
+  explicit Child(const std::function<uint64_t()> &work) {
+    int up[2], down[2];
+    if (::pipe(up) != 0) return;
+    if (::pipe(down) == 0 && (pid_ = ::fork()) == 0) {
+      ::close(down[1]);  // or its read would never see the end
+      const uint64_t answer = work();
+      char byte;
+      if (::write(up[1], &answer, sizeof answer) == sizeof answer) (void)!::read(down[0], &byte, 1);
+      ::_exit(0);
+    }
+    ::close(up[1]);
+    if (pid_ > 0) {
+      ::close(down[0]);
+      release_ = down[1];
+      started_ = ::read(up[0], &result_, sizeof result_) == sizeof result_;
+    }
+    ::close(up[0]);
+  }
+  ~Child() { Release(); }
+  Child(const Child &) = delete;
+  Child &operator=(const Child &) = delete;
+
+  bool started() const { return started_; }  // and sent its result
+  uint64_t result() const { return result_; }
+  pid_t pid() const { return pid_; }
+  void Release() {
+    if (release_ < 0) return;
+    ::close(release_);  // the child's read returns and it ends
+    release_ = -1;
+    ::waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int release_ = -1;
+  bool started_ = false;
+  uint64_t result_ = 0;
+};
+
 class ScmTest : public ::testing::Test {
  protected:
   void SetUp() override { env_.Set("KELVORANT_SCM_DIR", dir_ / "scm"); }
   void TearDown() override {
     kvplat::UnloadDriver(kName);
-    if (livePid_ > 0) {
-      ::close(releaseFd_);  // the child's read returns and it ends
-      ::waitpid(livePid_, nullptr, 0);
-    }
+    live_.reset();
   }
 
   // Another process creates and starts the service (and deletes it, when asked), then ends or, when
   // `stayAlive`, runs on until the test ends.
   void StartInChild(bool deleteToo, bool stayAlive) {
-    int ready[2], release[2];
-    ASSERT_EQ(0, ::pipe(ready));
-    ASSERT_EQ(0, ::pipe(release));
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::close(ready[0]);
-      ::close(release[1]);
+    auto child = std::make_unique<Child>([deleteToo] {
       DWORD error = Create();
       if (error == 0) error = Start();
       if (error == 0 && deleteToo) error = Delete();
-      (void)!::write(ready[1], &error, sizeof error);
-      char byte;
-      if (stayAlive) (void)!::read(release[0], &byte, 1);
-      ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(release[0]);
-    DWORD error = 1;
-    ASSERT_EQ(static_cast<ssize_t>(sizeof error), ::read(ready[0], &error, sizeof error));
-    ::close(ready[0]);
-    ASSERT_EQ(0u, error);
-    if (stayAlive) {
-      livePid_ = pid;
-      releaseFd_ = release[1];
-    } else {
-      ::close(release[1]);
-      ASSERT_EQ(pid, ::waitpid(pid, nullptr, 0));
-    }
+      return uint64_t{error};
+    });
+    ASSERT_TRUE(child->started());
+    ASSERT_EQ(0u, child->result());
+    if (stayAlive) live_ = std::move(child);
   }
 
   void Arrange(State setup) {
@@ -151,8 +172,7 @@ class ScmTest : public ::testing::Test {
 
   kvtest::TempDir dir_;
   kvtest::EnvOverride env_;
-  pid_t livePid_ = 0;
-  int releaseFd_ = -1;
+  std::unique_ptr<Child> live_;  // a starter that runs on
 };
 
 class ScmStateTest : public ScmTest, public ::testing::WithParamInterface<Case> {};
@@ -302,32 +322,21 @@ TEST_F(ScmTest, ADamagedRecordIsIgnoredWithItsReason) {
 
 TEST_F(ScmTest, ADatabaseHeldTooLongFailsTheCallWith1055) {
   ASSERT_EQ(0, ::mkdir((dir_ / "scm").c_str(), 0700));
-  int ready[2], release[2];
-  ASSERT_EQ(0, ::pipe(ready));
-  ASSERT_EQ(0, ::pipe(release));
-  const pid_t holder = ::fork();
-  ASSERT_GE(holder, 0);
-  if (holder == 0) {
-    ::close(release[1]);
-    const int lock = ::open((dir_ / "scm/.lock").c_str(), O_RDWR | O_CREAT, 0600);
-    char byte = lock >= 0 && ::flock(lock, LOCK_EX) == 0 ? 1 : 0;
-    (void)!::write(ready[1], &byte, 1);
-    (void)!::read(release[0], &byte, 1);
-    ::_exit(0);
-  }
-  ::close(release[0]);
-  char locked = 0;
-  ASSERT_EQ(1, ::read(ready[0], &locked, 1));
-  ASSERT_EQ(1, locked);
+  const std::string lockFile = dir_ / "scm/.lock";
+  Child holder([&lockFile] {
+    const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT, 0600);
+    return uint64_t{lock >= 0 && ::flock(lock, LOCK_EX) == 0};
+  });
+  ASSERT_TRUE(holder.started());
+  ASSERT_EQ(1u, holder.result());
   ::testing::internal::CaptureStderr();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_DATABASE_LOCKED), Create());
   const auto waited = std::chrono::steady_clock::now() - start;
   const std::string err = ::testing::internal::GetCapturedStderr();
-  ::close(release[1]);
-  ::waitpid(holder, nullptr, 0);
+  holder.Release();
   EXPECT_GE(waited, std::chrono::seconds(10));
-  const std::string holderName = "process " + std::to_string(holder);
+  const std::string holderName = "process " + std::to_string(holder.pid());
   EXPECT_NE(err.find("kelvorant: the service database " + (dir_ / "scm") + " is held by " + holderName), std::string::npos) << err;
   EXPECT_NE(err.find("is still held by " + holderName), std::string::npos) << err;
   EXPECT_NE(err.find("after 10 s; the call fails\n"), std::string::npos) << err;
@@ -379,25 +388,14 @@ TEST(ProcessIdentity, TellsAReusedPidFromItsStarter) {
 }
 
 TEST(ProcessIdentity, ANameWithParenthesesAndSpacesDoesNotMoveTheFields) {
-  int ready[2], named[2];
-  ASSERT_EQ(0, ::pipe(ready));
-  ASSERT_EQ(0, ::pipe(named));
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  char byte = 0;
-  if (child == 0) {  // renames itself when asked, then waits for its end
-    if (::read(ready[0], &byte, 1) != 1 || ::prctl(PR_SET_NAME, ") Z 1 2 3") != 0) ::_exit(1);
-    if (::write(named[1], &byte, 1) != 1) ::_exit(1);
-    ::pause();
-  }
-  const uint64_t before = kvplat::ProcessStartTime(child);
-  ASSERT_EQ(1, ::write(ready[1], &byte, 1));
-  ASSERT_EQ(1, ::read(named[0], &byte, 1));
-  EXPECT_NE(0u, before);
-  EXPECT_EQ(before, kvplat::ProcessStartTime(child));  // "PID () Z 1 2 3) S ...": a zombie only to a naive reader
-  ::kill(child, SIGKILL);
-  ::waitpid(child, nullptr, 0);
-  for (int fd : {ready[0], ready[1], named[0], named[1]}) ::close(fd);
+  // "PID () Z 1 2 3) S ...": a zombie to a reader that counts from the first ')'.
+  Child renamed([] {
+    const uint64_t before = kvplat::ProcessStartTime(::getpid());
+    return ::prctl(PR_SET_NAME, ") Z 1 2 3") == 0 ? before : 0;
+  });
+  ASSERT_TRUE(renamed.started());
+  EXPECT_NE(0u, renamed.result());
+  EXPECT_EQ(renamed.result(), kvplat::ProcessStartTime(renamed.pid()));
 }
 
 }  // namespace
