@@ -410,7 +410,6 @@ std::string DescribeFileType(mode_t mode) {
   }
 }
 
-
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     const ssize_t n = ::write(fd, data.data(), data.size());

@@ -78,9 +78,9 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
     HRSRC image = FindResourceA(module, MAKEINTRESOURCE(id), RT_ICON);
     if (!image) {
       error = "no such image";
-    } else if (const void *data = LockResource(LoadResource(module, image));
-               kvplat::rsrc::DecodeIconImage(data, SizeofResource(module, image), nullptr, &error)) {
-      loaded->undecoded.emplace_back(data, SizeofResource(module, image));
+    } else if (const std::pair bytes{LockResource(LoadResource(module, image)), SizeofResource(module, image)};
+               kvplat::rsrc::DecodeIconImage(bytes.first, bytes.second, nullptr, &error)) {
+      loaded->undecoded.push_back(bytes);
       continue;
     }
     kvplat::Diag("icon %u, image %u: %s", LOWORD(lpIconName), id, error.c_str());
