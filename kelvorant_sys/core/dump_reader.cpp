@@ -50,9 +50,13 @@ bool DumpReader::ReadDataLine(std::string_view line) {
   return true;
 }
 
-void DumpReader::EndFunction() {
-  if (in_function_) sink_(address_, std::span<const uint8_t>(image_.data(), length_));
+bool DumpReader::EndFunction() {
+  if (!in_function_) return true;
   in_function_ = false;
+  std::string refused = sink_(address_, std::span<const uint8_t>(image_.data(), length_));
+  if (refused.empty()) return true;
+  line_ = function_line_;
+  return Fail(std::move(refused));
 }
 
 bool DumpReader::Feed(std::string_view line) {
@@ -65,19 +69,17 @@ bool DumpReader::Feed(std::string_view line) {
     PciAddress address;
     std::string why;
     if (!ParsePciAddress(head, &address, &why)) return Fail(why);
-    EndFunction();
+    if (!EndFunction()) return false;
     in_function_ = true;
     address_ = address;
+    function_line_ = line_;
     // Only the bytes that the last function's lines reached can differ from 0xFF: a dump of 64-byte
     // images must not pay for refilling 4096 bytes per function.
     std::fill(image_.begin(), image_.begin() + static_cast<std::ptrdiff_t>(length_), uint8_t{0xff});
     length_ = 0;
     return true;
   }
-  if (line.empty()) {
-    EndFunction();
-    return true;
-  }
+  if (line.empty()) return EndFunction();
   return in_function_ ? ReadDataLine(line) : true;
 }
 
@@ -90,8 +92,6 @@ bool DumpReader::FeedText(std::string_view text) {
   return true;
 }
 
-void DumpReader::Finish() {
-  if (error_.empty()) EndFunction();
-}
+bool DumpReader::Finish() { return error_.empty() && EndFunction(); }
 
 }  // namespace kvsys

@@ -25,8 +25,9 @@ namespace kvsys {
 class DumpReader {
  public:
   // Receives every function when it ends (at a blank line, the next function or Finish). The image span is
-  // valid only during the call. A function that appears twice is delivered twice.
-  using Sink = std::function<void(const PciAddress &address, std::span<const uint8_t> image)>;
+  // valid only during the call. Returns "", or why the function cannot be taken (a machine has one function
+  // at an address): the reader then stops with that error at the function's first line.
+  using Sink = std::function<std::string(const PciAddress &address, std::span<const uint8_t> image)>;
 
   explicit DumpReader(Sink sink);
 
@@ -35,8 +36,8 @@ class DumpReader {
   bool Feed(std::string_view line);
   // Text of lines that end at "\n" (a last line without one counts); false at the first malformed line.
   bool FeedText(std::string_view text);
-  // The end of the text: delivers the last function.
-  void Finish();
+  // The end of the text: delivers the last function. False when the sink refuses it, or after an error.
+  bool Finish();
 
   const std::string &error() const { return error_; }
   size_t line() const { return line_; }
@@ -44,12 +45,13 @@ class DumpReader {
  private:
   bool Fail(std::string why);
   bool ReadDataLine(std::string_view line);
-  void EndFunction();
+  bool EndFunction();
 
   Sink sink_;
   size_t line_ = 0;
   bool in_function_ = false;
   PciAddress address_;
+  size_t function_line_ = 0;  // where the current function's header is
   // On the heap, so that a reader is a small object on a kernel stack too.
   std::vector<uint8_t> image_;
   size_t length_ = 0;  // how far the data lines of the current function reach

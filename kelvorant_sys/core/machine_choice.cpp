@@ -23,13 +23,17 @@ bool SameWord(std::string_view text, std::string_view word) {
   return true;
 }
 
+// A dump gives each function once: a second image for an address would silently replace the first.
 DumpReader::Sink IntoMachine(SimMachine &machine) {
-  return [&machine](const PciAddress &address, std::span<const uint8_t> image) {
-    if (address.domain == machine.domain()) {
-      machine.Put(address.Index(), image);
-    } else {
+  return [&machine](const PciAddress &address, std::span<const uint8_t> image) -> std::string {
+    if (address.domain != machine.domain()) {
       machine.NoteOtherDomain(address.domain);
+    } else if (machine.Has(address.Index())) {
+      return FormatAddress(address) + " appears a second time (a machine has one function at an address)";
+    } else {
+      machine.Put(address.Index(), image);
     }
+    return "";
   };
 }
 
@@ -38,6 +42,7 @@ bool AddDumpFile(SimMachine &machine, const std::string &path, TextFiles &files,
   DumpReader reader(IntoMachine(machine));
   std::string reason;
   const bool read = files.ReadLines(path, [&](std::string_view line) { return reader.Feed(line); }, &reason);
+  if (read) reader.Finish();
   if (!reader.error().empty()) {
     *why = path + ":" + std::to_string(reader.line()) + ": " + reader.error();
     return false;
@@ -46,7 +51,6 @@ bool AddDumpFile(SimMachine &machine, const std::string &path, TextFiles &files,
     *why = path + ": " + reason;
     return false;
   }
-  reader.Finish();
   return true;
 }
 

@@ -137,18 +137,87 @@ bool ParseFault(Checker &c, const json &entry, const std::string &place, FaultRu
 }
 
 // The DOM parser that also keeps where and why parsing stopped: json::parse tells neither, not even for a
-// number too large for a double (out_of_range 406, which would otherwise escape as an exception).
+// number too large for a double (out_of_range 406, which would otherwise escape as an exception). It also
+// stops at what the DOM would hide or pay dearly for: a key given twice in one object (the last would win
+// without a word), an object wider or a nesting deeper than a machine file's (an object finds a key by a
+// linear search, so a file of 100,000 keys would take seconds and one of millions hours).
 class Parser : public nlohmann::detail::json_sax_dom_parser<json> {
+  using Base = nlohmann::detail::json_sax_dom_parser<json>;
+
  public:
-  explicit Parser(json &root) : json_sax_dom_parser(root, false) {}
+  explicit Parser(json &root) : Base(root, false) {}
   bool parse_error(std::size_t position, const std::string &token, const nlohmann::detail::exception &e) {
     byte = position;
     what = e.what();
-    return json_sax_dom_parser::parse_error(position, token, e);
+    return Base::parse_error(position, token, e);
+  }
+  bool null() { return Value() && Base::null(); }
+  bool boolean(bool v) { return Value() && Base::boolean(v); }
+  bool number_integer(number_integer_t v) { return Value() && Base::number_integer(v); }
+  bool number_unsigned(number_unsigned_t v) { return Value() && Base::number_unsigned(v); }
+  bool number_float(number_float_t v, const string_t &text) { return Value() && Base::number_float(v, text); }
+  bool string(string_t &v) { return Value() && Base::string(v); }
+  bool start_object(std::size_t n) { return Open(false) && Base::start_object(n); }
+  bool start_array(std::size_t n) { return Open(true) && Base::start_array(n); }
+  bool end_object() { return Close() && Base::end_object(); }
+  bool end_array() { return Close() && Base::end_array(); }
+  bool key(string_t &name) {
+    std::vector<std::string> &keys = levels_.back().keys;
+    if (std::find(keys.begin(), keys.end(), name) != keys.end())
+      return Stop(Sub(Place(levels_.size() - 1), name), "given twice (each key once)");
+    if (keys.size() == kMaxMembers)
+      return Stop(Place(levels_.size() - 1), "more than " + std::to_string(kMaxMembers) + " members (a machine file's objects have at most 7)");
+    keys.push_back(name);
+    return Base::key(name);
   }
 
   std::size_t byte = 0;  // counted from 1, as json::parse_error::byte
   std::string what;
+  std::string stopped;  // "PLACE: why" when a check above stopped the parse
+
+ private:
+  // The file, its lists and their entries are three levels; a few more let a mistaken value be reported by
+  // the checks that follow, at its place.
+  static constexpr std::size_t kMaxDepth = 8;
+  static constexpr std::size_t kMaxMembers = 16;
+
+  struct Level {
+    bool array;
+    std::size_t count = 0;          // an array's values so far
+    std::vector<std::string> keys;  // an object's keys so far
+  };
+
+  // A value starts: in an array, it is the next entry.
+  bool Value() {
+    if (!levels_.empty() && levels_.back().array) ++levels_.back().count;
+    return true;
+  }
+  bool Open(bool array) {
+    Value();
+    if (levels_.size() == kMaxDepth)
+      return Stop(Place(levels_.size()), "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+    levels_.push_back({array, 0, {}});
+    return true;
+  }
+  bool Close() {
+    levels_.pop_back();
+    return true;
+  }
+  bool Stop(const std::string &place, const std::string &why) {
+    stopped = (place.empty() ? "top level" : place) + ": " + why;
+    return false;
+  }
+  // The place that the first `depth` levels lead to: "functions[3]", "functions[3].config".
+  std::string Place(std::size_t depth) const {
+    std::string place;
+    for (std::size_t i = 0; i < depth; ++i) {
+      const Level &level = levels_[i];
+      place = level.array ? place + "[" + std::to_string(level.count - 1) + "]" : Sub(place, level.keys.back());
+    }
+    return place;
+  }
+
+  std::vector<Level> levels_;
 };
 
 // "line L, column C: what" for the first error of a text.
@@ -185,7 +254,7 @@ bool ParseMachineFile(std::string_view text, MachineFile *out, std::string *why)
   json root;
   Parser parser(root);
   if (!json::sax_parse(text.begin(), text.end(), &parser)) {
-    *why = DescribeSyntaxError(text, parser);
+    *why = parser.stopped.empty() ? DescribeSyntaxError(text, parser) : parser.stopped;
     return false;
   }
   Checker c(why);
@@ -205,6 +274,19 @@ bool ParseMachineFile(std::string_view text, MachineFile *out, std::string *why)
   if (!ParseList(c, root, "functions", ParseFunction, &file.functions) ||
       !ParseList(c, root, "faults", ParseFault, &file.faults))
     return false;
+  // An address once among the functions: a second entry would silently replace the first.
+  std::vector<std::pair<uint64_t, size_t>> addresses;  // (domain and index, entry), sorted
+  for (size_t i = 0; i < file.functions.size(); ++i) {
+    const PciAddress &a = file.functions[i].address;
+    addresses.push_back({uint64_t{a.domain} << 16 | a.Index(), i});
+  }
+  std::sort(addresses.begin(), addresses.end());
+  for (size_t i = 1; i < addresses.size(); ++i) {
+    if (addresses[i].first != addresses[i - 1].first) continue;
+    const std::string first = "functions[" + std::to_string(addresses[i - 1].second) + "]";
+    return c.Fail("functions[" + std::to_string(addresses[i].second) + "].address",
+                  FormatAddress(file.functions[addresses[i].second].address) + " is " + first + "'s too");
+  }
   *out = std::move(file);
   return true;
 }

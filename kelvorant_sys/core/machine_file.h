@@ -5,7 +5,9 @@
 //     "faults": [ { "address": "02:00.0", "request": "IOCTL_READ_CONFIG",
 //                   "skip": 1, "times": 1, "error": 31, "returned": 268, "status": 2 } ] }
 // Hex strings are two-digit bytes, optionally separated by white space. Anything unknown or malformed is an
-// error naming its place ("functions[3].config: ..."). Parsing is a pure function of the text.
+// error naming its place ("functions[3].config: ..."), and so are a key given twice in an object, an address
+// given twice in "functions", an object of more than 16 members and nesting deeper than 8 levels. Parsing is
+// a pure function of the text.
 #pragma once
 #include <cstdint>
 #include <optional>

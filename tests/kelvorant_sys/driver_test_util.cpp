@@ -40,6 +40,7 @@ DumpParse ParseDump(std::string_view text) {
   DumpParse result;
   kvsys::DumpReader reader([&](const kvsys::PciAddress &address, std::span<const uint8_t> image) {
     result.functions.push_back({address, std::vector<uint8_t>(image.begin(), image.end())});
+    return std::string();
   });
   if (reader.FeedText(text)) {
     reader.Finish();

@@ -73,6 +73,17 @@ TEST(MachineFile, MalformedFilesNameThePlace) {
        "m.json: faults[0]: \"error\" fails the request; it cannot be combined with \"returned\" or \"status\""},
       {R"({"faults": [{"address": "00:00.0", "request": "IOCTL_READ_CONFIG"}]})",
        "m.json: faults[0]: nothing to do: give \"error\", \"returned\" or \"status\""},
+      // What the parsed tree would hide: the last of two keys, the first of two functions.
+      {R"({"functions": [{"address": "00:00.0", "config": "00", "config": "01"}]})",
+       "m.json: functions[0].config: given twice (each key once)"},
+      {R"({"functions": [{"address": "00:01.0", "config": "00"}, {"address": "0000:00:01.0", "config": "01"}]})",
+       "m.json: functions[1].address: 00:01.0 is functions[0]'s too"},
+      {"{\"dump\": \"d.txt\"}", "/m/d.txt:4: 00:01.0 appears a second time (a machine has one function at an address)"},
+      // What a hostile file would make costly: depth, and width (an object's keys are searched linearly).
+      {R"({"functions": [{"address": "00:00.0", "config": [[[[[[1]]]]]]}]})",
+       "m.json: functions[0].config[0][0][0][0][0]: nested deeper than 8 levels"},
+      {R"({"faults": [{"a":0,"b":0,"c":0,"d":0,"e":0,"f":0,"g":0,"h":0,"i":0,"j":0,"k":0,"l":0,"m":0,"n":0,"o":0,"p":0,"q":0}]})",
+       "m.json: faults[0]: more than 16 members (a machine file's objects have at most 7)"},
   };
   for (const auto &c : cases) {
     MemoryFiles files;
@@ -80,6 +91,7 @@ TEST(MachineFile, MalformedFilesNameThePlace) {
     // A dump named in the file is found next to it; "m.json" has no folder, so use one for those cases.
     const bool with_folder = std::string(c.json).find("\"dump\"") != std::string::npos;
     if (with_folder) files.files["/m/m.json"] = c.json;
+    files.files["/m/d.txt"] = "00:01.0\n00: 01\n\n00:01.0\n00: 02\n";
     kvsys::FaultTable faults;
     std::string why;
     EXPECT_FALSE(kvsys::LoadJsonMachine(with_folder ? "/m/m.json" : "m.json", 0, files, &faults, &why)) << c.json;
