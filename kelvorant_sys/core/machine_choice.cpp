@@ -1,5 +1,6 @@
 #include "core/machine_choice.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/dump_reader.h"
@@ -73,10 +74,12 @@ bool LooksLikeJson(const std::string &path, TextFiles &files) {
 // The line about a file without a function of the served domain, with a hint at why.
 std::string EmptyFileLine(const SimMachine &machine, const MachineChoice &choice, TextFiles &files) {
   std::string line = choice.path + ": no PCI function of domain " + DomainText(choice.domain) + " in this file";
-  const std::vector<uint32_t> &domains = machine.other_domains();
+  const std::vector<uint32_t> domains = machine.other_domains();
   if (!domains.empty()) {
+    constexpr size_t kNamed = 8;  // a dump may hold a million domains: the line names the first few
     line += std::string(" (it holds functions of domain") + (domains.size() > 1 ? "s " : " ");
-    for (size_t i = 0; i < domains.size(); ++i) line += (i ? ", " : "") + DomainText(domains[i]);
+    for (size_t i = 0; i < std::min(domains.size(), kNamed); ++i) line += (i ? ", " : "") + DomainText(domains[i]);
+    if (domains.size() > kNamed) line += " and " + std::to_string(domains.size() - kNamed) + " more";
     return line + ": add @" + DomainText(domains[0]) + " to the path)";
   }
   if (choice.kind == MachineKind::kJson) return line;

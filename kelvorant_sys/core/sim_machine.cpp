@@ -57,8 +57,15 @@ void SimMachine::Put(FunctionIndex fn, std::span<const uint8_t> image, ExplicitM
 }
 
 void SimMachine::NoteOtherDomain(uint32_t domain) {
-  const auto at = std::lower_bound(other_domains_.begin(), other_domains_.end(), domain);
-  if (at == other_domains_.end() || *at != domain) other_domains_.insert(at, domain);
+  if (domain >= other_domains_.size()) other_domains_.resize(size_t{domain} + 1);
+  other_domains_[domain] = true;
+}
+
+std::vector<uint32_t> SimMachine::other_domains() const {
+  std::vector<uint32_t> domains;
+  for (uint32_t d = 0; d < other_domains_.size(); ++d)
+    if (other_domains_[d]) domains.push_back(d);
+  return domains;
 }
 
 std::span<const uint8_t> SimMachine::Image(FunctionIndex fn) const {

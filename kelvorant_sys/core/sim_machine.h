@@ -36,7 +36,7 @@ class SimMachine final : public Machine {
   uint32_t domain() const { return domain_; }
   size_t function_count() const { return functions_.size(); }
   // The other domains that the machine's sources held functions of, which it does not serve (sorted).
-  const std::vector<uint32_t> &other_domains() const { return other_domains_; }
+  std::vector<uint32_t> other_domains() const;
   void NoteOtherDomain(uint32_t domain);
 
   // Explicit masks: the given bytes cover offsets 0 to size-1 and every byte past them is 0. A mask not given
@@ -76,7 +76,7 @@ class SimMachine final : public Machine {
   std::deque<std::pair<FunctionIndex, RegisterWrite>> writes_;
   std::vector<int32_t> index_;  // kFunctionCount entries: a position in functions_, or -1
   std::vector<Function> functions_;
-  std::vector<uint32_t> other_domains_;
+  std::vector<bool> other_domains_;  // by domain (a dump may name each of its million), grown as noted
 };
 
 }  // namespace kvsys

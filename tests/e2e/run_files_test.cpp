@@ -238,6 +238,17 @@ TEST(RunFiles, AnOutputThatFailsToBeWrittenEndsTheRunWithStatus4) {
   }
 }
 
+// A dump of one function in each of the domains `count` down to 1.
+std::string OtherDomainsDump(int count) {
+  std::string text;
+  for (int domain = count; domain > 0; --domain) {
+    char header[32];
+    std::snprintf(header, sizeof header, "%04x:00:00.0 x\n00: 11\n\n", domain);
+    text += header;
+  }
+  return text;
+}
+
 TEST(RunFiles, AMachineWithoutAFunctionIsServedWithALineThatSaysWhy) {
   const struct {
     const char *what;
@@ -254,9 +265,9 @@ TEST(RunFiles, AMachineWithoutAFunctionIsServedWithALineThatSaysWhy) {
       {"a machine file named as a dump", "<DIR>/m.txt", {{"m.txt", "\n  { \"functions\": [] }\n"}},
        "<DIR>/m.txt: no PCI function of domain 0000 in this file (it looks like a JSON machine file: such a file's "
        "name ends in .json)"},
-      {"a dump of other domains", "<DIR>/m.txt", {{"m.txt", "0002:00:00.0 x\n00: 11\n\n0001:00:00.0 y\n00: 22\n"}},
-       "<DIR>/m.txt: no PCI function of domain 0000 in this file (it holds functions of domains 0001, 0002: add "
-       "@0001 to the path)"},
+      {"a dump of other domains, the highest first", "<DIR>/m.txt", {{"m.txt", OtherDomainsDump(10)}},
+       "<DIR>/m.txt: no PCI function of domain 0000 in this file (it holds functions of domains 0001, 0002, 0003, "
+       "0004, 0005, 0006, 0007, 0008 and 2 more: add @0001 to the path)"},
       {"an empty machine file", "<DIR>/m.json", {{"m.json", "{}"}}, "<DIR>/m.json: no PCI function of domain 0000 in this file"},
       {"the demo machine in another domain", "demo@0001", {}, "the demo machine has no PCI function of domain 0001 (only of domain 0000)"},
       {"an empty sysfs folder", "sysfs:<DIR>", {}, "<DIR> lists no PCI function of domain 0000"},

@@ -190,11 +190,8 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
   std::vector<uint32_t> others;
   size_t served = 0;
   for (const ListedFunction &a : functions) {
-    if (a.domain == buses.domain) {
-      ++served;
-    } else if (std::find(others.begin(), others.end(), a.domain) == others.end()) {
-      others.push_back(a.domain);
-    }
+    if (a.domain == buses.domain) ++served;
+    else if (others.empty() || others.back() != a.domain) others.push_back(a.domain);  // the listing is sorted
   }
   int lowest = 0;
   if (!MakeRoomForDescriptors(served, &lowest, why)) {
@@ -236,9 +233,10 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
   if (buses.buses.any()) return true;
   std::string line = buses.root + " lists no PCI function of domain " + Domain(buses.domain);
   if (!others.empty()) {
-    std::sort(others.begin(), others.end());
+    constexpr size_t kNamed = 8;  // the line names the first few
     std::string list;
-    for (size_t i = 0; i < others.size(); ++i) list += (i ? ", " : "") + Domain(others[i]);
+    for (size_t i = 0; i < std::min(others.size(), kNamed); ++i) list += (i ? ", " : "") + Domain(others[i]);
+    if (others.size() > kNamed) list += " and " + std::to_string(others.size() - kNamed) + " more";
     line += std::string(" (it lists functions of domain") + (others.size() > 1 ? "s " : " ") + list + ": add @" +
             Domain(others[0]) + " to the path)";
   }
