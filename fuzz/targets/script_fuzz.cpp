@@ -12,9 +12,9 @@
 #include <string>
 
 #include "core/machine_choice.h"
+#include "diag_lines.h"
 #include "fuzz_check.h"
 #include "headless.h"
-#include "kvplat/diag.h"
 #include "kvplat/resources.h"
 #include "kvplat/window.h"
 #include "script.h"
@@ -140,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string script(reinterpret_cast<const char *>(data), size);
   CheckActions(kvplat::script::Parse(script));
 
-  kvplat::SetDiagSink(CheckDiagnostic);
+  kvtest::SetDiagSink(CheckDiagnostic);
   kvplat::RegisterModuleResources(kv_test_dialogs);
   static const auto *dialog = static_cast<LPCDLGTEMPLATEA>(
       LockResource(LoadResource(nullptr, FindResourceA(nullptr, MAKEINTRESOURCE(kScriptDialog), RT_DIALOG))));

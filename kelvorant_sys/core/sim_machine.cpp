@@ -68,12 +68,6 @@ std::vector<uint32_t> SimMachine::other_domains() const {
   return domains;
 }
 
-std::span<const uint8_t> SimMachine::Image(FunctionIndex fn) const {
-  const Function *f = Find(fn);
-  if (!f) return {};
-  return {f->image.get(), f->size};
-}
-
 void SimMachine::MasksOf(FunctionIndex fn, uint8_t *writable, uint8_t *w1c) const {
   const Function *f = Find(fn);
   if (!f || f->size == 0) return;  // an empty image has no masks, and its callers' buffers may be null

@@ -50,7 +50,10 @@ class SimMachine final : public Machine {
 
   bool Has(FunctionIndex fn) const { return index_[fn] >= 0; }
   // The image, or an empty span for an absent function (plugged or not).
-  std::span<const uint8_t> Image(FunctionIndex fn) const;
+  std::span<const uint8_t> Image(FunctionIndex fn) const {
+    const Function *f = Find(fn);
+    return f ? std::span<const uint8_t>(f->image.get(), f->size) : std::span<const uint8_t>();
+  }
   // The masks in force for a present function, as many bytes of each as its image has.
   void MasksOf(FunctionIndex fn, uint8_t *writable, uint8_t *w1c) const;
 

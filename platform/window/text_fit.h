@@ -1,15 +1,12 @@
 // Whether a control's text was drawn whole. Every widget tells it for each text it draws (a caption, a
-// cell, an edit's contents); nothing in the front end keeps it, but a listener may: the window tests list the
-// texts that a layout cuts, at two resolutions.
+// cell, an edit's contents); the front end keeps nothing of it (text_fit.cpp). The window tests link their
+// own routine in place of that file, to list the texts that a layout cuts at two resolutions.
 #pragma once
 #include <windows.h>
 
 #include <string_view>
 
 namespace kvplat::window {
-
-using TextFitListener = void (*)(HWND control, std::string_view text, bool whole);
-void SetTextFitListener(TextFitListener listener);
 
 void ReportTextFit(HWND control, std::string_view text, bool whole);
 

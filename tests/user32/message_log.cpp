@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <map>
 
-#include "kvplat/diag.h"
+#include "diag_lines.h"
 #include "kvplat/resources.h"
 #include "kvplat/window.h"
 
@@ -78,7 +78,7 @@ namespace {
 class FailOnUnimplemented : public ::testing::Environment {
  public:
   void SetUp() override {
-    kvplat::SetDiagSink([](const std::string &line) {
+    kvtest::SetDiagSink([](const std::string &line) {
       if (line.starts_with("kelvorant: not implemented: ")) ADD_FAILURE() << line;
       std::fputs(line.c_str(), stderr);
     });

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "diag_lines.h"
 #include "dialog_font.h"
 #include "font_face.h"
-#include "kvplat/diag.h"
 
 // fontconfig keeps its configuration and caches for the whole process once a face is looked up: not a leak
 // of ours (LeakSanitizer reads these when the tests run under AddressSanitizer).
@@ -104,10 +104,10 @@ TEST(DialogFont, WindowsLineHeightFromTheWindowsAscentAndDescent) {
 std::vector<std::string> g_diagLines;
 
 TEST(DialogFont, TahomaFromFontsWineElseAStandInThatSaysSoOnce) {
-  kvplat::SetDiagSink([](const std::string &line) { g_diagLines.push_back(line); });
+  kvtest::SetDiagSink([](const std::string &line) { g_diagLines.push_back(line); });
   const ServedFace missing = FindFace("Tahoma", "/nonexistent");
   FindFace("Tahoma", "/nonexistent");
-  kvplat::SetDiagSink(nullptr);
+  kvtest::SetDiagSink(nullptr);
   if (missing.found) GTEST_SKIP() << "this system has a Tahoma of its own";
   EXPECT_FALSE(missing.family.empty());
   ASSERT_EQ(g_diagLines.size(), 1u);

@@ -25,9 +25,14 @@ namespace {
 bool g_listening = false;
 std::set<std::pair<int, std::string>> g_cut;
 
-void NoteFit(HWND control, std::string_view text, bool whole) {
-  if (g_listening && !whole) g_cut.emplace(GetDlgCtrlID(control), std::string(text));
+}  // namespace
+
+// In place of the front end's own, which keeps nothing (platform/window/text_fit.cpp).
+void kvplat::window::ReportTextFit(HWND control, std::string_view text, bool whole) {
+  if (g_listening && !whole && !text.empty()) g_cut.emplace(GetDlgCtrlID(control), std::string(text));
 }
+
+namespace {
 
 // Runs in the dialog's modal loop, so after OnInitDialog has filled it.
 void PaintAndClose(void *) {
@@ -60,7 +65,6 @@ int main(int argc, char **argv) {
     return 2;
   }
   kvplat::SetActiveFrontEnd(frontEnd.get());
-  kvplat::window::SetTextFitListener(NoteFit);
   Fl::add_timeout(0.1, PaintAndClose);
   char commandLine[] = "";
   int status = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);

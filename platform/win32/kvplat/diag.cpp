@@ -14,7 +14,6 @@ namespace kvplat {
 
 namespace {
 
-DiagSink g_sink = nullptr;
 std::set<std::string> g_failedOutputs;  // the paths already reported
 bool g_saidSignal = false;              // the termination signal's line has been written
 
@@ -81,11 +80,8 @@ void Diag(const char *format, ...) {
   // What was written, cut at the buffer's end (a quoted text may be of any length).
   const size_t written = length < 0 ? 0 : std::min(static_cast<size_t>(length), sizeof buffer - 1);
   const std::string line = "kelvorant: " + EscapeForTerminal(std::string_view(buffer, written)) + "\n";
-  if (g_sink) g_sink(line);
-  else std::fwrite(line.data(), 1, line.size(), stderr);
+  WriteDiagLine(line);
 }
-
-void SetDiagSink(DiagSink sink) { g_sink = sink; }
 
 void ReportOutputFailure(const char *what, const char *path, int error) {
   if (!g_failedOutputs.insert(path).second) return;

@@ -10,9 +10,8 @@ namespace kvplat {
 
 [[gnu::format(printf, 1, 2)]] void Diag(const char *format, ...);
 
-// Where Diag's lines go, whole with their line end: a test's or a fuzz target's sink, or (null) standard error.
-using DiagSink = void (*)(const std::string &line);
-void SetDiagSink(DiagSink sink);
+// Writes one of Diag's lines, whole with its line end, to standard error (diag_line.cpp).
+void WriteDiagLine(std::string_view line);
 
 // A file that the platform writes for the run (the JSON dump, the trace) could not be written: says so once
 // for each file, and from then on OutputFailed() is true, so that the run ends with its own exit status.
