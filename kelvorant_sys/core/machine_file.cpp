@@ -165,8 +165,10 @@ class Parser : public nlohmann::detail::json_sax_dom_parser<json> {
     std::vector<std::string> &keys = levels_.back().keys;
     if (std::find(keys.begin(), keys.end(), name) != keys.end())
       return Stop(Sub(Place(levels_.size() - 1), name), "given twice (each key once)");
-    if (keys.size() == kMaxMembers)
-      return Stop(Place(levels_.size() - 1), "more than " + std::to_string(kMaxMembers) + " members (a machine file's objects have at most 7)");
+    if (keys.size() == kMaxMembers) {
+      return Stop(Place(levels_.size() - 1),
+                  "more than " + std::to_string(kMaxMembers) + " members (a machine file's objects have at most 7)");
+    }
     keys.push_back(name);
     return Base::key(name);
   }
