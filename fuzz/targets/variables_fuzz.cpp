@@ -80,6 +80,21 @@ std::vector<std::string> NamesItCouldSet(const std::vector<std::string> &argumen
   return names;
 }
 
+// Where the options end: at the first "--" that is not the argument of the option before it, as getopt reads
+// them ("-t --" traces to a file named "--").
+size_t OptionsEnd(const std::vector<std::string> &arguments) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string &argument = arguments[i];
+    if (argument == "--") return i;
+    // "--trace" and "--machine" without "=", or a cluster of short options that ends in -t or -m.
+    const bool shortCluster = argument.size() > 1 && argument[0] == '-' && argument[1] != '-';
+    const size_t takes = shortCluster ? argument.find_first_of("tm", 1) : std::string::npos;
+    if (argument == "--trace" || argument == "--machine" || (takes != std::string::npos && takes + 1 == argument.size()))
+      ++i;
+  }
+  return arguments.size();
+}
+
 kvplat::CommandLine Read(const std::vector<std::string> &arguments) {
   std::vector<const char *> argv = {"kelvorant"};
   for (const std::string &argument : arguments) argv.push_back(argument.c_str());
@@ -134,14 +149,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     bool others = false;
     for (const std::string &argument : arguments)
       others = others || !argument.starts_with("KELVORANT_") || argument.find('=') == std::string::npos;
-    for (size_t i = 0; i < arguments.size() && arguments[i] != "--"; ++i) {
+    const size_t end = OptionsEnd(arguments);
+    for (size_t i = 0; i < end; ++i) {
       const std::string &argument = arguments[i];
       const size_t equals = argument.find('=');
       if (!argument.starts_with("KELVORANT_") || equals == std::string::npos) continue;
       if (i > 0 && arguments[i - 1].starts_with("-")) continue;  // perhaps the value of an option
       const std::string name = argument.substr(0, equals);
       bool last = true;
-      for (size_t j = i + 1; j < arguments.size() && arguments[j] != "--"; ++j)
+      for (size_t j = i + 1; j < end; ++j)
         if (arguments[j].starts_with(name + "=")) last = false;
       const char *value = std::getenv(name.c_str());
       FUZZ_CHECK(value != nullptr);
