@@ -151,16 +151,16 @@ class Parser : public nlohmann::detail::json_sax_dom_parser<json> {
     what = e.what();
     return Base::parse_error(position, token, e);
   }
-  bool null() { return Value() && Base::null(); }
-  bool boolean(bool v) { return Value() && Base::boolean(v); }
-  bool number_integer(number_integer_t v) { return Value() && Base::number_integer(v); }
-  bool number_unsigned(number_unsigned_t v) { return Value() && Base::number_unsigned(v); }
-  bool number_float(number_float_t v, const string_t &text) { return Value() && Base::number_float(v, text); }
-  bool string(string_t &v) { return Value() && Base::string(v); }
+  bool null() { Value(); return Base::null(); }
+  bool boolean(bool v) { Value(); return Base::boolean(v); }
+  bool number_integer(number_integer_t v) { Value(); return Base::number_integer(v); }
+  bool number_unsigned(number_unsigned_t v) { Value(); return Base::number_unsigned(v); }
+  bool number_float(number_float_t v, const string_t &text) { Value(); return Base::number_float(v, text); }
+  bool string(string_t &v) { Value(); return Base::string(v); }
   bool start_object(std::size_t n) { return Open(false) && Base::start_object(n); }
   bool start_array(std::size_t n) { return Open(true) && Base::start_array(n); }
-  bool end_object() { return Close() && Base::end_object(); }
-  bool end_array() { return Close() && Base::end_array(); }
+  bool end_object() { levels_.pop_back(); return Base::end_object(); }
+  bool end_array() { levels_.pop_back(); return Base::end_array(); }
   bool key(string_t &name) {
     std::vector<std::string> &keys = levels_.back().keys;
     if (std::find(keys.begin(), keys.end(), name) != keys.end())
@@ -190,19 +190,14 @@ class Parser : public nlohmann::detail::json_sax_dom_parser<json> {
   };
 
   // A value starts: in an array, it is the next entry.
-  bool Value() {
+  void Value() {
     if (!levels_.empty() && levels_.back().array) ++levels_.back().count;
-    return true;
   }
   bool Open(bool array) {
     Value();
     if (levels_.size() == kMaxDepth)
       return Stop(Place(levels_.size()), "nested deeper than " + std::to_string(kMaxDepth) + " levels");
     levels_.push_back({array, 0, {}});
-    return true;
-  }
-  bool Close() {
-    levels_.pop_back();
     return true;
   }
   bool Stop(const std::string &place, const std::string &why) {
@@ -285,9 +280,9 @@ bool ParseMachineFile(std::string_view text, MachineFile *out, std::string *why)
   std::sort(addresses.begin(), addresses.end());
   for (size_t i = 1; i < addresses.size(); ++i) {
     if (addresses[i].first != addresses[i - 1].first) continue;
-    const std::string first = "functions[" + std::to_string(addresses[i - 1].second) + "]";
     return c.Fail("functions[" + std::to_string(addresses[i].second) + "].address",
-                  FormatAddress(file.functions[addresses[i].second].address) + " is " + first + "'s too");
+                  FormatAddress(file.functions[addresses[i].second].address) + " is functions[" +
+                      std::to_string(addresses[i - 1].second) + "]'s too");
   }
   *out = std::move(file);
   return true;
