@@ -137,19 +137,17 @@ bool UserToBecome(std::optional<User> *user, std::string *why) {
     }
     if (uid == 0) return true;
     found.uid = uid;
-    const bool known = LookUp(uid, &found);
+    // sudo and pkexec name a user they found in the database: one without an entry is not theirs to name.
+    if (!LookUp(uid, &found)) {
+      *why = found.from + " names user " + std::to_string(uid) + ", who has no entry in the user database";
+      return false;
+    }
     const char *sudoGid = pkexec ? nullptr : std::getenv("SUDO_GID");  // sudo's group, which pkexec has not
     if (sudoGid && !ParseId(sudoGid, &gid)) {
       *why = std::string("SUDO_GID is \"") + sudoGid + "\", not a group id";
       return false;
     }
-    if (sudoGid) {
-      found.gid = gid;
-    } else if (!known) {
-      *why = found.from + " names user " + std::to_string(uid) + ", who has no entry in the user database" +
-             (pkexec ? "" : ", and SUDO_GID is not set");
-      return false;
-    }
+    if (sudoGid) found.gid = gid;
   } else if (::getuid() != 0) {
     // Started set-user-ID root: the real user is the one it works for.
     found.from = "the real user id";

@@ -114,8 +114,8 @@ TEST(Privileges, NoUserToBecomeStopsTheStart) {
       {{{"SUDO_UID", "-1"}}, "SUDO_UID is \"-1\", not a user id"},
       {{{"SUDO_UID", "4294967295"}}, "SUDO_UID is \"4294967295\", not a user id"},
       {{{"SUDO_UID", "65534"}, {"SUDO_GID", "65534 "}}, "SUDO_GID is \"65534 \", not a group id"},
-      {{{"SUDO_UID", "3999999999"}}, "SUDO_UID names user 3999999999, who has no entry in the user database, and "
-                                     "SUDO_GID is not set"},
+      {{{"SUDO_UID", "3999999999"}, {"SUDO_GID", "100"}},
+       "SUDO_UID names user 3999999999, who has no entry in the user database"},
       {{{"PKEXEC_UID", "3999999999"}}, "PKEXEC_UID names user 3999999999, who has no entry in the user database"},
   };
   for (const auto &c : cases) {
