@@ -230,6 +230,7 @@ TEST(Faults, AServiceDatabaseThatCannotBeWrittenDeniesEveryServiceCall) {
       {"a database folder below a file", "file/scm", "it cannot be opened: Not a directory"},
       {"a file where the database folder should be", "file", "it is a regular file, not a folder"},
       {"root's database, for another user", "scm", "it cannot be opened: Permission denied", true},
+      {"a folder where not even root makes a file", "/proc", "its lock file .lock: cannot be made: No such file or directory"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
@@ -237,7 +238,7 @@ TEST(Faults, AServiceDatabaseThatCannotBeWrittenDeniesEveryServiceCall) {
     box.Write("file", "not a folder\n");
     fs::create_directory(box.Dir() / "scm");  // root's, mode 0700
     fs::permissions(box.Dir() / "scm", fs::perms::owner_all);
-    const std::string database = (box.Dir() / c.database).string();
+    const std::string database = (box.Dir() / c.database).string();  // an absolute path as it is
     const std::map<std::string, std::string> env = {{"KELVORANT_SCM_DIR", database}};
     const std::optional<RunResult> run = RunMaybeAsNobody(box, c.asNobody, "demo", "", env);
     if (!run) continue;

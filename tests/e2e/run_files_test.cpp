@@ -135,6 +135,8 @@ TEST(RunFiles, AFileThatTheRunWritesIsNeverOneOfItsInputs) {
        "KELVORANT_UI_DUMP names <DIR>/script.txt, which is the script (KELVORANT_UI_SCRIPT)"},
       {"the trace as the script, through a link", "m.json", {{"KELVORANT_TRACE", "script-link.txt"}},
        "KELVORANT_TRACE names <DIR>/script-link.txt, which is the script (KELVORANT_UI_SCRIPT)"},
+      {"the trace as a service record, to be", "m.json", {{"KELVORANT_TRACE", "scm/kelvorant.service"}},
+       "KELVORANT_TRACE names <DIR>/scm/kelvorant.service, which lies in the service database <DIR>/scm"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
@@ -147,6 +149,8 @@ TEST(RunFiles, AFileThatTheRunWritesIsNeverOneOfItsInputs) {
     const std::string script = "dump\n";
     box.Write("script.txt", script);
     fs::create_symlink(box.Dir() / "script.txt", box.Dir() / "script-link.txt");
+    fs::create_directory(box.Dir() / "scm");
+    fs::permissions(box.Dir() / "scm", fs::perms::owner_all);
     const std::string driver = kvtest::ReadText(box.Dir() / "KELVORANT.sys");
     const RunResult result = box.Run((box.Dir() / c.machine).string(), script, env);
     EXPECT_EQ(result.exitCode, 2);
@@ -267,7 +271,7 @@ TEST(RunFiles, AMachineWithoutAFunctionIsServedWithALineThatSaysWhy) {
        "name ends in .json)"},
       {"a dump of other domains, the highest first", "<DIR>/m.txt", {{"m.txt", OtherDomainsDump(10)}},
        "<DIR>/m.txt: no PCI function of domain 0000 in this file (it holds functions of domains 0001, 0002, 0003, "
-       "0004, 0005, 0006, 0007, 0008 and 2 more: add @0001 to the path)"},
+       "0004, 0005, 0006, 0007, 0008 and 2 more: end the machine's name in @0001)"},
       {"an empty machine file", "<DIR>/m.json", {{"m.json", "{}"}}, "<DIR>/m.json: no PCI function of domain 0000 in this file"},
       {"the demo machine in another domain", "demo@0001", {}, "the demo machine has no PCI function of domain 0001 (only of domain 0000)"},
       {"an empty sysfs folder", "sysfs:<DIR>", {}, "<DIR> lists no PCI function of domain 0000"},

@@ -27,6 +27,9 @@ struct ProcessIdentity {
   bool operator==(const ProcessIdentity &) const = default;
 };
 
+// The database's folder: KELVORANT_SCM_DIR made absolute, else root's or the user's default.
+std::string ScmFolder();
+
 ProcessIdentity CurrentProcessIdentity();
 
 // The start time of process `pid`, or 0 when there is no such process or it has ended (a zombie).

@@ -189,6 +189,8 @@ std::string DescribeLockHolder(int lockFd) {
   return "another process";
 }
 
+}  // namespace
+
 std::string ScmFolder() {
   if (const char *folder = std::getenv("KELVORANT_SCM_DIR"); folder && folder[0]) {
     // Made absolute once, so that a manager handle keeps its database when the current directory changes.
@@ -204,7 +206,6 @@ std::string ScmFolder() {
   }
   return "/tmp/kelvorant-scm-" + std::to_string(::geteuid());
 }
-}  // namespace
 
 uint64_t ProcessStartTime(int pid) {
   if (pid <= 0) return 0;
@@ -256,6 +257,8 @@ std::string ServiceRecordText(const ServiceRecord &r) {
 }
 
 ServiceRecord ParseServiceRecord(const std::string &text) {
+  // The JSON reader would take a NUL byte for the end of the text.
+  if (text.find('\0') != std::string::npos) throw std::runtime_error("it holds a NUL byte");
   const nlohmann::json j = nlohmann::json::parse(text);
   ServiceRecord r;
   r.id = j.at("id").get<std::string>();
@@ -285,8 +288,17 @@ std::shared_ptr<const ScmDatabase> OpenScmDatabase(DWORD *error) {
   // Root may change it, and its owner by the owner's bits: a trusted folder belongs to this process's user
   // or root and no other user may write it.
   const bool mayChange = ::geteuid() == 0 || (st.st_uid == ::geteuid() && (st.st_mode & S_IRWXU) == S_IRWXU);
-  if (!database->folder.valid() || !mayChange) {
-    const std::string why = database->folder.valid() ? "it may not be written by this process" : Reason(failure);
+  std::string why;
+  kvhost::OpenFailure lockFailure;
+  if (!database->folder.valid()) {
+    why = Reason(failure);
+  } else if (!mayChange) {
+    why = "it may not be written by this process";
+  } else if (!kvhost::OpenInFolder(database->folder.get(), kLockFile, kvhost::OpenFor::kOutput, &lockFailure).valid()) {
+    // Known only by writing: root's rights do not make every file system writable.
+    why = std::string("its lock file ") + kLockFile + ": " + lockFailure.why;
+  }
+  if (!why.empty()) {
     Diag("the service database %s cannot be opened for changes: %s", database->path.c_str(), why.c_str());
     *error = ERROR_ACCESS_DENIED;
     return nullptr;

@@ -7,9 +7,11 @@
 #include <optional>
 #include <vector>
 
+#include "advapi32/scm.h"
 #include "host/opener.h"
 #include "kvplat/diag.h"
 #include "kvplat/kernel.h"
+#include "kvplat/window_library.h"
 
 namespace kvplat {
 
@@ -26,7 +28,7 @@ struct RunFile {
   std::string variable;
   struct stat st {};
 
-  std::string Named() const { return what + " (" + variable + ")"; }
+  std::string Named() const { return variable.empty() ? what : what + " (" + variable + ")"; }
   bool Is(const RunFile &other) const { return st.st_dev == other.st.st_dev && st.st_ino == other.st.st_ino; }
 };
 
@@ -40,6 +42,27 @@ std::optional<RunFile> MachineFile() {
   kvhost::OpenFailure failure;
   if (!kvhost::OpenPath(file.path, kvhost::OpenFor::kIdentity, &failure, &file.st).valid()) return std::nullopt;
   return file;
+}
+
+// The window library, which is code of this process whether or not this run loads it.
+std::optional<RunFile> WindowLibrary() {
+  RunFile file{"", "the window library", ""};
+  std::string why;
+  kvhost::OpenFailure failure;
+  if (!WindowLibraryPath(&file.path, &why) ||
+      !kvhost::OpenPath(file.path, kvhost::OpenFor::kIdentity, &failure, &file.st).valid())
+    return std::nullopt;
+  return file;
+}
+
+// Whether the file `path` would lie in the service database's folder, whose records the platform rewrites
+// and whose lock it takes: an output there would be one of them, or be replaced by one.
+bool InServiceDatabase(const std::string &path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat in, database;
+  return ::stat(folder.c_str(), &in) == 0 && ::stat(ScmFolder().c_str(), &database) == 0 &&
+         in.st_dev == database.st_dev && in.st_ino == database.st_ino;
 }
 
 }  // namespace
@@ -57,6 +80,7 @@ bool OpenRunFiles(bool headless, RunFiles *files) {
     inputs.push_back(script);
   }
   if (std::optional<RunFile> machine = MachineFile()) inputs.push_back(*machine);
+  if (std::optional<RunFile> library = WindowLibrary()) inputs.push_back(*library);
 
   // The outputs are opened, not emptied: a file that turns out to be an input later (the dump that a
   // machine file names, the driver module) is then left as it was. Each is one of the run's outputs from
@@ -67,6 +91,11 @@ bool OpenRunFiles(bool headless, RunFiles *files) {
   for (size_t i = 0; i < outputs.size(); ++i) {
     RunFile &out = outputs[i];
     const bool trace = out.variable == "KELVORANT_TRACE";
+    if (InServiceDatabase(out.path)) {
+      Diag("%s names %s, which lies in the service database %s: a file that the run writes is never one of its "
+           "inputs", out.variable.c_str(), out.path.c_str(), ScmFolder().c_str());
+      return false;
+    }
     std::string why;
     kvhost::UniqueFd fd = kvhost::OpenOutput(out.path, trace, &why, &out.st);
     if (!fd.valid()) {

@@ -1,9 +1,10 @@
 // The files a run is given through its environment. Read: the automation script (KELVORANT_UI_SCRIPT), and
 // by the driver the machine (KELVORANT_MACHINE, and the dump that a machine file names). Written: the JSON
 // dump (KELVORANT_UI_DUMP), and by the driver the trace (KELVORANT_TRACE). A file that the run writes is
-// never one of its inputs, and the two outputs are two files: the script and the machine's own file are
-// compared with the outputs here, before the program starts; every later input (the dump a machine file
-// names, the driver module) where it is opened, by the host's one opener, which knows the outputs.
+// never one of its inputs, and the two outputs are two files: the script, the machine's own file and the
+// window library are compared with the outputs here, before the program starts; every later input (the dump
+// a machine file names, the driver module) where it is opened, by the host's one opener, which knows the
+// outputs. No output lies in the service database's folder.
 #pragma once
 #include <string>
 

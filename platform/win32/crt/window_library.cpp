@@ -34,10 +34,16 @@ bool ProgramFolder(std::string *folder, std::string *error) {
 
 }  // namespace
 
-std::unique_ptr<FrontEnd> LoadWindowFrontEnd(std::string *error) {
+bool WindowLibraryPath(std::string *path, std::string *error) {
   std::string folder;
-  if (!ProgramFolder(&folder, error)) return nullptr;
-  const std::string path = (folder == "/" ? "" : folder) + "/" + kWindowLibraryName;
+  if (!ProgramFolder(&folder, error)) return false;
+  *path = (folder == "/" ? "" : folder) + "/" + kWindowLibraryName;
+  return true;
+}
+
+std::unique_ptr<FrontEnd> LoadWindowFrontEnd(std::string *error) {
+  std::string path;
+  if (!WindowLibraryPath(&path, error)) return nullptr;
   const std::string named = "the window library " + path;
 
   kvhost::OpenFailure failure;

@@ -19,6 +19,10 @@ inline constexpr char kWindowLibraryName[] = "kelvorant-window.so";
 inline constexpr char kWindowLibraryEntryName[] = "KvCreateWindowFrontEnd";
 using WindowLibraryEntry = FrontEnd *(*)(std::string *error);
 
+// The library's path: in the folder of the running program. False, with the reason in *error, when that
+// folder cannot be found.
+bool WindowLibraryPath(std::string *path, std::string *error);
+
 // Loads the library from the folder of the running program (never through the library search path or the
 // current directory) after checking it as the platform checks what it trusts: a regular file, not a link,
 // belonging to this process's user or root and writable by no other user, in a folder that no other user
