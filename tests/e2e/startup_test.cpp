@@ -177,6 +177,9 @@ TEST(Startup, TheCommandLineNamesTheMachineOverItsVariableOrIsAnsweredAtOnce) {
       {{"KELVORANT_machine=demo"}, nullptr,
        "kelvorant: 'KELVORANT_machine=demo' sets no variable: a name is KELVORANT_ and capitals, digits or _ (a "
        "file named so is ./KELVORANT_machine=demo)\n" + tryHelp},
+      {{"KELVORANT_TRAC=t.txt"}, nullptr,
+       "kelvorant: 'KELVORANT_TRAC' is no variable of kelvorant (KELVORANT_MACHINE, KELVORANT_TRACE, KELVORANT_UI, "
+       "KELVORANT_UI_SCRIPT, KELVORANT_UI_DUMP or KELVORANT_SCM_DIR)\n" + tryHelp},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));

@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
@@ -26,6 +27,11 @@ constexpr OptionName kOptions[] = {
     {Option::kUnprivileged, "unprivileged", 0, false}, {Option::kHelp, "help", 'h', false},
     {Option::kVersion, "version", 'V', false},
 };
+
+// The variables of the platform and the driver: an argument that names another is a mistake, not a variable
+// nobody reads.
+constexpr std::string_view kVariables[] = {"KELVORANT_MACHINE", "KELVORANT_TRACE",   "KELVORANT_UI",
+                                           "KELVORANT_UI_SCRIPT", "KELVORANT_UI_DUMP", "KELVORANT_SCM_DIR"};
 
 bool IsVariableName(std::string_view name) {
   if (name.size() <= kPrefix.size() || !name.starts_with(kPrefix)) return false;
@@ -138,6 +144,9 @@ struct Reading {
         if (!IsVariableName(argument.substr(0, equals)))
           return Refuse("'" + std::string(argument) + "' sets no variable: a name is KELVORANT_ and capitals, digits "
                         "or _ (a file named so is ./" + std::string(argument) + ")");
+        if (std::find(std::begin(kVariables), std::end(kVariables), argument.substr(0, equals)) == std::end(kVariables))
+          return Refuse("'" + std::string(argument.substr(0, equals)) + "' is no variable of kelvorant (KELVORANT_MACHINE, "
+                        "KELVORANT_TRACE, KELVORANT_UI, KELVORANT_UI_SCRIPT, KELVORANT_UI_DUMP or KELVORANT_SCM_DIR)");
         variables.emplace_back(argument.substr(0, equals), argument.substr(equals + 1));
       } else if (!SetFile(argument)) {
         return false;
@@ -156,6 +165,14 @@ CommandLine ReadCommandLine(int argc, const char *const *argv) {
   if (reading.machine) setenv("KELVORANT_MACHINE", reading.machine->c_str(), 1);
   if (reading.trace) setenv("KELVORANT_TRACE", reading.trace->c_str(), 1);
   return reading.line;
+}
+
+std::string EmptyVariable() {
+  for (std::string_view name : kVariables) {
+    const char *value = std::getenv(std::string(name).c_str());
+    if (value && !*value && name != "KELVORANT_MACHINE") return std::string(name);
+  }
+  return "";
 }
 
 }  // namespace kvplat

@@ -6,7 +6,7 @@
 //
 // The options stand for the platform's variables: FILE and --machine for KELVORANT_MACHINE, --trace for
 // KELVORANT_TRACE. A launcher that cannot hand the program its environment (pkexec clears it) passes the
-// variables as KELVORANT_NAME=VALUE arguments (NAME of capitals, digits and '_'). Both go into the
+// variables as KELVORANT_NAME=VALUE arguments (one of the platform's names; another is refused). Both go into the
 // environment before anything reads it: such an argument over the environment, an option over both.
 //
 // FILE is a file, never one of KELVORANT_MACHINE's words: one that starts with neither '/' nor '.' is handed
@@ -34,5 +34,9 @@ struct CommandLine {
 // Reads argv[1] to argv[argc - 1]. Unless it refuses them, their variables are set in the environment;
 // a refused command line leaves the environment alone.
 CommandLine ReadCommandLine(int argc, const char *const *argv);
+
+// The first variable of the platform that is set but empty ("" for none): a mistake, whether it came from
+// the environment or an argument. KELVORANT_MACHINE's is the driver's to say (it names the machines).
+std::string EmptyVariable();
 
 }  // namespace kvplat

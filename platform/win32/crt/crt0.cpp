@@ -122,6 +122,10 @@ int main(int argc, char **argv) {
     case kvplat::CommandLine::Action::kRun:
       break;
   }
+  if (const std::string empty = kvplat::EmptyVariable(); !empty.empty()) {
+    kvplat::Diag("%s is set but empty: unset it for its default, or give it a value", empty.c_str());
+    return kExitPlatformFailure;
+  }
   if (!kvplat::CatchTerminationSignals()) return kExitPlatformFailure;
   if (!kvplat::PrepareRights(commandLine.unprivileged)) return kExitPlatformFailure;
   try {
