@@ -16,12 +16,8 @@ bool HasShape(std::string_view text, std::string_view pattern) {
   return true;
 }
 
-std::string Quote(std::string_view text) {
-  if (text.size() > 24) text = text.substr(0, 24);
-  std::string out = "\"";
-  for (char c : text) out += (c >= 0x20 && c < 0x7f) ? c : '?';
-  return out + "\"";
-}
+// The first bytes of a line, as they are: the line that says them shows a control byte as \xNN.
+std::string Quote(std::string_view text) { return "\"" + std::string(text.substr(0, 24)) + "\""; }
 
 }  // namespace
 

@@ -80,7 +80,7 @@ std::string EmptyFileLine(const SimMachine &machine, const MachineChoice &choice
     line += std::string(" (it holds functions of domain") + (domains.size() > 1 ? "s " : " ");
     for (size_t i = 0; i < std::min(domains.size(), kNamed); ++i) line += (i ? ", " : "") + DomainText(domains[i]);
     if (domains.size() > kNamed) line += " and " + std::to_string(domains.size() - kNamed) + " more";
-    return line + ": add @" + DomainText(domains[0]) + " to the path)";
+    return line + ": end the machine's name in @" + DomainText(domains[0]) + ")";
   }
   if (choice.kind == MachineKind::kJson) return line;
   if (LooksLikeJson(choice.path, files))

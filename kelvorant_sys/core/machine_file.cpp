@@ -217,18 +217,23 @@ class Parser : public nlohmann::detail::json_sax_dom_parser<json> {
   std::vector<Level> levels_;
 };
 
-// "line L, column C: what" for the first error of a text.
-std::string DescribeSyntaxError(std::string_view text, const Parser &error) {
-  const std::string_view before = text.substr(0, std::min<size_t>(error.byte ? error.byte - 1 : 0, text.size()));
+// "line L, column C" of the byte at `offset`.
+std::string PlaceOf(std::string_view text, size_t offset) {
+  const std::string_view before = text.substr(0, std::min(offset, text.size()));
   const auto line = 1 + std::count(before.begin(), before.end(), '\n');
   const size_t column = before.size() - (before.rfind('\n') + 1) + 1;  // rfind's npos + 1 is 0
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// "line L, column C: what" for the first error of a text.
+std::string DescribeSyntaxError(std::string_view text, const Parser &error) {
   // Without nlohmann's "[json.exception.parse_error.101] parse error at line 3, column 28: " prefix.
   std::string what = error.what;
   if (what.starts_with("[json.exception.")) what = what.substr(what.find("] ") + 2);
   const size_t column_at = what.find("column ");
   if (column_at != std::string::npos && what.find(": ", column_at) != std::string::npos)
     what = what.substr(what.find(": ", column_at) + 2);
-  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
+  return PlaceOf(text, error.byte ? error.byte - 1 : 0) + ": " + what;
 }
 
 // The entries of the array `list` (when the file has it), each parsed by `parse` at its place "list[i]".
@@ -248,6 +253,11 @@ bool ParseList(Checker &c, const json &root, const char *list,
 }  // namespace
 
 bool ParseMachineFile(std::string_view text, MachineFile *out, std::string *why) {
+  // The JSON reader takes a NUL byte for the end of the text, and would not read what follows it.
+  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    *why = PlaceOf(text, nul) + ": a NUL byte (a machine file is text)";
+    return false;
+  }
   json root;
   Parser parser(root);
   if (!json::sax_parse(text.begin(), text.end(), &parser)) {

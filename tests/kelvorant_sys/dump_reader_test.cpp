@@ -34,6 +34,7 @@ TEST(DumpReader, MalformedLinesStopWithTheirNumber) {
       {"00:01.0\n00: 01 zz\n", 2, "malformed data line at \"zz\" (two-digit hex bytes expected)"},
       {"00:01.0\n00: 01  02\n", 2, "malformed data line at \" 02\" (two-digit hex bytes expected)"},
       {"00:01.0\n\n00:02.0\n00: 1\n", 4, "malformed data line at \"1\" (two-digit hex bytes expected)"},
+      {"00:01.0\n00: 01\x01" "02\n", 2, "malformed data line at \"01\x01" "02\" (two-digit hex bytes expected)"},
       {"00:01.0\nff0: 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n", 2, "data line reaches past offset 0xfff"},
       {"x\n00:20.0 bad device\n", 2, "\"00:20.0\" is out of range (device 00-1f, function 0-7)"},
       {"00:01.8\n", 1, "\"00:01.8\" is out of range (device 00-1f, function 0-7)"},

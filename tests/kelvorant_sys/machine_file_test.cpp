@@ -49,7 +49,8 @@ TEST(MachineFile, DumpThenFunctionsThenFaults) {
 }
 
 TEST(MachineFile, MalformedFilesNameThePlace) {
-  struct Case { const char *json, *error; } cases[] = {
+  using namespace std::string_literals;
+  struct Case { std::string json; const char *error; } cases[] = {
       {"{\n  \"dump\": \"a\" \"b\"\n}", "m.json: line 2, column 17: syntax error while parsing object - unexpected string literal; expected '}'"},
       {R"({"functions": [], "dumps": "x"})", "m.json: dumps: unknown key"},
       {R"({"dump": 3})", "m.json: dump: a string expected"},
@@ -84,12 +85,14 @@ TEST(MachineFile, MalformedFilesNameThePlace) {
        "m.json: functions[0].config[0][0][0][0][0]: nested deeper than 8 levels"},
       {R"({"faults": [{"a":0,"b":0,"c":0,"d":0,"e":0,"f":0,"g":0,"h":0,"i":0,"j":0,"k":0,"l":0,"m":0,"n":0,"o":0,"p":0,"q":0}]})",
        "m.json: faults[0]: more than 16 members (a machine file's objects have at most 7)"},
+      // The JSON reader would take a NUL for the end of the text and not read on.
+      {"{\"functions\": []}\n\0 {{"s, "m.json: line 2, column 1: a NUL byte (a machine file is text)"},
   };
   for (const auto &c : cases) {
     MemoryFiles files;
     files.files["m.json"] = c.json;
     // A dump named in the file is found next to it; "m.json" has no folder, so use one for those cases.
-    const bool with_folder = std::string(c.json).find("\"dump\"") != std::string::npos;
+    const bool with_folder = c.json.find("\"dump\"") != std::string::npos;
     if (with_folder) files.files["/m/m.json"] = c.json;
     files.files["/m/d.txt"] = "00:01.0\n00: 01\n\n00:01.0\n00: 02\n";
     kvsys::FaultTable faults;

@@ -262,8 +262,8 @@ TEST_F(Module, TheHalSaysWhatItsFolderLacks) {
   struct Case { std::string machine, said; } cases[] = {
       {"sysfs:" + dir.path() + "/none", "cannot list " + dir.path() + "/none: No such file or directory"},
       {"sysfs:" + dir.path() + "/devices",
-       dir.path() + "/devices lists no PCI function of domain 0000 (it lists functions of domains 0001, 0002: add @0001 "
-                    "to the path)"},
+       dir.path() + "/devices lists no PCI function of domain 0000 (it lists functions of domains 0001, 0002: end the "
+                    "machine's name in @0001)"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.machine);

@@ -237,8 +237,8 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
     std::string list;
     for (size_t i = 0; i < std::min(others.size(), kNamed); ++i) list += (i ? ", " : "") + Domain(others[i]);
     if (others.size() > kNamed) list += " and " + std::to_string(others.size() - kNamed) + " more";
-    line += std::string(" (it lists functions of domain") + (others.size() > 1 ? "s " : " ") + list + ": add @" +
-            Domain(others[0]) + " to the path)";
+    line += std::string(" (it lists functions of domain") + (others.size() > 1 ? "s " : " ") + list +
+            ": end the machine's name in @" + Domain(others[0]) + ")";
   }
   buses.pending.push_back(line);
   return true;
