@@ -77,7 +77,8 @@ Access HalMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, con
   if (length > kExtendedSize) length = kExtendedSize;
   const uint64_t window = offset >= kStandardSize ? EcamWindowOf(ecam_.ranges, a.bus, a.device, a.function) : 0;
   if (window) return EcamWrite(ecam_.memory, window, offset, length, data, present_.get());
-  // Only what the HAL returned is known of the device, and only that is written back.
+  // What the HAL did not return reads as all ones: a saved register that differs is written there too, and
+  // fails the request when the HAL cannot write it.
   const uint32_t known = ReadRange(bus_, a.bus, slot, offset, length, present_.get());
   const bool all_written = VisitRestoreWrites(offset, length, present_.get(), known, data, [&](const RegisterWrite &w) {
     return bus_.set(bus_.context, a.bus, slot, data + (w.offset - offset), w.offset, w.width) == w.width;

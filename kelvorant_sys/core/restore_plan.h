@@ -26,19 +26,25 @@ struct RegisterWrite {
 RegisterWrite WritablePart(unsigned dword, uint8_t header_type);
 
 // present and wanted hold offsets [first, first + length) of the function; only the first `known` bytes of
-// present were read from the device, and nothing past them is written. first and length are multiples of 4.
-// Calls visit(write) in plan order, without allocating (for a kernel's request path), and stops as soon as it
-// returns false. Returns false when it was stopped.
+// present were read from the device, and past them it reads as all ones, as a read that nothing answers: a
+// register saved with another value is written there too (and fails where it cannot land). first and length
+// are multiples of 4. Calls visit(write) in plan order, without allocating (for a kernel's request path), and
+// stops as soon as it returns false. Returns false when it was stopped.
 template <class Visit>
 bool VisitRestoreWrites(unsigned first, unsigned length, const uint8_t *present, unsigned known,
                         const uint8_t *wanted, Visit visit) {
   if (known > length) known = length;
   const uint8_t header_type =
       first == 0 && known > kRegHeaderType ? present[kRegHeaderType] & kHeaderTypeMask : kHeaderNormal;
-  for (unsigned end = known & ~3u; end > 0; end -= 4) {
+  const auto differs = [&](unsigned at, unsigned width) {
+    if (at + width <= known) return std::memcmp(present + at, wanted + at, width) != 0;
+    for (unsigned i = at; i < at + width; ++i)
+      if ((i < known ? present[i] : 0xff) != wanted[i]) return true;
+    return false;
+  };
+  for (unsigned end = length & ~3u; end > 0; end -= 4) {
     const RegisterWrite part = WritablePart(first + end - 4, header_type);
-    const unsigned at = part.offset - first;
-    if (part.width && std::memcmp(present + at, wanted + at, part.width) != 0 && !visit(part)) return false;
+    if (part.width && differs(part.offset - first, part.width) && !visit(part)) return false;
   }
   return true;
 }

@@ -106,6 +106,7 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
   WriteBytes(config("0000:01:00.0"), fpga);
   WriteBytes(config("0000:02:00.0"), idsOnly);
   WriteBytes(config("0000:03:00.0"), withBar);
+  WriteBytes(config("0000:04:00.0"), withBar);
 
   // The FPGA comes back from its reload at its power-on settings, with a new revision and an error logged in
   // its status register.
@@ -126,11 +127,12 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
   const int pid = box.Start("sysfs:" + root.string(),
                             "click-row 1000 2\nclick 1014\n"    // 02:00.0 into slot 2
                             "click-row 1000 3\nclick 1015\n"    // 03:00.0 into slot 3
+                            "click-row 1000 4\nclick 1016\n"    // 04:00.0 into slot 4
                             "click-row 1000 1\nclick 1013\n"    // 01:00.0 into slot 1; the view shows it
                             "dump\n"                            // the files change after this line
                             "dump\ndump\ndump\n"                // while the program waits in these
                             "click 1008\ndump\n"                // reload 01:00.0
-                            "click 1009\nclick 1010\ndump\n",  // reload 02:00.0 and 03:00.0
+                            "click 1009\nclick 1010\nclick 1011\ndump\n",  // reload 02:00.0, 03:00.0, 04:00.0
                             {{"KELVORANT_UI_DUMP", fifo.string()}});
   const bool paused = pipe.ReadLines(1);
   EXPECT_TRUE(paused) << "no dump line within a minute";
@@ -139,6 +141,9 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
     WriteBytes(config("0000:01:00.0"), reloaded);
     WriteBytes(config("0000:03:00.0"), idsOnly);  // its base address is lost
     refusing.emplace(config("0000:03:00.0"));
+    // 04:00.0's file ends after 32 bytes now: past them it reads as all ones, and its saved registers there
+    // cannot be written back.
+    WriteBytes(config("0000:04:00.0"), Bytes(idsOnly.begin(), idsOnly.begin() + 32));
     if (!refusing->set()) std::printf("the file system of %s has no immutable files\n", box.Dir().c_str());
   } else {
     kill(pid, SIGKILL);
@@ -160,8 +165,9 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
       if (dumps.size() >= 2 && dumps.size() <= 4) waited += line.size() + 1;
     }
   }
-  EXPECT_EQ(boxes, Lines{R"({"messageBox":{"caption":"kelvorant","text":"ReloadDevice:Error","type":0}})"})
-      << "only 03:00.0's reload fails: its base address differs, and its file refuses the write";
+  const std::string failed = R"({"messageBox":{"caption":"kelvorant","text":"ReloadDevice:Error","type":0}})";
+  EXPECT_EQ(boxes, (Lines{failed, failed}))
+      << "03:00.0's and 04:00.0's reloads fail: a file that refuses the write, one that ends too soon";
   ASSERT_EQ(dumps.size(), 6u);
   ASSERT_GT(waited, 4u * DumpPipe::kPipeSize) << "the program must wait in the dump lines, not pass them";
   const Json &saved = dumps[0], &restored = dumps[4];
@@ -172,6 +178,7 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
   EXPECT_EQ(ReadBytes(config("0000:01:00.0")), expected);
   EXPECT_EQ(ReadBytes(config("0000:00:00.0")), host);
   EXPECT_EQ(ReadBytes(config("0000:02:00.0")), idsOnly);
+  EXPECT_EQ(ReadBytes(config("0000:04:00.0")), Bytes(idsOnly.begin(), idsOnly.begin() + 32)) << "nothing past its end";
 
   // The view reads the function back after the writes.
   EXPECT_EQ(Register(restored, "Revision ID"), "01");
@@ -182,7 +189,7 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
       EXPECT_EQ(Register(restored, label), row["cells"][1]) << label;
     }
   }
-  EXPECT_EQ(restored["edits"], Json::parse(R"({"1004":"1:0:0","1018":"2:0:0","1019":"3:0:0","1020":"","1021":""})"));
+  EXPECT_EQ(restored["edits"], Json::parse(R"({"1004":"1:0:0","1018":"2:0:0","1019":"3:0:0","1020":"4:0:0","1021":""})"));
 
   // 02:00.0 reloads without an error: nothing that may be written differs. The selection moves to its row,
   // whose notification reads it before the read-back. 03:00.0's file refuses the write of its base address.
@@ -191,6 +198,7 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
       "IOCTL_READ_CONFIG 01:00.0 status=1 returned=272",       "IOCTL_READ_EXT_CONFIG 01:00.0 status=0 returned=3856",
       "IOCTL_WRITE_CONFIG 02:00.0 status=1 returned=272",      "IOCTL_READ_CONFIG 02:00.0 status=1 returned=272",
       "IOCTL_READ_CONFIG 02:00.0 status=1 returned=272",       "IOCTL_WRITE_CONFIG 03:00.0 status=2 returned=272",
+      "IOCTL_WRITE_CONFIG 04:00.0 status=2 returned=272",
   };
   ASSERT_GE(result.trace.size(), tail.size());
   EXPECT_EQ(Lines(result.trace.end() - tail.size(), result.trace.end()), tail);
