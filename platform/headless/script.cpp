@@ -54,7 +54,7 @@ size_t FindControlCharacter(std::string_view line) {
 // The one form of a number: decimal digits, or 0x and hex digits; no sign, no blank, at most `max`.
 bool ParseNumber(std::string_view word, int max, int *value) {
   int base = 10;
-  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+  if (word.size() > 2 && word.starts_with("0x")) {
     word.remove_prefix(2);
     base = 16;
   }

@@ -32,6 +32,7 @@ TEST(ScriptLines, EachIsDoneOrAScriptErrorThatSaysWhy) {
       // Numbers: decimal or hex, unsigned, within the range of what they count.
       {"click-row 1000 0x3", nullptr, 3},
       {"click 0x-5", "1: not a control id (0 to 65535): 0x-5"},
+      {"click 0X3F5", "1: not a control id (0 to 65535): 0X3F5"},
       {"click +1013", "1: not a control id (0 to 65535): +1013"},
       {"click -1", "1: not a control id (0 to 65535): -1"},
       {"click 65536", "1: not a control id (0 to 65535): 65536"},

@@ -22,6 +22,7 @@ TEST(TestPort, Commands) {
       {"plug 0001:00:1f.3", "no function 0001:00:1f.3 in this machine"},
       {"poke 00:1f.3 zz 00", "poke: \"zz\" is not a hex offset 0-fff"},
       {"poke 00:1f.3 40 100", "poke: \"100\" is not a hex byte"},
+      {"poke 00:1f.3 40 a", "poke: \"a\" is not a hex byte"},
       {"poke 00:1f.3 ff 00 00", "poke: 2 bytes at 0xff pass the end of the 256-byte image of 00:1f.3"},
   };
   auto m = kvsys::LoadDemoMachine(0);
