@@ -159,7 +159,8 @@ bool SimMachine::Control(std::string_view command, std::string *text) {
     std::vector<uint8_t> bytes;
     for (size_t i = 3; i < words.size(); ++i) {
       uint32_t value = 0;
-      if (words[i].size() != 2 || !ParseHex(words[i], 2, &value)) return Refuse(text, "poke: \"" + std::string(words[i]) + "\" is not a hex byte");
+      if (words[i].size() != 2 || !ParseHex(words[i], 2, &value))
+        return Refuse(text, "poke: \"" + std::string(words[i]) + "\" is not a hex byte");
       bytes.push_back(static_cast<uint8_t>(value));
     }
     if (offset > f->size || bytes.size() > f->size - offset) {

@@ -294,7 +294,8 @@ std::shared_ptr<const ScmDatabase> OpenScmDatabase(DWORD *error) {
     why = Reason(failure);
   } else if (!mayChange) {
     why = "it may not be written by this process";
-  } else if (!kvhost::OpenInFolder(database->folder.get(), kLockFile, kvhost::OpenFor::kOutput, &lockFailure).valid()) {
+  } else if (!kvhost::OpenInFolder(database->folder.get(), kLockFile, kvhost::OpenFor::kOutput, &lockFailure)
+                  .valid()) {
     // Known only by writing: root's rights do not make every file system writable.
     why = std::string("its lock file ") + kLockFile + ": " + lockFailure.why;
   }

@@ -144,9 +144,10 @@ struct Reading {
         if (!IsVariableName(argument.substr(0, equals)))
           return Refuse("'" + std::string(argument) + "' sets no variable: a name is KELVORANT_ and capitals, digits "
                         "or _ (a file named so is ./" + std::string(argument) + ")");
-        if (std::find(std::begin(kVariables), std::end(kVariables), argument.substr(0, equals)) == std::end(kVariables))
-          return Refuse("'" + std::string(argument.substr(0, equals)) + "' is no variable of kelvorant (KELVORANT_MACHINE, "
-                        "KELVORANT_TRACE, KELVORANT_UI, KELVORANT_UI_SCRIPT, KELVORANT_UI_DUMP or KELVORANT_SCM_DIR)");
+        const std::string_view name = argument.substr(0, equals);
+        if (std::find(std::begin(kVariables), std::end(kVariables), name) == std::end(kVariables))
+          return Refuse("'" + std::string(name) + "' is no variable of kelvorant (KELVORANT_MACHINE, KELVORANT_TRACE, "
+                        "KELVORANT_UI, KELVORANT_UI_SCRIPT, KELVORANT_UI_DUMP or KELVORANT_SCM_DIR)");
         variables.emplace_back(argument.substr(0, equals), argument.substr(equals + 1));
       } else if (!SetFile(argument)) {
         return false;

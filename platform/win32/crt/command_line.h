@@ -6,8 +6,8 @@
 //
 // The options stand for the platform's variables: FILE and --machine for KELVORANT_MACHINE, --trace for
 // KELVORANT_TRACE. A launcher that cannot hand the program its environment (pkexec clears it) passes the
-// variables as KELVORANT_NAME=VALUE arguments (one of the platform's names; another is refused). Both go into the
-// environment before anything reads it: such an argument over the environment, an option over both.
+// variables as KELVORANT_NAME=VALUE arguments (a name of the platform's; another is refused). Both go into
+// the environment before anything reads it: such an argument over the environment, an option over both.
 //
 // FILE is a file, never one of KELVORANT_MACHINE's words: one that starts with neither '/' nor '.' is handed
 // over as ./FILE, so that `kelvorant demo` opens the file demo and `kelvorant sysfs:x` the file sysfs:x.
