@@ -22,42 +22,92 @@ namespace kvplat {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-Json ListJson(const ListViewState &list) {
-  Json columns = Json::array(), widths = Json::array(), rows = Json::array();
-  for (const ListViewColumn &c : list.columns) {
-    columns.push_back(c.text);
-    widths.push_back(c.width);
+// A JSON line, written as it is built: no document tree, whose destructor allocates (a dump of a machine of
+// 65,536 functions is 6 MB of text and ten times that as a tree), so that memory running out while a line
+// is made is an exception like any other. Strings are escaped as nlohmann escapes them, text that is no
+// UTF-8 replaced.
+class JsonText {
+ public:
+  JsonText &Open(char bracket) {
+    Separate();
+    text_ += bracket;
+    first_ = true;
+    return *this;
   }
+  JsonText &Close(char bracket) {
+    text_ += bracket;
+    first_ = false;
+    return *this;
+  }
+  JsonText &Key(std::string_view key) {
+    String(key);
+    text_ += ':';
+    first_ = true;
+    return *this;
+  }
+  JsonText &String(std::string_view text) {
+    Separate();
+    text_ += nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return *this;
+  }
+  JsonText &Number(long long number) {
+    Separate();
+    text_ += std::to_string(number);
+    return *this;
+  }
+  JsonText &Null() {
+    Separate();
+    text_ += "null";
+    return *this;
+  }
+  std::string &Text() { return text_; }
+
+ private:
+  void Separate() {
+    if (!first_) text_ += ',';
+    first_ = false;
+  }
+  std::string text_;
+  bool first_ = true;
+};
+
+// {"columns":[...],"widths":[...],"mark":M,"rows":[{"cells":[...],"data":D,"state":S}]}
+void WriteList(JsonText &json, const ListViewState &list) {
+  json.Open('{').Key("columns").Open('[');
+  for (const ListViewColumn &c : list.columns) json.String(c.text);
+  json.Close(']').Key("widths").Open('[');
+  for (const ListViewColumn &c : list.columns) json.Number(c.width);
+  json.Close(']').Key("mark").Number(list.selectionMark).Key("rows").Open('[');
   for (const ListViewItem &item : list.items) {
-    Json cells = Json::array();
-    for (const ListViewColumn &c : list.columns) cells.push_back(item.Text(c.subItem));
-    rows.push_back(Json{{"cells", std::move(cells)}, {"data", static_cast<long long>(item.data)}, {"state", item.state}});
+    json.Open('{').Key("cells").Open('[');
+    for (const ListViewColumn &c : list.columns) json.String(item.Text(c.subItem));
+    json.Close(']').Key("data").Number(static_cast<long long>(item.data)).Key("state").Number(item.state).Close('}');
   }
-  return Json{{"columns", std::move(columns)}, {"widths", std::move(widths)}, {"mark", list.selectionMark},
-              {"rows", std::move(rows)}};
+  json.Close(']').Close('}');
 }
 
-// {"focus":ID,"lists":{"ID":{"columns":[...],"widths":[...],"mark":M,"rows":[{"cells":[...],"data":D,
-// "state":S}]}},"edits":{"ID":"text"}}, controls in the dialog's tab order.
-Json DialogDump(HWND dialog) {
-  Json lists = Json::object(), edits = Json::object();
+// {"dump":{"focus":ID,"lists":{"ID":LIST},"edits":{"ID":"text"}}}, controls in the dialog's tab order.
+std::string DumpLine(HWND dialog) {
   Window *w = FindWindowState(dialog);
-  for (HWND child : w ? w->children : std::vector<HWND>{}) {
-    Window *c = FindWindowState(child);
-    std::string id = std::to_string(c->id);
-    if (auto *list = dynamic_cast<ListViewState *>(c->state.get())) lists[id] = ListJson(*list);
-    else if (c->className == "Edit") edits[id] = c->text;
+  const std::vector<HWND> children = w ? w->children : std::vector<HWND>{};
+  JsonText json;
+  json.Open('{').Key("dump").Open('{').Key("focus");
+  if (Window *focus = FindWindowState(GetFocus()); focus && focus->parent == dialog) {
+    json.Number(focus->id);
+  } else {
+    json.Null();
   }
-  Json focusId = nullptr;
-  if (Window *focus = FindWindowState(GetFocus()); focus && focus->parent == dialog) focusId = focus->id;
-  return Json{{"focus", focusId}, {"lists", std::move(lists)}, {"edits", std::move(edits)}};
-}
-
-// One line of the dump: {"KEY":VALUE}, with text that is no UTF-8 replaced.
-std::string JsonLine(const char *key, Json value) {
-  return Json{{key, std::move(value)}}.dump(-1, ' ', false, Json::error_handler_t::replace);
+  json.Key("lists").Open('{');
+  for (HWND child : children) {
+    Window *c = FindWindowState(child);
+    if (auto *list = dynamic_cast<ListViewState *>(c->state.get())) WriteList(json.Key(std::to_string(c->id)), *list);
+  }
+  json.Close('}').Key("edits").Open('{');
+  for (HWND child : children) {
+    Window *c = FindWindowState(child);
+    if (c->className == "Edit") json.Key(std::to_string(c->id)).String(c->text);
+  }
+  return json.Close('}').Close('}').Close('}').Text();
 }
 
 class HeadlessFrontEnd : public FrontEnd {
@@ -99,7 +149,9 @@ class HeadlessFrontEnd : public FrontEnd {
   }
 
   void ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT type) override {
-    WriteLine(JsonLine("messageBox", {{"caption", caption}, {"text", text}, {"type", type}}));
+    JsonText json;
+    json.Open('{').Key("messageBox").Open('{').Key("caption").String(caption).Key("text").String(text);
+    WriteLine(json.Key("type").Number(type).Close('}').Close('}').Text());
   }
 
   bool Failed() override {
@@ -127,8 +179,7 @@ class HeadlessFrontEnd : public FrontEnd {
 
   void WriteLine(const std::string &json) {
     EmptyOutputOnce();
-    const std::string line = json + "\n";
-    if (std::fputs(line.c_str(), out_) == EOF || std::fflush(out_) != 0) {
+    if (std::fputs(json.c_str(), out_) == EOF || std::fputc('\n', out_) == EOF || std::fflush(out_) != 0) {
       ReportOutputFailure("the JSON dump", outName_.c_str(), errno);
     }
   }
@@ -190,11 +241,15 @@ class HeadlessFrontEnd : public FrontEnd {
           *why = text;
           return false;
         }
-        if (!text.empty()) WriteLine(JsonLine("machine", {{"command", action.machine}, {"answer", text}}));
+        if (!text.empty()) {
+          JsonText json;
+          json.Open('{').Key("machine").Open('{').Key("command").String(action.machine).Key("answer").String(text);
+          WriteLine(json.Close('}').Close('}').Text());
+        }
         return true;
       }
       case script::Verb::Dump:
-        WriteLine(JsonLine("dump", DialogDump(dialog)));
+        WriteLine(DumpLine(dialog));
         return true;
     }
     return false;
