@@ -132,6 +132,12 @@ for bad in --root KELVORANT_machine=demo "a.txt b.txt"; do
   run bad user DISPLAY=:99 STUB_PKEXEC=run -- "${words[@]}"
   [ "$status" -eq 2 ] && [ -z "$log" ] && [[ $err == *"Try 'kelvorant --help'"* ]] || fail "$bad: exit status $status: $err"
 done
+# Values the program refuses at once: answered before the password too.
+for bad in KELVORANT_TRAC=t.txt KELVORANT_UI=bogus KELVORANT_TRACE= "-m @0001" --machine=sysfs:@0002; do
+  read -r -a words <<<"$bad"
+  run bad user DISPLAY=:99 STUB_PKEXEC=run -- "${words[@]}"
+  [ "$status" -eq 2 ] && [ -z "$log" ] || fail "$bad: exit status $status, pkexec: $log: $err"
+done
 
 # 6. Every option, as root (packaging/tests/arguments_check.sh, which the package test runs too).
 if [ "$(id -u)" -eq 0 ]; then
