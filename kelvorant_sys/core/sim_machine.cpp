@@ -125,7 +125,15 @@ bool SimMachine::Control(std::string_view command, std::string *text) {
   if (!ParsePciAddress(words[1], &address, &bad)) return Refuse(text, bad);
   if (!address.has_domain) address.domain = domain_;
   const FunctionIndex fn = address.Index();
-  Function *f = address.domain == domain_ ? Find(fn) : nullptr;
+  if (address.domain != domain_) {  // named with its domain, 0000 too
+    char line[96];
+    std::snprintf(line, sizeof line, "no function %04x:%02x:%02x.%x in this machine (it serves domain %04x)",
+                  static_cast<unsigned>(address.domain), static_cast<unsigned>(address.bus),
+                  static_cast<unsigned>(address.device), static_cast<unsigned>(address.function),
+                  static_cast<unsigned>(domain_));
+    return Refuse(text, line);
+  }
+  Function *f = Find(fn);
   if (!f) return Refuse(text, "no function " + FormatAddress(address) + " in this machine");
 
   text->clear();

@@ -19,7 +19,7 @@ TEST(TestPort, Commands) {
       {"poke 00:1f.3 10", "usage: poke BB:DD.F OFFSET XX [XX ...]"},
       {"reset 0:1f.3", "\"0:1f.3\" is not a PCI address (BB:DD.F or DDDD:BB:DD.F)"},
       {"reset 00:03.0", "no function 00:03.0 in this machine"},
-      {"plug 0001:00:1f.3", "no function 0001:00:1f.3 in this machine"},
+      {"plug 0001:00:1f.3", "no function 0001:00:1f.3 in this machine (it serves domain 0000)"},
       {"poke 00:1f.3 zz 00", "poke: \"zz\" is not a hex offset 0-fff"},
       {"poke 00:1f.3 40 100", "poke: \"100\" is not a hex byte"},
       {"poke 00:1f.3 40 a", "poke: \"a\" is not a hex byte"},

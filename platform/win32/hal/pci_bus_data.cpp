@@ -167,8 +167,9 @@ bool MakeRoomForDescriptors(size_t count, int *lowest, std::string *why) {
     if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
   }
   if (limit.rlim_cur < needed) {
-    *why = "lists " + std::to_string(count) + " functions, but this process may have only " +
-           std::to_string(limit.rlim_cur) + " files open (ulimit -n), and needs " + std::to_string(needed);
+    *why = "lists " + std::to_string(count) + (count == 1 ? " function" : " functions") +
+           ", but this process may have only " + std::to_string(limit.rlim_cur) + " files open (ulimit -n), and needs " +
+           std::to_string(needed);
     return false;
   }
   *lowest = limit.rlim_cur >= high ? FD_SETSIZE : 0;
