@@ -340,7 +340,8 @@ ULONG WriteConfig(PciBuses &buses, uint16_t index, const void *data, ULONG offse
   for (int fd = FileOf(buses, index, file, caller); fd >= 0;) {
     // Nothing at or past the file's end, as sysfs refuses it (a regular file of a test's folder would grow).
     struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_size > 0 && offset + length > static_cast<uint64_t>(st.st_size)) return 0;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && uint64_t{offset} + length > static_cast<uint64_t>(st.st_size))
+      return 0;
     n = ::pwrite(fd, data, length, offset);
     if (n >= 0) break;
     if (errno == EINTR) continue;
