@@ -60,7 +60,7 @@ class JsonText {
     text_ += "null";
     return *this;
   }
-  std::string &Text() { return text_; }
+  std::string Take() { return std::move(text_); }
 
  private:
   void Separate() {
@@ -107,7 +107,7 @@ std::string DumpLine(HWND dialog) {
     Window *c = FindWindowState(child);
     if (c->className == "Edit") json.Key(std::to_string(c->id)).String(c->text);
   }
-  return json.Close('}').Close('}').Close('}').Text();
+  return json.Close('}').Close('}').Close('}').Take();
 }
 
 class HeadlessFrontEnd : public FrontEnd {
@@ -151,7 +151,7 @@ class HeadlessFrontEnd : public FrontEnd {
   void ShowMessageBox(HWND, const std::string &text, const std::string &caption, UINT type) override {
     JsonText json;
     json.Open('{').Key("messageBox").Open('{').Key("caption").String(caption).Key("text").String(text);
-    WriteLine(json.Key("type").Number(type).Close('}').Close('}').Text());
+    WriteLine(json.Key("type").Number(type).Close('}').Close('}').Take());
   }
 
   bool Failed() override {
@@ -244,7 +244,7 @@ class HeadlessFrontEnd : public FrontEnd {
         if (!text.empty()) {
           JsonText json;
           json.Open('{').Key("machine").Open('{').Key("command").String(action.machine).Key("answer").String(text);
-          WriteLine(json.Close('}').Close('}').Text());
+          WriteLine(json.Close('}').Close('}').Take());
         }
         return true;
       }

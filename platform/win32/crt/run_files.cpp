@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -55,14 +56,12 @@ std::optional<RunFile> WindowLibrary() {
   return file;
 }
 
-// Whether the file `path` would lie in the service database's folder, whose records the platform rewrites
-// and whose lock it takes: an output there would be one of them, or be replaced by one.
-bool InServiceDatabase(const std::string &path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  struct stat in, database;
-  return ::stat(folder.c_str(), &in) == 0 && ::stat(ScmFolder().c_str(), &database) == 0 &&
-         in.st_dev == database.st_dev && in.st_ino == database.st_ino;
+// Whether the file `path` would lie in `folder`.
+bool LiesIn(const std::string &path, const struct stat &folder) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  struct stat st;
+  return ::stat(parent.empty() ? "." : parent.c_str(), &st) == 0 && st.st_dev == folder.st_dev &&
+         st.st_ino == folder.st_ino;
 }
 
 }  // namespace
@@ -79,21 +78,25 @@ bool OpenRunFiles(bool headless, RunFiles *files) {
     }
     inputs.push_back(script);
   }
-  if (std::optional<RunFile> machine = MachineFile()) inputs.push_back(*machine);
-  if (std::optional<RunFile> library = WindowLibrary()) inputs.push_back(*library);
-
   // The outputs are opened, not emptied: a file that turns out to be an input later (the dump that a
   // machine file names, the driver module) is then left as it was. Each is one of the run's outputs from
   // now on, which no input may be (kvhost::RegisterOutput).
   std::vector<RunFile> outputs;
   if (headless && !Env("KELVORANT_UI_DUMP").empty()) outputs.push_back({Env("KELVORANT_UI_DUMP"), "the JSON dump", "KELVORANT_UI_DUMP"});
   if (!Env("KELVORANT_TRACE").empty()) outputs.push_back({Env("KELVORANT_TRACE"), "the trace", "KELVORANT_TRACE"});
+  if (outputs.empty()) return true;  // nothing to compare the inputs with
+  if (std::optional<RunFile> machine = MachineFile()) inputs.push_back(*machine);
+  if (std::optional<RunFile> library = WindowLibrary()) inputs.push_back(*library);
+  // The service database's folder, whose records the platform rewrites and whose lock it takes.
+  const std::string database = ScmFolder();
+  struct stat databaseFolder {};
+  const bool databaseExists = ::stat(database.c_str(), &databaseFolder) == 0;
   for (size_t i = 0; i < outputs.size(); ++i) {
     RunFile &out = outputs[i];
     const bool trace = out.variable == "KELVORANT_TRACE";
-    if (InServiceDatabase(out.path)) {
+    if (databaseExists && LiesIn(out.path, databaseFolder)) {
       Diag("%s names %s, which lies in the service database %s: a file that the run writes is never one of its "
-           "inputs", out.variable.c_str(), out.path.c_str(), ScmFolder().c_str());
+           "inputs", out.variable.c_str(), out.path.c_str(), database.c_str());
       return false;
     }
     std::string why;
