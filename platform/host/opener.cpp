@@ -4,8 +4,10 @@
 #include "opener.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,6 +78,24 @@ void PrependComponents(const std::string &path, std::deque<std::string> *names) 
 
 bool IsFolderPurpose(OpenFor purpose) { return purpose == OpenFor::kFolder || purpose == OpenFor::kNewFolder; }
 bool IsWritePurpose(OpenFor purpose) { return purpose == OpenFor::kOutput || purpose == OpenFor::kAppend; }
+
+// The kernel's interface that an open file belongs to ("sysfs"), or null for a file system that keeps files.
+// What is written there acts: a function's configuration space, /proc/sysrq-trigger, a firmware variable.
+const char *KernelInterface(int fd) {
+  struct statfs fs;
+  if (::fstatfs(fd, &fs) != 0) return nullptr;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case SYSFS_MAGIC: return "sysfs";
+    case PROC_SUPER_MAGIC: return "procfs";
+    case DEBUGFS_MAGIC: return "debugfs";
+    case TRACEFS_MAGIC: return "tracefs";
+    case SECURITYFS_MAGIC: return "securityfs";
+    case EFIVARFS_MAGIC: return "efivarfs";
+    case CGROUP_SUPER_MAGIC: case CGROUP2_SUPER_MAGIC: return "cgroup";
+    case BPF_FS_MAGIC: return "bpf";
+    default: return nullptr;
+  }
+}
 
 // What the object must be, checked on its O_PATH descriptor; empty when it fits.
 std::string WrongType(OpenFor purpose, mode_t mode) {
@@ -292,6 +312,10 @@ class Walk {
     // A device's mode says who may use it, not who may change what the name is.
     if (OthersMayWrite(object) && !S_ISCHR(object.st_mode))
       return Refuse("may be written by other users (mode " + Octal(object.st_mode) + ")");
+    if (IsWritePurpose(purpose_) && S_ISREG(object.st_mode)) {
+      if (const char *system = KernelInterface(pathFd.get()))
+        return Refuse(std::string("is a file of the kernel's ") + system + ", not a file to write to");
+    }
 
     if (purpose_ == OpenFor::kIdentity) {
       if (st) *st = object;

@@ -63,10 +63,12 @@ bool CatchTerminationSignals() {
     if (old.sa_handler == SIG_IGN) continue;
     if (::sigaction(signal, &record, nullptr) != 0) return false;
   }
+  // A write to a pipe that nobody reads, or past the file size limit (ulimit -f), fails with EPIPE or EFBIG
+  // instead of ending the process, and is reported as every failed write is.
   struct sigaction ignore = {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
-  return ::sigaction(SIGPIPE, &ignore, nullptr) == 0;
+  return ::sigaction(SIGPIPE, &ignore, nullptr) == 0 && ::sigaction(SIGXFSZ, &ignore, nullptr) == 0;
 }
 
 int TerminationSignal() { return g_signal.load(); }

@@ -8,9 +8,9 @@
 namespace kvhost {
 
 // Catches SIGTERM, SIGINT and SIGHUP (with SA_RESTART, so that a system call is never cut by them); one
-// that was ignored when the process started stays ignored, as nohup wants it. SIGPIPE is ignored: a write
-// to a reader that has gone fails with EPIPE and is reported. False, with errno set, when the wake-up pipe
-// cannot be made.
+// that was ignored when the process started stays ignored, as nohup wants it. SIGPIPE and SIGXFSZ are
+// ignored: a write to a reader that has gone, or past the file size limit, fails (EPIPE, EFBIG) and is
+// reported. False, with errno set, when the wake-up pipe cannot be made.
 bool CatchTerminationSignals();
 
 // The first of those signals that has come, 0 while none has.

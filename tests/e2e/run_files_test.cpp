@@ -163,6 +163,18 @@ TEST(RunFiles, AFileThatTheRunWritesIsNeverOneOfItsInputs) {
     EXPECT_EQ(kvtest::ReadText(box.Dir() / "script.txt"), script);
   }
 
+  // A function's config file that the HAL holds open (here of a sysfs:DIR folder) is an input too.
+  Sandbox served;
+  const fs::path config = served.Dir() / "fs" / "0000:00:00.0" / "config";
+  fs::create_directories(config.parent_path());
+  served.Write("fs/0000:00:00.0/config", std::string("\x86\x80\x00\x29", 4) + std::string(60, '\0'));
+  const RunResult trace =
+      served.Run("sysfs:" + (served.Dir() / "fs").string(), "", {{"KELVORANT_TRACE", config.string()}});
+  EXPECT_EQ(trace.exitCode, 2);
+  EXPECT_EQ(trace.err, "kelvorant: KELVORANT_TRACE names " + config.string() +
+                           ", which is the config file of the served function 0000:00:00.0" + kNever);
+  EXPECT_EQ(fs::file_size(config), 64u);
+
   Sandbox box;
   const fs::path both = box.Dir() / "out.txt";
   const RunResult result = box.Run("demo", "dump\n", {{"KELVORANT_UI_DUMP", both.string()}, {"KELVORANT_TRACE", both.string()}});
@@ -192,6 +204,9 @@ TEST(RunFiles, AnOutputThatCannotBeOpenedStopsTheStart) {
          ASSERT_EQ(::lchown((b.Dir() / "t.txt").c_str(), nobody->first, nobody->second), 0);
        },
        "is a symbolic link that belongs to <THEM>, and is not followed", true},
+      {"a file of the kernel's interface", "KELVORANT_UI_DUMP", "comm",
+       [](const Sandbox &b) { fs::create_symlink("/proc/self/comm", b.Dir() / "comm"); },
+       "is a file of the kernel's procfs, not a file to write to"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
@@ -218,20 +233,32 @@ TEST(RunFiles, AnOutputThatCannotBeOpenedStopsTheStart) {
   EXPECT_FALSE(kvtest::ReadText(box.Dir() / "real-trace.txt").empty());
 }
 
+// Starts the built kelvorant from a shell that set `limit` first (ulimit's words).
+void RunLimited(Sandbox &box, const std::string &limit) {
+  box.Write("limited.sh", "#!/bin/sh\nulimit " + limit + " && exec " + (kvtest::BuildDir() / "kelvorant").string() + "\n");
+  fs::permissions(box.Dir() / "limited.sh", fs::perms(0755));
+  box.UseProgram(box.Dir() / "limited.sh");
+}
+
 TEST(RunFiles, AnOutputThatFailsToBeWrittenEndsTheRunWithStatus4) {
   // The JSON dump fails at the first action's line: the run ends there (no click follows), as after its
   // last action, so that the program still removes its service. The trace fails during the first scan,
   // before any action.
+  // The same past the file size limit (ulimit -f), which the trace reaches during the scan.
   const std::string script = "dump\nclick-row 1000 3\ndump\n";
   Sandbox quiet;
   const size_t scanRequests = quiet.Run("demo", "").trace.size();
-  for (const char *variable : {"KELVORANT_UI_DUMP", "KELVORANT_TRACE"}) {
+  for (const auto &[variable, limited] : {std::pair{"KELVORANT_UI_DUMP", false}, {"KELVORANT_TRACE", false},
+                                          {"KELVORANT_TRACE", true}}) {
     SCOPED_TRACE(variable);
     Sandbox box;
-    const RunResult result = box.Run("demo", script, {{variable, "/dev/full"}});
+    if (limited) RunLimited(box, "-f 8");
+    const std::string file = limited ? (box.Dir() / "trace.txt").string() : "/dev/full";
+    const RunResult result = box.Run("demo", script, {{variable, file}});
     EXPECT_EQ(result.exitCode, 4);
     const std::string what = std::string(variable) == "KELVORANT_TRACE" ? "the trace" : "the JSON dump";
-    EXPECT_EQ(result.err, "kelvorant: cannot write " + what + " /dev/full: No space left on device\n") << "once";
+    const char *why = limited ? "File too large" : "No space left on device";
+    EXPECT_EQ(result.err, "kelvorant: cannot write " + what + " " + file + ": " + why + "\n") << "once";
     EXPECT_EQ(result.out, kNoService);
     EXPECT_FALSE(box.ServiceInstalled());
     if (std::string(variable) == "KELVORANT_UI_DUMP") {
@@ -340,13 +367,6 @@ TEST(RunFiles, TheMachineFileAndItsDumpAreEachReadOnce) {
   ::close(watcher);
   EXPECT_EQ(opens[machine], 1) << "the machine file is read by the driver alone";
   EXPECT_EQ(opens[dump], 1);
-}
-
-// Starts the built kelvorant from a shell that set `limit` first (ulimit's words).
-void RunLimited(Sandbox &box, const std::string &limit) {
-  box.Write("limited.sh", "#!/bin/sh\nulimit " + limit + " && exec " + (kvtest::BuildDir() / "kelvorant").string() + "\n");
-  fs::permissions(box.Dir() / "limited.sh", fs::perms(0755));
-  box.UseProgram(box.Dir() / "limited.sh");
 }
 
 TEST(RunFiles, ADescriptorLimitTooLowIsSaidAsSuch) {

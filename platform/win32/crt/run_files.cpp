@@ -105,6 +105,11 @@ bool OpenRunFiles(bool headless, RunFiles *files) {
       Diag("cannot write %s %s: %s", out.what.c_str(), out.path.c_str(), why.c_str());
       return false;
     }
+    if (const std::string function = HalFunctionOfFile(out.st); !function.empty()) {
+      Diag("%s names %s, which is the config file of the served function %s: a file that the run writes is never "
+           "one of its inputs", out.variable.c_str(), out.path.c_str(), function.c_str());
+      return false;
+    }
     for (const RunFile &in : inputs) {
       if (!out.Is(in)) continue;
       Diag("%s names %s, which is %s: a file that the run writes is never one of its inputs", out.variable.c_str(),

@@ -54,6 +54,8 @@ struct FunctionFile {
   int fd = -1;
   Function state = Function::kOpen;
   bool said = false;  // its removal, since it was last open
+  dev_t dev = 0;      // the open file's identity, which no output of the run may have
+  ino_t ino = 0;
 };
 
 struct PciBuses {
@@ -204,8 +206,9 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
     if (a.domain != buses.domain) continue;
     const std::string path = ConfigPath(buses, a.index);
     kvhost::OpenFailure failure;
+    struct stat st;
     kvhost::UniqueFd fd =
-        folder.OpenBelow(FunctionName(a.domain, a.index) + "/config", kvhost::OpenFor::kConfig, &failure);
+        folder.OpenBelow(FunctionName(a.domain, a.index) + "/config", kvhost::OpenFor::kConfig, &failure, &st);
     buses.buses[a.index >> 8] = true;
     if (!fd.valid()) {
       if (failure.error == EMFILE || failure.error == ENFILE) {
@@ -229,7 +232,7 @@ bool List(PciBuses &buses, bool mustBeSysfs, std::string *why) {
         kept = moved;
       }
     }
-    buses.functions[a.index] = {kept, Function::kOpen};
+    buses.functions[a.index] = {kept, Function::kOpen, false, st.st_dev, st.st_ino};
   }
   if (buses.buses.any()) return true;
   std::string line = buses.root + " lists no PCI function of domain " + Domain(buses.domain);
@@ -282,9 +285,10 @@ bool Recovered(PciBuses &buses, uint16_t index, FunctionFile &file, const void *
   const bool reopens = ::geteuid() == buses.listedAs;
   if (reopens) {
     kvhost::OpenFailure failure;
-    kvhost::UniqueFd fd = kvhost::OpenPath(ConfigPath(buses, index), kvhost::OpenFor::kConfig, &failure);
+    struct stat st;
+    kvhost::UniqueFd fd = kvhost::OpenPath(ConfigPath(buses, index), kvhost::OpenFor::kConfig, &failure, &st);
     if (fd.valid()) {
-      file = {fd.release(), Function::kOpen};
+      file = {fd.release(), Function::kOpen, false, st.st_dev, st.st_ino};
       return true;
     }
   }
@@ -368,6 +372,15 @@ bool OpenHalBuses(const std::string &root, uint32_t domain, bool mustBeSysfs, st
   buses.root = root;
   buses.domain = domain;
   return List(buses, mustBeSysfs, why);
+}
+
+std::string HalFunctionOfFile(const struct stat &st) {
+  PciBuses &buses = Buses();
+  std::lock_guard lock(buses.mutex);
+  for (const auto &[index, file] : buses.functions)
+    if (file.state == Function::kOpen && file.dev == st.st_dev && file.ino == st.st_ino)
+      return FunctionName(buses.domain, index);
+  return "";
 }
 
 bool SysfsListsAnyFunction(const std::string &root) {

@@ -2,6 +2,7 @@
 // is the DDK (include/ddk/ntddk.h). Drivers run inside this process, as on Windows inside the one kernel: a
 // device exists only in the process whose service manager started its driver.
 #pragma once
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -105,6 +106,9 @@ void ConfigureHalBuses(const std::string &root, uint32_t domain);
 // False with the reason when the folder cannot be listed, is not sysfs, or its files do not fit under the
 // descriptor limit; lines about single functions are said at the first call of a bus-data routine.
 bool OpenHalBuses(const std::string &root, uint32_t domain, bool mustBeSysfs, std::string *why);
+
+// The function ("0000:01:00.0") whose config file the HAL holds open as the file `st` is; "" for none.
+std::string HalFunctionOfFile(const struct stat &st);
 
 // Whether the folder lists at least one function (of any domain).
 bool SysfsListsAnyFunction(const std::string &root);
