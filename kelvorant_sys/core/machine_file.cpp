@@ -156,12 +156,18 @@ class Parser : public nlohmann::detail::json_sax_dom_parser<json> {
   bool number_integer(number_integer_t v) { Value(); return Base::number_integer(v); }
   bool number_unsigned(number_unsigned_t v) { Value(); return Base::number_unsigned(v); }
   bool number_float(number_float_t v, const string_t &text) { Value(); return Base::number_float(v, text); }
-  bool string(string_t &v) { Value(); return Base::string(v); }
+  bool string(string_t &v) {
+    Value();
+    if (v.find('\0') != string_t::npos) return Stop(Place(levels_.size()), "a NUL character (\\u0000) in a string");
+    return Base::string(v);
+  }
   bool start_object(std::size_t n) { return Open(false) && Base::start_object(n); }
   bool start_array(std::size_t n) { return Open(true) && Base::start_array(n); }
   bool end_object() { levels_.pop_back(); return Base::end_object(); }
   bool end_array() { levels_.pop_back(); return Base::end_array(); }
   bool key(string_t &name) {
+    if (name.find('\0') != string_t::npos)
+      return Stop(Place(levels_.size() - 1), "a key with a NUL character (\\u0000)");
     std::vector<std::string> &keys = levels_.back().keys;
     if (std::find(keys.begin(), keys.end(), name) != keys.end())
       return Stop(Sub(Place(levels_.size() - 1), name), "given twice (each key once)");

@@ -87,6 +87,10 @@ TEST(MachineFile, MalformedFilesNameThePlace) {
        "m.json: faults[0]: more than 16 members (a machine file's objects have at most 7)"},
       // The JSON reader would take a NUL for the end of the text and not read on.
       {"{\"functions\": []}\n\0 {{"s, "m.json: line 2, column 1: a NUL byte (a machine file is text)"},
+      // A NUL written as an escape would cut the name that holds it.
+      {R"({"dump": "d.txt\u0000x"})", "/m/m.json: dump: a NUL character (\\u0000) in a string"},
+      {R"({"functions": [{"address": "00:00.0", "a\u0000": 1}]})",
+       "m.json: functions[0]: a key with a NUL character (\\u0000)"},
   };
   for (const auto &c : cases) {
     MemoryFiles files;

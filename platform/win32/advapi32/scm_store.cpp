@@ -50,6 +50,13 @@ T Whole(const nlohmann::json &record, const char *key) {
                            " to " + std::to_string(std::numeric_limits<T>::max()));
 }
 
+// A string field. A NUL in it (written \u0000) would cut the name or path it holds where a C string ends.
+std::string Text(const nlohmann::json &record, const char *key) {
+  std::string value = record.at(key).get<std::string>();
+  if (value.find('\0') != std::string::npos) throw std::runtime_error(std::string(key) + " holds a NUL character");
+  return value;
+}
+
 // The reason in a line that speaks of the folder: "it may be written by other users (mode 0777)".
 std::string Reason(const kvhost::OpenFailure &failure) {
   constexpr std::string_view kFailedOpen = "cannot open: ";
@@ -261,14 +268,14 @@ ServiceRecord ParseServiceRecord(const std::string &text) {
   if (text.find('\0') != std::string::npos) throw std::runtime_error("it holds a NUL byte");
   const nlohmann::json j = nlohmann::json::parse(text);
   ServiceRecord r;
-  r.id = j.at("id").get<std::string>();
-  r.name = j.at("name").get<std::string>();
-  r.displayName = j.at("displayName").get<std::string>();
+  r.id = Text(j, "id");
+  r.name = Text(j, "name");
+  r.displayName = Text(j, "displayName");
   r.serviceType = Whole<DWORD>(j, "serviceType");
   r.startType = Whole<DWORD>(j, "startType");
   r.errorControl = Whole<DWORD>(j, "errorControl");
-  r.binaryPath = j.at("binaryPath").get<std::string>();
-  const std::string state = j.at("state").get<std::string>();
+  r.binaryPath = Text(j, "binaryPath");
+  const std::string state = Text(j, "state");
   if (state != "running" && state != "stopped") throw std::runtime_error("unknown state \"" + state + "\"");
   r.running = state == "running";
   r.starter.pid = Whole<int>(j, "starterPid");
