@@ -123,7 +123,8 @@ NTSTATUS StatusOf(const kvsys::RequestOutcome &outcome) {
 }
 
 // The test port: the command line in the buffer, and back the command's answer (STATUS_SUCCESS) or the
-// reason it was refused (STATUS_INVALID_PARAMETER), as much of it as the output holds.
+// reason it was refused (STATUS_INVALID_PARAMETER); an answer longer than the output is cut to it and
+// fails with STATUS_BUFFER_OVERFLOW, so that no caller takes a part for the whole.
 NTSTATUS RunTestPortCommand(kvsys::Machine &machine, char *buffer, ULONG input_length, ULONG output_length,
                             ULONG_PTR *information) {
   std::string text;
@@ -132,6 +133,7 @@ NTSTATUS RunTestPortCommand(kvsys::Machine &machine, char *buffer, ULONG input_l
   const size_t length = !buffer ? 0 : text.size() < output_length ? text.size() : output_length;
   std::copy_n(text.data(), length, buffer);
   *information = length;
+  if (length < text.size()) return STATUS_BUFFER_OVERFLOW;
   return done ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER;
 }
 

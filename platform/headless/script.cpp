@@ -122,7 +122,7 @@ bool ParseWords(const std::vector<std::string_view> &words, Action *action, std:
   if (verb == "machine") {
     action->verb = Verb::Machine;
     if (words.size() < 3) {
-      *why = "usage: machine reset|poke|unplug|plug BB:DD.F ...";
+      *why = "usage: machine reset|poke|unplug|plug|writes BB:DD.F ...";
       return false;
     }
     for (size_t i = 1; i < words.size(); ++i) {

@@ -52,7 +52,7 @@ TEST(ScriptLines, EachIsDoneOrAScriptErrorThatSaysWhy) {
       {"key enter", "1: unknown key: enter"},
       {"click 1013 1014", "1: usage: click ID"},
       // The simulated machine's commands.
-      {"machine reset", "1: usage: machine reset|poke|unplug|plug BB:DD.F ..."},
+      {"machine reset", "1: usage: machine reset|poke|unplug|plug|writes BB:DD.F ..."},
       {"machine unplug 07:00.0", "1: no function 07:00.0 in this machine"},
       {"machine frob 00:00.0", "1: unknown machine command \"frob\" (reset, poke, unplug, plug or writes)"},
       {"machine poke 00:00.0 0x1000 11", "1: poke: \"0x1000\" is not a hex offset 0-fff"},

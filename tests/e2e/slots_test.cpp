@@ -200,9 +200,11 @@ TEST(Slots, ReloadAfterResetBringsBackWhatTheMasksAllow) {
 // command register, which turns decoding on, comes last of the standard space; then the extended space, also
 // from the top. Never the identification registers, the header type or the status.
 TEST(Slots, AReloadWritesWhatDiffersFromTheTopDownAndTheCommandLast) {
-  // Of the demo machine: the graphics controller, and the PCI Express audio function.
+  // Of the demo machine: the graphics controller, the PCI Express audio function, and a PCI Express
+  // function whose extended space alone takes more than 512 characters to answer.
   const Lines startup = StartupTrace("demo");
-  for (const Fn &fn : {Fn{"00:02.0", 1, false, "0:2:0"}, Fn{"00:1b.0", 5, true, "0:1B:0"}}) {
+  for (const Fn &fn : {Fn{"00:02.0", 1, false, "0:2:0"}, Fn{"00:1b.0", 5, true, "0:1B:0"},
+                       Fn{"04:00.0", 11, true, "4:0:0"}}) {
     SCOPED_TRACE(fn.address);
     Sandbox box;
     auto s = RunScript(box, "demo",
@@ -216,8 +218,10 @@ TEST(Slots, AReloadWritesWhatDiffersFromTheTopDownAndTheCommandLast) {
     EXPECT_EQ(answers[0], "none") << "a Save writes nothing";
     std::vector<std::pair<unsigned, unsigned>> writes;  // offset, width
     std::istringstream words(answers[1]);
-    for (std::string word; words >> word;)
+    for (std::string word; words >> word;) {
+      ASSERT_TRUE(std::regex_match(word, std::regex("[0-9a-f]{1,3}/[24]"))) << word << " of " << answers[1];
       writes.emplace_back(std::stoul(word, nullptr, 16), std::stoul(word.substr(word.find('/') + 1)));
+    }
     const auto command = std::find(writes.begin(), writes.end(), std::make_pair(4u, 2u));
     ASSERT_NE(command, writes.end()) << answers[1];
     for (auto it = writes.begin(); it != writes.end(); ++it) {

@@ -206,7 +206,9 @@ DWORD SendDeviceControl(const DeviceFile &file, DWORD ioControlCode, const void 
 // The test port is reached as a kernel-mode test harness reaches it: an IRP of the kernel's own
 // (RequestorMode KernelMode, as IoBuildDeviceIoControlRequest makes one). It is not traced.
 bool SendMachineCommand(const std::string &command, std::string *text) {
-  constexpr size_t kReasonBytes = 512;  // room for the driver's answer
+  // Room for the driver's answer: a reason, or the registers a function was written (its log of 4,096
+  // writes, "ffc/4 " each, fits).
+  constexpr size_t kAnswerBytes = 32768;
   KernelState &kernel = Kernel();
   std::lock_guard lock(kernel.mutex);
   DeviceRef device = FindDevice("Kelvorant");
@@ -215,20 +217,20 @@ bool SendMachineCommand(const std::string &command, std::string *text) {
     *text = "no driver serves \\\\.\\Kelvorant in this process";
     return false;
   }
-  std::vector<char> buffer(std::max(command.size(), kReasonBytes));
+  std::vector<char> buffer(std::max(command.size(), kAnswerBytes));
   std::memcpy(buffer.data(), command.data(), command.size());
   KernelIrp request(IRP_MJ_DEVICE_CONTROL, object, nullptr, KernelMode);
   request.irp.AssociatedIrp.SystemBuffer = buffer.data();
   request.stack.Parameters.DeviceIoControl.IoControlCode = kvsys::IOCTL_KELVORANT_TEST_PORT;
   request.stack.Parameters.DeviceIoControl.InputBufferLength = static_cast<ULONG>(command.size());
-  request.stack.Parameters.DeviceIoControl.OutputBufferLength = kReasonBytes;
+  request.stack.Parameters.DeviceIoControl.OutputBufferLength = kAnswerBytes;
   const NTSTATUS status = CallDriver(object, &request.irp);
   if (status == STATUS_INVALID_DEVICE_REQUEST) {
     *text = "the driver of \\\\.\\Kelvorant has no test port";
     return false;
   }
   // The answer: the command's (done), or the reason the machine refused it.
-  const size_t length = std::min<size_t>(request.irp.IoStatus.Information, kReasonBytes);
+  const size_t length = std::min<size_t>(request.irp.IoStatus.Information, kAnswerBytes);
   *text = std::string(buffer.data(), length);
   if (NT_SUCCESS(status)) return true;
   if (status == STATUS_INVALID_PARAMETER && length > 0) return false;
