@@ -95,8 +95,9 @@ Access EcamWrite(const PhysicalSpace &memory, uint64_t window, unsigned offset, 
                  const uint8_t *data, uint8_t *present) {
   return WithWindow(memory, window, [&](volatile uint32_t *base) {
     ReadDwords(memory, base, offset, length, present);
+    // Extended space has no 16-bit parts (RestoreRules narrows standard registers only): each write is a dword.
     VisitRestoreWrites(offset, length, present, length, data, [&](const RegisterWrite &write) {
-      memory.write(memory.context, base + write.offset / 4, LoadLe(data + (write.offset - offset), 4));
+      memory.write(memory.context, base + write.offset / 4, LoadLe(write.value, 4));
       return true;
     });
   });

@@ -81,7 +81,7 @@ Access HalMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, con
   // fails the request when the HAL cannot write it.
   const uint32_t known = ReadRange(bus_, a.bus, slot, offset, length, present_.get());
   const bool all_written = VisitRestoreWrites(offset, length, present_.get(), known, data, [&](const RegisterWrite &w) {
-    return bus_.set(bus_.context, a.bus, slot, data + (w.offset - offset), w.offset, w.width) == w.width;
+    return bus_.set(bus_.context, a.bus, slot, w.value, w.offset, w.width) == w.width;
   });
   return all_written ? Access::kDone : Access::kFailed;
 }

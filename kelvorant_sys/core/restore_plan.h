@@ -4,9 +4,12 @@
 // the base addresses and windows), and never
 //   - the identification dwords (vendor/device ID at 0x00, revision/class at 0x08),
 //   - the header type and BIST bytes (read-only, and writing BIST can start a self test),
-//   - the write-one-to-clear status registers (status at 0x06, a bridge's secondary status), which would
-//     clear whatever error bits the saved image happens to hold: the command register and a bridge's I/O
-//     window next to them are written as 16-bit words instead.
+//   - a status register, whose error bits clear when written with 1 and would lose whatever errors the
+//     saved image happens to hold: the status at 0x06, a bridge's secondary status, the PCI Express
+//     capability's device, link, slot and root status, and AER's uncorrectable and correctable error status.
+//     The control register beside one is written as a 16-bit word instead; a status bit that shares its
+//     register with control bits (a bridge's discard timer status, power management's PME status) is
+//     written as 0, which leaves it as it is.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -16,14 +19,36 @@
 namespace kvsys {
 
 struct RegisterWrite {
-  unsigned offset;  // configuration offset
-  unsigned width;   // 2 or 4 bytes
-  bool operator==(const RegisterWrite &) const = default;
+  unsigned offset;   // configuration offset
+  unsigned width;    // 2 or 4 bytes
+  uint8_t value[4];  // the saved bytes, with the status bits that share the register at 0
 };
 
-// The part of the dword at `dword` that may be written back in a function of this header type: width 0 for
-// none.
-RegisterWrite WritablePart(unsigned dword, uint8_t header_type);
+// What a restore may write of each dword of a function's configuration space, learnt from the header type and
+// from the capability lists of the saved image of offsets [first, first + length). Holds no allocation.
+class RestoreRules {
+ public:
+  RestoreRules(unsigned first, unsigned length, const uint8_t *image, uint8_t header_type);
+
+  // The part of the dword at `dword` that may be written (width 0 for none), and in value[] the bits of it
+  // that are to be written as 0 (all ones elsewhere).
+  RegisterWrite Part(unsigned dword) const;
+
+ private:
+  enum class Kind : uint8_t { kLowHalf, kNone, kZeroBits };
+  struct Rule {
+    unsigned dword;
+    Kind kind;
+    uint32_t bits;  // kZeroBits: the status bits in the dword
+  };
+  void Add(unsigned dword, Kind kind, uint32_t bits = 0);
+  void StandardCapabilities(unsigned first, unsigned length, const uint8_t *image, unsigned pointer);
+  void ExtendedCapabilities(unsigned first, unsigned length, const uint8_t *image);
+
+  uint8_t header_type_;
+  Rule rules_[16];
+  unsigned count_ = 0;
+};
 
 // present and wanted hold offsets [first, first + length) of the function; only the first `known` bytes of
 // present were read from the device, and past them it reads as all ones, as a read that nothing answers: a
@@ -36,15 +61,16 @@ bool VisitRestoreWrites(unsigned first, unsigned length, const uint8_t *present,
   if (known > length) known = length;
   const uint8_t header_type =
       first == 0 && known > kRegHeaderType ? present[kRegHeaderType] & kHeaderTypeMask : kHeaderNormal;
-  const auto differs = [&](unsigned at, unsigned width) {
-    if (at + width <= known) return std::memcmp(present + at, wanted + at, width) != 0;
-    for (unsigned i = at; i < at + width; ++i)
-      if ((i < known ? present[i] : 0xff) != wanted[i]) return true;
-    return false;
-  };
+  const RestoreRules rules(first, length, wanted, header_type);
   for (unsigned end = length & ~3u; end > 0; end -= 4) {
-    const RegisterWrite part = WritablePart(first + end - 4, header_type);
-    if (part.width && differs(part.offset - first, part.width) && !visit(part)) return false;
+    RegisterWrite part = rules.Part(first + end - 4);
+    bool differs = false;
+    for (unsigned i = 0, at = part.offset - first; i < part.width; ++i, ++at) {
+      const uint8_t keep = part.value[i];
+      part.value[i] = static_cast<uint8_t>(wanted[at] & keep);
+      differs = differs || ((at < known ? present[at] : 0xff) & keep) != part.value[i];
+    }
+    if (differs && !visit(part)) return false;
   }
   return true;
 }

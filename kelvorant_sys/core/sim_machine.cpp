@@ -102,7 +102,7 @@ Access SimMachine::Write(FunctionIndex fn, unsigned offset, unsigned length, con
   const unsigned known = std::min<unsigned>(length, f->size - offset);
   std::memcpy(present, f->image.get() + offset, known);
   VisitRestoreWrites(offset, length, present, known, data, [&](const RegisterWrite &write) {
-    ApplyWrite(f->image.get(), f->size, writable, w1c, write.offset, data + (write.offset - offset), write.width);
+    ApplyWrite(f->image.get(), f->size, writable, w1c, write.offset, write.value, write.width);
     if (writes_.size() == kMaxLoggedWrites) writes_.pop_front();
     writes_.emplace_back(fn, write);
     return true;

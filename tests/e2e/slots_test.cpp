@@ -151,7 +151,9 @@ TEST(Slots, ReloadAfterResetBringsBackWhatTheMasksAllow) {
       {kFpga, 1,
        {"Command", "BAR0", "BAR2", "BAR3", "Interrupt Line", "Device Specific [40]", "Device Specific [60]",
         "Device Specific [100]", "Device Specific [110]", "Device Specific [140]", "Device Specific [1F0]"},
-       {{"Revision ID", "00", "10"}}},
+       // The PCI Express link status, beside its control register: a Reload writes the control alone.
+       {{"Device Specific [70]", "40004110 00000000 00000000 00000000", "40000000 00000000 00000000 00000000"},
+        {"Revision ID", "00", "10"}}},
       {kPcixFirst, 2, {"Command", "BAR0", "Interrupt Line", "Device Specific [40]", "Device Specific [60]"},
        {{"Revision ID", "10", "20"}}},
   };

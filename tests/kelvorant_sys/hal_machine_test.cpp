@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/machine_choice.h"
+#include "core/restore_plan.h"
 
 namespace {
 
@@ -153,6 +154,48 @@ TEST(HalMachine, WritesBackOnlyDifferingRegistersHighestFirst) {
   EXPECT_EQ(space[0x07], before[0x07]);
   EXPECT_EQ(space[0x04], wanted[0x04]);
   EXPECT_EQ(space[0xa1], wanted[0xa1]);
+}
+
+// A saved image in which every register differs: the status registers stay unwritten, whatever the saved
+// image holds, as the capability lists place them. Version 1 of the PCI Express capability ends at 0x24.
+TEST(RestorePlan, LeavesStatusRegistersAlone) {
+  for (const auto &[header_type, version] : {std::pair<uint8_t, uint8_t>{0, 2}, {1, 1}}) {
+    SCOPED_TRACE(version);
+    std::vector<uint8_t> present(4096, 0), wanted(4096, 0xff);
+    present[0x0e] = header_type;
+    wanted[0x06] = 0x10;  // a capability list, at 0x40: power management, then PCI Express at 0x50
+    wanted[0x34] = 0x40;
+    const uint8_t capabilities[] = {0x01, 0x50, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+                                    0xff, 0xff, 0xff, 0xff, 0x10, 0x00, version, 0x00};
+    std::copy(std::begin(capabilities), std::end(capabilities), wanted.begin() + 0x40);
+    const uint8_t aer[] = {0x01, 0x00, 0x01, 0x00};  // the only extended capability
+    std::copy(std::begin(aer), std::end(aer), wanted.begin() + 0x100);
+    std::map<unsigned, std::pair<unsigned, uint32_t>> plan;  // offset: width, value
+    for (const auto &[first, length] : {std::pair{0u, 256u}, std::pair{256u, 3840u}}) {
+      kvsys::VisitRestoreWrites(first, length, present.data() + first, length, wanted.data() + first,
+                                [&plan](const kvsys::RegisterWrite &w) {
+                                  uint32_t value = 0;
+                                  std::memcpy(&value, w.value, w.width);
+                                  plan[w.offset] = {w.width, value};
+                                  return true;
+                                });
+    }
+    const unsigned v2 = version >= 2 ? 2 : 4;  // a control register from 0x28 on, or another one's dword
+    const std::map<unsigned, std::pair<unsigned, uint32_t>> expected_rows = {
+        {0x04, {2, 0xffff}},                                                     // command, not status
+        {0x1c, {header_type == 1 ? 2u : 4u, header_type == 1 ? 0xffffu : ~0u}},  // a bridge's secondary status
+        {0x3c, {4, header_type == 1 ? 0xfbffffffu : ~0u}},                       // its discard timer status
+        {0x44, {4, 0xffff7fff}},                                                 // the PME status
+        {0x58, {2, 0xffff}},  {0x60, {2, 0xffff}}, {0x68, {2, 0xffff}},          // device, link, slot status
+        {0x70, {0, 0}},                                                          // root status
+        {0x78, {v2, v2 == 2 ? 0xffff : ~0u}}, {0x80, {v2, v2 == 2 ? 0xffff : ~0u}},
+        {0x104, {0, 0}},      {0x108, {4, ~0u}},   {0x110, {0, 0}},              // AER's error status
+    };
+    for (const auto &[offset, row] : expected_rows) {
+      const auto it = plan.find(offset);
+      EXPECT_EQ((it == plan.end() ? std::pair<unsigned, uint32_t>{0, 0} : it->second), row) << std::hex << offset;
+    }
+  }
 }
 
 TEST(HalMachine, AWriteThatDoesNotGoThroughStopsTheRestore) {
