@@ -5,12 +5,16 @@
 //   - the identification dwords (vendor/device ID at 0x00, revision/class at 0x08),
 //   - the header type and BIST bytes (read-only, and writing BIST can start a self test),
 //   - a status register, whose error bits clear when written with 1 and would lose whatever errors the
-//     saved image happens to hold: the status at 0x06, a bridge's secondary status, the PCI Express
-//     capability's device, link, slot and root status, and AER's uncorrectable and correctable error status.
-//     The control register beside one is written as a 16-bit word instead; a status bit that shares its
-//     register with control bits (a bridge's discard timer status, power management's PME status) is
-//     written as 0, which leaves it as it is.
+//     saved image happens to hold: the status at 0x06, a bridge's secondary status, the PCI-X, PCI Express
+//     (device, link, slot, root), AER (uncorrectable, correctable, root error), DPC, secondary PCI Express
+//     lane error and SR-IOV status. The control register beside one is written as a 16-bit word instead; a
+//     bridge's discard timer status, which shares its register with control bits, is written as 0,
+//   - what a write would start rather than restore: power management's control and status (the power state;
+//     the kernel sets it, never restores it) and the VPD address and data (a set flag starts an EEPROM write).
+// The capabilities are found through the saved image's capability lists; a PCI Express capability has the
+// link, slot and root registers that its device type has, as the kernel's pcie_capability_reg_implemented.
 #pragma once
+#include <bitset>
 #include <cstdint>
 #include <cstring>
 
@@ -35,19 +39,13 @@ class RestoreRules {
   RegisterWrite Part(unsigned dword) const;
 
  private:
-  enum class Kind : uint8_t { kLowHalf, kNone, kZeroBits };
-  struct Rule {
-    unsigned dword;
-    Kind kind;
-    uint32_t bits;  // kZeroBits: the status bits in the dword
-  };
-  void Add(unsigned dword, Kind kind, uint32_t bits = 0);
   void StandardCapabilities(unsigned first, unsigned length, const uint8_t *image, unsigned pointer);
+  void PciExpress(unsigned first, unsigned length, const uint8_t *image, unsigned at);
   void ExtendedCapabilities(unsigned first, unsigned length, const uint8_t *image);
 
   uint8_t header_type_;
-  Rule rules_[16];
-  unsigned count_ = 0;
+  std::bitset<kExtendedSize / 4> unwritten_;  // by dword: a status register, or one a write would act on
+  std::bitset<kExtendedSize / 4> low_half_;   // by dword: a control register with its status above it
 };
 
 // present and wanted hold offsets [first, first + length) of the function; only the first `known` bytes of

@@ -151,11 +151,15 @@ TEST(Slots, ReloadAfterResetBringsBackWhatTheMasksAllow) {
       {kFpga, 1,
        {"Command", "BAR0", "BAR2", "BAR3", "Interrupt Line", "Device Specific [40]", "Device Specific [60]",
         "Device Specific [100]", "Device Specific [110]", "Device Specific [140]", "Device Specific [1F0]"},
-       // The PCI Express link status, beside its control register: a Reload writes the control alone.
-       {{"Device Specific [70]", "40004110 00000000 00000000 00000000", "40000000 00000000 00000000 00000000"},
+       // Power management's control and status (the power state) and the PCI Express link status beside
+       // its control register: a Reload leaves them as the device has them.
+       {{"Device Specific [40]", "01480300 08000000 05608100 0000E0FE", "01480300 00000000 05608100 0000E0FE"},
+        {"Device Specific [70]", "40004110 00000000 00000000 00000000", "40000000 00000000 00000000 00000000"},
         {"Revision ID", "00", "10"}}},
       {kPcixFirst, 2, {"Command", "BAR0", "Interrupt Line", "Device Specific [40]", "Device Specific [60]"},
-       {{"Revision ID", "10", "20"}}},
+       // The PCI-X status.
+       {{"Device Specific [40]", "07600200 00020100 00000000 00000000", "07600200 00000000 00000000 00000000"},
+        {"Revision ID", "10", "20"}}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.fn.address);

@@ -157,20 +157,35 @@ TEST(HalMachine, WritesBackOnlyDifferingRegistersHighestFirst) {
 }
 
 // A saved image in which every register differs: the status registers stay unwritten, whatever the saved
-// image holds, as the capability lists place them. Version 1 of the PCI Express capability ends at 0x24.
+// image holds, as the capability lists place them, and so do the registers whose write would act. A PCI
+// Express capability has the link, slot and root registers of its device type, and the second ones from
+// version 2 on.
 TEST(RestorePlan, LeavesStatusRegistersAlone) {
-  for (const auto &[header_type, version] : {std::pair<uint8_t, uint8_t>{0, 2}, {1, 1}}) {
-    SCOPED_TRACE(version);
+  using Row = std::pair<unsigned, uint32_t>;  // width, value
+  const struct {
+    uint8_t header_type;
+    uint8_t express[2];  // the PCI Express flags: version, device type, slot
+    std::map<unsigned, Row> rows;
+  } cases[] = {
+      {0, {0x02, 0x00},  // an endpoint, version 2: no slot, no root status
+       {{0x68, {4, ~0u}}, {0x70, {4, ~0u}}, {0x78, {2, 0xffff}}, {0x80, {2, 0xffff}}, {0x88, {2, 0xffff}},
+        {0x1c, {4, ~0u}}, {0x3c, {4, ~0u}}}},
+      {1, {0x41, 0x01},  // a root port with a slot, version 1, and a bridge's registers in the header
+       {{0x68, {2, 0xffff}}, {0x70, {0, 0}}, {0x78, {4, ~0u}}, {0x80, {4, ~0u}}, {0x1c, {2, 0xffff}},
+        {0x3c, {4, 0xfbffffff}}}},  // a bridge's discard timer status, written as 0
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.header_type);
     std::vector<uint8_t> present(4096, 0), wanted(4096, 0xff);
-    present[0x0e] = header_type;
-    wanted[0x06] = 0x10;  // a capability list, at 0x40: power management, then PCI Express at 0x50
+    present[0x0e] = c.header_type;
+    wanted[0x06] = 0x10;  // a capability list: power management at 0x40, PCI Express at 0x50, VPD at 0x90
     wanted[0x34] = 0x40;
-    const uint8_t capabilities[] = {0x01, 0x50, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
-                                    0xff, 0xff, 0xff, 0xff, 0x10, 0x00, version, 0x00};
-    std::copy(std::begin(capabilities), std::end(capabilities), wanted.begin() + 0x40);
-    const uint8_t aer[] = {0x01, 0x00, 0x01, 0x00};  // the only extended capability
-    std::copy(std::begin(aer), std::end(aer), wanted.begin() + 0x100);
-    std::map<unsigned, std::pair<unsigned, uint32_t>> plan;  // offset: width, value
+    const std::pair<unsigned, std::vector<uint8_t>> structures[] = {
+        {0x40, {0x01, 0x50}}, {0x50, {0x10, 0x90, c.express[0], c.express[1]}}, {0x90, {0x03, 0x00}},
+        {0x100, {0x01, 0x00, 0x01, 0x14}},  // AER, then DPC at 0x140 (with the root port extensions)
+        {0x140, {0x1d, 0x00, 0x01, 0x00}}};
+    for (const auto &[at, bytes] : structures) std::copy(bytes.begin(), bytes.end(), wanted.begin() + at);
+    std::map<unsigned, Row> plan;
     for (const auto &[first, length] : {std::pair{0u, 256u}, std::pair{256u, 3840u}}) {
       kvsys::VisitRestoreWrites(first, length, present.data() + first, length, wanted.data() + first,
                                 [&plan](const kvsys::RegisterWrite &w) {
@@ -180,20 +195,18 @@ TEST(RestorePlan, LeavesStatusRegistersAlone) {
                                   return true;
                                 });
     }
-    const unsigned v2 = version >= 2 ? 2 : 4;  // a control register from 0x28 on, or another one's dword
-    const std::map<unsigned, std::pair<unsigned, uint32_t>> expected_rows = {
-        {0x04, {2, 0xffff}},                                                     // command, not status
-        {0x1c, {header_type == 1 ? 2u : 4u, header_type == 1 ? 0xffffu : ~0u}},  // a bridge's secondary status
-        {0x3c, {4, header_type == 1 ? 0xfbffffffu : ~0u}},                       // its discard timer status
-        {0x44, {4, 0xffff7fff}},                                                 // the PME status
-        {0x58, {2, 0xffff}},  {0x60, {2, 0xffff}}, {0x68, {2, 0xffff}},          // device, link, slot status
-        {0x70, {0, 0}},                                                          // root status
-        {0x78, {v2, v2 == 2 ? 0xffff : ~0u}}, {0x80, {v2, v2 == 2 ? 0xffff : ~0u}},
-        {0x104, {0, 0}},      {0x108, {4, ~0u}},   {0x110, {0, 0}},              // AER's error status
+    std::map<unsigned, Row> expected_rows = {
+        {0x04, {2, 0xffff}},                      // command, not status
+        {0x44, {0, 0}},                           // power management's control and status
+        {0x58, {2, 0xffff}}, {0x60, {2, 0xffff}},  // device and link control, not their status
+        {0x90, {0, 0}},      {0x94, {0, 0}},       // VPD's address and data
+        {0x104, {0, 0}},     {0x108, {4, ~0u}},    {0x110, {0, 0}}, {0x130, {0, 0}},  // AER's error status
+        {0x148, {0, 0}},     {0x14c, {0, 0}},      {0x150, {4, ~0u}},                  // DPC's
     };
+    expected_rows.insert(c.rows.begin(), c.rows.end());
     for (const auto &[offset, row] : expected_rows) {
       const auto it = plan.find(offset);
-      EXPECT_EQ((it == plan.end() ? std::pair<unsigned, uint32_t>{0, 0} : it->second), row) << std::hex << offset;
+      EXPECT_EQ((it == plan.end() ? Row{0, 0} : it->second), row) << std::hex << offset;
     }
   }
 }
