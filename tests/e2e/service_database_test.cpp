@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -139,6 +140,26 @@ TEST(ServiceDatabase, ADatabaseThatAnotherProcessHoldsIsWaitedForAndSaid) {
   EXPECT_EQ(result.err, said);
   EXPECT_EQ(result.out, kNoService);
   EXPECT_EQ(result.Dumps().size(), 1u);
+
+  // A signal ends the wait: every call of the shut-down fails at once, after one line, where each used to
+  // wait its 10 s, and the process ends by the signal.
+  Sandbox again;
+  const fs::path held = again.Dir() / "scm";
+  MakeFolder(held, ::geteuid(), 0700);
+  const int holder = ::open((held / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  const int waiting = again.Start("demo", "dump\n");
+  ASSERT_TRUE(WaitForText(again.Dir() / "stderr.txt", "waiting for it\n"));
+  const auto sent = std::chrono::steady_clock::now();
+  ::kill(waiting, SIGTERM);
+  const RunResult ended = again.Wait(waiting);
+  ::close(holder);
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(9)) << "a call waited on";
+  EXPECT_EQ(ended.exitCode, 128 + SIGTERM);
+  EXPECT_NE(ended.err.find("kelvorant: the service database " + held.string() + " is held by process " +
+                           std::to_string(::getpid()) + " (e2e_test), and SIGTERM came; the calls that need it fail\n"),
+            std::string::npos)
+      << ended.err;
 }
 
 TEST(ServiceDatabase, InstancesStartedTogetherEachRunOrFailOnTheProgramsPathAndLeaveItClean) {
