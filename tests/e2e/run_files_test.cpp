@@ -185,6 +185,8 @@ TEST(RunFiles, AFileThatTheRunWritesIsNeverOneOfItsInputs) {
 
 TEST(RunFiles, AnOutputThatCannotBeOpenedStopsTheStart) {
   const auto nobody = kvtest::Nobody();
+  std::string deep;  // a path past 1,024 characters, whose line still ends in its reason
+  for (int i = 0; i < 6; ++i) deep += (i ? "/" : "") + std::string(200, 'd');
   const struct {
     const char *what;
     const char *variable;
@@ -197,6 +199,8 @@ TEST(RunFiles, AnOutputThatCannotBeOpenedStopsTheStart) {
        "is a FIFO that no process reads"},
       {"a folder", "KELVORANT_UI_DUMP", "folder", [](const Sandbox &b) { fs::create_directory(b.Dir() / "folder"); },
        "is a folder, not a file to write"},
+      {"a folder deep down", "KELVORANT_TRACE", deep.c_str(),
+       [&](const Sandbox &b) { fs::create_directories(b.Dir() / deep); }, "is a folder, not a file to write"},
       {"another user's link", "KELVORANT_TRACE", "t.txt",
        [&](const Sandbox &b) {
          b.Write("victim.txt", "root's file\n");

@@ -74,10 +74,11 @@ std::string EscapeForTerminal(std::string_view text) {
 void Diag(const char *format, ...) {
   va_list args;
   va_start(args, format);
-  char buffer[1024];
+  // Room for two paths of PATH_MAX and the reason after them; a quoted text may be of any length, and what
+  // is written is cut at the buffer's end.
+  char buffer[16384];
   const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
-  // What was written, cut at the buffer's end (a quoted text may be of any length).
   const size_t written = length < 0 ? 0 : std::min(static_cast<size_t>(length), sizeof buffer - 1);
   const std::string line = "kelvorant: " + EscapeForTerminal(std::string_view(buffer, written)) + "\n";
   WriteDiagLine(line);
