@@ -1,8 +1,8 @@
 #include "core/default_masks.h"
 
-#include <bitset>
 #include <cstring>
 
+#include "core/capability_lists.h"
 #include "core/pci_regs.h"
 
 namespace kvsys {
@@ -45,27 +45,20 @@ struct MaskBuilder {
     }
   }
 
+  // The capability IDs and next pointers (and an extended capability's header) are read-only.
   void StandardCapabilities(unsigned pointer_register) {
     if (!(Read(kRegStatus, 2) & kStatusCapList)) return;
-    std::bitset<256> been_there;
-    unsigned at = Read(pointer_register, 1) & kCapPointerMask;
-    while (at >= kHeaderSize && at + 1 < size && !been_there[at]) {
-      been_there[at] = true;
-      Writable(at, 2, 0);
-      at = Read(at + 1, 1) & kCapPointerMask;
-    }
+    ForEachCapability([this](unsigned at, unsigned width) { return Read(at, width); }, pointer_register,
+                      [this](unsigned at, uint8_t) {
+                        if (at + 1 < size) Writable(at, 2, 0);
+                      });
   }
 
   void ExtendedCapabilities() {
-    std::bitset<kExtendedSize / 4> been_there;
-    unsigned at = kStandardSize;
-    while (at >= kStandardSize && at + 4 <= size && !been_there[at / 4]) {
-      been_there[at / 4] = true;
-      const uint32_t header = Read(at, 4);
-      if (header == 0 || header == 0xffffffff) break;
-      Writable(at, 4, 0);
-      at = (header >> kExtCapNextShift) & kExtCapNextMask;
-    }
+    ForEachExtendedCapability([this](unsigned at, unsigned width) { return Read(at, width); },
+                              [this](unsigned at, uint32_t) {
+                                if (at + 4 <= size) Writable(at, 4, 0);
+                              });
   }
 };
 

@@ -1,5 +1,7 @@
 #include "core/restore_plan.h"
 
+#include "core/capability_lists.h"
+
 namespace kvsys {
 
 namespace {
@@ -41,12 +43,10 @@ RestoreRules::RestoreRules(unsigned first, unsigned length, const uint8_t *image
 }
 
 void RestoreRules::StandardCapabilities(unsigned first, unsigned length, const uint8_t *image, unsigned pointer) {
-  std::bitset<kStandardSize / 4> been_there;
-  for (unsigned at = Load(image, first, length, pointer, 1) & kCapPointerMask; at >= kHeaderSize && !been_there[at / 4];
-       at = Load(image, first, length, at + 1, 1) & kCapPointerMask) {
-    been_there[at / 4] = true;
+  const auto read = [&](unsigned at, unsigned width) { return Load(image, first, length, at, width); };
+  ForEachCapability(read, pointer, [&](unsigned at, uint8_t id) {
     const unsigned dword = at / 4;  // at + 4 is at most 0x100, one past the standard space's dwords
-    switch (Load(image, first, length, at, 1)) {
+    switch (id) {
       case kCapPowerManagement:
         unwritten_[dword + 1] = true;
         break;
@@ -63,7 +63,7 @@ void RestoreRules::StandardCapabilities(unsigned first, unsigned length, const u
       default:
         break;
     }
-  }
+  });
 }
 
 void RestoreRules::PciExpress(unsigned first, unsigned length, const uint8_t *image, unsigned at) {
@@ -89,11 +89,8 @@ void RestoreRules::PciExpress(unsigned first, unsigned length, const uint8_t *im
 }
 
 void RestoreRules::ExtendedCapabilities(unsigned first, unsigned length, const uint8_t *image) {
-  std::bitset<kExtendedSize / 4> been_there;
-  for (unsigned at = kStandardSize; at >= kStandardSize && !been_there[at / 4];) {
-    been_there[at / 4] = true;
-    const uint32_t header = Load(image, first, length, at, 4);
-    if (header == 0 || header == 0xffffffff) break;
+  const auto read = [&](unsigned at, unsigned width) { return Load(image, first, length, at, width); };
+  ForEachExtendedCapability(read, [&](unsigned at, uint32_t header) {
     const unsigned next = (header >> kExtCapNextShift) & kExtCapNextMask;
     const auto leave = [&](unsigned reg) {
       if (at + reg < kExtendedSize) unwritten_[(at + reg) / 4] = true;
@@ -112,13 +109,12 @@ void RestoreRules::ExtendedCapabilities(unsigned first, unsigned length, const u
         break;
       case kExtCapDpc:
         leave(0x08);
-        if (Load(image, first, length, at + 4, 2) & 0x20) leave(0x0c);
+        if (read(at + 4, 2) & 0x20) leave(0x0c);
         break;
       default:
         break;
     }
-    at = next;
-  }
+  });
 }
 
 RegisterWrite RestoreRules::Part(unsigned dword) const {

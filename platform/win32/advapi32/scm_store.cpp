@@ -343,15 +343,14 @@ void ScmSession::Lock() {
     // A signal that asks the run to end ends the wait too: each call of the shut-down fails at once then.
     const int signal = kvhost::TerminationSignal();
     if (waited >= kLockGiveUpAfter || signal != 0) {
-      const std::string holder = DescribeLockHolder(lockFd_);
       if (signal != 0) {
         static bool saidSignal = false;  // once: every call after it fails alike
         if (!std::exchange(saidSignal, true))
           Diag("the service database %s is held by %s, and %s came; the calls that need it fail",
-               database_->path.c_str(), holder.c_str(), kvhost::TerminationSignalName(signal));
+               database_->path.c_str(), DescribeLockHolder(lockFd_).c_str(), kvhost::TerminationSignalName(signal));
       } else {
         Diag("the service database %s is still held by %s after %lld s; the call fails", database_->path.c_str(),
-             holder.c_str(),
+             DescribeLockHolder(lockFd_).c_str(),
              static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(kLockGiveUpAfter).count()));
       }
       ::close(lockFd_);
