@@ -63,7 +63,7 @@ RequestOutcome HandleDeviceControl(Machine &machine, FaultTable &faults, uint32_
     return out;
   }
   const InputAddress in = AddressOfInput(buffer, input_length);
-  const FaultRule *fault = MatchFault(faults, code, {domain, in.bus, in.device, in.function});
+  const FaultRule *fault = faults.empty() ? nullptr : MatchFault(faults, code, {domain, in.bus, in.device, in.function});
   if (fault && fault->error) {
     out.completion = Completion::kFailed;
     out.error = *fault->error;

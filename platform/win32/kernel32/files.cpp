@@ -7,12 +7,12 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "host/opener.h"
@@ -25,10 +25,18 @@ namespace kvplat {
 
 namespace {
 
+// Indexed as Windows indexes a process's handle table: handle values are multiples of 4 from 4 on (0 and -1
+// never name one). A closed handle's slot stays empty, so that its value is never handed out again.
 struct HandleTable {
   Lock mutex;
-  uintptr_t next = 4;  // Windows hands out multiples of 4; 0 and -1 never name a handle
-  std::unordered_map<uintptr_t, std::shared_ptr<HandleObject>> entries;
+  std::vector<std::shared_ptr<HandleObject>> slots;  // slots[value / 4 - 1]
+
+  std::shared_ptr<HandleObject> *Find(const void *handle) {
+    const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+    if (value % 4 != 0 || value == 0 || value / 4 > slots.size()) return nullptr;
+    std::shared_ptr<HandleObject> &slot = slots[value / 4 - 1];
+    return slot ? &slot : nullptr;
+  }
 };
 
 // Never destroyed: handles stay valid while static destructors and atexit handlers run (a driver may close
@@ -96,34 +104,26 @@ std::string Separated(std::string path, char to) {
 HANDLE InsertHandle(std::shared_ptr<HandleObject> object) {
   HandleTable &table = Table();
   std::lock_guard lock(table.mutex);
-  uintptr_t value = table.next;
-  table.next += 4;
-  table.entries.emplace(value, std::move(object));
-  return reinterpret_cast<HANDLE>(value);
+  table.slots.push_back(std::move(object));
+  return reinterpret_cast<HANDLE>(table.slots.size() * 4);
 }
 
 std::shared_ptr<HandleObject> LookupHandle(const void *handle, HandleType type) {
   HandleTable &table = Table();
   std::lock_guard lock(table.mutex);
-  auto it = table.entries.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == table.entries.end() || it->second->type != type) return nullptr;
-  return it->second;
+  const std::shared_ptr<HandleObject> *slot = table.Find(handle);
+  if (slot == nullptr || (*slot)->type != type) return nullptr;
+  return *slot;
 }
 
 bool CloseHandleOf(const void *handle, std::initializer_list<HandleType> types) {
   std::shared_ptr<HandleObject> closed;  // released after the lock, so a destructor may use the table
   HandleTable &table = Table();
   std::lock_guard lock(table.mutex);
-  auto it = table.entries.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == table.entries.end()) return false;
-  for (HandleType type : types) {
-    if (it->second->type == type) {
-      closed = std::move(it->second);
-      table.entries.erase(it);
-      return true;
-    }
-  }
-  return false;
+  std::shared_ptr<HandleObject> *slot = table.Find(handle);
+  if (slot == nullptr || std::find(types.begin(), types.end(), (*slot)->type) == types.end()) return false;
+  closed = std::move(*slot);
+  return true;
 }
 
 void RememberLinuxPath(const std::string &path) {
