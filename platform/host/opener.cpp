@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -129,6 +130,14 @@ struct WalkFolder {
 
 namespace {
 
+// Whether a walk's folder is this process's /proc/<pid>/fd, or its thread's, where /dev/fd and /proc/self/fd lead.
+bool IsOwnDescriptorFolder(const WalkFolder &folder) {
+  const std::string process = "/proc/" + std::to_string(::getpid());
+  struct statfs fs;
+  return (folder.path == process + "/fd" || folder.path == process + "/task/" + std::to_string(::gettid()) + "/fd") &&
+         ::fstatfs(folder.fd, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+}
+
 class Walk {
  public:
   Walk(OpenFor purpose, OpenFailure *failure) : purpose_(purpose), failure_(failure) {}
@@ -140,7 +149,8 @@ class Walk {
     if (!end.valid()) return false;
     chain->clear();
     for (WalkFolder &folder : folders_) {
-      if (!folder.owned.valid()) folder.owned = UniqueFd(::dup(folder.fd));  // a folder reached through ".."
+      // A folder reached through "..", which the walk borrowed.
+      if (!folder.owned.valid()) folder.owned = UniqueFd(::fcntl(folder.fd, F_DUPFD_CLOEXEC, 0));
       chain->push_back({std::move(folder.owned), folder.fd, folder.path});
     }
     const int fd = end.get();
@@ -252,6 +262,9 @@ class Walk {
           failure_->type = S_IFLNK;
           return Refuse("is a symbolic link, and is not followed", false);
         }
+        // A link of this process's /proc/<pid>/fd is one of its descriptors, whose text ("pipe:[4026]", a file
+        // renamed since) is no path: an output named so (/dev/stdout, /dev/fd/3) is the descriptor itself.
+        if (last && IsWritePurpose(purpose_) && IsOwnDescriptorFolder(here)) return Descriptor(name, path, st);
         if (++links > kMaxLinks) return Fail(ELOOP, !last);
         std::string target(PATH_MAX, '\0');
         const ssize_t n = ::readlinkat(fd.get(), "", target.data(), target.size());
@@ -277,7 +290,35 @@ class Walk {
     struct stat object;
     if (::fstat(end.fd, &object) != 0) return Fail(errno, false);
     objectPath_ = end.path;
-    return Finish(UniqueFd(::dup(end.fd)), object, -1, end.path.empty() ? "/" : end.path, st);
+    return Finish(UniqueFd(::fcntl(end.fd, F_DUPFD_CLOEXEC, 0)), object, -1, end.path.empty() ? "/" : end.path, st);
+  }
+
+  // Descriptor `name` of this process as an output: a duplicate, which writes where the descriptor writes (its
+  // file position, the O_APPEND of a shell's >>). It is examined as an output opened by name is, but for its
+  // owner: the run was given it.
+  UniqueFd Descriptor(const std::string &name, const std::string &path, struct stat *st) {
+    int number = -1;
+    const char *end = name.data() + name.size();
+    const auto [next, error] = std::from_chars(name.data(), end, number);
+    if (error != std::errc() || next != end) return Fail(ENOENT, false);
+    // Only one that the run was given: each descriptor the process opens itself is close-on-exec.
+    const int given = ::fcntl(number, F_GETFD), flags = ::fcntl(number, F_GETFL);
+    if (given < 0 || (given & FD_CLOEXEC) || flags < 0) return Fail(EBADF, false);
+    struct stat object;
+    if (::fstat(number, &object) != 0) return Fail(errno, false);
+    if (const std::string wrong = WrongType(purpose_, object.st_mode); !wrong.empty() && !S_ISSOCK(object.st_mode)) {
+      failure_->type = object.st_mode & S_IFMT;
+      return Refuse(wrong, false);
+    }
+    if ((flags & O_ACCMODE) == O_RDONLY) return Refuse("is a descriptor that is open for reading only", false);
+    if (const char *system = S_ISREG(object.st_mode) ? KernelInterface(number) : nullptr)
+      return Refuse(std::string("is a file of the kernel's ") + system + ", not a file to write to");
+    UniqueFd fd(::fcntl(number, F_DUPFD_CLOEXEC, 0));
+    if (!fd.valid()) return Fail(errno, false);
+    failure_->descriptor = true;
+    objectPath_ = path;
+    if (st) *st = object;
+    return fd;
   }
 
   // Makes a missing object where the purpose asks for it; false when nothing was made (after saying why,
@@ -483,13 +524,6 @@ bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, s
       return false;
   }
   return false;
-}
-
-UniqueFd OpenOutput(const std::string &path, bool append, std::string *why, struct stat *st) {
-  OpenFailure failure;
-  UniqueFd fd = OpenPath(path, append ? OpenFor::kAppend : OpenFor::kOutput, &failure, st);
-  if (!fd.valid()) *why = failure.why;
-  return fd;
 }
 
 }  // namespace kvhost

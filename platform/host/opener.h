@@ -57,10 +57,6 @@ ReadEnd ReadAll(int fd, uint64_t max_bytes, std::string *text);
 bool ReadInput(const std::string &path, uint64_t max_bytes, std::string *text, std::string *why,
                struct stat *st = nullptr);
 
-// Opens an output for writing (through OpenPath), created when it is missing and never truncated here: the
-// caller decides when its old content goes. With `append`, every write goes to its end.
-UniqueFd OpenOutput(const std::string &path, bool append, std::string *why, struct stat *st = nullptr);
-
 // Writes all of `data`; false with errno set when a write fails.
 bool WriteAll(int fd, std::string_view data);
 
@@ -77,7 +73,8 @@ constexpr uint64_t kMaxServiceRecordBytes = uint64_t{64} * 1024;
 enum class OpenFor {
   kInput,      // an existing regular file, read (a dump, a machine file, a script, a driver module, a library)
   kOutput,     // written from its start; created when missing; a regular file, a character device or a FIFO
-               // that a process reads; it is not truncated here
+               // that a process reads; it is not truncated here (its caller decides when its old content goes).
+               // A descriptor of this process named by its link (/dev/stdout, /dev/fd/3) is that descriptor
   kAppend,     // the same, every write at the end
   kConfig,     // an existing regular file, read and written where this process may write it, else read only;
                // a link in its place is not followed (a function's config file in sysfs)
@@ -98,6 +95,7 @@ struct OpenFailure {
   mode_t type = 0;           // what the object is, when it is not what OpenFor asks for
   bool untrusted = false;    // another user could have changed it (an owner, a mode, a link)
   bool isOutput = false;     // an input that is one of the run's outputs (RegisterOutput)
+  bool descriptor = false;   // (on success) the path named a descriptor of this process, which was duplicated
 };
 
 // Opens `path` for `purpose`. Invalid, with *failure filled, when it cannot be opened or trusted; *st is

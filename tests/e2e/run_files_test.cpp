@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 
@@ -235,6 +236,54 @@ TEST(RunFiles, AnOutputThatCannotBeOpenedStopsTheStart) {
   const RunResult result = box.Run("demo", "", {{"KELVORANT_TRACE", (box.Dir() / "t.txt").string()}});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_FALSE(kvtest::ReadText(box.Dir() / "real-trace.txt").empty());
+}
+
+TEST(RunFiles, AnOutputNamedAsADescriptorOfTheRunIsThatDescriptor) {
+  // /dev/stdout, /dev/fd/N: the descriptor as the shell set it up, a pipe or a file appended to, and never
+  // emptied; its link's text ("pipe:[4026]") is no path to follow. One the run cannot write is refused.
+  const struct {
+    const char *what;
+    const char *variable, *file;
+    const char *shell;  // runs "$K", the built kelvorant, in the sandbox
+    const char *written;  // the file that receives the output, or null when the start is refused
+    const char *why = "";
+  } cases[] = {
+      {"the dump to standard output, a pipe", "KELVORANT_UI_DUMP", "/dev/stdout", "\"$K\" | cat > out.txt", "out.txt"},
+      {"the dump to a file that the shell appends to", "KELVORANT_UI_DUMP", "/dev/fd/3", "exec \"$K\" 3>>out.txt", "out.txt"},
+      {"the trace to a pipe", "KELVORANT_TRACE", "/proc/self/fd/4", "\"$K\" 4>&1 >/dev/null | cat > out.txt", "out.txt"},
+      {"a descriptor that is not open", "KELVORANT_TRACE", "/dev/fd/9", "exec \"$K\"", nullptr,
+       "cannot open: Bad file descriptor"},
+      {"a descriptor open for reading", "KELVORANT_UI_DUMP", "/dev/fd/5", "exec \"$K\" 5</dev/null", nullptr,
+       "is a descriptor that is open for reading only"},
+  };
+  Sandbox quiet;
+  const size_t scanRequests = quiet.Run("demo", "").trace.size();
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    Sandbox box;
+    box.Write("out.txt", "an old line\n");
+    box.Write("run.sh", "#!/bin/bash\nK=" + (kvtest::BuildDir() / "kelvorant").string() + "\n" + c.shell + "\n");
+    fs::permissions(box.Dir() / "run.sh", fs::perms(0755));
+    box.UseProgram(box.Dir() / "run.sh");
+    const RunResult result = box.Run("demo", "dump\ndump\n", {{c.variable, c.file}});
+    if (!c.written) {
+      const std::string what = std::string(c.variable) == "KELVORANT_TRACE" ? "the trace" : "the JSON dump";
+      EXPECT_EQ(result.exitCode, 2);
+      EXPECT_EQ(result.err, "kelvorant: cannot write " + what + " " + c.file + ": " + c.why + "\n");
+      continue;
+    }
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> lines = kvtest::Lines(kvtest::ReadText(box.Dir() / c.written));
+    const bool kept = std::string(c.shell).find(">>") != std::string::npos;
+    EXPECT_EQ(!lines.empty() && lines[0] == "an old line", kept);
+    const auto dumps = std::count_if(lines.begin(), lines.end(), [](const std::string &l) { return l.starts_with("{\"dump\""); });
+    const auto requests = std::count_if(lines.begin(), lines.end(), [](const std::string &l) { return l.starts_with("IOCTL_"); });
+    if (std::string(c.variable) == "KELVORANT_TRACE") {
+      EXPECT_GE(static_cast<size_t>(requests), scanRequests);
+    } else {
+      EXPECT_EQ(dumps, 2);
+    }
+  }
 }
 
 // Starts the built kelvorant from a shell that set `limit` first (ulimit's words).

@@ -64,7 +64,7 @@ std::unique_ptr<kvplat::FrontEnd> ChooseFrontEnd(kvplat::RunFiles *files, std::F
     files->dump.release();  // the stream owns it now
     dumpName = files->dumpPath;
   }
-  return kvplat::MakeHeadlessFrontEnd(files->script, *dumpFile, dumpName, *dumpFile != stderr);
+  return kvplat::MakeHeadlessFrontEnd(files->script, *dumpFile, dumpName, *dumpFile != stderr && !files->dumpKept);
 }
 
 // An exception that nothing caught is a fault of the program or the platform. Its text may quote an input,

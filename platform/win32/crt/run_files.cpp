@@ -99,10 +99,11 @@ bool OpenRunFiles(bool headless, RunFiles *files) {
            "inputs", out.variable.c_str(), out.path.c_str(), database.c_str());
       return false;
     }
-    std::string why;
-    kvhost::UniqueFd fd = kvhost::OpenOutput(out.path, trace, &why, &out.st);
+    kvhost::OpenFailure failure;
+    kvhost::UniqueFd fd =
+        kvhost::OpenPath(out.path, trace ? kvhost::OpenFor::kAppend : kvhost::OpenFor::kOutput, &failure, &out.st);
     if (!fd.valid()) {
-      Diag("cannot write %s %s: %s", out.what.c_str(), out.path.c_str(), why.c_str());
+      Diag("cannot write %s %s: %s", out.what.c_str(), out.path.c_str(), failure.why.c_str());
       return false;
     }
     if (const std::string function = HalFunctionOfFile(out.st); !function.empty()) {
@@ -127,6 +128,7 @@ bool OpenRunFiles(bool headless, RunFiles *files) {
     } else {
       files->dump = std::move(fd);
       files->dumpPath = out.path;
+      files->dumpKept = failure.descriptor;
     }
   }
   for (const RunFile &out : outputs) kvhost::RegisterOutput(out.st, out.what, out.variable);

@@ -16,6 +16,7 @@ struct RunFiles {
   std::string script;      // the script's text; empty without one
   kvhost::UniqueFd dump;   // the JSON dump; not valid: standard error
   std::string dumpPath;
+  bool dumpKept = false;   // the dump is a descriptor the run was given (/dev/stdout): what it holds stays
   // The trace, opened for appending to be checked as every output is; not valid: no trace. The driver opens
   // it again by its name, the service value Trace (ntoskrnl/registry.cpp), and writes it; it is held for the
   // run so that a FIFO's reader does not see the end of it before the driver has opened it.

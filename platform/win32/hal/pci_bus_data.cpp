@@ -136,7 +136,7 @@ bool ListFunctions(const std::string &root, bool mustBeSysfs, kvhost::ResolvedFo
     *why = root + " is not on the kernel's sysfs: this computer's configuration space is not served from it";
     return false;
   }
-  DIR *dir = ::fdopendir(::dup(folder->fd()));
+  DIR *dir = ::fdopendir(::fcntl(folder->fd(), F_DUPFD_CLOEXEC, 0));
   if (!dir) {
     *why = "cannot list " + root + ": " + kvhost::ErrnoReason(errno);
     return false;
