@@ -40,6 +40,10 @@ constexpr char kBinary[] = "\x7f" "ELF\x02\x01\x01\0\0\0\n\x90\xff\xfe";
 const std::string kDemoDump = "00:00.0 Host bridge\n00: 86 80 00 2a 06 01 90 20 0c 00 00 06 00 00 00 00\n";
 
 TEST(RunFiles, AMachineInputThatIsNoRegularFileOrHasNoEndIsRefusedAtOnce) {
+  std::string folders;  // past 1,024 characters, which the driver's line holds
+  for (int i = 0; i < 6; ++i) folders += (i ? "/" : "") + std::string(200, 'd');
+  const std::string deep = "<DIR>/" + folders + "/missing.txt";
+  const std::string deepWhy = deep + ": cannot open: No such file or directory";
   const struct {
     const char *what;
     const char *machine;  // <DIR> is the sandbox
@@ -62,6 +66,9 @@ TEST(RunFiles, AMachineInputThatIsNoRegularFileOrHasNoEndIsRefusedAtOnce) {
        },
        "<DIR>/fifo: is a FIFO, not a regular file"},
       {"a file that fails to read", "/proc/self/mem", nullptr, "/proc/self/mem: cannot read: Input/output error"},
+      {"a missing file past 1,024 characters", deep.c_str(),
+       [&](const Sandbox &b) { fs::create_directories(b.Dir() / folders); },
+       deepWhy.c_str()},
       {"one endless line", "<DIR>/m.txt", [](const Sandbox &b) { Sparse(b.Dir() / "m.txt", uintmax_t{1} << 30); },
        "<DIR>/m.txt: line 1 is longer than 65536 bytes (is this a text file?)"},
       {"a dump beyond its bound", "<DIR>/m.txt", [](const Sandbox &b) { Sparse(b.Dir() / "m.txt", uintmax_t{5} << 30); },
@@ -225,6 +232,7 @@ TEST(RunFiles, AnOutputThatCannotBeOpenedStopsTheStart) {
     const std::string them = nobody ? "user " + std::to_string(nobody->first) + " (nobody)" : "";
     EXPECT_EQ(result.err, "kelvorant: cannot write " + what + " " + file.string() + ": " + Replace(c.why, "<THEM>", them) + "\n");
     EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(fs::exists(box.Dir() / "dump.jsonl")) << "the dump that the start made goes with it";
     if (fs::exists(box.Dir() / "victim.txt")) {
       EXPECT_EQ(kvtest::ReadText(box.Dir() / "victim.txt"), "root's file\n");
     }
@@ -284,6 +292,21 @@ TEST(RunFiles, AnOutputNamedAsADescriptorOfTheRunIsThatDescriptor) {
       EXPECT_EQ(dumps, 2);
     }
   }
+}
+
+TEST(RunFiles, ANameThatIsNotUtf8NamesItsOwnFile) {
+  // Latin-1 names cross the service key's Windows strings unchanged: the dump is served and the trace
+  // written, each in the file named, not in the one whose name is the same but for U+FFFD.
+  Sandbox box;
+  const fs::path dump = box.Write("d\xe9.txt", kDemoDump), trace = box.Dir() / "t\xe9.txt";
+  box.Write("d\xef\xbf\xbd.txt", kDemoDump + "00:01.0 x\n00: 86 80 01 2a\n");
+  const fs::path lookalike = box.Write("t\xef\xbf\xbd.txt", "kept\n");
+  const RunResult result = box.Run(dump.string(), "dump\n", {{"KELVORANT_TRACE", trace.string()}});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  ASSERT_EQ(result.Dumps().size(), 1u);
+  EXPECT_EQ(result.Dumps()[0]["lists"]["1000"]["rows"].size(), 1u) << "the Latin-1 dump is served";
+  EXPECT_FALSE(kvtest::ReadText(trace).empty());
+  EXPECT_EQ(kvtest::ReadText(lookalike), "kept\n");
 }
 
 // Starts the built kelvorant from a shell that set `limit` first (ulimit's words).

@@ -249,9 +249,11 @@ TEST(RtlStrings, Utf8AndUtf16BothWays) {
   struct Case { std::string utf8; std::u16string utf16; NTSTATUS status; } cases[] = {
       {"path/m.json", u"path/m.json", STATUS_SUCCESS},
       {"J\xc3\xb6rg \xe2\x82\xac \xf0\x9f\x98\x80", u"J\u00f6rg \u20ac \U0001F600", STATUS_SUCCESS},
-      {"bad \xff end", u"bad \ufffd end", STATUS_SOME_NOT_MAPPED},
-      {"cut \xe2\x82", u"cut \ufffd\ufffd", STATUS_SOME_NOT_MAPPED},
-      {"overlong \xc0\xaf", u"overlong \ufffd\ufffd", STATUS_SOME_NOT_MAPPED},
+      // A byte of no UTF-8 character is escaped, and comes back: a Linux name survives a Windows string.
+      {"bad \xff end", u"bad \xdcff end", STATUS_SOME_NOT_MAPPED},
+      {"cut \xe2\x82", u"cut \xdce2\xdc82", STATUS_SOME_NOT_MAPPED},
+      {"overlong \xc0\xaf", u"overlong \xdcc0\xdcaf", STATUS_SOME_NOT_MAPPED},
+      {"Latin-1 d\xe9", u"Latin-1 d\xdce9", STATUS_SOME_NOT_MAPPED},
   };
   for (const Case &c : cases) {
     ULONG bytes = 0;
@@ -259,13 +261,19 @@ TEST(RtlStrings, Utf8AndUtf16BothWays) {
     std::u16string wide(bytes / 2, u'\0');
     EXPECT_EQ(RtlUTF8ToUnicodeN(wide.data(), bytes, &bytes, c.utf8.data(), static_cast<ULONG>(c.utf8.size())), c.status);
     EXPECT_EQ(wide, c.utf16) << c.utf8;
-    if (c.status != STATUS_SUCCESS) continue;
     std::string narrow(c.utf8.size(), '\0');
     EXPECT_EQ(RtlUnicodeToUTF8N(narrow.data(), static_cast<ULONG>(narrow.size()), &bytes, wide.data(),
                                 static_cast<ULONG>(wide.size() * 2)),
-              STATUS_SUCCESS);
+              c.status);
     EXPECT_EQ(narrow, c.utf8);
   }
+  // Any other lone surrogate is U+FFFD, as Windows has it.
+  const std::u16string lone = {u'a', char16_t{0xD800}, u'b', char16_t{0xDC41}};
+  std::string narrow(16, '\0');
+  ULONG length = 0;
+  EXPECT_EQ(RtlUnicodeToUTF8N(narrow.data(), 16, &length, lone.data(), static_cast<ULONG>(lone.size() * 2)),
+            STATUS_SOME_NOT_MAPPED);
+  EXPECT_EQ(narrow.substr(0, length), "a\xef\xbf\xbd" "b\xef\xbf\xbd");
   char small[3];
   ULONG bytes = 0;
   const std::u16string text = u"abcdef";

@@ -257,6 +257,8 @@ TEST_F(ScmTest, HandlesOfAnotherKindOrClosedAreInvalidNamesIgnoreCase) {
   };
   for (const auto &[what, result] : calls) EXPECT_FALSE(result) << what;
   EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_EXISTS), Create(KV_FAKE_DRIVER, "Kelvorant"));  // names ignore case
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), Create("/tmp/b\xe9/KELVORANT.sys", "Other"))
+      << "a binary path that is not UTF-8 cannot be recorded";
   EXPECT_TRUE(CloseServiceHandle(service));
   EXPECT_FALSE(CloseServiceHandle(service));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());

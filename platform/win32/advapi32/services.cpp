@@ -188,6 +188,13 @@ extern "C" SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServic
     return FailHandle(ERROR_NOT_SUPPORTED);
   }
   if (!SpecificRights(dwDesiredAccess)) return FailHandle(ERROR_NOT_SUPPORTED);
+  // The database keeps its records as JSON, whose strings are UTF-8: a driver in a folder whose name is
+  // Latin-1, say, cannot be recorded, and would not be found again under another name.
+  for (const char *text : {lpDisplayName ? lpDisplayName : "", lpBinaryPathName}) {
+    if (IsUtf8(text)) continue;
+    Diag("the service %s cannot be recorded: %s is not UTF-8", lpServiceName, text);
+    return FailHandle(ERROR_INVALID_PARAMETER);
+  }
 
   ScmSession session(manager->database);
   if (session.error()) return FailHandle(session.error());

@@ -91,37 +91,48 @@ bool OpenRunFiles(bool headless, RunFiles *files) {
   const std::string database = ScmFolder();
   struct stat databaseFolder {};
   const bool databaseExists = ::stat(database.c_str(), &databaseFolder) == 0;
+  // A start that stops here leaves none of the outputs it made: each goes again, unless it was replaced since.
+  std::vector<RunFile> made;
+  const auto stop = [&made] {
+    for (const RunFile &out : made) {
+      struct stat now;
+      if (::lstat(out.path.c_str(), &now) == 0 && now.st_dev == out.st.st_dev && now.st_ino == out.st.st_ino)
+        ::unlink(out.path.c_str());
+    }
+    return false;
+  };
   for (size_t i = 0; i < outputs.size(); ++i) {
     RunFile &out = outputs[i];
     const bool trace = out.variable == "KELVORANT_TRACE";
     if (databaseExists && LiesIn(out.path, databaseFolder)) {
       Diag("%s names %s, which lies in the service database %s: a file that the run writes is never one of its "
            "inputs", out.variable.c_str(), out.path.c_str(), database.c_str());
-      return false;
+      return stop();
     }
     kvhost::OpenFailure failure;
     kvhost::UniqueFd fd =
         kvhost::OpenPath(out.path, trace ? kvhost::OpenFor::kAppend : kvhost::OpenFor::kOutput, &failure, &out.st);
     if (!fd.valid()) {
       Diag("cannot write %s %s: %s", out.what.c_str(), out.path.c_str(), failure.why.c_str());
-      return false;
+      return stop();
     }
+    if (failure.created) made.push_back(out);
     if (const std::string function = HalFunctionOfFile(out.st); !function.empty()) {
       Diag("%s names %s, which is the config file of the served function %s: a file that the run writes is never "
            "one of its inputs", out.variable.c_str(), out.path.c_str(), function.c_str());
-      return false;
+      return stop();
     }
     for (const RunFile &in : inputs) {
       if (!out.Is(in)) continue;
       Diag("%s names %s, which is %s: a file that the run writes is never one of its inputs", out.variable.c_str(),
            out.path.c_str(), in.Named().c_str());
-      return false;
+      return stop();
     }
     for (size_t j = 0; j < i; ++j) {
       if (!out.Is(outputs[j])) continue;
       Diag("%s names %s, which is %s too: each output needs a file of its own", out.variable.c_str(),
            out.path.c_str(), outputs[j].Named().c_str());
-      return false;
+      return stop();
     }
     if (trace) {
       files->trace = std::move(fd);

@@ -49,6 +49,15 @@ size_t Utf8SequenceLength(std::string_view text, uint32_t *codePoint) {
   return 0;
 }
 
+bool IsUtf8(std::string_view text) {
+  uint32_t code = 0;
+  for (size_t at = 0, length = 0; at < text.size(); at += length) {
+    length = static_cast<uint8_t>(text[at]) < 0x80 ? 1 : Utf8SequenceLength(text.substr(at), &code);
+    if (length == 0) return false;
+  }
+  return true;
+}
+
 std::string EscapeForTerminal(std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
   std::string out;
@@ -74,9 +83,7 @@ std::string EscapeForTerminal(std::string_view text) {
 void Diag(const char *format, ...) {
   va_list args;
   va_start(args, format);
-  // Room for two paths of PATH_MAX and the reason after them; a quoted text may be of any length, and what
-  // is written is cut at the buffer's end.
-  char buffer[16384];
+  char buffer[kDiagLineBytes];
   const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
   const size_t written = length < 0 ? 0 : std::min(static_cast<size_t>(length), sizeof buffer - 1);

@@ -2,11 +2,17 @@
 // "kelvorant: " (standard output belongs to the program); every line the platform (and the driver, through
 // DbgPrintEx) writes there goes through Diag, which escapes the controls of any text from outside it quotes.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace kvplat {
+
+// How much of a line the platform's diagnostics hold: two paths of PATH_MAX and the reason after them; a
+// quoted text may be of any length, and what is written is cut there. Lines formatted elsewhere first (the
+// kernel's debug output, FLTK's) have as much room.
+constexpr size_t kDiagLineBytes = 16384;
 
 [[gnu::format(printf, 1, 2)]] void Diag(const char *format, ...);
 
@@ -30,6 +36,9 @@ std::string EscapeForTerminal(std::string_view text);
 // The length of the well-formed UTF-8 sequence of two to four bytes at the start of `text` (RFC 3629: no
 // overlong form, surrogate or code point above U+10FFFF), with its code point in *codePoint; else 0.
 size_t Utf8SequenceLength(std::string_view text, uint32_t *codePoint);
+
+// Whether all of `text` is well-formed UTF-8.
+bool IsUtf8(std::string_view text);
 
 // The program's entry point returns 0 on both of its paths; these are the platform's.
 constexpr int kExitPlatformFailure = 2;  // the platform cannot start: a bad variable or file, no display

@@ -13,15 +13,21 @@
 
 namespace {
 
-// UTF-8 as UTF-16; an ill-formed sequence (overlong, a surrogate, past U+10FFFF, cut off) is U+FFFD for its
-// first byte, and clears *mapped.
+// A Linux name is bytes, and need not be UTF-8 (a Latin-1 file name): a byte that is no part of a UTF-8
+// character crosses a Windows string as the lone surrogate U+DC80 to U+DCFF, and comes back as that byte
+// (the escape that Python calls surrogateescape). Every name thus names the same file after its round trip,
+// and no two names become one; Windows would put U+FFFD for each, as here for any other lone surrogate.
+constexpr char16_t kEscapedByte = 0xDC00;
+
+// UTF-8 as UTF-16; the first byte of an ill-formed sequence (overlong, a surrogate, past U+10FFFF, cut off)
+// is escaped, and clears *mapped.
 std::u16string ToUtf16(std::string_view text, bool *mapped) {
   std::u16string out;
   for (size_t at = 0; at < text.size();) {
     uint32_t code = static_cast<unsigned char>(text[at]);
     size_t length = code < 0x80 ? 1 : kvplat::Utf8SequenceLength(text.substr(at), &code);
     if (length == 0) {
-      code = 0xFFFD;
+      code = kEscapedByte + static_cast<unsigned char>(text[at]);
       length = 1;
       *mapped = false;
     }
@@ -36,13 +42,17 @@ std::u16string ToUtf16(std::string_view text, bool *mapped) {
   return out;
 }
 
-// UTF-16 as UTF-8; a lone surrogate is U+FFFD, and clears *mapped.
+// UTF-16 as UTF-8; a lone surrogate is its escaped byte or else U+FFFD, and clears *mapped.
 std::string ToUtf8(const WCHAR *text, size_t size, bool *mapped) {
   std::string out;
   for (size_t at = 0; at < size;) {
     char32_t c = text[at++];
     if (c >= 0xD800 && c <= 0xDBFF && at < size && text[at] >= 0xDC00 && text[at] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[at++] - 0xDC00);
+    } else if (c >= kEscapedByte + 0x80 && c <= kEscapedByte + 0xFF) {
+      out += static_cast<char>(c - kEscapedByte);
+      *mapped = false;
+      continue;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
       *mapped = false;
@@ -209,7 +219,7 @@ extern "C" ULONG DbgPrintEx(ULONG /*componentId*/, ULONG level, PCSTR format, ..
   // A level up to 31 is a bit number, a larger one a mask of them; bit 0 is DPFLTR_ERROR_LEVEL.
   const bool shown = level == DPFLTR_ERROR_LEVEL || (level > 31 && (level & 1) != 0);
   if (!shown || format == nullptr) return STATUS_SUCCESS;
-  char text[1024];  // as much as a diagnostic line holds
+  char text[kvplat::kDiagLineBytes];
   va_list args;
   va_start(args, format);
   const int length = std::vsnprintf(text, sizeof text, format, args);
