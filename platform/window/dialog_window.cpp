@@ -140,8 +140,10 @@ void DialogWindow::draw() {
 
 int DialogWindow::handle(int event) {
   switch (event) {
-    case FL_FOCUS:
     case FL_UNFOCUS:
+      held_.clear();  // released elsewhere, if at all: their releases do not come here
+      return 1;
+    case FL_FOCUS:
       return 1;  // the window itself takes FLTK's focus, so that keys come here
     case FL_KEYBOARD:
     case FL_SHORTCUT: {
@@ -152,10 +154,17 @@ int DialogWindow::handle(int event) {
         return 1;
       }
       if (Fl::event_state() & (FL_ALT | FL_META)) return 0;
-      if (UINT vk = VirtualKeyFromFltk(Fl::event_key())) input::Key(dialog_, vk);
+      if (UINT vk = VirtualKeyFromFltk(Fl::event_key())) {
+        const bool repeat = !held_.insert(vk).second;
+        input::KeyDown(dialog_, vk, (Fl::event_state() & FL_SHIFT) != 0, repeat);
+      }
       // Every key belongs to the dialog manager: FLTK's own navigation and Escape-closes stay out.
       return 1;
     }
+    case FL_KEYUP:
+      // A button pressed with Space clicks as the key comes up, once however long it was held.
+      if (UINT vk = VirtualKeyFromFltk(Fl::event_key()); vk && held_.erase(vk) && dialog_) input::KeyUp(dialog_, vk);
+      return 1;
     case FL_HIDE:
       // Unmapped by the window manager while still shown: minimised.
       if (!closing_ && dialog_ && shown() && !minimized_) {

@@ -7,6 +7,7 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -41,6 +42,7 @@ class DialogWindow : public Fl_Double_Window {
   HICON iconBig_ = nullptr;
   HICON iconSmall_ = nullptr;
   HWND lastFocus_ = nullptr;
+  std::set<UINT> held_;  // the keys pressed in this window and not yet released: a press of one is a repeat
   bool closing_ = false;
   bool painting_ = false;
   bool minimized_ = false;

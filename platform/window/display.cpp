@@ -4,6 +4,7 @@
 
 #include <FL/Fl.H>
 #include <FL/x.H>
+#include <X11/XKBlib.h>
 #include <X11/Xresource.h>
 
 #include <cstdarg>
@@ -21,7 +22,7 @@ namespace {
 // FLTK's warnings and errors (an X error, say) are the platform's diagnostics too: through Diag, as every
 // line the platform writes to standard error, rather than FLTK's own fprintf.
 void SayForFltk(const char *format, va_list args) {
-  char text[1024];
+  char text[kDiagLineBytes];
   std::vsnprintf(text, sizeof text, format, args);
   Diag("%s", text);
 }
@@ -33,12 +34,21 @@ void FltkWarning(const char *format, ...) {
   va_end(args);
 }
 
+// The run cannot go on: it ends as one cut short does, its service removed (EndRunNow), with the status of
+// a platform without a display.
 [[noreturn]] void FltkFatal(const char *format, ...) {
   va_list args;
   va_start(args, format);
   SayForFltk(format, args);
   va_end(args);
-  std::exit(1);  // as FLTK's own fatal handler ends the program
+  EndRunNow(kExitPlatformFailure);
+}
+
+// Xlib's answer to a connection that broke (the X server ended, or killed the window's client): its own
+// handler exits the process at once, and the run would leave its service behind.
+int DisplayLost(::Display *display) {
+  Diag("the display %s is gone: the run ends", DisplayString(display));
+  EndRunNow(kExitPlatformFailure);
 }
 
 }  // namespace
@@ -58,6 +68,10 @@ bool OpenDisplay(std::string *error) {
     return false;
   }
   fl_open_display(display);
+  XSetIOErrorHandler(DisplayLost);
+  // A key held down repeats its presses without releases between them, so that a repeat is told from a
+  // new press (where the server cannot, each repeat is a press and a release, as before).
+  XkbSetDetectableAutoRepeat(display, True, nullptr);
   return true;
 }
 

@@ -54,6 +54,7 @@ class ListView : public ControlWidget {
   void draw() override {
     ListViewFrame f;
     if (!Frame(&f)) return;
+    hOffset_ = Clamped(f, hOffset_);  // the columns may have narrowed since it scrolled
     PaintListView(Handle(), f, hOffset_);
     PlaceBars(f);
     for (ScrollBar *bar : {&vertical_, &horizontal_}) {
@@ -72,6 +73,7 @@ class ListView : public ControlWidget {
   int handle(int event) override {
     ListViewFrame f;
     if (!Frame(&f)) return 0;
+    hOffset_ = Clamped(f, hOffset_);
     switch (event) {
       case FL_PUSH:
         if (Fl::event_button() != FL_LEFT_MOUSE) return 0;
@@ -138,10 +140,15 @@ class ListView : public ControlWidget {
     return handled;
   }
 
+  // A sideways scroll position that the list has now: none once its columns fit.
+  static int Clamped(const ListViewFrame &f, int offset) {
+    return std::clamp(offset, 0, std::max(0, f.geometry.columnsWidth - f.geometry.client.right));
+  }
+
   void ScrollPixels(int offset) {
     ListViewFrame f;
     if (!Frame(&f)) return;
-    offset = std::clamp(offset, 0, std::max(0, f.geometry.columnsWidth - f.geometry.client.right));
+    offset = Clamped(f, offset);
     if (offset == hOffset_) return;
     hOffset_ = offset;
     redraw();

@@ -99,21 +99,33 @@ TEST(Dialog, TheTypefaceOfATemplate) {
 }
 
 TEST(Dialog, KeysTheDialogManagerTakes) {
+  // A keyboard's strokes: a press and its release, with Shift, or the halves of a key held down.
+  enum How { kPress, kShiftPress, kDown, kRepeat, kUp };
+  struct Stroke {
+    UINT vk;
+    How how = kPress;
+  };
   struct Case {
     const char *name;
     int focus;
-    std::vector<UINT> keys;
+    std::vector<Stroke> keys;
     std::vector<std::string> commands;
     int focusAfter;
   };
+  const std::vector<std::string> kNone = {"CLOSE", "COMMAND 2"};  // the body's end: the dialog is closed
   const Case cases[] = {
-      {"Enter in a list presses the default button", 1000, {VK_RETURN}, {"COMMAND 1"}, 1000},
-      {"Escape in a list cancels", 1000, {VK_ESCAPE}, {"COMMAND 2"}, 1000},
-      {"Enter on a push button presses that button", 1002, {VK_RETURN}, {"COMMAND 1002", "CLOSE", "COMMAND 2"}, 1002},
-      {"Enter in a read-only edit presses the default button", 1001, {VK_RETURN}, {"COMMAND 1"}, 1001},
-      {"Space on a push button clicks it", 1002, {VK_SPACE}, {"COMMAND 1002", "CLOSE", "COMMAND 2"}, 1002},
-      {"Tab skips controls without a tab stop", IDOK, {VK_TAB}, {"CLOSE", "COMMAND 2"}, 1000},
-      {"Tab goes round", IDOK, {VK_TAB, VK_TAB, VK_TAB}, {"CLOSE", "COMMAND 2"}, IDOK},
+      {"Enter in a list presses the default button", 1000, {{VK_RETURN}}, {"COMMAND 1"}, 1000},
+      {"Escape in a list cancels", 1000, {{VK_ESCAPE}}, {"COMMAND 2"}, 1000},
+      {"Enter on a push button presses that button", 1002, {{VK_RETURN}}, {"COMMAND 1002", "CLOSE", "COMMAND 2"}, 1002},
+      {"Enter in a read-only edit presses the default button", 1001, {{VK_RETURN}}, {"COMMAND 1"}, 1001},
+      {"Space on a push button clicks it", 1002, {{VK_SPACE}}, {"COMMAND 1002", "CLOSE", "COMMAND 2"}, 1002},
+      {"Space held clicks once, as it comes up", 1002, {{VK_SPACE, kDown}, {VK_SPACE, kRepeat}, {VK_SPACE, kRepeat}, {VK_SPACE, kUp}},
+       {"COMMAND 1002", "CLOSE", "COMMAND 2"}, 1002},
+      {"Tab skips controls without a tab stop", IDOK, {{VK_TAB}}, kNone, 1000},
+      {"Tab goes round", IDOK, {{VK_TAB}, {VK_TAB}, {VK_TAB}}, kNone, IDOK},
+      {"Shift+Tab goes back, round", IDOK, {{VK_TAB, kShiftPress}, {VK_TAB, kShiftPress}}, kNone, 1000},
+      {"an arrow on a button goes on in its group, past a group box", 1002, {{VK_DOWN}}, kNone, IDOK},
+      {"an arrow reaches a control without a tab stop", IDOK, {{VK_DOWN}}, kNone, IDCANCEL},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -122,7 +134,11 @@ TEST(Dialog, KeysTheDialogManagerTakes) {
     RunDialog(fe, [&](HWND dialog) {
       SetFocus(GetDlgItem(dialog, c.focus));
       g_log.clear();
-      for (UINT key : c.keys) kvplat::input::Key(dialog, key);
+      for (const Stroke &k : c.keys) {
+        if (k.how == kPress || k.how == kShiftPress) kvplat::input::Key(dialog, k.vk, k.how == kShiftPress);
+        if (k.how == kDown || k.how == kRepeat) kvplat::input::KeyDown(dialog, k.vk, false, k.how == kRepeat);
+        if (k.how == kUp) kvplat::input::KeyUp(dialog, k.vk);
+      }
       focusAfter = GetDlgCtrlID(GetFocus());
     });
     EXPECT_EQ(g_log, c.commands);

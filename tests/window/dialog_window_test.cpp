@@ -92,11 +92,20 @@ class DialogWindowTest : public ::testing::Test {
     if (target && target != window.get()) target->handle(FL_RELEASE);
     Fl::pushed(nullptr);
   }
-  void Key(int key, int state = 0) {
+  // A key pressed (and held: each press after the first is a repeat), released, or both.
+  void Down(int key, int state = 0) {
     Fl::e_keysym = key;
     Fl::e_state = state;
     window->handle(FL_KEYBOARD);
     Fl::e_state = 0;
+  }
+  void Up(int key) {
+    Fl::e_keysym = key;
+    window->handle(FL_KEYUP);
+  }
+  void Key(int key, int state = 0) {
+    Down(key, state);
+    Up(key);
   }
   int Selected() {
     auto *state = kvplat::StateOf<kvplat::ListViewState>(list);
@@ -198,6 +207,16 @@ TEST_F(DialogWindowTest, KeysGoToTheDialogManager) {
   SetFocus(GetDlgItem(dialog, IDOK));
   Key(FL_Tab);
   EXPECT_EQ(GetFocus(), list);
+  Key(FL_Tab, FL_SHIFT);
+  EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK)) << "Shift+Tab goes back";
+
+  // Space held down repeats its presses: the button clicks once, as the key comes up.
+  g_log.clear();
+  SetFocus(button);
+  for (int i = 0; i < 3; ++i) Down(' ');
+  EXPECT_TRUE(g_log.empty());
+  Up(' ');
+  EXPECT_EQ(g_log, Lines{"COMMAND 1013"});
 }
 
 TEST_F(DialogWindowTest, EditSelectionByDragging) {

@@ -2,7 +2,8 @@
 # Shows the program on the demo machine in a real window under a virtual X server, photographs it, clicks
 # "Exit" and checks that it ends and removes its driver service. Then ends two more runs with SIGTERM, as a
 # session's end would: one at the dialog, one at a message box in front of everything (a start whose
-# machine the driver refuses); each closes as by its close box and the process ends by the signal.
+# machine the driver refuses); each closes as by its close box and the process ends by the signal. Last, the
+# X server ends under the dialog: the run ends with status 2, and its service goes too.
 #
 #   smoke.sh KELVORANT OUTDIR
 #
@@ -68,3 +69,18 @@ for at in "kelvorant:demo" "Error:$work/refused.json"; do
   [ -z "$left" ] || fail "the service record is still there after SIGTERM at the window $title: $left"
   echo "PASS: SIGTERM at the window $title closed it, and the program ended by the signal"
 done
+
+# The X server goes away under the dialog: the run ends at once, says so, and still removes its service.
+scm="$work/scm-gone"
+start_program "$binary" "$scm"
+wait_for_window
+gone=$DISPLAY
+stop_xvfb
+wait_for_exit
+[ -n "$status" ] || fail "still running 20 s after the X server ended"
+[ "$status" -eq 2 ] || fail "exit status $status after the X server ended; stderr: $(cat "$work/stderr")"
+grep -qx "kelvorant: the display $gone is gone: the run ends" "$work/stderr" ||
+  fail "the end of the X server was not said; stderr: $(cat "$work/stderr")"
+left=$(ls "$scm" 2>/dev/null | grep -i '^kelvorant')
+[ -z "$left" ] || fail "the service record is still there after the X server ended: $left"
+echo "PASS: the end of the X server ended the run with status 2, and its service went"

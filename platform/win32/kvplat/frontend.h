@@ -72,9 +72,13 @@ bool Click(HWND control);
 bool ClickListRow(HWND list, int row, int column);
 bool ClickListEmpty(HWND list);
 
-// A key pressed while `dialog` is active: the dialog manager decides (Tab, Enter, Escape), the focused
-// control gets the rest.
-void Key(HWND dialog, UINT vk);
+// A key pressed while `dialog` is active, as a keyboard gives it: the dialog manager acts on the press (Tab,
+// Shift+Tab, Enter, Escape, and arrow keys that the focused control leaves to it), the focused control gets
+// the rest, the release of every key among them; `repeat` is the press of a key held down. Key is a press
+// and its release, as the script's `key`.
+void KeyDown(HWND dialog, UINT vk, bool shift, bool repeat);
+void KeyUp(HWND dialog, UINT vk);
+void Key(HWND dialog, UINT vk, bool shift = false);
 
 // The close box of a top-level window.
 void CloseBox(HWND window);

@@ -66,21 +66,48 @@ HWND CreateDialogFromTemplate(const DialogTemplate &tmpl, HWND parent, DLGPROC p
 
 }  // namespace
 
-// cppcheck-suppress constParameter ; a window handle, as Windows declares it
-HWND NextTabStop(HWND dialog, HWND from) {
-  auto isTabStop = [](HWND hwnd) {
-    Window *w = FindWindowState(hwnd);
-    return w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
-  };
-  const std::vector<HWND> &children = FindWindowState(dialog)->children;
-  size_t n = children.size(), start = n;
-  for (size_t i = 0; i < n; ++i)
-    if (children[i] == from) start = i;
+namespace {
+
+bool HasStyle(HWND hwnd, DWORD style) {
+  const Window *w = FindWindowState(hwnd);
+  return w && (w->style & style) == style;
+}
+
+// Going round children [first, end) from index `at` (one outside them: from before the first), the next
+// control, or the previous one, that is visible, enabled and has the styles `required`.
+HWND Cycle(const std::vector<HWND> &children, size_t first, size_t end, size_t at, bool backwards, DWORD required) {
+  const size_t n = end - first;
+  const bool inside = at >= first && at < end;
   for (size_t step = 1; step <= n; ++step) {
-    HWND candidate = children[(start == n ? step - 1 : start + step) % n];
-    if (isTabStop(candidate)) return candidate;
+    const size_t offset = inside ? (at - first + (backwards ? n - step : step)) % n : backwards ? n - step : step - 1;
+    HWND candidate = children[first + offset];
+    if (HasStyle(candidate, WS_VISIBLE | required) && !HasStyle(candidate, WS_DISABLED)) return candidate;
   }
   return nullptr;
+}
+
+size_t IndexOf(const std::vector<HWND> &children, HWND child) {
+  const auto it = std::find(children.begin(), children.end(), child);
+  return static_cast<size_t>(it - children.begin());
+}
+
+}  // namespace
+
+// cppcheck-suppress constParameter ; a window handle, as Windows declares it
+HWND NextTabStop(HWND dialog, HWND from, bool backwards) {
+  const std::vector<HWND> &children = FindWindowState(dialog)->children;
+  return Cycle(children, 0, children.size(), IndexOf(children, from), backwards, WS_TABSTOP);
+}
+
+// cppcheck-suppress constParameter ; a window handle, as Windows declares it
+HWND NextGroupItem(HWND dialog, HWND from, bool backwards) {
+  const std::vector<HWND> &children = FindWindowState(dialog)->children;
+  const size_t at = IndexOf(children, from);
+  if (at == children.size()) return nullptr;
+  size_t first = at, end = at + 1;
+  while (first > 0 && !HasStyle(children[first], WS_GROUP)) --first;
+  while (end < children.size() && !HasStyle(children[end], WS_GROUP)) ++end;
+  return Cycle(children, first, end, at, backwards, 0);
 }
 
 }  // namespace kvplat

@@ -72,14 +72,14 @@ bool ClickListEmpty(HWND list) {
   return true;
 }
 
-void Key(HWND dialog, UINT vk) {
+void KeyDown(HWND dialog, UINT vk, bool shift, bool repeat) {
   HWND focus = GetFocus();
   if (focus && OwningDialog(focus) != dialog) focus = nullptr;
   LRESULT code = focus ? SendMessageA(focus, WM_GETDLGCODE, vk, 0) : 0;
   switch (vk) {
     case VK_TAB:
       // No control of this system wants Tab, Escape or Enter for itself (DLGC_WANTTAB, DLGC_WANTALLKEYS).
-      if (HWND next = NextTabStop(dialog, focus)) {
+      if (HWND next = NextTabStop(dialog, focus, shift)) {
         SetFocus(next);
         if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(next, EM_SETSEL, 0, -1);
       }
@@ -101,6 +101,21 @@ void Key(HWND dialog, UINT vk) {
     case VK_DOWN:
     case VK_LEFT:
     case VK_RIGHT:
+      if (code & DLGC_WANTARROWS) break;
+      // Arrows that the control leaves to the dialog move the focus within its group, past static controls.
+      if (focus) {
+        const bool back = vk == VK_UP || vk == VK_LEFT;
+        HWND next = focus;
+        for (size_t n = FindWindowState(dialog)->children.size(); n > 0; --n) {
+          next = NextGroupItem(dialog, next, back);
+          if (!next || next == focus) break;
+          if (!(SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_STATIC)) {
+            SetFocus(next);
+            break;
+          }
+        }
+      }
+      return;
     case VK_HOME:
     case VK_END:
     case VK_PRIOR:
@@ -108,9 +123,19 @@ void Key(HWND dialog, UINT vk) {
       if (!(code & DLGC_WANTARROWS)) return;
       break;
   }
-  if (!focus) return;
-  SendMessageA(focus, WM_KEYDOWN, vk, 1);
-  if (IsWindow(focus)) SendMessageA(focus, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+  // lParam: a repeat count of 1, and bit 30 for a key that was down before (held, repeating).
+  if (focus) SendMessageA(focus, WM_KEYDOWN, vk, repeat ? 0x40000001 : 1);
+}
+
+// cppcheck-suppress constParameter ; a window handle, as Windows declares it
+void KeyUp(HWND dialog, UINT vk) {
+  HWND focus = GetFocus();
+  if (focus && OwningDialog(focus) == dialog) SendMessageA(focus, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+}
+
+void Key(HWND dialog, UINT vk, bool shift) {
+  KeyDown(dialog, vk, shift, false);
+  if (IsWindow(dialog)) KeyUp(dialog, vk);
 }
 
 void CloseBox(HWND window) { SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
