@@ -100,6 +100,14 @@ $log
 and not as
 $want"
 
+# A machine is a name with a domain only where @ is followed by 4 or 5 hex digits at its end; else a path.
+for pair in "@d.txt|$work/caller/@d.txt" "demo@x.txt|$work/caller/demo@x.txt" "demo@0001|demo@0001" \
+            "sysfs:sys@1f00f|sysfs:$work/caller/sys@1f00f"; do
+  run machine user DISPLAY=:99 STUB_PKEXEC=1 -- "--machine=${pair%%|*}"
+  [ "${log##*$'\n'}" = "--machine=${pair#*|}" ] || fail "--machine=${pair%%|*}: pkexec was called as
+$log"
+done
+
 # 2. Refused, dismissed, not asked for, not possible: the program runs as the user, who is told once.
 for case in "dismissed DISPLAY=:99 STUB_PKEXEC=126 -- " "refused DISPLAY=:99 STUB_PKEXEC=127 -- " \
             "unprivileged DISPLAY=:99 STUB_PKEXEC=1 -- --unprivileged" "nodisplay DISPLAY= STUB_PKEXEC=1 -- "; do
