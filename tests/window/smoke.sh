@@ -52,6 +52,17 @@ left=$(ls "$scm" 2>/dev/null | grep -i '^kelvorant')
 [ -z "$left" ] || fail "the service record is still there: $left"
 echo "PASS: the program ended with status 0 after a click on Exit at $exit_x,$exit_y"
 
+# The run ended after WHAT with STATUS and the line LINE on standard error, and its service left SCM.
+expect_end() {
+  what=$1 want=$2 line=$3 scm=$4
+  wait_for_exit
+  [ -n "$status" ] || fail "still running 20 s after $what"
+  [ "$status" -eq "$want" ] || fail "exit status $status after $what; stderr: $(cat "$work/stderr")"
+  grep -qx "$line" "$work/stderr" || fail "$what was not said; stderr: $(cat "$work/stderr")"
+  left=$(ls "$scm" 2>/dev/null | grep -i '^kelvorant')
+  [ -z "$left" ] || fail "the service record is still there after $what: $left"
+}
+
 # SIGTERM: the box takes its default button, the dialog closes, the service goes, and the exit status is the
 # signal's (128 + 15).
 echo '{' >"$work/refused.json"
@@ -60,13 +71,7 @@ for at in "kelvorant:demo" "Error:$work/refused.json"; do
   start_program "$binary" "$scm" "$machine"
   wait_for_window "$title"
   kill -TERM "$app_pid"
-  wait_for_exit
-  [ -n "$status" ] || fail "still running 20 s after SIGTERM at the window $title"
-  [ "$status" -eq 143 ] || fail "exit status $status after SIGTERM at the window $title; stderr: $(cat "$work/stderr")"
-  grep -qx 'kelvorant: SIGTERM: the dialog closes as by its close box' "$work/stderr" ||
-    fail "SIGTERM at the window $title was not said; stderr: $(cat "$work/stderr")"
-  left=$(ls "$scm" 2>/dev/null | grep -i '^kelvorant')
-  [ -z "$left" ] || fail "the service record is still there after SIGTERM at the window $title: $left"
+  expect_end "SIGTERM at the window $title" 143 'kelvorant: SIGTERM: the dialog closes as by its close box' "$scm"
   echo "PASS: SIGTERM at the window $title closed it, and the program ended by the signal"
 done
 
@@ -76,11 +81,5 @@ start_program "$binary" "$scm"
 wait_for_window
 gone=$DISPLAY
 stop_xvfb
-wait_for_exit
-[ -n "$status" ] || fail "still running 20 s after the X server ended"
-[ "$status" -eq 2 ] || fail "exit status $status after the X server ended; stderr: $(cat "$work/stderr")"
-grep -qx "kelvorant: the display $gone is gone: the run ends" "$work/stderr" ||
-  fail "the end of the X server was not said; stderr: $(cat "$work/stderr")"
-left=$(ls "$scm" 2>/dev/null | grep -i '^kelvorant')
-[ -z "$left" ] || fail "the service record is still there after the X server ended: $left"
+expect_end "the end of the X server" 2 "kelvorant: the display $gone is gone: the run ends" "$scm"
 echo "PASS: the end of the X server ended the run with status 2, and its service went"
