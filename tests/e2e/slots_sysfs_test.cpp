@@ -152,6 +152,14 @@ TEST(SlotsOnSysfs, SaveFpgaReloadReloadRestoresTheFunctionAndNothingElse) {
   auto result = box.Wait(pid);
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, kNoService);
+  const std::string unwritten = "kelvorant: KELVORANT.sys: 0000:0";
+  EXPECT_EQ(result.err, (refusing && refusing->set() ? unwritten + "3:00.0 cannot be written: its config file " +
+                                                           config("0000:03:00.0").string() +
+                                                           " refused the write: Operation not permitted\n"
+                                                     : "") +
+                            unwritten + "4:00.0 cannot be written: its config file " + config("0000:04:00.0").string() +
+                            " holds 32 bytes: the write of 4 at 0xfc lies past its end\n")
+      << "each refusal is said once, with its reason";
 
   Lines boxes;
   std::vector<Json> dumps;

@@ -56,6 +56,7 @@ struct FunctionFile {
   bool said = false;  // its removal, since it was last open
   dev_t dev = 0;      // the open file's identity, which no output of the run may have
   ino_t ino = 0;
+  bool writeSaid = false;  // why a write failed, once
 };
 
 struct PciBuses {
@@ -333,6 +334,13 @@ int FileOf(PciBuses &buses, uint16_t index, FunctionFile &file, const void *call
   return end - offset;
 }
 
+// Why a function could not be written, once: the program's box (ReloadDevice:Error) says no more.
+void SayUnwritten(const PciBuses &buses, uint16_t index, FunctionFile &file, const void *caller, const std::string &why) {
+  if (std::exchange(file.writeSaid, true)) return;
+  Diag("%s: %s cannot be written: its config file %s %s", ModuleNameAt(caller).c_str(),
+       FunctionName(buses.domain, index).c_str(), ConfigPath(buses, index).c_str(), why.c_str());
+}
+
 // One write: the kernel writes a register as a whole when it is given whole. A write that a signal cut
 // before it wrote anything is made again, or a restore would lose the register without a word.
 ULONG WriteConfig(PciBuses &buses, uint16_t index, const void *data, ULONG offset, ULONG length, const void *caller) {
@@ -344,12 +352,23 @@ ULONG WriteConfig(PciBuses &buses, uint16_t index, const void *data, ULONG offse
   for (int fd = FileOf(buses, index, file, caller); fd >= 0;) {
     // Nothing at or past the file's end, as sysfs refuses it (a regular file of a test's folder would grow).
     struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_size > 0 && uint64_t{offset} + length > static_cast<uint64_t>(st.st_size))
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && uint64_t{offset} + length > static_cast<uint64_t>(st.st_size)) {
+      char why[96];
+      std::snprintf(why, sizeof why, "holds %lld bytes: the write of %lu at 0x%lx lies past its end",
+                    static_cast<long long>(st.st_size), static_cast<unsigned long>(length),
+                    static_cast<unsigned long>(offset));
+      SayUnwritten(buses, index, file, caller, why);
       return 0;
+    }
     n = ::pwrite(fd, data, length, offset);
     if (n >= 0) break;
-    if (errno == EINTR) continue;
-    fd = errno == ENODEV && !std::exchange(retried, true) && Recovered(buses, index, file, caller) ? file.fd : -1;
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (error != ENODEV) {
+      SayUnwritten(buses, index, file, caller, error == EBADF ? "is open for reading only: this process may not write it"
+                                                                : std::string("refused the write: ") + std::strerror(error));
+    }
+    fd = error == ENODEV && !std::exchange(retried, true) && Recovered(buses, index, file, caller) ? file.fd : -1;
   }
   return n > 0 ? static_cast<ULONG>(n) : 0;
 }
