@@ -2,8 +2,8 @@
 # The Debian package as a user gets it (make package-test; CI runs it): installed with
 #   apt-get install ./kelvorant_VERSION_ARCH.deb
 # then the installed launcher started headless on the demo machine, from a folder of its own, with a script
-# that dumps the dialog: its device list must be the demo machine's (demo-device-list.txt), as root and as an
-# ordinary user through pkexec (tests/pkexec_check.sh); its command line (tests/arguments_check.sh: every
+# that dumps the dialog: its device list must be the demo machine's (demo-device-list.txt), as root; as an
+# ordinary user through pkexec on this computer's functions (tests/pkexec_check.sh); its command line (tests/arguments_check.sh: every
 # option, a dump given as a relative FILE from another folder, --help, --version against the version
 # resource, mistakes); and as root in a window under a virtual X server,
 # closed by a click on its Exit (the window tests' tests/window/x11_session.sh). Then the package
@@ -58,7 +58,7 @@ diff -u "$here/tests/demo-device-list.txt" "$work/device-list.txt" ||
 echo "the installed kelvorant shows the demo machine's $(wc -l <"$work/device-list.txt") functions"
 [ ! -s "$work/stderr" ] || fail "the installed kelvorant said: $(cat "$work/stderr")"
 # An ordinary user's start through the real pkexec, granted and refused.
-"$here/tests/pkexec_check.sh" "$here/tests/demo-device-list.txt" || exit 1
+"$here/tests/pkexec_check.sh" || exit 1
 # The installed launcher's command line.
 "$here/tests/arguments_check.sh" "$here/.." || exit 1
 

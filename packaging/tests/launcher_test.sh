@@ -1,10 +1,12 @@
 #!/bin/bash
 # The launcher of an installed kelvorant (cmake --install into a staging folder), as root and as an
 # ordinary user, with a stand-in for pkexec (pkexec_stub.sh) that records its folder and arguments and
-# grants, dismisses or refuses. Every run is headless on the demo machine with a script that dumps the
-# dialog; its device list must be the one that the built program shows when started directly. Its arguments
-# reach pkexec with their paths made absolute; those that it does not take for a run are the program's to
-# refuse, with no password asked for; as root, every option is checked by arguments_check.sh.
+# grants, dismisses or refuses. Every run is headless with a script that dumps the dialog, on this
+# computer's functions (sysfs, only read), for which alone a password is asked, or on the demo machine or a
+# dump; its device list must be the one that the built program shows when started directly as the same
+# user. Its arguments reach pkexec with their paths made absolute; those that it does not take for a run are
+# the program's to refuse, with no password asked for; as root, every option is checked by
+# arguments_check.sh.
 #
 #   launcher_test.sh BUILD_DIR OUTDIR
 #
@@ -35,19 +37,30 @@ chmod 755 "$work/bin/pkexec" "$work/caller"
 printf 'dump\n' >"$work/caller/script.txt"
 chmod 644 "$work/caller/script.txt"
 
+printf '00:00.0 Host bridge\n00: 86 80 00 2a 06 01 90 20 0c 00 00 06 00 00 00 00\n' >"$work/caller/@d.txt"
+cp "$work/caller/@d.txt" "$work/caller/demo@x.txt"
+chmod 644 "$work/caller/@d.txt" "$work/caller/demo@x.txt"
 # The device list (the first list's rows) of a dump file.
 rows() { grep -o '"1000":{[^}]*"rows":\[[^]]*\]' "$1" 2>/dev/null | head -n 1; }
-
-# The reference: the built program, started directly in the build folder.
-(cd "$build" && KELVORANT_UI=headless KELVORANT_MACHINE=demo KELVORANT_UI_SCRIPT="$work/caller/script.txt" \
-   KELVORANT_UI_DUMP="$work/reference.jsonl" KELVORANT_SCM_DIR="$work/scm-reference" ./kelvorant >/dev/null 2>&1)
-expected=$(rows "$work/reference.jsonl")
-[ -n "$expected" ] || fail "the built program dumped no device list"
 
 # as_user COMMAND...: as an ordinary user (nobody, when the test runs as root).
 as_user() {
   if [ "$(id -u)" -eq 0 ]; then setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"; else "$@"; fi
 }
+# reference NAME MACHINE [as_user]: the device list that the built program, started directly in the build
+# folder (as the user with as_user), shows of MACHINE, in $expected_NAME.
+reference() {
+  local dump="$work/refs/$1.jsonl" scm="$work/refs/scm-$1"
+  mkdir -p "$scm" && chmod 1777 "$work/refs" "$scm"
+  (cd "$build" && ${3:-} env KELVORANT_UI=headless KELVORANT_MACHINE="$2" KELVORANT_SCM_DIR="$scm/db" \
+     KELVORANT_UI_SCRIPT="$work/caller/script.txt" KELVORANT_UI_DUMP="$dump" ./kelvorant >/dev/null 2>&1)
+  printf -v "expected_$1" '%s' "$(rows "$dump")"
+  [ -n "$(rows "$dump")" ] || fail "the built program dumped no device list of $2"
+}
+reference demo demo as_user
+reference sysfs sysfs
+reference user sysfs as_user
+reference dump "$work/caller/@d.txt" as_user
 
 # run NAME WHO [VAR=VALUE...] -- [ARGUMENT...]: the launcher started from $work/caller with relative paths
 # in its variables, as WHO (root or user). Sets status, err (standard error) and log (what pkexec saw).
@@ -64,7 +77,7 @@ run() {
   local prefix=()
   [ "$who" = user ] && prefix=(as_user)
   (cd "$work/caller" && "${prefix[@]}" env PATH="$work/bin:$PATH" STUB_LOG="$work/caller/pkexec.log" \
-     KELVORANT_UI=headless KELVORANT_MACHINE=demo KELVORANT_UI_SCRIPT=script.txt KELVORANT_UI_DUMP=dump.jsonl \
+     KELVORANT_UI=headless KELVORANT_MACHINE=sysfs KELVORANT_UI_SCRIPT=script.txt KELVORANT_UI_DUMP=dump.jsonl \
      KELVORANT_SCM_DIR="$work/scm-$name/db" "${vars[@]}" "$launcher" "$@" >"$work/stdout" 2>"$work/stderr")
   status=$?
   err=$(cat "$work/stderr")
@@ -72,7 +85,11 @@ run() {
   cp "$work/stderr" "$outdir/$name.stderr"
 }
 notes() { printf '%s\n' "$err" | grep -c 'kelvorant: .*running as .*, not as root'; }
-shows_demo() { [ "$(rows "$work/caller/dump.jsonl")" = "$expected" ] || fail "$1: not the demo machine's device list: $err"; }
+# shows NAME REFERENCE: the run NAME dumped the device list of that reference.
+shows() {
+  local want="expected_$2"
+  [ "$(rows "$work/caller/dump.jsonl")" = "${!want}" ] || fail "$1: not the device list of the reference $2: $err"
+}
 mkdir -p "$outdir"
 
 # 1. A user with a display, the password given: pkexec gets the program by its full path, in its folder,
@@ -80,9 +97,9 @@ mkdir -p "$outdir"
 if [ "$(id -u)" -eq 0 ] && ! command -v setpriv >/dev/null 2>&1; then skip "setpriv is not installed"; fi
 run granted user DISPLAY=:99 STUB_PKEXEC=run --
 [ "$status" -eq 0 ] || fail "granted: exit status $status: $err"
-shows_demo granted
+shows granted sysfs
 [ "$(notes)" -eq 0 ] || fail "granted: a note about running without root: $err"
-want=$(printf '%s\n' "$program_dir" --keep-cwd "$program_dir/kelvorant" KELVORANT_MACHINE=demo \
+want=$(printf '%s\n' "$program_dir" --keep-cwd "$program_dir/kelvorant" KELVORANT_MACHINE=sysfs \
   "KELVORANT_SCM_DIR=$work/scm-granted/db" KELVORANT_UI=headless "KELVORANT_UI_DUMP=$work/caller/dump.jsonl" \
   "KELVORANT_UI_SCRIPT=$work/caller/script.txt")
 [ "$log" = "$want" ] || fail "granted: pkexec was called as
@@ -91,21 +108,24 @@ and not as
 $want"
 
 # Its arguments reach the program after the variables, their paths made absolute.
-run arguments user DISPLAY=:99 STUB_PKEXEC=1 -- -t trace.txt --machine=sysfs:sys
-want=$(printf '%s\n' "$program_dir" --keep-cwd "$program_dir/kelvorant" KELVORANT_MACHINE=demo \
+run arguments user DISPLAY=:99 STUB_PKEXEC=1 -- -t trace.txt --machine=sysfs@0000
+want=$(printf '%s\n' "$program_dir" --keep-cwd "$program_dir/kelvorant" KELVORANT_MACHINE=sysfs \
   "KELVORANT_SCM_DIR=$work/scm-arguments/db" KELVORANT_UI=headless "KELVORANT_UI_DUMP=$work/caller/dump.jsonl" \
-  "KELVORANT_UI_SCRIPT=$work/caller/script.txt" -t "$work/caller/trace.txt" "--machine=sysfs:$work/caller/sys")
+  "KELVORANT_UI_SCRIPT=$work/caller/script.txt" -t "$work/caller/trace.txt" --machine=sysfs@0000)
 [ "$log" = "$want" ] || fail "arguments: pkexec was called as
 $log
 and not as
 $want"
 
-# A machine is a name with a domain only where @ is followed by 4 or 5 hex digits at its end; else a path.
-for pair in "@d.txt|$work/caller/@d.txt" "demo@x.txt|$work/caller/demo@x.txt" "demo@0001|demo@0001" \
-            "sysfs:sys@1f00f|sysfs:$work/caller/sys@1f00f"; do
-  run machine user DISPLAY=:99 STUB_PKEXEC=1 -- "--machine=${pair%%|*}"
-  [ "${log##*$'\n'}" = "--machine=${pair#*|}" ] || fail "--machine=${pair%%|*}: pkexec was called as
-$log"
+# A machine other than this computer's needs no root: the program runs as the user, with no password asked
+# for and no note. A name with a domain is one that @ and 4 or 5 hex digits end; else it is a file.
+for case in "demo|KELVORANT_MACHINE=demo|" "demo|DISPLAY=:99|-m demo@0000" "dump|DISPLAY=:99|-m @d.txt" \
+            "dump|DISPLAY=:99|--machine=demo@x.txt" "dump|DISPLAY=:99|@d.txt"; do
+  IFS='|' read -r ref var args <<<"$case"
+  read -r -a words <<<"$args"
+  run machine user DISPLAY=:99 STUB_PKEXEC=run "$var" -- "${words[@]}"
+  [ "$status" -eq 0 ] && [ -z "$log" ] && [ "$(notes)" -eq 0 ] || fail "$case: status $status, pkexec: $log: $err"
+  shows "$case" "$ref"
 done
 
 # 2. Refused, dismissed, not asked for, not possible: the program runs as the user, who is told once.
@@ -115,7 +135,7 @@ for case in "dismissed DISPLAY=:99 STUB_PKEXEC=126 -- " "refused DISPLAY=:99 STU
   run "${words[@]:0:1}" user "${words[@]:1}"
   name=${words[0]}
   [ "$status" -eq 0 ] || fail "$name: exit status $status: $err"
-  shows_demo "$name"
+  shows "$name" user
   [ "$(notes)" -eq 1 ] || fail "$name: not one note about running without root: $err"
   case $name in
     dismissed | refused) [ -n "$log" ] || fail "$name: pkexec was not asked" ;;
@@ -131,7 +151,7 @@ run status user DISPLAY=:99 STUB_PKEXEC=3 --
 if [ "$(id -u)" -eq 0 ]; then
   run root root DISPLAY=:99 STUB_PKEXEC=1 -- KELVORANT_UI_DUMP=dump.jsonl
   [ "$status" -eq 0 ] && [ -z "$log" ] && [ "$(notes)" -eq 0 ] || fail "root: status $status, pkexec: $log: $err"
-  shows_demo root
+  shows root sysfs
 fi
 
 # 5. Arguments it does not take: the program says so, and no password is asked for.
