@@ -74,14 +74,15 @@ bool HasStyle(HWND hwnd, DWORD style) {
 }
 
 // Going round children [first, end) from index `at` (one outside them: from before the first), the next
-// control, or the previous one, that is visible, enabled and has the styles `required`.
-HWND Cycle(const std::vector<HWND> &children, size_t first, size_t end, size_t at, bool backwards, DWORD required) {
+// control, or the previous one, that is visible, enabled and `fits`.
+template <class Fits>
+HWND Cycle(const std::vector<HWND> &children, size_t first, size_t end, size_t at, bool backwards, Fits fits) {
   const size_t n = end - first;
   const bool inside = at >= first && at < end;
   for (size_t step = 1; step <= n; ++step) {
     const size_t offset = inside ? (at - first + (backwards ? n - step : step)) % n : backwards ? n - step : step - 1;
     HWND candidate = children[first + offset];
-    if (HasStyle(candidate, WS_VISIBLE | required) && !HasStyle(candidate, WS_DISABLED)) return candidate;
+    if (HasStyle(candidate, WS_VISIBLE) && !HasStyle(candidate, WS_DISABLED) && fits(candidate)) return candidate;
   }
   return nullptr;
 }
@@ -96,7 +97,8 @@ size_t IndexOf(const std::vector<HWND> &children, HWND child) {
 // cppcheck-suppress constParameter ; a window handle, as Windows declares it
 HWND NextTabStop(HWND dialog, HWND from, bool backwards) {
   const std::vector<HWND> &children = FindWindowState(dialog)->children;
-  return Cycle(children, 0, children.size(), IndexOf(children, from), backwards, WS_TABSTOP);
+  return Cycle(children, 0, children.size(), IndexOf(children, from), backwards,
+               [](HWND hwnd) { return HasStyle(hwnd, WS_TABSTOP); });
 }
 
 // cppcheck-suppress constParameter ; a window handle, as Windows declares it
@@ -107,7 +109,9 @@ HWND NextGroupItem(HWND dialog, HWND from, bool backwards) {
   size_t first = at, end = at + 1;
   while (first > 0 && !HasStyle(children[first], WS_GROUP)) --first;
   while (end < children.size() && !HasStyle(children[end], WS_GROUP)) ++end;
-  return Cycle(children, first, end, at, backwards, 0);
+  // A static control (a group box) never takes the focus.
+  return Cycle(children, first, end, at, backwards,
+               [](HWND hwnd) { return !(SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_STATIC); });
 }
 
 }  // namespace kvplat

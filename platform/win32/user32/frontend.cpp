@@ -102,19 +102,8 @@ void KeyDown(HWND dialog, UINT vk, bool shift, bool repeat) {
     case VK_LEFT:
     case VK_RIGHT:
       if (code & DLGC_WANTARROWS) break;
-      // Arrows that the control leaves to the dialog move the focus within its group, past static controls.
-      if (focus) {
-        const bool back = vk == VK_UP || vk == VK_LEFT;
-        HWND next = focus;
-        for (size_t n = FindWindowState(dialog)->children.size(); n > 0; --n) {
-          next = NextGroupItem(dialog, next, back);
-          if (!next || next == focus) break;
-          if (!(SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_STATIC)) {
-            SetFocus(next);
-            break;
-          }
-        }
-      }
+      // Arrows that the control leaves to the dialog move the focus within its group.
+      if (HWND next = focus ? NextGroupItem(dialog, focus, vk == VK_UP || vk == VK_LEFT) : nullptr) SetFocus(next);
       return;
     case VK_HOME:
     case VK_END:

@@ -17,7 +17,8 @@ HWND OwningDialog(HWND hwnd);
 HWND NextTabStop(HWND dialog, HWND from, bool backwards = false);
 
 // The next control after `from` (or before it) within its group, the controls from one with WS_GROUP up to
-// the next one with it, wrapping around within the group, as GetNextDlgGroupItem.
+// the next one with it, wrapping around within the group, as GetNextDlgGroupItem: visible, enabled and not
+// static, as the dialog manager's arrow keys pass static controls by.
 HWND NextGroupItem(HWND dialog, HWND from, bool backwards);
 
 // The window procedures of the predefined control classes.
